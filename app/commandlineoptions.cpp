@@ -1,0 +1,261 @@
+#include "commandlineoptions.h"
+
+#include "version.h"
+
+#include <QCoreApplication>
+#include <QDebug>
+
+#include <cstring>
+
+namespace
+{
+
+enum class Option {
+    Unknown,
+    Version,
+    Help,
+    Verbose,
+    Playlist,
+    NoPlaylist,
+    NoUpdateCheck,
+    Format,
+    Place,
+    StartTime,
+    Artnet,
+    NoArtnet,
+    Midi,
+    NoMidi
+};
+
+struct Form {
+    const char *text;
+    Option option;
+    int value; // format or place number where the option has one
+};
+
+// Every accepted spelling. The table is the whole grammar: comparison is
+// exact and case-sensitive, so "-version" or "--p1" match nothing.
+const Form forms[] = {
+    {"version", Option::Version, 0},
+    {"--version", Option::Version, 0},
+    {"/version", Option::Version, 0},
+    {"help", Option::Help, 0},
+    {"--help", Option::Help, 0},
+    {"-h", Option::Help, 0},
+    {"?", Option::Help, 0},
+    {"verbose", Option::Verbose, 0},
+    {"-verbose", Option::Verbose, 0},
+    {"--verbose", Option::Verbose, 0},
+    {"/verbose", Option::Verbose, 0},
+    {"playlist", Option::Playlist, 0},
+    {"--playlist", Option::Playlist, 0},
+    {"/playlist", Option::Playlist, 0},
+    {"noplaylist", Option::NoPlaylist, 0},
+    {"--noplaylist", Option::NoPlaylist, 0},
+    {"/noplaylist", Option::NoPlaylist, 0},
+    {"noupdatecheck", Option::NoUpdateCheck, 0},
+    {"--noupdatecheck", Option::NoUpdateCheck, 0},
+    {"/noupdatecheck", Option::NoUpdateCheck, 0},
+    {"24fps", Option::Format, 0},
+    {"/24fps", Option::Format, 0},
+    {"-24fps", Option::Format, 0},
+    {"25fps", Option::Format, 1},
+    {"/25fps", Option::Format, 1},
+    {"-25fps", Option::Format, 1},
+    {"30drop", Option::Format, 2},
+    {"/30drop", Option::Format, 2},
+    {"-30drop", Option::Format, 2},
+    {"30fps", Option::Format, 3},
+    {"/30fps", Option::Format, 3},
+    {"-30fps", Option::Format, 3},
+    {"systemtime", Option::Place, -3},
+    {"/systemtime", Option::Place, -3},
+    {"-systemtime", Option::Place, -3},
+    {"p0", Option::Place, -3},
+    {"/p0", Option::Place, -3},
+    {"-p0", Option::Place, -3},
+    {"starttime", Option::StartTime, 0},
+    {"/starttime", Option::StartTime, 0},
+    {"-starttime", Option::StartTime, 0},
+    {"artnet", Option::Artnet, 0},
+    {"/artnet", Option::Artnet, 0},
+    {"-artnet", Option::Artnet, 0},
+    {"noartnet", Option::NoArtnet, 0},
+    {"/noartnet", Option::NoArtnet, 0},
+    {"-noartnet", Option::NoArtnet, 0},
+    {"midi", Option::Midi, 0},
+    {"/midi", Option::Midi, 0},
+    {"-midi", Option::Midi, 0},
+    {"nomidi", Option::NoMidi, 0},
+    {"/nomidi", Option::NoMidi, 0},
+    {"-nomidi", Option::NoMidi, 0},
+};
+
+// "p1".."p9" in their three spellings.
+bool matchPlace(const QString &arg, int *place)
+{
+    QString rest = arg;
+    if (rest.startsWith(QLatin1Char('/')) || rest.startsWith(QLatin1Char('-')))
+        rest.remove(0, 1);
+    if (rest.size() != 2 || rest.at(0) != QLatin1Char('p'))
+        return false;
+    const QChar digit = rest.at(1);
+    if (digit < QLatin1Char('1') || digit > QLatin1Char('9'))
+        return false;
+    *place = digit.unicode() - '1';
+    return true;
+}
+
+Option match(const QString &arg, int *value)
+{
+    for (const Form &form : forms) {
+        if (arg == QLatin1String(form.text)) {
+            *value = form.value;
+            return form.option;
+        }
+    }
+    if (matchPlace(arg, value))
+        return Option::Place;
+    return Option::Unknown;
+}
+
+} // namespace
+
+QString CommandLineParser::versionText()
+{
+    return QStringLiteral("v%1.%2.%3.%4")
+        .arg(Version::Major)
+        .arg(Version::Minor)
+        .arg(Version::Revision)
+        .arg(Version::Build);
+}
+
+QString CommandLineParser::versionLine()
+{
+    return QStringLiteral("%1 %2 (%3) compiled %4\n")
+        .arg(QLatin1String(Version::ProductName), versionText(),
+             QStringLiteral("%1.%2.%3.%4")
+                 .arg(Version::Major)
+                 .arg(Version::Minor)
+                 .arg(Version::Revision)
+                 .arg(Version::Build),
+             QLatin1String(Version::BuildDate));
+}
+
+QString CommandLineParser::helpText()
+{
+    struct Entry {
+        const char *name;
+        QString description;
+    };
+    const auto tr = [](const char *text) { return QCoreApplication::translate("Orvello", text); };
+    QList<Entry> entries = {
+        {"help", tr("this help")},
+        {"version", tr("get version")},
+        {"?", tr("get help, this site")},
+        {"systemtime", tr("activated system time")},
+        {"playlist", tr("activated playlist")},
+        {"noplaylist", tr("deactivated playlist")},
+        {"noupdatecheck", tr("disabled auto check for update")},
+        {"24fps", tr("activated 24 fps")},
+        {"25fps", tr("activated 25 fps")},
+        {"30drop", tr("activated 30 drop")},
+        {"30fps", tr("activated 30 fps")},
+        {"p0", tr("activated place 0 (same as parameter \"systemtime\")")},
+    };
+    static const char *const placeNames[] = {"p1", "p2", "p3", "p4", "p5", "p6", "p7", "p8", "p9"};
+    for (int i = 0; i < 9; ++i)
+        entries.append({placeNames[i], tr("activated place %1").arg(i + 1)});
+    entries.append({"artnet", tr("activate trigger artnet (overwrite settings)")});
+    entries.append({"noartnet", tr("deactivate trigger artnet (overwrite settings)")});
+    entries.append({"midi", tr("activate trigger midi (overwrite settings)")});
+    entries.append({"nomidi", tr("deactivate trigger midi (overwrite settings)")});
+    entries.append({"verbose", tr("more information at runtime")});
+
+    QString text;
+    for (const Entry &entry : entries) {
+        text += QLatin1Char('\n');
+        text += QString::fromLatin1(entry.name).leftJustified(14, QLatin1Char(' '));
+        text += QStringLiteral("- ");
+        text += entry.description;
+    }
+    return text;
+}
+
+void CommandLineParser::write(FILE *out, const QString &text)
+{
+    if (!out)
+        return;
+    // The console gets the local 8-bit encoding.
+    const QByteArray bytes = text.toLatin1();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), out);
+    std::fflush(out);
+}
+
+CommandLineOptions CommandLineParser::parse(const QStringList &arguments, FILE *out)
+{
+    CommandLineOptions options;
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString &arg = arguments.at(i);
+        int value = 0;
+        const Option option = match(arg, &value);
+        switch (option) {
+        case Option::Version:
+            options.versionShown = true;
+            write(out, versionLine() + QLatin1Char('\n'));
+            break;
+        case Option::Help:
+            options.helpShown = true;
+            write(out, versionLine() + helpText() + QLatin1Char('\n'));
+            break;
+        case Option::Verbose:
+            options.verbosePresent = true;
+            options.verbose = true;
+            break;
+        case Option::Playlist:
+        case Option::NoPlaylist:
+            options.playlistPresent = true;
+            options.playlist = option == Option::Playlist;
+            break;
+        case Option::NoUpdateCheck:
+            options.noupdatecheck = true;
+            break;
+        case Option::Format:
+            options.formatPresent = true;
+            options.format = value;
+            break;
+        case Option::Place:
+            options.placePresent = true;
+            options.place = value;
+            break;
+        case Option::StartTime:
+            break;
+        case Option::Artnet:
+        case Option::NoArtnet:
+            options.artnetPresent = true;
+            options.artnet = option == Option::Artnet;
+            break;
+        case Option::Midi:
+        case Option::NoMidi:
+            options.midiPresent = true;
+            options.midi = option == Option::Midi;
+            break;
+        case Option::Unknown:
+            qDebug().noquote()
+                << QCoreApplication::translate("Orvello", "skip unknown parameter \"%1\"").arg(arg);
+            break;
+        }
+    }
+    return options;
+}
+
+bool CommandLineParser::asksForTextOnly(int argc, char **argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        int value = 0;
+        const Option option = match(QString::fromLocal8Bit(argv[i]), &value);
+        if (option == Option::Version || option == Option::Help)
+            return true;
+    }
+    return false;
+}

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <cstdio>
+
+// The parsed command line, read once by the main window.
+struct CommandLineOptions {
+    bool verbosePresent = false;
+    bool verbose = false;
+    bool playlistPresent = false;
+    bool playlist = false;
+    bool noupdatecheck = false;
+    bool formatPresent = false;
+    int format = 0;
+    bool placePresent = false;
+    int place = 0;
+    bool artnetPresent = false;
+    bool artnet = false;
+    bool midiPresent = false;
+    bool midi = false;
+
+    // Set when "version" or "help" was given: their text has been written and
+    // the program ends without showing a window.
+    bool versionShown = false;
+    bool helpShown = false;
+    bool endsProgram() const { return versionShown || helpShown; }
+};
+
+class CommandLineParser
+{
+public:
+    // Parses the application's arguments; the first one is the program itself
+    // and never looked at. Version and help texts are written to `out` as they
+    // are met; the remaining arguments are still examined.
+    static CommandLineOptions parse(const QStringList &arguments, FILE *out = stdout);
+
+    // True when the raw arguments ask for version or help, so the program can
+    // answer without a display.
+    static bool asksForTextOnly(int argc, char **argv);
+
+    static QString versionText(); // "v2.0.0.1"
+    static QString versionLine(); // "Orvello v2.0.0.1 (2.0.0.1) compiled <date>\n"
+    static QString helpText();    // translatable, begins with a line end
+
+private:
+    static void write(FILE *out, const QString &text);
+};

@@ -1,0 +1,87 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="de_DE">
+<context>
+    <name>Orvello</name>
+    <message>
+        <source>Orvello</source>
+        <translation>Orvello</translation>
+    </message>
+    <message>
+        <source>this help</source>
+        <translation>diese Hilfe</translation>
+    </message>
+    <message>
+        <source>get version</source>
+        <translation>Version anzeigen</translation>
+    </message>
+    <message>
+        <source>get help, this site</source>
+        <translation>Hilfe anzeigen, diese Seite</translation>
+    </message>
+    <message>
+        <source>activated system time</source>
+        <translation>Systemzeit aktiviert</translation>
+    </message>
+    <message>
+        <source>activated playlist</source>
+        <translation>Playlist aktiviert</translation>
+    </message>
+    <message>
+        <source>deactivated playlist</source>
+        <translation>Playlist deaktiviert</translation>
+    </message>
+    <message>
+        <source>disabled auto check for update</source>
+        <translation>automatische Updateprüfung aus</translation>
+    </message>
+    <message>
+        <source>activated 24 fps</source>
+        <translation>24 fps aktiviert</translation>
+    </message>
+    <message>
+        <source>activated 25 fps</source>
+        <translation>25 fps aktiviert</translation>
+    </message>
+    <message>
+        <source>activated 30 drop</source>
+        <translation>30 drop aktiviert</translation>
+    </message>
+    <message>
+        <source>activated 30 fps</source>
+        <translation>30 fps aktiviert</translation>
+    </message>
+    <message>
+        <source>activated place 0 (same as parameter &quot;systemtime&quot;)</source>
+        <translation>Platz 0 aktiviert (wie Parameter &quot;systemtime&quot;)</translation>
+    </message>
+    <message>
+        <source>activated place %1</source>
+        <translation>Platz %1 aktiviert</translation>
+    </message>
+    <message>
+        <source>activate trigger artnet (overwrite settings)</source>
+        <translation>Art-Net-Ausgabe an (überschreibt Einstellungen)</translation>
+    </message>
+    <message>
+        <source>deactivate trigger artnet (overwrite settings)</source>
+        <translation>Art-Net-Ausgabe aus (überschreibt Einstellungen)</translation>
+    </message>
+    <message>
+        <source>activate trigger midi (overwrite settings)</source>
+        <translation>MIDI-Ausgabe an (überschreibt Einstellungen)</translation>
+    </message>
+    <message>
+        <source>deactivate trigger midi (overwrite settings)</source>
+        <translation>MIDI-Ausgabe aus (überschreibt Einstellungen)</translation>
+    </message>
+    <message>
+        <source>more information at runtime</source>
+        <translation>mehr Informationen zur Laufzeit</translation>
+    </message>
+    <message>
+        <source>skip unknown parameter &quot;%1&quot;</source>
+        <translation>überspringe unbekannten Parameter &quot;%1&quot;</translation>
+    </message>
+</context>
+</TS>

@@ -1,0 +1,89 @@
+#include "timecodetimer.h"
+#include "workerthread.h"
+
+#include <QSignalSpy>
+#include <QtTest>
+
+#include <atomic>
+
+namespace
+{
+class CountingWorker : public TimecodeTimer
+{
+public:
+    explicit CountingWorker(int interval) : TimecodeTimer(interval) {}
+    std::atomic<int> ticks{0};
+
+protected:
+    void slotSendTimecodeTimeOut() override { ++ticks; }
+};
+} // namespace
+
+class TestTimecodeTimer : public QObject
+{
+    Q_OBJECT
+private slots:
+    void ticksOnItsThreadAndEndsItself();
+    void stopWithoutStartStillEndsThread();
+    void startTwiceRestarts();
+};
+
+// The whole chain: started -> ticks on the worker thread -> requestStop from
+// here -> stoped -> deleteLater -> destroyed -> quit -> finished -> deleteLater.
+void TestTimecodeTimer::ticksOnItsThreadAndEndsItself()
+{
+    auto *worker = new CountingWorker(1);
+    QPointer<CountingWorker> alive(worker);
+    WorkerThreads threads;
+    QThread *thread = threads.adopt(worker);
+    QPointer<QThread> threadAlive(thread);
+    connect(thread, &QThread::started, worker, &TimecodeTimer::slotStart);
+    connect(worker, &TimecodeTimer::stoped, worker, &QObject::deleteLater);
+    thread->start(QThread::HighPriority);
+
+    QTRY_VERIFY_WITH_TIMEOUT(worker->ticks.load() >= 20, 5000);
+    QCOMPARE(worker->thread(), thread);
+
+    worker->requestStop();
+    QTRY_VERIFY_WITH_TIMEOUT(alive.isNull(), 5000);
+    QVERIFY(threads.waitAll(5000));
+    QTRY_VERIFY_WITH_TIMEOUT(threadAlive.isNull(), 5000);
+    QCOMPARE(threads.runningCount(), 0);
+}
+
+void TestTimecodeTimer::stopWithoutStartStillEndsThread()
+{
+    auto *worker = new CountingWorker(1000);
+    QPointer<CountingWorker> alive(worker);
+    WorkerThreads threads;
+    QThread *thread = threads.adopt(worker);
+    connect(worker, &TimecodeTimer::stoped, worker, &QObject::deleteLater);
+    QSignalSpy stopped(worker, &TimecodeTimer::stoped);
+    thread->start();
+
+    worker->requestStop();
+    QVERIFY(threads.waitAll(5000));
+    QVERIFY(alive.isNull());
+    QCOMPARE(stopped.count(), 1);
+}
+
+void TestTimecodeTimer::startTwiceRestarts()
+{
+    CountingWorker worker(50);
+    worker.slotStart();
+    QVERIFY(worker.isTimerActive());
+    worker.slotStart();
+    QVERIFY(worker.isTimerActive());
+    QCOMPARE(worker.interval(), 50);
+    QTRY_VERIFY_WITH_TIMEOUT(worker.ticks.load() >= 2, 2000);
+    QSignalSpy stopped(&worker, &TimecodeTimer::stoped);
+    worker.slotStop();
+    QVERIFY(!worker.isTimerActive());
+    QCOMPARE(stopped.count(), 1);
+    const int ticks = worker.ticks.load();
+    QTest::qWait(150);
+    QCOMPARE(worker.ticks.load(), ticks);
+}
+
+QTEST_GUILESS_MAIN(TestTimecodeTimer)
+#include "tst_timecodetimer.moc"
