@@ -86,8 +86,6 @@ private slots:
     void selection_data();
     void selection();
     void emptyPortList();
-    void rtMidiShortMessageLength_data();
-    void rtMidiShortMessageLength();
     void rtMidiWithoutMidiSystem();
 };
 
@@ -534,27 +532,6 @@ void TestMidi::emptyPortList()
         send(out, tc(1, 2, 3, 4));
     }
     QCOMPARE(int(fake->calls.size()), 1); // the one count query
-}
-
-void TestMidi::rtMidiShortMessageLength_data()
-{
-    QTest::addColumn<int>("status");
-    QTest::addColumn<int>("length");
-    QTest::newRow("quarter frame") << 0xF1 << 2;
-    QTest::newRow("song position") << 0xF2 << 3;
-    QTest::newRow("note on") << 0x93 << 3;
-    QTest::newRow("program change") << 0xC0 << 2;
-    QTest::newRow("pitch bend") << 0xEF << 3;
-    QTest::newRow("clock") << 0xF8 << 1;
-    QTest::newRow("sysex start") << 0xF0 << 0;
-    QTest::newRow("data byte") << 0x45 << 0;
-}
-
-void TestMidi::rtMidiShortMessageLength()
-{
-    QFETCH(int, status);
-    QFETCH(int, length);
-    QCOMPARE(RtMidiOutputService::shortMessageLength(quint8(status)), length);
 }
 
 void TestMidi::rtMidiWithoutMidiSystem()
