@@ -165,9 +165,6 @@ QWidget *OrvelloView::buildCentral(QMainWindow *window, bool useLcd)
         label->setObjectName(QStringLiteral("display"));
         label->setAlignment(Qt::AlignCenter);
         label->setFont(QFont(label->font().family(), DisplayPointSize, QFont::Bold));
-        // The fitted font follows the label's size; letting its size hint
-        // feed back into the layout would keep the window from shrinking.
-        label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
         column->addWidget(label, 2);
     }
 

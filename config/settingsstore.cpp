@@ -4,10 +4,15 @@
 
 namespace
 {
-QString &overridePath()
+struct Override {
+    QString path;
+    QSettings::Format format = QSettings::IniFormat;
+};
+
+Override & override()
 {
-    static QString path;
-    return path;
+    static Override o;
+    return o;
 }
 } // namespace
 
@@ -15,15 +20,15 @@ namespace SettingsStore
 {
 std::unique_ptr<QSettings> open()
 {
-    if (!overridePath().isEmpty())
-        return std::make_unique<QSettings>(overridePath(), QSettings::IniFormat);
+    if (!override().path.isEmpty())
+        return std::make_unique<QSettings>(override().path, override().format);
     return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
                                        QLatin1String(Maker::Organisation),
                                        QLatin1String(Maker::Application));
 }
 
-void useFile(const QString &path)
+void useFile(const QString &path, QSettings::Format format)
 {
-    overridePath() = path;
+    override() = Override{path, format};
 }
 } // namespace SettingsStore

@@ -14,7 +14,7 @@ namespace SettingsStore
 // "Orvello"; or the file chosen with useFile().
 std::unique_ptr<QSettings> open();
 
-// Points every later open() at this INI file instead of the user's store, so
+// Points every later open() at this file instead of the user's store, so
 // tests never read or write real settings. An empty path returns to the store.
-void useFile(const QString &path);
+void useFile(const QString &path, QSettings::Format format = QSettings::IniFormat);
 } // namespace SettingsStore
