@@ -165,6 +165,9 @@ QWidget *OrvelloView::buildCentral(QMainWindow *window, bool useLcd)
         label->setObjectName(QStringLiteral("display"));
         label->setAlignment(Qt::AlignCenter);
         label->setFont(QFont(label->font().family(), DisplayPointSize, QFont::Bold));
+        // Pinned at the 22-point size: the fitted font grows with the window
+        // and must not raise the window's minimum, or it could never shrink back.
+        label->setMinimumSize(label->minimumSizeHint());
         column->addWidget(label, 2);
     }
 
