@@ -48,7 +48,23 @@ public slots:
     void slotChangedFrame30();
     void slotChangedFrame30Drop();
 
+    // Milliseconds from the time `t` (of the current source) to the next
+    // instant at which the computed code can change: the next frame edge, or
+    // the millisecond after a watched end code.
+    qint64 msUntilNextChange(qint64 t) const;
+
 private:
+    // The time of day the code is derived from, by the current source.
+    qint64 sourceMs() const;
+    // Derives the code from the source time `t` and emits what changed.
+    void computeAndSend(qint64 t);
+    // Sleeps through the frame: the timer wakes the calculator shortly before
+    // the next change and a short precise wait makes the code leave on its
+    // first millisecond, instead of 1000 wake-ups a second at a random phase.
+    void tickAndSchedule();
+    // A command changed the source or its phase: compute again at once.
+    void tickSoon();
+
     // Milliseconds the counter has run, taken on the monotonic clock so that
     // a step of the wall clock does not move a running place.
     qint64 counterMs() const;

@@ -78,6 +78,8 @@ private slots:
     void wallClockStepDoesNotMovePlace();
     void playBeforeAnyPlaceCountsFromReset();
     void unknownPlaceIgnored();
+    void nextChange_data();
+    void nextChange();
 };
 
 void TestTimecodeCalculator::startsPausedAndSendsNothing()
@@ -299,6 +301,41 @@ void TestTimecodeCalculator::unknownPlaceIgnored()
     r.calc.slotChangedFile(nullptr, 3); // a place without record only leaves system time
     QVERIFY(file.isEmpty());
     QVERIFY(r.calc.isPaused());
+}
+
+void TestTimecodeCalculator::nextChange_data()
+{
+    QTest::addColumn<int>("format");
+    QTest::addColumn<bool>("watchEnd");
+    QTest::addColumn<qint64>("t");
+    QTest::addColumn<qint64>("wait");
+    QTest::newRow("24 inside frame 22") << 0 << false << qint64(917) << qint64(42);
+    QTest::newRow("24 last ms of 22") << 0 << false << qint64(958) << qint64(1);
+    QTest::newRow("24 last frame") << 0 << false << qint64(959) << qint64(41);
+    QTest::newRow("25") << 1 << false << qint64(10039) << qint64(1);
+    QTest::newRow("30 drop") << 2 << false << qint64(34) << qint64(33);
+    QTest::newRow("30 last ms") << 3 << false << qint64(999) << qint64(1);
+    // A watched end code at 00:00:12 is tested one millisecond after it.
+    QTest::newRow("end inside frame") << 1 << true << qint64(11990) << qint64(10);
+    QTest::newRow("end on edge") << 1 << true << qint64(12000) << qint64(1);
+    QTest::newRow("after end") << 1 << true << qint64(12001) << qint64(39);
+}
+
+// Where the calculator sleeps to: never past a frame edge or the end test.
+void TestTimecodeCalculator::nextChange()
+{
+    QFETCH(int, format);
+    QFETCH(bool, watchEnd);
+    QFETCH(qint64, t);
+    QFETCH(qint64, wait);
+    Rig r;
+    r.calc.slotChangedFrames(TimeCodeFormat(format));
+    if (watchEnd)
+        r.select(0, place(10, 12));
+    QCOMPARE(r.calc.msUntilNextChange(t), wait);
+    const TimeCode now = TimeCodeMath::fromMsOfDay(t, TimeCodeFormat(format));
+    for (qint64 ms = t + 1; ms < t + wait; ++ms)
+        QCOMPARE(TimeCodeMath::fromMsOfDay(ms, TimeCodeFormat(format)), now);
 }
 
 QTEST_GUILESS_MAIN(TestTimecodeCalculator)
