@@ -98,7 +98,7 @@ void Orvello::connectControls()
 void Orvello::createWorkers()
 {
     // Art-Net node: created first, with its thread at high priority.
-    // MIDI output: created second, with its thread at high priority.
+    createMidiOutput();
     createCalculator();
     // Playlist scheduler: created last, with its thread at normal priority.
 }
@@ -139,7 +139,7 @@ void Orvello::createCalculator()
     // Art-Net node: codes go straight to it here when artnet_protocol_on is set.
     connect(calculator, &TimecodeCalculator::signalArtnetCheckDmxIn, this,
             &Orvello::slotArtnetCheckDmxIn);
-    // MIDI output: codes go straight to it here when midi_protocol_on is set.
+    connectMidiOutput();
     connect(calculator, &TimecodeCalculator::signalSendTimecodeTimeOut, this,
             &Orvello::slotSendTimecodeTimeOut);
     connect(calculator, &TimecodeCalculator::signalChangedTimeReset, this,
@@ -192,7 +192,51 @@ void Orvello::stopWorkers()
         m_calculator = nullptr;
     }
     // Art-Net node: deleteLater() after the calculator.
-    // MIDI output: outputDeviceName(-1, MidiInterfaceName), then deleteLater().
+    stopMidiOutput();
+}
+
+void Orvello::createMidiOutput()
+{
+    auto *output = new midi;
+    m_midi = output;
+    output->setTimecodeType(m_settings.midi_timecode_type);
+    output->selectOutputDevice(m_settings.midi_interface_name);
+    QThread *thread = m_threads.adopt(output);
+    thread->setObjectName(QStringLiteral("midi"));
+    thread->start(QThread::HighPriority);
+}
+
+// Codes go from the calculator's thread straight to the MIDI thread; whether
+// they go at all is the existence of this connection.
+void Orvello::connectMidiOutput()
+{
+    if (m_calculator && m_midi && m_settings.midi_protocol_on)
+        connect(m_calculator, &TimecodeCalculator::signalSendTimecodeTimeOut, m_midi,
+                &midi::slotSendTimeCode,
+                Qt::ConnectionType(Qt::QueuedConnection | Qt::UniqueConnection));
+}
+
+void Orvello::rewireMidi()
+{
+    if (!m_midi)
+        return;
+    if (m_calculator)
+        disconnect(m_calculator, &TimecodeCalculator::signalSendTimecodeTimeOut, m_midi,
+                   &midi::slotSendTimeCode);
+    // Direct calls into the worker's thread; midi guards these itself.
+    m_midi->setTimecodeType(m_settings.midi_timecode_type);
+    m_midi->selectOutputDevice(m_settings.midi_interface_name);
+    connectMidiOutput();
+}
+
+void Orvello::stopMidiOutput()
+{
+    if (!m_midi)
+        return;
+    // The all-ports name is what gets saved with the window's keys at exit.
+    m_midi->outputDeviceName(-1, m_keys.MidiInterfaceName);
+    m_midi->deleteLater();
+    m_midi = nullptr;
 }
 
 void Orvello::refreshPlaceButtons(int selected)
@@ -205,7 +249,7 @@ void Orvello::applySettings()
     m_settings.saveToStore();
     // Playlist scheduler: savePlaylistToStore() here.
     // Art-Net node: re-wire here (disconnect, universe, interface, reconnect if on).
-    // MIDI output: re-wire here (disconnect, timecode type, device, reconnect if on).
+    rewireMidi();
     m_view.updatePlaceButtons(m_settings);
     refreshPlaceButtons(-1);
 }

@@ -2,6 +2,7 @@
 
 #include "commandlineoptions.h"
 #include "mainwindowkeys.h"
+#include "midi.h"
 #include "orvelloview.h"
 #include "settingstruct.h"
 #include "timecodecalculator.h"
@@ -31,6 +32,7 @@ public:
     SettingStruct &settings() { return m_settings; }
     const MainWindowKeys &windowKeys() const { return m_keys; }
     TimecodeCalculator *calculator() const { return m_calculator; }
+    midi *midiOutput() const { return m_midi; }
     const OrvelloView &view() const { return m_view; }
     QTimer *blinkTimer() const { return m_blinkTimer; }
     bool isDisplayShown() const { return m_displayShown; }
@@ -90,6 +92,11 @@ private:
     void connectControls();
     void createWorkers();
     void createCalculator();
+    // MIDI output: created second; its per-frame connection follows midi_protocol_on.
+    void createMidiOutput();
+    void connectMidiOutput();
+    void rewireMidi();
+    void stopMidiOutput();
     void applyCommandLine();
     // The frame format the generator starts with: the command line's, else
     // the stored one; -1 when neither names a valid format.
@@ -112,5 +119,6 @@ private:
     bool m_displayShown = false;
 
     QPointer<TimecodeCalculator> m_calculator;
+    QPointer<midi> m_midi;
     WorkerThreads m_threads;
 };

@@ -5,6 +5,13 @@
 #include <iostream>
 #include <sstream>
 
+#ifdef __LINUX_ALSA__
+#include <alsa/asoundlib.h>
+#endif
+#ifdef __UNIX_JACK__
+#include <jack/jack.h>
+#endif
+
 using namespace MidiResult;
 
 namespace
@@ -25,16 +32,43 @@ struct ErrorSink {
     }
 };
 
-// RtMidi writes its reason to std::cerr before it throws. While looking for a
-// MIDI system, an API that is not there is the expected case, not news for
-// the console.
-class QuietCerr
+#ifdef __LINUX_ALSA__
+void quietAlsa(const char *, int, const char *, int, const char *, ...) {}
+#endif
+#ifdef __UNIX_JACK__
+void quietJack(const char *) {}
+#endif
+
+// While looking for a MIDI system, an API that is not there is the expected
+// case, not news for the console: RtMidi writes its reason to std::cerr before
+// it throws, and the ALSA and JACK libraries print theirs on standard error.
+// All three are muted for the search only and restored to their defaults.
+class QuietSearch
 {
 public:
-    QuietCerr() : m_previous(std::cerr.rdbuf(m_sink.rdbuf())) {}
-    ~QuietCerr() { std::cerr.rdbuf(m_previous); }
-    QuietCerr(const QuietCerr &) = delete;
-    QuietCerr &operator=(const QuietCerr &) = delete;
+    QuietSearch() : m_previous(std::cerr.rdbuf(m_sink.rdbuf()))
+    {
+#ifdef __LINUX_ALSA__
+        snd_lib_error_set_handler(&quietAlsa);
+#endif
+#ifdef __UNIX_JACK__
+        jack_set_error_function(&quietJack);
+        jack_set_info_function(&quietJack);
+#endif
+    }
+    ~QuietSearch()
+    {
+#ifdef __UNIX_JACK__
+        jack_set_error_function(nullptr);
+        jack_set_info_function(nullptr);
+#endif
+#ifdef __LINUX_ALSA__
+        snd_lib_error_set_handler(nullptr);
+#endif
+        std::cerr.rdbuf(m_previous);
+    }
+    QuietSearch(const QuietSearch &) = delete;
+    QuietSearch &operator=(const QuietSearch &) = delete;
 
 private:
     std::ostringstream m_sink;
@@ -78,7 +112,7 @@ void RtMidiOutputService::discover()
         return;
     m_discovered = true;
 
-    const QuietCerr quiet;
+    const QuietSearch quiet;
     std::vector<RtMidi::Api> apis;
     RtMidi::getCompiledApi(apis);
     for (RtMidi::Api api : apis) {

@@ -6,7 +6,8 @@
 #   jack_e2e.sh <exit|SECONDS> <capture file> <program> [args...]
 # "exit": the program ends by itself; SECONDS: it runs that long, then is
 # stopped. The capture file receives the decoded codes and one second of the
-# received quarter-frame bytes.
+# received quarter-frame bytes. MTC_MIN_CODES: fewest codes to pass;
+# MTC_EXPECT_NONE=1: pass only if nothing at all arrives (output switched off).
 set -u
 
 mode=$1 capture=$2
@@ -16,16 +17,26 @@ program=("$@")
 work=$(mktemp -d /tmp/orvello-mtc.XXXXXX)
 server="orvmtc$$"
 export JACK_DEFAULT_SERVER=$server JACK_NO_AUDIO_RESERVATION=1
-pids=()
 
+# Ends a process of ours by its PID: the signal given, then TERM after 3 s.
+stop() {
+    local pid=$1 sig=$2
+    kill "-$sig" "$pid" 2>/dev/null || return 0
+    for _ in $(seq 30); do
+        kill -0 "$pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    kill -0 "$pid" 2>/dev/null && kill "$pid" 2>/dev/null
+    wait "$pid" 2>/dev/null
+}
+
+# Newest first: the clients leave the server before it goes. jack_midi_dump
+# closes its client on INT only; killed otherwise, the server waits seconds
+# for it.
 cleanup() {
-    local pid
-    for pid in "${pids[@]}"; do
-        kill "$pid" 2>/dev/null
-    done
-    for pid in "${pids[@]}"; do
-        wait "$pid" 2>/dev/null
-    done
+    [ -n "${program_pid:-}" ] && stop "$program_pid" TERM
+    [ -n "${dump_pid:-}" ] && stop "$dump_pid" INT
+    [ -n "${jackd_pid:-}" ] && stop "$jackd_pid" TERM
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -51,16 +62,15 @@ wait_for() {
 }
 
 jackd -n "$server" -r -d dummy -r 48000 -p 1024 >"$work/jackd.log" 2>&1 &
-pids+=($!)
+jackd_pid=$!
 timeout 15 jack_wait -w -t 10 >/dev/null || fail "JACK server $server did not start"
 
 jack_midi_dump -a mtcdump >"$work/dump.log" 2>&1 &
-pids+=($!)
+dump_pid=$!
 wait_for 50 sh -c 'jack_lsp 2>/dev/null | grep -qx "mtcdump:input"' || fail "receiver port missing"
 
 "${program[@]}" >"$work/program.log" 2>&1 &
 program_pid=$!
-pids+=("$program_pid")
 
 # RtMidi's JACK output registers "<client>:MTC out" and connects it to the
 # port it opened; connect it here too in case the program did not.
@@ -70,6 +80,17 @@ sender_connected() {
     jack_connect "$port" mtcdump:input 2>/dev/null
     jack_lsp -c "$port" 2>/dev/null | grep -q '^ *mtcdump:input$'
 }
+if [ "${MTC_EXPECT_NONE:-0}" = 1 ]; then
+    sleep "$mode"
+    kill -0 "$program_pid" 2>/dev/null || fail "program ended early"
+    stop "$program_pid" TERM
+    program_pid=
+    sleep 0.3
+    grep -q '^ *[0-9]*: ' "$work/dump.log" && fail "MIDI arrived although the output is off"
+    jack_lsp 2>/dev/null | grep -q '^Orvello' && fail "a MIDI port was opened although the output is off"
+    echo "PASS: nothing sent"
+    exit 0
+fi
 wait_for 100 sender_connected || fail "no Orvello MIDI port connected to mtcdump:input"
 
 if [ "$mode" = exit ]; then
@@ -83,10 +104,13 @@ if [ "$mode" = exit ]; then
 else
     sleep "$mode"
     kill -0 "$program_pid" 2>/dev/null || fail "program ended early"
-    kill "$program_pid"
-    wait "$program_pid" 2>/dev/null
+    stop "$program_pid" TERM
 fi
+program_pid=
+# Stopping the receiver flushes what it printed.
 sleep 0.3
+stop "$dump_pid" INT
+dump_pid=
 
 # Decode: quarter frames (F1 0n .. F1 7n) are reassembled in piece order into
 # codes, full frames (F0 7F 7F 01 01 hh mm ss ff F7) are codes at once; then
