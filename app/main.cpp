@@ -1,5 +1,6 @@
 #include "commandlineoptions.h"
 #include "orvello.h"
+#include "terminationsignals.h"
 #include "translation.h"
 #include "version.h"
 
@@ -35,7 +36,17 @@ int main(int argc, char *argv[])
 
     int result = 0;
     {
+        // Installed before the window exists, so a signal during start-up is
+        // not lost: it waits in the socket until the event loop runs.
+        TerminationSignals termination;
         Orvello window;
+        // Like the close button: the workers stop and the loop ends; the
+        // explicit quit also covers a window that was never shown.
+        QObject::connect(&termination, &TerminationSignals::terminationRequested, &window,
+                         [&window]() {
+                             if (window.close())
+                                 QCoreApplication::quit();
+                         });
         window.show();
         result = app.exec();
     }

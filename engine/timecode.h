@@ -80,3 +80,5 @@ int firstMsOfFrame(int frame, TimeCodeFormat format);
 } // namespace TimeCodeMath
 
 Q_DECLARE_METATYPE(TimeCodeFormat)
+// Travels on queued signals; the receiver owns and deletes it.
+Q_DECLARE_METATYPE(SettingStructItem *)

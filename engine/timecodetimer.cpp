@@ -39,3 +39,9 @@ void TimecodeTimer::slotStop()
 }
 
 void TimecodeTimer::slotSendTimecodeTimeOut() {}
+
+void TimecodeTimer::setNextTick(int ms)
+{
+    if (m_timer->isActive())
+        m_timer->start(ms);
+}

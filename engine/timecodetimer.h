@@ -30,6 +30,11 @@ public slots:
 protected slots:
     virtual void slotSendTimecodeTimeOut();
 
+protected:
+    // Sets the time to the next tick while the timer runs; the ticks after it
+    // keep that period until it is set again.
+    void setNextTick(int ms);
+
 private:
     QTimer *m_timer = nullptr;
     const int m_interval;

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QSettings>
+#include <QString>
+
+#include <memory>
+
+// The one way into the per-user settings store. Every access opens a
+// short-lived QSettings and lets it go, so writes reach the store when the
+// object is destroyed and nothing holds the file open between accesses.
+namespace SettingsStore
+{
+// Native format, user scope, organisation Maker::Organisation, application
+// "Orvello"; or the file chosen with useFile().
+std::unique_ptr<QSettings> open();
+
+// Points every later open() at this file instead of the user's store, so
+// tests never read or write real settings. An empty path returns to the store.
+void useFile(const QString &path, QSettings::Format format = QSettings::IniFormat);
+} // namespace SettingsStore

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "timecode.h"
+
+#include <QString>
+
+// The settings record the main window owns: the nine places and the DMX-in,
+// Art-Net and MIDI settings. Index 0 of places is place 1.
+struct SettingStruct {
+    static constexpr int PlaceCount = 9;
+
+    SettingStructItem places[PlaceCount];
+    bool dmx_in_enabled = false;
+    qint32 dmx_in_universe = 256;
+    bool artnet_protocol_on = true;
+    QString artnet_interface_name = QStringLiteral("255.255.255.255");
+    bool midi_protocol_on = true;
+    quint32 midi_timecode_type = 0;
+    QString midi_interface_name = QStringLiteral("all");
+
+    void setDefaults();
+    // Copies every field; a missing record on either side leaves the target as it is.
+    void copyFrom(const SettingStruct *other);
+    static void copy(const SettingStruct *from, SettingStruct *to);
+
+    // Copies place `index` into `to`; an index outside 0..8 or a missing target
+    // leaves the target unchanged.
+    void copyPlace(int index, SettingStructItem *to) const;
+
+    // Missing keys keep the current value, except the two interface texts,
+    // which become empty: the outputs then pick their own fallback.
+    void loadFromStore();
+    void saveToStore() const;
+    // Removes every key of the application's scope, not only the record's.
+    static void eraseStore();
+};

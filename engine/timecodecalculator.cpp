@@ -1,0 +1,187 @@
+#include "timecodecalculator.h"
+
+namespace
+{
+// How long before a frame edge the timer wakes the calculator; the rest is a
+// precise wait. Timer wake-ups run up to a millisecond or so late.
+constexpr qint64 EarlyWakeMs = 2;
+} // namespace
+
+TimecodeCalculator::TimecodeCalculator(const Clock *clock)
+    : TimecodeTimer(1), m_clock(clock ? clock : SystemClock::instance()),
+      m_place(new SettingStructItem)
+{
+    m_startReference = m_clock->monotonicMs();
+    m_pauseStart = m_startReference;
+}
+
+TimecodeCalculator::~TimecodeCalculator()
+{
+    delete m_place;
+}
+
+qint64 TimecodeCalculator::counterMs() const
+{
+    return TimeCodeMath::wrapDay(m_clock->monotonicMs() - m_startReference);
+}
+
+void TimecodeCalculator::setPause(bool pause)
+{
+    if (m_pause == pause)
+        return;
+    m_pause = pause;
+    const qint64 now = m_clock->monotonicMs();
+    if (!pause)
+        m_startReference += now - m_pauseStart; // take the pause out of the counter
+    else
+        m_pauseStart = now;
+    emit signalChangedPlayPause(m_pause, m_freeze);
+}
+
+qint64 TimecodeCalculator::sourceMs() const
+{
+    if (m_systemTime)
+        return m_clock->wallClock().time().msecsSinceStartOfDay();
+    return counterMs();
+}
+
+void TimecodeCalculator::slotSendTimecodeTimeOut()
+{
+    if (isTimerActive())
+        tickAndSchedule();
+    else
+        computeAndSend(sourceMs());
+}
+
+void TimecodeCalculator::computeAndSend(qint64 t)
+{
+    // The end test runs before the send, so the last code sent for a place
+    // is the last one computed at or before the end code's millisecond 000.
+    if (!m_systemTime && m_placeIndex >= 0 && t > m_place->endMs() && !m_pause) {
+        setPause(true);
+        m_placeIndex = -1;
+        if (m_place->ExitAtEnd)
+            emit signalClose();
+    }
+
+    const TimeCode code = TimeCodeMath::fromMsOfDay(t, m_format);
+    if (code == m_lastCode)
+        return;
+    m_lastCode = code;
+    if (!m_freeze && !m_pause)
+        emit signalSendTimecodeTimeOut(code.Hour, code.Minute, code.Seconds, code.Frame, code.Type);
+    emit signalArtnetCheckDmxIn();
+}
+
+qint64 TimecodeCalculator::msUntilNextChange(qint64 t) const
+{
+    const int msec = int(t % 1000);
+    const int frame = TimeCodeMath::frameOfMillisecond(msec, m_format);
+    const int fps = TimeCodeMath::framesPerSecond(m_format);
+    const int nextEdge =
+        frame + 1 >= fps ? 1000 : TimeCodeMath::firstMsOfFrame(frame + 1, m_format);
+    qint64 wait = nextEdge - msec;
+    if (!m_systemTime && m_placeIndex >= 0 && !m_pause && t <= m_place->endMs())
+        wait = qMin(wait, m_place->endMs() + 1 - t);
+    return wait;
+}
+
+void TimecodeCalculator::tickAndSchedule()
+{
+    qint64 wait = 1;
+    // Bounded: at most one precise wait per frame edge, and two edges can
+    // never be less than a millisecond apart.
+    for (int round = 0; round < 3; ++round) {
+        // One reading serves the code, the next change and the wait's target,
+        // so a frame edge can never fall between computing and scheduling.
+        const qint64 mono = m_clock->monotonicMs();
+        const qint64 t = m_systemTime ? sourceMs() : TimeCodeMath::wrapDay(mono - m_startReference);
+        computeAndSend(t);
+        wait = msUntilNextChange(t);
+        if (wait > EarlyWakeMs)
+            break;
+        // The change is imminent: wait for it precisely.
+        if (m_systemTime)
+            m_clock->waitForWallMsOfDay(TimeCodeMath::wrapDay(t + wait));
+        else
+            m_clock->waitForMonotonicMs(mono + wait);
+    }
+    // Wake early: the timer's own lateness is absorbed by the precise wait,
+    // never added to the frame.
+    setNextTick(int(qMax<qint64>(1, wait - EarlyWakeMs)));
+}
+
+void TimecodeCalculator::tickSoon()
+{
+    setNextTick(1);
+}
+
+void TimecodeCalculator::slotChangedFile(SettingStructItem *stSettingItem, int iFileNumber)
+{
+    if (iFileNumber == Place::SystemTime) {
+        m_systemTime = true;
+        emit signalChangedFile(iFileNumber);
+        setPause(false);
+    } else if (Place::isStoredPlace(iFileNumber)) {
+        m_systemTime = false;
+        if (stSettingItem) {
+            SettingStructItem::copy(stSettingItem, m_place);
+            emit signalChangedFile(iFileNumber);
+            m_placeIndex = iFileNumber;
+            setPause(false);
+            m_startReference = m_clock->monotonicMs() - m_place->startMs();
+        }
+    }
+    // The record was handed over with the signal and is ours to release.
+    delete stSettingItem;
+    tickSoon();
+}
+
+void TimecodeCalculator::slotChangedTimeReset()
+{
+    const qint64 now = m_clock->monotonicMs();
+    m_startReference = now;
+    if (m_pause)
+        m_pauseStart = now; // resuming then starts from 00:00:00:00
+    emit signalChangedTimeReset();
+    tickSoon();
+}
+
+void TimecodeCalculator::slotChangedFreeze()
+{
+    m_freeze = !m_freeze;
+    emit signalChangedFreeze(m_pause, m_freeze);
+    tickSoon();
+}
+
+void TimecodeCalculator::slotChangedPlayPause()
+{
+    setPause(!m_pause);
+    tickSoon();
+}
+
+void TimecodeCalculator::slotChangedFrames(TimeCodeFormat FrameType)
+{
+    m_format = FrameType;
+    tickSoon();
+}
+
+void TimecodeCalculator::slotChangedFrame24()
+{
+    slotChangedFrames(Frame24);
+}
+
+void TimecodeCalculator::slotChangedFrame25()
+{
+    slotChangedFrames(Frame25);
+}
+
+void TimecodeCalculator::slotChangedFrame30()
+{
+    slotChangedFrames(Frame30);
+}
+
+void TimecodeCalculator::slotChangedFrame30Drop()
+{
+    slotChangedFrames(Frame30Drop);
+}

@@ -1,0 +1,84 @@
+#pragma once
+
+#include "clock.h"
+#include "timecode.h"
+#include "timecodetimer.h"
+
+// The generator. Ticks every millisecond on its own thread, derives the code
+// from the wall clock (place 0) or from a counter started at a place's start
+// code, and emits it once per frame: whenever it differs from the previous
+// computed code and the output is neither paused nor frozen.
+class TimecodeCalculator : public TimecodeTimer
+{
+    Q_OBJECT
+public:
+    explicit TimecodeCalculator(const Clock *clock = SystemClock::instance());
+    ~TimecodeCalculator() override;
+
+    // The one place where the pause flag changes. Also called directly by the
+    // main window before the calculator's thread starts.
+    void setPause(bool pause);
+
+    bool isPaused() const { return m_pause; }
+    bool isFrozen() const { return m_freeze; }
+    bool isSystemTime() const { return m_systemTime; }
+    TimeCodeFormat format() const { return m_format; }
+    int placeIndex() const { return m_placeIndex; }
+    TimeCode lastCode() const { return m_lastCode; }
+
+signals:
+    void signalChangedPlayPause(bool bPause, bool bFreeze);
+    void signalChangedFreeze(bool bPause, bool bFreeze);
+    void signalChangedFile(int iFileNumber);
+    void signalChangedTimeReset();
+    void signalSendTimecodeTimeOut(quint8 Hour, quint8 Minute, quint8 Sec, quint8 Frame,
+                                   quint8 Type);
+    void signalArtnetCheckDmxIn();
+    void signalClose();
+
+public slots:
+    void slotChangedFile(SettingStructItem *stSettingItem, int iFileNumber);
+    void slotChangedTimeReset();
+    void slotSendTimecodeTimeOut() override;
+    void slotChangedFreeze();
+    void slotChangedPlayPause();
+    void slotChangedFrames(TimeCodeFormat FrameType);
+    void slotChangedFrame24();
+    void slotChangedFrame25();
+    void slotChangedFrame30();
+    void slotChangedFrame30Drop();
+
+    // Milliseconds from the time `t` (of the current source) to the next
+    // instant at which the computed code can change: the next frame edge, or
+    // the millisecond after a watched end code.
+    qint64 msUntilNextChange(qint64 t) const;
+
+private:
+    // The time of day the code is derived from, by the current source.
+    qint64 sourceMs() const;
+    // Derives the code from the source time `t` and emits what changed.
+    void computeAndSend(qint64 t);
+    // Sleeps through the frame: the timer wakes the calculator shortly before
+    // the next change and a short precise wait makes the code leave on its
+    // first millisecond, instead of 1000 wake-ups a second at a random phase.
+    void tickAndSchedule();
+    // A command changed the source or its phase: compute again at once.
+    void tickSoon();
+
+    // Milliseconds the counter has run, taken on the monotonic clock so that
+    // a step of the wall clock does not move a running place.
+    qint64 counterMs() const;
+
+    const Clock *m_clock;
+    TimeCodeFormat m_format = Frame24;
+    // Before any place is chosen, play counts from the reset instant: that is
+    // what an operator who presses Space first expects to see.
+    bool m_systemTime = false;
+    bool m_freeze = false;
+    bool m_pause = false;
+    TimeCode m_lastCode;
+    qint64 m_startReference = 0; // monotonic ms at which the counter read 00:00:00.000
+    qint64 m_pauseStart = 0;     // monotonic ms at which the current pause began
+    int m_placeIndex = -1;       // place whose end code is watched
+    SettingStructItem *m_place = nullptr;
+};
