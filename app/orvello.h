@@ -1,5 +1,6 @@
 #pragma once
 
+#include "artnet.h"
 #include "commandlineoptions.h"
 #include "mainwindowkeys.h"
 #include "orvelloview.h"
@@ -90,6 +91,10 @@ private:
     void connectControls();
     void createWorkers();
     void createCalculator();
+    void createArtnetNode();
+    // Follows the record: universe, interface and whether codes go out at all.
+    void rewireArtnet();
+    void connectArtnetOutput();
     void applyCommandLine();
     // The frame format the generator starts with: the command line's, else
     // the stored one; -1 when neither names a valid format.
@@ -112,5 +117,6 @@ private:
     bool m_displayShown = false;
 
     QPointer<TimecodeCalculator> m_calculator;
+    QPointer<artnet> m_artnet;
     WorkerThreads m_threads;
 };

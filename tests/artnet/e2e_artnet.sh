@@ -237,7 +237,7 @@ for d in order[1:]:
             sys.exit(f"code {c} reached {d} before {order[0]}")
 span = (per_dest[order[0]][-1][0] - per_dest[order[0]][0][0]) or 1
 gaps = sum(1 for a, b in zip(first, first[1:]) if b != a + 1)
-print(f"  {len(first)} codes per destination ({len(first) / span:.1f}/s), {gaps} gaps, order {order}")
+print(f"  {len(first)} codes per destination ({(len(first) - 1) / span:.1f}/s), {gaps} gaps, order {order}")
 if gaps > len(first) // 10:
     sys.exit("too many frames skipped")
 EOF
@@ -254,21 +254,27 @@ setup_network
 
 if [ "$MODE" = measure ]; then
     for fmt in 24fps 25fps 30fps; do
-        run_case "m$fmt" 10 p0 "$fmt"
+        run_case "m$fmt" 11 p0 "$fmt"
+        # Counted over exactly 10 s, starting half a second into the stream.
         fields "m$fmt" | python3 -c '
 import sys
 rows = [l.split(",") for l in sys.stdin if l.strip()]
 tc = [r for r in rows if r[1] in ("10.77.0.1", "192.168.77.1") and r[5].strip()[16:20] == "0097"]
+start = min(float(r[0]) for r in tc) + 0.5
 for dst in sorted({r[2] for r in tc}):
-    t = [float(r[0]) for r in tc if r[2] == dst]
-    print(f"'"$fmt"' to {dst}: {len(t)} ArtTimeCode in {t[-1] - t[0]:.2f} s = {(len(t) - 1) / (t[-1] - t[0]):.2f}/s")
+    n = sum(1 for r in tc if r[2] == dst and start <= float(r[0]) < start + 10)
+    print(f"'"$fmt"' to {dst}: {n} ArtTimeCode in 10 s = {n / 10:.1f}/s")
 '
     done
+    first() {
+        tshark -r "$WORK/m25fps/cap.pcapng" -Y "$1" -T fields -e frame.number 2>/dev/null | head -1
+    }
     echo "--- one ArtTimeCode ---"
-    tshark -r "$WORK/m25fps/cap.pcapng" -Y 'artnet.header.opcode == 0x9700 && ip.src == 10.77.0.1' \
-        -c 1 -V -O artnet 2>/dev/null
+    tshark -r "$WORK/m25fps/cap.pcapng" -Y "frame.number == $(first 'artnet.header.opcode == 0x9700')" \
+        -V -O artnet 2>/dev/null
     echo "--- one ArtPollReply ---"
-    tshark -r "$WORK/m25fps/cap.pcapng" -Y 'artnet.poll_reply' -c 1 -V -O artnet 2>/dev/null
+    tshark -r "$WORK/m25fps/cap.pcapng" -Y "frame.number == $(first artnet.poll_reply)" \
+        -V -O artnet 2>/dev/null
     exit 0
 fi
 
