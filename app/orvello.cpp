@@ -1,6 +1,7 @@
 #include "orvello.h"
 
 #include "timecodecalculator.h"
+#include "version.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -97,7 +98,7 @@ void Orvello::connectControls()
 
 void Orvello::createWorkers()
 {
-    // Art-Net node: created first, with its thread at high priority.
+    createArtnetNode();
     createMidiOutput();
     createCalculator();
     // Playlist scheduler: created last, with its thread at normal priority.
@@ -136,7 +137,7 @@ void Orvello::createCalculator()
     connect(calculator, &TimecodeCalculator::signalChangedPlayPause, this,
             &Orvello::slotChangedPlayPause);
     connect(calculator, &TimecodeCalculator::signalChangedFile, this, &Orvello::slotChangedFile);
-    // Art-Net node: codes go straight to it here when artnet_protocol_on is set.
+    connectArtnetOutput();
     connect(calculator, &TimecodeCalculator::signalArtnetCheckDmxIn, this,
             &Orvello::slotArtnetCheckDmxIn);
     connectMidiOutput();
@@ -157,6 +158,48 @@ void Orvello::createCalculator()
         calculator->slotChangedFrames(TimeCodeFormat(format));
 
     thread->start(QThread::HighPriority);
+}
+
+void Orvello::createArtnetNode()
+{
+    m_artnet = new artnet(m_verbose);
+    m_artnet->setShareAddress(true);
+    m_artnet->setVersInfoH(2);
+    m_artnet->setVersInfoL(0);
+    m_artnet->setOemHi(0x0C);
+    m_artnet->setOemLo(0x11);
+    m_artnet->setNodeNames(QStringLiteral("Orvello"),
+                           QStringLiteral("Orvello ") + CommandLineParser::versionText() +
+                               QStringLiteral(" by ") + QLatin1String(Maker::WebAddress));
+    // Binds the socket here, so it moves to the node's thread with the node.
+    m_artnet->setPollReplyEnabled(true);
+    m_artnet->setDmxInUniverse(quint32(m_settings.dmx_in_universe - 1));
+    m_artnet->selectInterface(m_settings.artnet_interface_name);
+    QThread *thread = m_threads.adopt(m_artnet);
+    thread->setObjectName(QStringLiteral("artnet"));
+    thread->start(QThread::HighPriority);
+}
+
+// Codes go from the calculator's thread straight to the node's thread; the
+// window only shows them.
+void Orvello::connectArtnetOutput()
+{
+    if (m_calculator && m_artnet && m_settings.artnet_protocol_on)
+        connect(m_calculator, &TimecodeCalculator::signalSendTimecodeTimeOut, m_artnet,
+                qOverload<quint8, quint8, quint8, quint8, quint8>(&artnet::slotSendTimeCode),
+                Qt::QueuedConnection);
+}
+
+void Orvello::rewireArtnet()
+{
+    if (!m_artnet)
+        return;
+    if (m_calculator)
+        disconnect(m_calculator, &TimecodeCalculator::signalSendTimecodeTimeOut, m_artnet,
+                   qOverload<quint8, quint8, quint8, quint8, quint8>(&artnet::slotSendTimeCode));
+    m_artnet->setDmxInUniverse(quint32(m_settings.dmx_in_universe - 1));
+    m_artnet->selectInterface(m_settings.artnet_interface_name);
+    connectArtnetOutput();
 }
 
 int Orvello::startFormat() const
@@ -191,7 +234,10 @@ void Orvello::stopWorkers()
         m_calculator->requestStop();
         m_calculator = nullptr;
     }
-    // Art-Net node: deleteLater() after the calculator.
+    if (m_artnet) {
+        m_artnet->deleteLater();
+        m_artnet = nullptr;
+    }
     stopMidiOutput();
 }
 
@@ -248,7 +294,7 @@ void Orvello::applySettings()
 {
     m_settings.saveToStore();
     // Playlist scheduler: savePlaylistToStore() here.
-    // Art-Net node: re-wire here (disconnect, universe, interface, reconnect if on).
+    rewireArtnet();
     rewireMidi();
     m_view.updatePlaceButtons(m_settings);
     refreshPlaceButtons(-1);

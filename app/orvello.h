@@ -1,5 +1,6 @@
 #pragma once
 
+#include "artnet.h"
 #include "commandlineoptions.h"
 #include "mainwindowkeys.h"
 #include "midi.h"
@@ -92,6 +93,10 @@ private:
     void connectControls();
     void createWorkers();
     void createCalculator();
+    void createArtnetNode();
+    // Follows the record: universe, interface and whether codes go out at all.
+    void rewireArtnet();
+    void connectArtnetOutput();
     // MIDI output: created second; its per-frame connection follows midi_protocol_on.
     void createMidiOutput();
     void connectMidiOutput();
@@ -120,5 +125,6 @@ private:
 
     QPointer<TimecodeCalculator> m_calculator;
     QPointer<midi> m_midi;
+    QPointer<artnet> m_artnet;
     WorkerThreads m_threads;
 };

@@ -155,7 +155,7 @@ void TestMainWindow::startsPausedWithDashes()
     QVERIFY(w->isPaused());
     QVERIFY(w->blinkTimer() && w->blinkTimer()->isActive());
     QCOMPARE(w->blinkTimer()->interval(), 400);
-    QTRY_COMPARE(w->runningWorkerThreads(), 2);
+    QTRY_COMPARE(w->runningWorkerThreads(), 3);
     QTest::qWait(200); // paused: nothing may reach the display
     QCOMPARE(w->view().displayText(), QStringLiteral("--:--:--:--"));
     const QColor normal = w->view().normalColour;
@@ -555,7 +555,7 @@ void TestMainWindow::playlistCodes()
 void TestMainWindow::playlistExitClosesTheWindow()
 {
     Orvello *w = open();
-    QTRY_COMPARE(w->runningWorkerThreads(), 2);
+    QTRY_COMPARE(w->runningWorkerThreads(), 3);
     w->slotActivatedPlaylistItem(-2);
     QVERIFY(!w->isVisible());
     QVERIFY(!w->calculator());

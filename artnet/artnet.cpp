@@ -1,0 +1,368 @@
+#include "artnet.h"
+
+#include "version.h"
+
+#include <QMutexLocker>
+#include <QThread>
+#include <QTimer>
+#include <QUdpSocket>
+
+#include <algorithm>
+#include <cstring>
+
+namespace
+{
+// Notices for the first packet of a kind in this process, shown at most once
+// per run whichever node received it, and never later if verbose was off then.
+std::atomic<bool> firstSync{true};
+std::atomic<bool> firstSyncPre{true};
+std::atomic<bool> firstSyncPost{true};
+std::atomic<bool> firstTimeCode{true};
+std::atomic<bool> firstMadrixSyncPost{true};
+
+constexpr int KeepAliveMs = 500;
+const QHostAddress AllHosts(QHostAddress::Broadcast);
+} // namespace
+
+artnet::artnet(bool verbose)
+    : artnet(verbose, ArtnetInterfaces::platformAddressEntries(), VerboseLog::standardOutput())
+{
+}
+
+artnet::artnet(bool verbose, const QList<AddressEntry> &entries, VerboseLog::Sink sink)
+    : m_log(verbose, std::move(sink)), m_addressEntries(entries),
+      m_shortName(QStringLiteral("ArtNet by Tarn")),
+      m_longName(QStringLiteral("ArtNet by ") + QLatin1String(Maker::WebAddress))
+{
+    enumerateInterfaces();
+}
+
+artnet::~artnet()
+{
+    if (m_socket) {
+        disconnect(m_socket, nullptr, this, nullptr);
+        m_socket->close();
+    }
+    if (m_keepAlive)
+        m_keepAlive->stop();
+}
+
+void artnet::setNodeNames(const QString &shortName, const QString &longName)
+{
+    m_shortName = shortName;
+    m_longName = longName;
+}
+
+void artnet::setPollReplyEnabled(bool enabled)
+{
+    if (enabled == m_pollReplyEnabled)
+        return;
+    m_pollReplyEnabled = enabled ? openSocket() : false;
+}
+
+bool artnet::enumerateInterfaces()
+{
+    if (m_enumerated)
+        return true;
+    m_interfaces = ArtnetInterfaces::enumerate(m_addressEntries,
+                                               [this](const QString &line) { m_log.line(line); });
+    m_addressEntries.clear();
+    m_enumerated = true;
+    return true;
+}
+
+void artnet::selectInterface(const QString &address)
+{
+    const int index =
+        ArtnetInterfaces::indexOfSubnet(m_interfaces, QHostAddress(address).toIPv4Address());
+    QMutexLocker lock(&m_selectionLock);
+    if (index >= 0) {
+        m_singleDestination = true;
+        m_hasDestination = true;
+        m_destination = m_interfaces.at(index).entry.broadcast();
+    } else {
+        m_singleDestination = false;
+        if (m_hasDestination)
+            m_destination = AllHosts;
+    }
+}
+
+bool artnet::interfaceInfo(int index, quint32 &networkAddress, QString &name) const
+{
+    if (index == -1) {
+        networkAddress = 0xFFFFFFFFu;
+        name = tr("all");
+        return true;
+    }
+    if (!m_enumerated || index < 0 || index >= m_interfaces.size()) {
+        name.clear();
+        return false;
+    }
+    const QNetworkAddressEntry &entry = m_interfaces.at(index).entry;
+    networkAddress = entry.ip().toIPv4Address() & entry.netmask().toIPv4Address();
+    name = m_interfaces.at(index).name;
+    return true;
+}
+
+bool artnet::bindSocket(QUdpSocket *socket) const
+{
+    const auto shared = QUdpSocket::ShareAddress | QUdpSocket::ReuseAddressHint;
+    if (m_shareAddress)
+        return socket->bind(QHostAddress::AnyIPv4, ArtnetPacket::Port, shared);
+    return socket->bind(QHostAddress::AnyIPv4, ArtnetPacket::Port) ||
+           socket->bind(QHostAddress::AnyIPv4, ArtnetPacket::Port, shared);
+}
+
+bool artnet::openSocket()
+{
+    if (m_bound)
+        return true;
+    if (m_socket)
+        return false;
+    auto *socket = new QUdpSocket(this);
+    if (!bindSocket(socket)) {
+        // Dropped so that the next need starts afresh: the port may be free by then.
+        delete socket;
+        return false;
+    }
+    m_socket = socket;
+    m_bound = bool(connect(socket, &QUdpSocket::readyRead, this, &artnet::readPackage));
+    return m_bound;
+}
+
+bool artnet::prepareSending()
+{
+    if (m_sendReady)
+        return true;
+    if (!openSocket())
+        return false;
+    m_keepAlive = new QTimer(this);
+    m_keepAlive->setInterval(KeepAliveMs);
+    connect(m_keepAlive, &QTimer::timeout, this, &artnet::sendDataTimeout);
+    m_keepAlive->start();
+    m_sendReady = true;
+    return true;
+}
+
+qint64 artnet::sendDatagram(const char *data, qint64 length, const QHostAddress *destination)
+{
+    if (!data)
+        return -2;
+    if (length <= 0 || (!destination && m_interfaces.isEmpty()))
+        return -3;
+    if (!m_socket)
+        return -1;
+    const QHostAddress target = destination ? *destination : m_interfaces.first().entry.broadcast();
+    return m_socket->writeDatagram(data, length, target, ArtnetPacket::Port);
+}
+
+QList<QHostAddress> artnet::destinations(const QHostAddress *DestIp) const
+{
+    if (DestIp && !DestIp->isNull())
+        return {*DestIp};
+    {
+        QMutexLocker lock(&m_selectionLock);
+        if (m_singleDestination && m_hasDestination)
+            return {m_destination};
+    }
+    QList<QHostAddress> all;
+    for (const ArtnetInterface &iface : m_interfaces)
+        all.append(iface.entry.broadcast());
+    return all;
+}
+
+void artnet::slotSendTimeCode(quint8 Hour, quint8 Minute, quint8 Seconds, quint8 Frame, quint8 Type,
+                              const QHostAddress *DestIp)
+{
+    const QList<QHostAddress> targets = destinations(DestIp);
+    const QByteArray packet = ArtnetPacket::timeCode(Hour, Minute, Seconds, Frame, Type);
+    for (const QHostAddress &target : targets) {
+        if (!prepareSending() || !enumerateInterfaces())
+            return;
+        // A lost frame is not worth a retry: the next one follows within 42 ms.
+        sendDatagram(packet.constData(), packet.size(), &target);
+    }
+}
+
+void artnet::slotSendTimeCode(quint8 Hour, quint8 Minute, quint8 Seconds, quint8 Frame, quint8 Type)
+{
+    slotSendTimeCode(Hour, Minute, Seconds, Frame, Type, nullptr);
+}
+
+qint64 artnet::sendDataTimeout()
+{
+    return -1;
+}
+
+void artnet::readPackage()
+{
+    while (m_socket && m_socket->hasPendingDatagrams()) {
+        const qint64 size = m_socket->pendingDatagramSize();
+        QByteArray datagram(int(std::max<qint64>(size, 0)), '\0');
+        QHostAddress sender;
+        const qint64 read = m_socket->readDatagram(datagram.data(), datagram.size(), &sender);
+        if (read < 0)
+            break;
+        datagram.truncate(int(read));
+        dispatchDatagram(datagram, sender);
+    }
+}
+
+void artnet::firstTimeNotice(std::atomic<bool> &flag, const char *text)
+{
+    if (flag.exchange(false))
+        m_log.line(QLatin1String(text));
+}
+
+void artnet::dispatchDatagram(const QByteArray &datagram, const QHostAddress &sender)
+{
+    using ArtnetPacket::Kind;
+    const ArtnetPacket::Classified packet = ArtnetPacket::classify(datagram);
+    switch (packet.kind) {
+    case Kind::Ignored:
+        break;
+    case Kind::Poll:
+        if (m_pollReplyEnabled)
+            answerPoll(sender);
+        break;
+    case Kind::PollReply:
+        m_log.line(QStringLiteral("Art-Net PollReply"));
+        break;
+    case Kind::Dmx:
+        receiveDmx(datagram);
+        break;
+    case Kind::Sync:
+        firstTimeNotice(firstSync, "receiving Art-Net SYNC ...");
+        m_log.line(QStringLiteral("ART SYNC "));
+        break;
+    case Kind::SyncPre:
+        firstTimeNotice(firstSyncPre, "receiving Art-Net SYNC PRE ...");
+        m_log.line(QStringLiteral("MadrixN SYNC PRE "));
+        break;
+    case Kind::SyncPost:
+        firstTimeNotice(firstSyncPost, "receiving Art-Net SYNC POST ...");
+        m_log.line(QStringLiteral("MadrixN SYNC POST "));
+        break;
+    case Kind::MadrixSyncPre:
+        m_log.line(QStringLiteral("MadrixN SYNC PRE "));
+        break;
+    case Kind::MadrixSyncPost:
+        firstTimeNotice(firstMadrixSyncPost, "receiving MadrixN SYNC POST ...");
+        m_log.line(QStringLiteral("MadrixN SYNC POST "));
+        break;
+    case Kind::TimeCode:
+        // Our own broadcasts come back here; the code itself is of no use to us.
+        firstTimeNotice(firstTimeCode, "receiving Art-Net TIMECODE ...");
+        break;
+    case Kind::UnknownOpCode:
+        m_log.line(QStringLiteral("receive not implemented OpCode at time 0x") +
+                   QString::number(packet.opCode, 16).toUpper() + QLatin1Char('\n'));
+        break;
+    }
+}
+
+QByteArray artnet::pollReplyFor(const QHostAddress &poller) const
+{
+    const int index = ArtnetInterfaces::indexOfSubnet(m_interfaces, poller.toIPv4Address());
+    if (index < 0)
+        return {};
+    const ArtnetInterface &iface = m_interfaces.at(index);
+    ArtnetPacket::PollReplyInfo info;
+    info.ip = iface.entry.ip().toIPv4Address();
+    info.mac = ArtnetPacket::macFromText(iface.hardwareAddress);
+    info.versInfoH = m_versInfoH;
+    info.versInfoL = m_versInfoL;
+    info.oemHi = m_oemHi;
+    info.oemLo = m_oemLo;
+    info.shortName = m_shortName;
+    info.longName = m_longName;
+    info.nodeReport = m_nodeReport;
+    {
+        QMutexLocker lock(&m_dmxLock);
+        info.hasOutputPort = m_dmxInStarted;
+        info.swOut = quint8(m_portAddress & 0xFF);
+    }
+    return ArtnetPacket::pollReply(info);
+}
+
+void artnet::answerPoll(const QHostAddress &poller)
+{
+    if (!prepareSending() || !enumerateInterfaces())
+        return;
+    const int index = ArtnetInterfaces::indexOfSubnet(m_interfaces, poller.toIPv4Address());
+    if (index < 0)
+        return;
+    const QByteArray reply = pollReplyFor(poller);
+    // Unicast to the poller's Art-Net port, not to the port it sent from.
+    const QHostAddress target(poller.toIPv4Address());
+    if (sendDatagram(reply.constData(), reply.size(), &target) >= 0) {
+        m_log.line(QStringLiteral("PollReply to ") + target.toString() + QStringLiteral(" from ") +
+                   m_interfaces.at(index).entry.ip().toString() + QStringLiteral(" SubId ") +
+                   QString::number(0));
+    }
+}
+
+bool artnet::setDmxInUniverse(quint32 value)
+{
+    if (value > 0xFFFF)
+        return false;
+    QMutexLocker lock(&m_dmxLock);
+    if (value == m_portAddress)
+        return true;
+    m_portAddress = value;
+    m_dmxLength = 0;
+    m_dmxNewData = false;
+    return true;
+}
+
+void artnet::receiveDmx(const QByteArray &datagram)
+{
+    ArtnetPacket::DmxFrame frame;
+    if (!ArtnetPacket::parseDmx(datagram, frame))
+        return;
+    QMutexLocker lock(&m_dmxLock);
+    if (m_dmxStore.isEmpty())
+        return;
+    if (frame.subUni != (m_portAddress & 0xFF) || frame.net != ((m_portAddress >> 8) & 0xFF))
+        return;
+    std::memcpy(m_dmxStore.data(), frame.data.data(), frame.length);
+    m_dmxLength = frame.length;
+    m_dmxNewData = true;
+}
+
+bool artnet::socketForDmxIn()
+{
+    if (m_bound)
+        return true;
+    if (QThread::currentThread() == thread())
+        return openSocket();
+    // The socket belongs to the node's thread; bind it there and let a later
+    // check find it ready.
+    QMetaObject::invokeMethod(this, &artnet::openSocket, Qt::QueuedConnection);
+    return false;
+}
+
+bool artnet::readDmxIn(quint8 *buffer, quint16 &length)
+{
+    {
+        QMutexLocker lock(&m_dmxLock);
+        if (!m_dmxInStarted) {
+            lock.unlock();
+            if (!socketForDmxIn())
+                return false;
+            lock.relock();
+            if (m_dmxStore.isEmpty())
+                m_dmxStore = QByteArray(ArtnetPacket::DmxMaxData, '\0');
+            m_dmxInStarted = true;
+        }
+    }
+    if (!buffer || length == 0)
+        return false;
+    QMutexLocker lock(&m_dmxLock);
+    if (!m_dmxNewData)
+        return false;
+    m_dmxNewData = false;
+    length = std::min(length, m_dmxLength);
+    std::memcpy(buffer, m_dmxStore.constData(), length);
+    return true;
+}

@@ -1,0 +1,21 @@
+#include "verboselog.h"
+
+#include <cstdio>
+#include <utility>
+
+VerboseLog::VerboseLog(bool enabled, Sink sink) : m_enabled(enabled), m_sink(std::move(sink)) {}
+
+VerboseLog::Sink VerboseLog::standardOutput()
+{
+    return [](const QByteArray &bytes) {
+        std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
+        std::fflush(stdout);
+    };
+}
+
+void VerboseLog::line(const QString &text) const
+{
+    if (!m_enabled || !m_sink)
+        return;
+    m_sink(text.toLocal8Bit() + '\n');
+}

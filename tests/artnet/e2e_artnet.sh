@@ -1,0 +1,316 @@
+#!/usr/bin/env bash
+# End-to-end check of the Art-Net output of the real program.
+#
+#   e2e_artnet.sh <orvello>            the checks (CTest runs this)
+#   e2e_artnet.sh <orvello> measure    ArtTimeCode rate at 24/25/30 fps over 10 s
+#                                      per destination, and one decoded packet of
+#                                      each kind we send
+#
+# Orvello runs in a network namespace of its own with two veth adapters,
+# 10.77.0.1/24 and 192.168.77.1/24; their peers sit in a second namespace where
+# tshark captures and a stand-in console sends ArtPoll. Nothing here ever
+# touches the host's own interfaces.
+set -euo pipefail
+
+ORVELLO="${1:?usage: e2e_artnet.sh <orvello> [measure]}"
+MODE="${2:-check}"
+
+if [ "$(id -u)" -ne 0 ]; then
+    echo "SKIP: needs root to create network namespaces"
+    exit 77
+fi
+for tool in ip tshark python3; do
+    command -v "$tool" >/dev/null || { echo "SKIP: $tool is missing"; exit 77; }
+done
+
+NSA="orvA$$"
+NSB="orvB$$"
+WORK="$(mktemp -d /tmp/orvello-e2e.XXXXXX)"
+PIDS=()
+
+cleanup() {
+    for pid in "${PIDS[@]}"; do
+        kill -KILL "$pid" 2>/dev/null || true
+    done
+    ip netns del "$NSA" 2>/dev/null || true
+    ip netns del "$NSB" 2>/dev/null || true
+    rm -rf "$WORK"
+}
+trap cleanup EXIT
+
+fail() {
+    echo "FAIL: $*" >&2
+    exit 1
+}
+
+setup_network() {
+    ip netns add "$NSA"
+    ip netns add "$NSB"
+    ip link add a0 netns "$NSA" type veth peer name b0 netns "$NSB"
+    ip link add a1 netns "$NSA" type veth peer name b1 netns "$NSB"
+    for ns in "$NSA" "$NSB"; do
+        ip netns exec "$ns" sysctl -qw net.ipv6.conf.all.disable_ipv6=1
+        ip netns exec "$ns" sysctl -qw net.ipv6.conf.default.disable_ipv6=1
+        ip netns exec "$ns" sysctl -qw net.ipv4.conf.all.rp_filter=0
+        ip -n "$ns" link set lo up
+    done
+    ip -n "$NSA" addr add 10.77.0.1/24 brd + dev a0
+    ip -n "$NSA" addr add 192.168.77.1/24 brd + dev a1
+    ip -n "$NSB" addr add 10.77.0.2/24 brd + dev b0
+    ip -n "$NSB" addr add 192.168.77.2/24 brd + dev b1
+    # A console on a network the program has no adapter in.
+    ip -n "$NSB" addr add 172.31.77.2/24 brd + dev b0
+    for link in a0 a1; do ip -n "$NSA" link set "$link" up; done
+    for link in b0 b1; do ip -n "$NSB" link set "$link" up; done
+    MAC_A0="$(ip netns exec "$NSA" cat /sys/class/net/a0/address)"
+    MAC_A1="$(ip netns exec "$NSA" cat /sys/class/net/a1/address)"
+    sleep 1 # a veth needs a moment for carrier
+}
+
+# write_settings <name> <key=value>...: a private settings folder for one run.
+write_settings() {
+    local dir="$WORK/$1"
+    shift
+    mkdir -p "$dir/config/orvello.example" "$dir/home"
+    {
+        echo "[General]"
+        for kv in "$@"; do echo "$kv"; done
+    } >"$dir/config/orvello.example/Orvello.conf"
+}
+
+# run_case <name> <seconds> <program arguments...>
+# Captures in the peer namespace while the program runs, and sends three
+# ArtPolls after start: from each of the program's subnets and from a foreign
+# one. Leaves $WORK/<name>/cap.pcapng and $WORK/<name>/stdout.
+run_case() {
+    local name="$1" seconds="$2"
+    shift 2
+    local dir="$WORK/$name"
+    [ -d "$dir" ] || write_settings "$name"
+
+    ip netns exec "$NSB" tshark -q -f 'udp port 6454' -i b0 -i b1 -w "$dir/cap.pcapng" \
+        2>"$dir/tshark.err" &
+    local tshark_pid=$!
+    PIDS+=("$tshark_pid")
+    for _ in $(seq 100); do
+        grep -q "Capturing on" "$dir/tshark.err" && break
+        sleep 0.1
+    done
+    grep -q "Capturing on" "$dir/tshark.err" || fail "$name: tshark did not start"
+
+    ip netns exec "$NSA" env QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME="$dir/config" \
+        HOME="$dir/home" "$ORVELLO" noupdatecheck verbose "$@" >"$dir/stdout" 2>"$dir/stderr" &
+    local pid=$!
+    PIDS+=("$pid")
+    sleep 1.5
+    kill -0 "$pid" 2>/dev/null || fail "$name: orvello ended early: $(cat "$dir/stderr")"
+    ip netns exec "$NSB" python3 - <<'EOF'
+import socket
+poll = b"Art-Net\0" + bytes([0x00, 0x20, 0, 14, 0, 0])
+for source, target in (("10.77.0.2", "10.77.0.1"), ("192.168.77.2", "192.168.77.255"),
+                       ("172.31.77.2", "10.77.0.1")):
+    s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+    s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+    s.setsockopt(socket.SOL_SOCKET, socket.SO_BROADCAST, 1)
+    s.bind((source, 6454))
+    s.sendto(poll, (target, 6454))
+    s.close()
+EOF
+    sleep "$seconds"
+    kill -TERM "$pid" 2>/dev/null || true
+    for _ in $(seq 30); do
+        kill -0 "$pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    kill -KILL "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+    sleep 0.3
+    kill -INT "$tshark_pid" 2>/dev/null || true
+    wait "$tshark_pid" 2>/dev/null || true
+}
+
+# The captured datagrams as CSV: time, source, destination, ports, payload.
+fields() {
+    tshark -r "$WORK/$1/cap.pcapng" 2>/dev/null -T fields -E separator=, -e frame.time_epoch -e ip.src \
+        -e ip.dst -e udp.srcport -e udp.dstport -e udp.payload
+}
+
+poll_replies() {
+    tshark -r "$WORK/$1/cap.pcapng" 2>/dev/null -Y artnet.poll_reply -T fields -E separator='|' \
+        -e ip.src -e ip.dst -e udp.dstport -e artnet.poll_reply.ip_address \
+        -e artnet.poll_reply.port_nr -e artnet.poll_reply.versinfo -e artnet.poll_reply.oem \
+        -e artnet.poll_reply.short_name -e artnet.poll_reply.long_name \
+        -e artnet.poll_reply.node_report -e artnet.poll_reply.num_ports \
+        -e artnet.poll_reply.port_types_1 -e artnet.poll_reply.good_output_1 \
+        -e artnet.poll_reply.swout_1 -e artnet.poll_reply.style -e artnet.poll_reply.mac
+}
+
+# check_flagged <name>: none of our datagrams is malformed or draws a warning.
+check_flagged() {
+    local flagged
+    flagged="$(tshark -r "$WORK/$1/cap.pcapng" 2>/dev/null \
+        -Y '(_ws.malformed || _ws.expert.severity >= "Warning") && (ip.src == 10.77.0.1 || ip.src == 192.168.77.1)' \
+        -T fields -e frame.number -e _ws.expert.message)"
+    [ -z "$flagged" ] || fail "$1: flagged by the dissector: $flagged"
+}
+
+# check_replies <name>: exactly one ArtPollReply to each poller of our
+# subnets, carrying the address and MAC of the adapter that faces it, and
+# none to the foreign one.
+check_replies() {
+    poll_replies "$1" >"$WORK/$1/replies"
+    python3 - "$WORK/$1/replies" "$MAC_A0" "$MAC_A1" <<'EOF' || fail "$1: poll replies"
+import sys
+rows = [l.rstrip("\n").split("|") for l in open(sys.argv[1]) if l.strip()]
+mac = {"10.77.0.1": sys.argv[2], "192.168.77.1": sys.argv[3]}
+want = {"10.77.0.2": "10.77.0.1", "192.168.77.2": "192.168.77.1"}
+dests = sorted(r[1] for r in rows)
+if dests != sorted(want):
+    sys.exit(f"replies went to {dests}, expected {sorted(want)}")
+for (src, dst, dport, ip, port, vers, oem, short, long_, report, ports, ptype, good, swout,
+     style, m) in rows:
+    expect = want[dst]
+    checks = {
+        "source": (src, expect), "udp port": (dport, "6454"), "ip_address": (ip, expect),
+        "port_nr": (port, "6454"), "versinfo": (vers, "0x0200"), "oem": (oem, "0x0c11"),
+        "short_name": (short, "Orvello"),
+        "long_name": (long_, "Orvello v2.0.0.1 by www.orvello.example"),
+        "node_report": (report, ""), "port_types_1": (ptype, "0x85"),
+        "good_output_1": (good, "0x80"), "style": (style, "0x00"), "mac": (m, mac[expect]),
+    }
+    for what, (got, exp) in checks.items():
+        if got != exp:
+            sys.exit(f"reply to {dst}: {what} is {got!r}, expected {exp!r}")
+    # One output port exactly when DMX input runs; its SwOut is then universe 256 - 1.
+    if (ports, swout) not in (("0", "0x00"), ("1", "0xff")):
+        sys.exit(f"reply to {dst}: num_ports {ports} with swout {swout}")
+print(f"  poll replies ok: {len(rows)}, none to the foreign subnet")
+EOF
+}
+
+# check_timecode <name> <type> <destinations, comma-separated, in order or "">
+# Every new code goes once to each destination, in the given order, as a
+# well-formed 20-byte ArtTimeCode of the given type that follows the clock.
+check_timecode() {
+    fields "$1" >"$WORK/$1/fields"
+    python3 - "$WORK/$1/fields" "$2" "$3" <<'EOF' || fail "$1: timecode"
+import sys, time
+rows = [l.rstrip("\n").split(",") for l in open(sys.argv[1]) if l.strip()]
+ftype, order = int(sys.argv[2]), [d for d in sys.argv[3].split(",") if d]
+ours = ("10.77.0.1", "192.168.77.1")
+fps = {0: 24, 1: 25, 2: 30, 3: 30}[ftype]
+per_dest = {}
+for t, src, dst, sport, dport, payload in rows:
+    p = bytes.fromhex(payload)
+    if src not in ours or p[8:10] != b"\x00\x97":
+        continue
+    head = b"Art-Net\0\x00\x97\x00\x0e\x00\x00"
+    if len(p) != 20 or p[:14] != head or p[19] != 0 or p[18] != ftype or dport != "6454":
+        sys.exit(f"bad ArtTimeCode to {dst}: {payload}")
+    ff, ss, mm, hh = p[14], p[15], p[16], p[17]
+    if ff >= fps or ss > 59 or mm > 59 or hh > 23:
+        sys.exit(f"code out of range: {hh}:{mm}:{ss}:{ff}")
+    code = ((hh * 60 + mm) * 60 + ss) * fps + ff
+    # Place 0 runs on the local clock: the code must tell the capture time.
+    lt = time.localtime(float(t))
+    now = ((lt.tm_hour * 60 + lt.tm_min) * 60 + lt.tm_sec) + float(t) % 1
+    if abs(code / fps - now) > 1.0 and abs(code / fps - now) < 86399:
+        sys.exit(f"code {hh:02}:{mm:02}:{ss:02}:{ff:02} far from capture time {now:.2f}")
+    per_dest.setdefault(dst, []).append((float(t), code))
+if sorted(per_dest) != sorted(order):
+    sys.exit(f"ArtTimeCode went to {sorted(per_dest)}, expected {sorted(order)}")
+if not order:
+    print("  no ArtTimeCode, as expected")
+    sys.exit(0)
+codes = {d: [c for _, c in per_dest[d]] for d in order}
+for d in order:
+    if any(b <= a for a, b in zip(codes[d], codes[d][1:])):
+        sys.exit(f"codes to {d} repeat or go back")
+first = codes[order[0]]
+for d in order[1:]:
+    # The program may be stopped between two destinations of the last code.
+    if codes[d] != first and codes[d] != first[:-1]:
+        sys.exit(f"{d} did not get the same codes as {order[0]}")
+    when = {c: t for t, c in per_dest[d]}
+    for t, c in per_dest[order[0]]:
+        if c in when and when[c] < t:
+            sys.exit(f"code {c} reached {d} before {order[0]}")
+span = (per_dest[order[0]][-1][0] - per_dest[order[0]][0][0]) or 1
+gaps = sum(1 for a, b in zip(first, first[1:]) if b != a + 1)
+print(f"  {len(first)} codes per destination ({(len(first) - 1) / span:.1f}/s), {gaps} gaps, order {order}")
+if gaps > len(first) // 10:
+    sys.exit("too many frames skipped")
+EOF
+}
+
+# list_order <name>: broadcast addresses in the order the program accepted
+# its adapters, from its own verbose lines.
+list_order() {
+    sed -n 's/^found IpV4 - \([0-9.]*\)  Mask: .* Broad: \([0-9.]*\) add to send\/receive list with .*/\2/p' \
+        "$WORK/$1/stdout" | paste -sd,
+}
+
+setup_network
+
+if [ "$MODE" = measure ]; then
+    for fmt in 24fps 25fps 30fps; do
+        run_case "m$fmt" 11 p0 "$fmt"
+        # Counted over exactly 10 s, starting half a second into the stream.
+        fields "m$fmt" | python3 -c '
+import sys
+rows = [l.split(",") for l in sys.stdin if l.strip()]
+tc = [r for r in rows if r[1] in ("10.77.0.1", "192.168.77.1") and r[5].strip()[16:20] == "0097"]
+start = min(float(r[0]) for r in tc) + 0.5
+for dst in sorted({r[2] for r in tc}):
+    n = sum(1 for r in tc if r[2] == dst and start <= float(r[0]) < start + 10)
+    print(f"'"$fmt"' to {dst}: {n} ArtTimeCode in 10 s = {n / 10:.1f}/s")
+'
+    done
+    first() {
+        tshark -r "$WORK/m25fps/cap.pcapng" -Y "$1" -T fields -e frame.number 2>/dev/null | head -1
+    }
+    echo "--- one ArtTimeCode ---"
+    tshark -r "$WORK/m25fps/cap.pcapng" -Y "frame.number == $(first 'artnet.header.opcode == 0x9700')" \
+        -V -O artnet 2>/dev/null
+    echo "--- one ArtPollReply ---"
+    tshark -r "$WORK/m25fps/cap.pcapng" -Y "frame.number == $(first artnet.poll_reply)" \
+        -V -O artnet 2>/dev/null
+    exit 0
+fi
+
+echo "all interfaces, system time at 25 fps"
+run_case all 3 p0 25fps
+grep -q "memory for later" "$WORK/all/stdout" || fail "verbose output lacks the loopback line"
+ORDER="$(list_order all)"
+[ "$(tr ',' '\n' <<<"$ORDER" | sort | paste -sd,)" = "10.77.0.255,192.168.77.255" ] ||
+    fail "accepted adapters: '$ORDER'"
+check_timecode all 1 "$ORDER"
+check_replies all
+check_flagged all
+grep -q "^PollReply to 10.77.0.2 from 10.77.0.1 SubId 0$" "$WORK/all/stdout" ||
+    fail "no PollReply line in the verbose output"
+
+echo "paused (no place selected)"
+run_case paused 2
+check_timecode paused 1 ""
+check_replies paused
+check_flagged paused
+
+echo "one subnet chosen by artnet_interface_name, 30 fps"
+write_settings subnet "artnet_interface_name=192.168.77.0"
+run_case subnet 2 p0 30fps
+check_timecode subnet 3 "192.168.77.255"
+check_replies subnet
+check_flagged subnet
+
+echo "Art-Net switched off in the settings, on by the command line"
+write_settings override "artnet_protocol_on=0"
+run_case override 2 p0 24fps artnet
+check_timecode override 0 "$ORDER"
+
+echo "Art-Net switched off by the command line"
+run_case cmdoff 2 p0 noartnet
+check_timecode cmdoff 1 ""
+check_replies cmdoff
+
+echo "PASS"
