@@ -18,6 +18,7 @@
 #include <chrono>
 #include <cstdio>
 #include <ctime>
+#include <thread>
 #include <vector>
 
 namespace
@@ -205,6 +206,24 @@ void runOnce(TimeCodeFormat format, bool systemTime, int seconds)
     (void)fps;
 }
 
+// The platform's own floor: a plain thread sleeping to 25 fps edges, without
+// the calculator or Qt's event loop. Lateness below this is not to be had.
+void runBaseline(int seconds)
+{
+    using namespace std::chrono;
+    std::vector<double> lateness;
+    auto edge = steady_clock::now();
+    for (int i = 0; i < seconds * 25; ++i) {
+        edge += milliseconds(40);
+        std::this_thread::sleep_until(edge);
+        lateness.push_back(duration<double, std::milli>(steady_clock::now() - edge).count());
+    }
+    std::printf("%-8s %-6s %6zu %8s %6s %6s %8.3f %8.3f %8.3f %8.3f\n", "25", "sleep",
+                lateness.size(), "-", "-", "-", percentile(lateness, 0.5),
+                percentile(lateness, 0.99), *std::max_element(lateness.begin(), lateness.end()),
+                *std::min_element(lateness.begin(), lateness.end()));
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -219,5 +238,6 @@ int main(int argc, char *argv[])
     for (bool systemTime : {false, true})
         for (int f = Frame24; f <= Frame30; ++f)
             runOnce(TimeCodeFormat(f), systemTime, seconds);
+    runBaseline(seconds);
     return 0;
 }
