@@ -8,138 +8,86 @@
 #include <csignal>
 
 // Runs the real program, offscreen with a private home, and ends it the ways
-// an operator or a service manager does.
+// an operator, a service manager or a place with an exit flag does.
 class TestShutdown : public QObject
 {
     Q_OBJECT
 private slots:
-    void init();
-    void cleanup();
-    void signalEndsCleanly_data();
-    void signalEndsCleanly();
-    void exitAtEndCodeEndsCleanly();
-
-private:
-    QString storeFile() const
+    void endsCleanly_data()
     {
-        return m_home->path() + QStringLiteral("/orvello.example/Orvello.conf");
-    }
-    void start(const QStringList &args);
-    bool waitForCalculatorThread();
-
-    std::unique_ptr<QTemporaryDir> m_home;
-    std::unique_ptr<QProcess> m_process;
-};
-
-void TestShutdown::init()
-{
-    m_home = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_home->isValid());
-    QFile::setPermissions(m_home->path(),
-                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-    m_process = std::make_unique<QProcess>();
-}
-
-void TestShutdown::cleanup()
-{
-    if (m_process && m_process->state() != QProcess::NotRunning) {
-        m_process->kill(); // only the one this test started
-        m_process->waitForFinished(2000);
-    }
-    m_process.reset();
-    m_home.reset();
-}
-
-void TestShutdown::start(const QStringList &args)
-{
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    env.insert(QStringLiteral("HOME"), m_home->path());
-    env.insert(QStringLiteral("XDG_CONFIG_HOME"), m_home->path());
-    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_home->path());
-    env.remove(QStringLiteral("QT_LOGGING_RULES"));
-    m_process->setProcessEnvironment(env);
-    m_process->start(QStringLiteral(ORVELLO_BINARY), args);
-    QVERIFY(m_process->waitForStarted(5000));
-}
-
-// The calculator's thread carries its name, so its presence in /proc says the
-// window is built and the workers run.
-bool TestShutdown::waitForCalculatorThread()
-{
-    const QString tasks = QStringLiteral("/proc/%1/task").arg(m_process->processId());
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < 10000) {
-        const QStringList ids = QDir(tasks).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-        for (const QString &id : ids) {
-            QFile comm(tasks + QLatin1Char('/') + id + QStringLiteral("/comm"));
-            if (comm.open(QIODevice::ReadOnly) && comm.readAll().trimmed() == "calculator")
-                return true;
-        }
-        QTest::qWait(20);
-    }
-    return false;
-}
-
-void TestShutdown::signalEndsCleanly_data()
-{
-    QTest::addColumn<int>("signalNumber");
-    QTest::newRow("SIGTERM") << int(SIGTERM);
-    QTest::newRow("SIGINT") << int(SIGINT);
-}
-
-void TestShutdown::signalEndsCleanly()
-{
-    QFETCH(int, signalNumber);
-    {
+        QTest::addColumn<int>("signalNumber"); // 0: the program ends by itself
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QVariantMap>("seed");
+        QTest::addColumn<int>("frameFormat");
         // The stored format is written back as read, whatever the command line said.
-        QDir().mkpath(QFileInfo(storeFile()).path());
-        QSettings seed(storeFile(), QSettings::IniFormat);
-        seed.setValue(QStringLiteral("FrameFormat"), 2);
-    }
-    start({QStringLiteral("p1"), QStringLiteral("25fps")});
-    QVERIFY(waitForCalculatorThread());
-    QTest::qWait(300); // let it run a few frames
-
-    QElapsedTimer timer;
-    timer.start();
-    QCOMPARE(::kill(pid_t(m_process->processId()), signalNumber), 0);
-    QVERIFY(m_process->waitForFinished(3000));
-    const qint64 took = timer.elapsed();
-    QVERIFY2(took < 1000, qPrintable(QStringLiteral("%1 ms").arg(took)));
-    QCOMPARE(m_process->exitStatus(), QProcess::NormalExit);
-    QCOMPARE(m_process->exitCode(), 0);
-    QCOMPARE(QString::fromLocal8Bit(m_process->readAllStandardError()), QString());
-
-    QSettings store(storeFile(), QSettings::IniFormat);
-    QCOMPARE(store.value(QStringLiteral("FrameFormat")).toInt(), 2);
-    QVERIFY(store.contains(QStringLiteral("MidiTimecodeType")));
-    QVERIFY(store.contains(QStringLiteral("MidiInterfaceName")));
-}
-
-void TestShutdown::exitAtEndCodeEndsCleanly()
-{
-    {
-        QDir().mkpath(QFileInfo(storeFile()).path());
-        QSettings seed(storeFile(), QSettings::IniFormat);
+        const QVariantMap format{{"FrameFormat", 2}};
+        QTest::newRow("SIGTERM") << int(SIGTERM) << QStringList{"p1", "25fps"} << format << 2;
+        QTest::newRow("SIGINT") << int(SIGINT) << QStringList{"p1", "25fps"} << format << 2;
         // Place 3 runs from 00:00:00 to 00:00:01 and then closes the program.
-        seed.setValue(QStringLiteral("end_hour_2"), 0);
-        seed.setValue(QStringLiteral("end_minute_2"), 0);
-        seed.setValue(QStringLiteral("end_seconds_2"), 1);
-        seed.setValue(QStringLiteral("exits_at_end_2"), 1);
+        QTest::newRow("exit at end") << 0 << QStringList{"p3"}
+                                     << QVariantMap{{"end_hour_2", 0},
+                                                    {"end_minute_2", 0},
+                                                    {"end_seconds_2", 1},
+                                                    {"exits_at_end_2", 1}}
+                                     << 0;
     }
-    QElapsedTimer timer;
-    timer.start();
-    start({QStringLiteral("p3")});
-    QVERIFY(m_process->waitForFinished(10000));
-    QVERIFY2(timer.elapsed() >= 1000, qPrintable(QString::number(timer.elapsed())));
-    QCOMPARE(m_process->exitStatus(), QProcess::NormalExit);
-    QCOMPARE(m_process->exitCode(), 0);
-    QCOMPARE(QString::fromLocal8Bit(m_process->readAllStandardError()), QString());
-    QSettings store(storeFile(), QSettings::IniFormat);
-    QCOMPARE(store.value(QStringLiteral("FrameFormat")).toInt(), 0);
-}
+
+    void endsCleanly()
+    {
+        QFETCH(int, signalNumber);
+        QFETCH(QStringList, args);
+        QFETCH(QVariantMap, seed);
+        QFETCH(int, frameFormat);
+        QTemporaryDir home; // made 0700, as the runtime folder must be
+        QVERIFY(home.isValid());
+        const QString storeFile = home.filePath(QStringLiteral("orvello.example/Orvello.conf"));
+        {
+            QSettings store(storeFile, QSettings::IniFormat);
+            for (auto it = seed.cbegin(); it != seed.cend(); ++it)
+                store.setValue(it.key(), it.value());
+        }
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        for (const char *name : {"HOME", "XDG_CONFIG_HOME", "XDG_RUNTIME_DIR"})
+            env.insert(QLatin1String(name), home.path());
+        env.remove(QStringLiteral("QT_LOGGING_RULES"));
+        QProcess process; // killed on destruction should a check fail
+        process.setProcessEnvironment(env);
+        QElapsedTimer timer;
+        timer.start();
+        process.start(QStringLiteral(ORVELLO_BINARY), args);
+        QVERIFY(process.waitForStarted(5000));
+
+        if (signalNumber) {
+            // The calculator's thread carries its name: once it shows in /proc
+            // the window is built and the workers run.
+            const QString tasks = QStringLiteral("/proc/%1/task/").arg(process.processId());
+            const auto calculatorRuns = [&tasks] {
+                for (const QString &id : QDir(tasks).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+                    QFile comm(tasks + id + QStringLiteral("/comm"));
+                    if (comm.open(QIODevice::ReadOnly) && comm.readAll().trimmed() == "calculator")
+                        return true;
+                }
+                return false;
+            };
+            QTRY_VERIFY_WITH_TIMEOUT(calculatorRuns(), 10000);
+            QTest::qWait(300); // let it run a few frames
+            timer.restart();
+            QCOMPARE(::kill(pid_t(process.processId()), signalNumber), 0);
+        }
+        QVERIFY(process.waitForFinished(10000));
+        const qint64 took = timer.elapsed();
+        if (signalNumber)
+            QVERIFY2(took < 1000, qPrintable(QStringLiteral("%1 ms").arg(took)));
+        else
+            QVERIFY2(took >= 1000, qPrintable(QStringLiteral("%1 ms").arg(took)));
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), 0);
+        QCOMPARE(QString::fromLocal8Bit(process.readAllStandardError()), QString());
+        QCOMPARE(QSettings(storeFile, QSettings::IniFormat).value("FrameFormat").toInt(),
+                 frameFormat);
+    }
+};
 
 QTEST_GUILESS_MAIN(TestShutdown)
 #include "tst_shutdown.moc"
