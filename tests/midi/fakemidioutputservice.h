@@ -4,168 +4,108 @@
 
 #include <QByteArray>
 #include <QStringList>
-#include <map>
 #include <set>
-#include <tuple>
 #include <vector>
 
-// A scripted MIDI output service: ports are given by name, every call is
-// recorded with the port it addressed and the bytes it carried, and any call
-// can be made to answer any result code.
+// A MIDI output service with named ports that logs every call and lets a test
+// answer any call in the port's place. Calls are logged by letter, so those on
+// a port read as a word ("ORPLRU"): c count, n name, O open, R reset, S short,
+// P prepare, L long, U unprepare, C close.
 class FakeMidiOutputService : public MidiOutputService
 {
 public:
-    enum Op { Count, Name, Open, Reset, Short, Prepare, Long, Unprepare, Close };
-
     struct Call {
-        Op op;
-        int port; // -1 when the call named no known port
+        char op;
+        int port; // -1 for the listing and for a handle that names no open port
         QByteArray bytes;
         int result;
     };
 
     explicit FakeMidiOutputService(QStringList portNames = {}) : names(std::move(portNames)) {}
 
-    // The nth call (1-based) of op on port answers result; nth 0 means every call.
-    void failAt(Op op, int port, int nth, int result) { m_script[{op, port, nth}] = result; }
-    // How many times in a row unprepare answers MIDIERR_STILLPLAYING for a
-    // header before letting go of it; -1 holds every header for ever.
-    int stillPlayingTries = 0;
-    // A working port hands queued headers back on reset; a broken one may not.
-    bool resetReturnsHeaders = true;
+    // The nth call of op on port answers code instead of the port.
+    struct {
+        char op = 0;
+        int port, nth, code;
+    } fail;
+    bool holds = false; // the port keeps each long message until it is reset
 
     QStringList names;
     std::vector<Call> calls;
-    // Headers prepared and not yet unprepared: what the "port" still holds.
-    std::set<const MidiOutHeader *> prepared;
+    std::set<const MidiOutHeader *> prepared; // prepared and not yet released
 
-    std::vector<Call> callsOf(Op op, int port = -2) const
+    QByteArray ops(int port, size_t from = 0) const
     {
-        std::vector<Call> out;
-        for (const Call &c : calls)
-            if (c.op == op && (port == -2 || c.port == port))
-                out.push_back(c);
+        QByteArray out;
+        for (size_t i = from; i < calls.size(); ++i)
+            if (calls[i].port == port)
+                out += calls[i].op;
         return out;
     }
-    // Ops addressed to one open or opening port, in order (the listing left out).
-    std::vector<Op> opsOn(int port) const
-    {
-        std::vector<Op> out;
-        for (const Call &c : calls)
-            if (c.port == port && c.op != Count && c.op != Name)
-                out.push_back(c.op);
-        return out;
-    }
-    // Every byte that went out on a port, in order (accepted messages only).
-    QByteArray wire(int port) const
+    QByteArray wire(int port) const // every byte the port accepted
     {
         QByteArray out;
         for (const Call &c : calls)
-            if (c.port == port && (c.op == Short || c.op == Long) &&
-                c.result == MidiResult::MMSYSERR_NOERROR)
+            if (c.port == port && c.result == MidiResult::MMSYSERR_NOERROR)
                 out += c.bytes;
         return out;
     }
 
-    static constexpr MidiOutHandle HandleBase = 0x100;
-
-    quint32 deviceCount() override { return quint32(record(Count, -1, {}, names.size())); }
+    quint32 deviceCount() override { return quint32(log({'c', -1, {}, int(names.size())})); }
     int deviceName(quint32 index, QString *name) override
     {
-        const int port = index < quint32(names.size()) ? int(index) : -1;
-        const int result = record(Name, port, {}, port < 0 ? MidiResult::MMSYSERR_BADDEVICEID : 0);
-        if (result == MidiResult::MMSYSERR_NOERROR)
-            *name = names.at(port);
-        return result;
+        *name = names.value(int(index));
+        return log({'n', -1, {}, 0});
     }
-    int open(MidiOutHandle *handle, quint32 index) override
+    int open(MidiOutHandle *h, quint32 index) override
     {
-        const int port = index < quint32(names.size()) ? int(index) : -1;
-        const int result = record(Open, port, {}, port < 0 ? MidiResult::MMSYSERR_BADDEVICEID : 0);
-        *handle = result == MidiResult::MMSYSERR_NOERROR ? HandleBase + index : 0;
-        if (*handle)
-            m_open.insert(*handle);
-        return result;
+        m_open.insert(*h = 0x100 + index);
+        return call('O', *h); // a refused open leaves the handle unusable
     }
-    int reset(MidiOutHandle handle) override
+    int reset(MidiOutHandle h) override { return call('R', h); }
+    int shortMessage(MidiOutHandle h, quint32 message) override
     {
-        const int result = record(Reset, portOf(handle), {}, valid(handle));
-        // A reset hands every queued header back.
-        if (result == MidiResult::MMSYSERR_NOERROR && resetReturnsHeaders)
-            m_stillPlaying.clear();
-        return result;
+        return call('S', h, nullptr, QByteArray(1, char(message)) + char(message >> 8));
     }
-    int shortMessage(MidiOutHandle handle, quint32 message) override
+    int prepareHeader(MidiOutHandle h, MidiOutHeader *m) override { return call('P', h, m); }
+    int longMessage(MidiOutHandle h, MidiOutHeader *m) override
     {
-        QByteArray bytes;
-        bytes.append(char(message & 0xFF));
-        bytes.append(char((message >> 8) & 0xFF));
-        return record(Short, portOf(handle), bytes, valid(handle));
+        return call('L', h, m,
+                    QByteArray(reinterpret_cast<const char *>(m->data), m->bytesRecorded));
     }
-    int prepareHeader(MidiOutHandle handle, MidiOutHeader *header) override
-    {
-        const int result = record(Prepare, portOf(handle), {}, valid(handle));
-        if (result == MidiResult::MMSYSERR_NOERROR) {
-            prepared.insert(header);
-            header->flags |= MidiOutHeader::Prepared;
-        }
-        return result;
-    }
-    int longMessage(MidiOutHandle handle, MidiOutHeader *header) override
-    {
-        const QByteArray bytes(reinterpret_cast<const char *>(header->data),
-                               int(header->bytesRecorded));
-        const int result = record(Long, portOf(handle), bytes, valid(handle));
-        if (result == MidiResult::MMSYSERR_NOERROR && stillPlayingTries != 0)
-            m_stillPlaying[header] = stillPlayingTries;
-        return result;
-    }
-    int unprepareHeader(MidiOutHandle handle, MidiOutHeader *header) override
-    {
-        int natural = valid(handle);
-        auto it = m_stillPlaying.find(header);
-        if (natural == 0 && it != m_stillPlaying.end()) {
-            if (it->second > 0 && --it->second == 0)
-                m_stillPlaying.erase(it);
-            natural = MidiResult::MIDIERR_STILLPLAYING;
-        }
-        const int result = record(Unprepare, portOf(handle), {}, natural);
-        if (result != MidiResult::MIDIERR_STILLPLAYING)
-            prepared.erase(header);
-        return result;
-    }
-    int close(MidiOutHandle handle) override
-    {
-        const int result = record(Close, portOf(handle), {}, valid(handle));
-        if (result == MidiResult::MMSYSERR_NOERROR)
-            m_open.erase(handle);
-        return result;
-    }
+    int unprepareHeader(MidiOutHandle h, MidiOutHeader *m) override { return call('U', h, m); }
+    int close(MidiOutHandle h) override { return call('C', h); }
 
 private:
-    int portOf(MidiOutHandle handle) const
+    int log(Call c)
     {
-        return m_open.count(handle) ? int(handle - HandleBase) : -1;
+        if (c.op == fail.op && c.port == fail.port && ops(c.port).count(c.op) + 1 == fail.nth)
+            c.result = fail.code;
+        calls.push_back(c);
+        return c.result;
     }
-    int valid(MidiOutHandle handle) const
+    // A call on a port, with what it does to the port's state.
+    int call(char op, MidiOutHandle handle, const MidiOutHeader *header = nullptr,
+             const QByteArray &bytes = {})
     {
-        return m_open.count(handle) ? MidiResult::MMSYSERR_NOERROR
-                                    : MidiResult::MMSYSERR_INVALHANDLE;
-    }
-    int record(Op op, int port, const QByteArray &bytes, int natural)
-    {
-        const int nth = ++m_counts[{op, port}];
-        int result = natural;
-        if (auto it = m_script.find({op, port, nth}); it != m_script.end())
-            result = it->second;
-        else if (auto every = m_script.find({op, port, 0}); every != m_script.end())
-            result = every->second;
-        calls.push_back({op, port, bytes, op == Count ? 0 : result});
+        using namespace MidiResult;
+        const int port = m_open.count(handle) ? int(handle - 0x100) : -1;
+        const int result = log({op, port, bytes,
+                                port < 0                              ? MMSYSERR_INVALHANDLE
+                                : op == 'U' && m_queued.count(header) ? MIDIERR_STILLPLAYING
+                                                                      : MMSYSERR_NOERROR});
+        const bool ok = result == MMSYSERR_NOERROR;
+        if ((op == 'O' && !ok) || (op == 'C' && ok))
+            m_open.erase(handle);
+        if (ok && (op == 'P' || (op == 'L' && holds)))
+            (op == 'P' ? prepared : m_queued).insert(header);
+        if (ok && op == 'R')
+            m_queued.clear();
+        if (op == 'U' && result != MIDIERR_STILLPLAYING)
+            prepared.erase(header), m_queued.erase(header);
         return result;
     }
 
-    std::map<std::tuple<Op, int, int>, int> m_script;
-    std::map<std::pair<Op, int>, int> m_counts;
     std::set<MidiOutHandle> m_open;
-    std::map<const MidiOutHeader *, int> m_stillPlaying;
+    std::set<const MidiOutHeader *> m_queued; // held by a port that holds
 };
