@@ -1,4 +1,5 @@
 #include "orvello.h"
+#include "privatenetwork.h"
 #include "settingsstore.h"
 
 #include <QTemporaryDir>
@@ -61,6 +62,7 @@ class TestMainWindow : public QObject
     void waitForGreen(int n) { QTRY_COMPARE_WITH_TIMEOUT(colour(button(n)), Green, 3000); }
 
 private slots:
+    void initTestCase() { REQUIRE_PRIVATE_NETWORK(); }
     void init()
     {
         // Any framework warning is a fault, except the offscreen platform's notes

@@ -1,4 +1,5 @@
 #include "orvello.h"
+#include "privatenetwork.h"
 
 #include <QtTest>
 
@@ -14,6 +15,7 @@ class TestMidiWiring : public QObject
 {
     Q_OBJECT
 private slots:
+    void initTestCase() { REQUIRE_PRIVATE_NETWORK(); }
     void init() { SettingStruct::eraseStore(); }
 
     void startWiring_data()

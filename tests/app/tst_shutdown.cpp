@@ -1,3 +1,4 @@
+#include "privatenetwork.h"
 #include <QDir>
 #include <QElapsedTimer>
 #include <QProcess>
@@ -13,6 +14,7 @@ class TestShutdown : public QObject
 {
     Q_OBJECT
 private slots:
+    void initTestCase() { REQUIRE_PRIVATE_NETWORK(); }
     void endsCleanly_data()
     {
         QTest::addColumn<int>("signalNumber"); // 0: the program ends by itself

@@ -1,4 +1,5 @@
 #include "orvello.h"
+#include "privatenetwork.h"
 
 #include <QApplication>
 #include <QtTest>
@@ -7,6 +8,7 @@ class TestStartup : public QObject
 {
     Q_OBJECT
 private slots:
+    void initTestCase() { REQUIRE_PRIVATE_NETWORK(); }
     void windowRunsWorkerAndEndsCleanly();
 };
 
