@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace ArtnetPacket
 {
@@ -128,32 +129,15 @@ Classified classify(const QByteArray &datagram)
             result.kind = Kind::MadrixSyncPost;
         return result;
     }
-    switch (result.opCode) {
-    case OpPoll:
-        result.kind = Kind::Poll;
-        break;
-    case OpPollReply:
-        result.kind = Kind::PollReply;
-        break;
-    case OpDmx:
-        result.kind = Kind::Dmx;
-        break;
-    case OpSync:
-        result.kind = Kind::Sync;
-        break;
-    case OpSyncPre:
-        result.kind = Kind::SyncPre;
-        break;
-    case OpSyncPost:
-        result.kind = Kind::SyncPost;
-        break;
-    case OpTimeCode:
-        result.kind = Kind::TimeCode;
-        break;
-    default:
-        result.kind = Kind::UnknownOpCode;
-        break;
-    }
+    // OpCodes of the Art-Net ID that we act on; any other is only reported.
+    static constexpr std::pair<quint16, Kind> Known[] = {
+        {OpPoll, Kind::Poll},        {OpPollReply, Kind::PollReply}, {OpDmx, Kind::Dmx},
+        {OpSync, Kind::Sync},        {OpSyncPre, Kind::SyncPre},     {OpSyncPost, Kind::SyncPost},
+        {OpTimeCode, Kind::TimeCode}};
+    result.kind = Kind::UnknownOpCode;
+    for (const auto &[opCode, kind] : Known)
+        if (opCode == result.opCode)
+            result.kind = kind;
     return result;
 }
 
