@@ -1,8 +1,8 @@
 #include "artnet.h"
+#include "privatenetwork.h"
 #include "workerthread.h"
 
 #include <QNetworkDatagram>
-#include <QNetworkInterface>
 #include <QScopeGuard>
 #include <QUdpSocket>
 #include <QtTest>
@@ -56,13 +56,6 @@ const QHostAddress Peer(QStringLiteral("127.0.0.2"));
 const QHostAddress Self(QStringLiteral("127.0.0.1"));
 const auto Shared = QUdpSocket::ShareAddress | QUdpSocket::ReuseAddressHint;
 } // namespace
-
-// Port 6454 is only ever opened where nothing can leave the machine: inside
-// the private network namespace the test run creates, where lo is all there is.
-#define REQUIRE_PRIVATE_NETWORK()                                                                  \
-    for (const QNetworkInterface &i : QNetworkInterface::allInterfaces())                          \
-        if (!(i.flags() & QNetworkInterface::IsLoopBack))                                          \
-            QSKIP("opens UDP port 6454: run inside a private network namespace (scripts/test)");
 
 class TestArtnetNode : public QObject
 {
