@@ -187,7 +187,7 @@ void Orvello::connectArtnetOutput()
     if (m_calculator && m_artnet && m_settings.artnet_protocol_on)
         connect(m_calculator, &TimecodeCalculator::signalSendTimecodeTimeOut, m_artnet,
                 qOverload<quint8, quint8, quint8, quint8, quint8>(&artnet::slotSendTimeCode),
-                Qt::QueuedConnection);
+                Qt::ConnectionType(Qt::QueuedConnection | Qt::UniqueConnection));
 }
 
 void Orvello::rewireArtnet()

@@ -77,12 +77,7 @@ public:
     }
     void record(quint8 h, quint8 m, quint8 s, quint8 f, quint8 type)
     {
-        TimeCode code;
-        code.Hour = h;
-        code.Minute = m;
-        code.Seconds = s;
-        code.Frame = f;
-        code.Type = type;
+        const TimeCode code = TimeCode::make(h, m, s, f, type);
         const double at = m_wall ? wallMsOfDayExact() : m_clock.monotonicMsExact();
         QMutexLocker lock(&m_mutex);
         m_emissions.push_back({code, at});
@@ -188,7 +183,6 @@ void runOnce(TimeCodeFormat format, bool systemTime, int seconds)
                 missed += int(step - 1);
         }
     }
-    const int fps = TimeCodeMath::framesPerSecond(format);
     const qint64 expected = emissions.empty() ? 0
                                               : frameIndex(emissions.back().code) -
                                                     frameIndex(emissions.front().code) + 1;
@@ -203,7 +197,6 @@ void runOnce(TimeCodeFormat format, bool systemTime, int seconds)
                 lateness.empty() ? 0.0 : *std::min_element(lateness.begin(), lateness.end()),
                 100.0 * cpuMs / wallMs);
     std::fflush(stdout);
-    (void)fps;
 }
 
 // The platform's own floor: a plain thread sleeping to 25 fps edges, without

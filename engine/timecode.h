@@ -16,6 +16,18 @@ struct TimeCode {
     quint8 Hour = 0;
     quint8 Type = 0;
 
+    // In the order the code travels on signals and slots.
+    static TimeCode make(quint8 hour, quint8 minute, quint8 seconds, quint8 frame, quint8 type)
+    {
+        TimeCode tc;
+        tc.Hour = hour;
+        tc.Minute = minute;
+        tc.Seconds = seconds;
+        tc.Frame = frame;
+        tc.Type = type;
+        return tc;
+    }
+
     bool operator==(const TimeCode &o) const
     {
         return Frame == o.Frame && Seconds == o.Seconds && Minute == o.Minute && Hour == o.Hour &&

@@ -173,12 +173,7 @@ midi::MidiOutDevice *midi::readyDevice(int index)
 
 void midi::slotSendTimeCode(quint8 Hour, quint8 Minute, quint8 Seconds, quint8 Frame, quint8 Type)
 {
-    TimeCode timecode;
-    timecode.Frame = Frame;
-    timecode.Seconds = Seconds;
-    timecode.Minute = Minute;
-    timecode.Hour = Hour;
-    timecode.Type = Type;
+    const TimeCode timecode = TimeCode::make(Hour, Minute, Seconds, Frame, Type);
 
     quint32 type;
     qint32 device;
