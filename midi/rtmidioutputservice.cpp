@@ -4,6 +4,7 @@
 #include <RtMidi.h>
 #include <iostream>
 #include <sstream>
+#include <tuple>
 
 #ifdef __LINUX_ALSA__
 #include <alsa/asoundlib.h>
@@ -111,7 +112,11 @@ void RtMidiOutputService::discover()
     if (m_discovered)
         return;
     m_discovered = true;
+    std::tie(m_api, m_names) = search();
+}
 
+std::pair<int, std::vector<std::string>> RtMidiOutputService::search()
+{
     const QuietSearch quiet;
     std::vector<RtMidi::Api> apis;
     RtMidi::getCompiledApi(apis);
@@ -128,14 +133,25 @@ void RtMidiOutputService::discover()
             std::vector<std::string> names;
             for (unsigned int i = 0; i < count; ++i)
                 names.push_back(out.getPortName(i));
-            m_api = api;
-            m_names = std::move(names);
-            return;
+            return {api, std::move(names)};
         } catch (const RtMidiError &) {
             // This API cannot start here (ALSA without a sequencer); try the next.
         } catch (const std::exception &) {
         }
     }
+    return {0, {}};
+}
+
+bool RtMidiOutputService::rescan()
+{
+    // Searched without the lock: a JACK client takes a moment to start, and
+    // sends on open ports must not wait for it.
+    auto found = search();
+    QMutexLocker lock(&m_lock);
+    const bool changed = !m_discovered || found.first != m_api || found.second != m_names;
+    m_discovered = true;
+    std::tie(m_api, m_names) = std::move(found);
+    return changed;
 }
 
 quint32 RtMidiOutputService::deviceCount()

@@ -6,6 +6,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 class RtMidiOut;
@@ -36,6 +37,7 @@ public:
     int longMessage(MidiOutHandle handle, MidiOutHeader *header) override;
     int unprepareHeader(MidiOutHandle handle, MidiOutHeader *header) override;
     int close(MidiOutHandle handle) override;
+    bool rescan() override;
 
     // Number of bytes of a message by its status byte; 0 for a data byte.
     static int shortMessageLength(quint8 status);
@@ -43,6 +45,8 @@ public:
 private:
     struct Port;
     void discover();
+    // The first API that starts and offers ports, with their names; 0 and none if none does.
+    static std::pair<int, std::vector<std::string>> search();
     Port *port(MidiOutHandle handle);
     int send(Port &port, const quint8 *bytes, size_t size);
 
