@@ -4,6 +4,7 @@
 #include "commandlineoptions.h"
 #include "midi.h"
 #include "settingstruct.h"
+#include "statusfacts.h"
 #include "timecodecalculator.h"
 #include "workerthread.h"
 
@@ -48,6 +49,9 @@ public:
     midi *midiOutput() const { return m_midi; }
     artnet *artnetNode() const { return m_artnet; }
 
+    // What the outputs do now, as the workers last reported it.
+    QList<StatusFact> statusFacts() const;
+
 signals:
     // Relayed from the calculator, on the thread of this object.
     void signalSendTimecodeTimeOut(quint8 Hour, quint8 Minute, quint8 Sec, quint8 Frame,
@@ -59,6 +63,8 @@ signals:
     void signalArtnetCheckDmxIn();
     // A place with its exit flag reached its end code.
     void signalClose();
+    // statusFacts() has changed.
+    void signalStatusChanged();
 
     // The record belongs to the receiver; absent for the system time.
     void signalClickedFile(SettingStructItem *stSettingItem, int iFileNumber);
@@ -70,6 +76,10 @@ public slots:
     void slotChangedFreeze();
     void slotChangedTimeReset();
     void slotChangedFrames(int format);
+
+private slots:
+    void slotArtnetStatus(const ArtnetStatus &status);
+    void slotMidiStatus(const MidiStatus &status);
 
 private:
     void createArtnetNode();
@@ -88,4 +98,6 @@ private:
     QPointer<midi> m_midi;
     QPointer<artnet> m_artnet;
     WorkerThreads m_threads;
+    ArtnetStatus m_artnetStatus;
+    MidiStatus m_midiStatus;
 };

@@ -16,9 +16,12 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStatusBar>
 #include <QUrl>
 #include <QUrlQuery>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace
 {
@@ -107,6 +110,46 @@ void OrvelloView::build(QMainWindow *window, bool useLcd)
     m_shownText = QStringLiteral("--:--:--:--");
     buildActions(window);
     window->setCentralWidget(buildCentral(window, useLcd));
+    buildStatusLine(window);
+}
+
+// The status bar also shows the actions' status tips, which QMainWindow routes
+// there by itself; a tip covers the labels only while it is shown.
+void OrvelloView::buildStatusLine(QMainWindow *window)
+{
+    QStatusBar *bar = window->statusBar();
+    bar->setSizeGripEnabled(false);
+    const char *names[] = {"status_artnet", "status_midi", "status_other_source"};
+    for (int i = 0; i < 3; ++i) {
+        statusLabels[i] = new QLabel(bar);
+        statusLabels[i]->setObjectName(QLatin1String(names[i]));
+        statusLabels[i]->setVisible(false);
+        bar->addWidget(statusLabels[i]);
+    }
+}
+
+QColor OrvelloView::errorColour()
+{
+    return QColor(200, 0, 0);
+}
+
+void OrvelloView::showStatus(const QList<StatusFact> &facts)
+{
+    for (int i = 0; i < 3; ++i) {
+        QLabel *label = statusLabels[i];
+        if (!label)
+            continue;
+        const auto fact = std::find_if(facts.begin(), facts.end(),
+                                       [i](const StatusFact &f) { return f.topic == i; });
+        label->setVisible(fact != facts.end());
+        if (fact == facts.end())
+            continue;
+        label->setText(fact->text);
+        QPalette palette = label->parentWidget()->palette();
+        if (fact->failure)
+            palette.setColor(QPalette::WindowText, errorColour());
+        label->setPalette(palette);
+    }
 }
 
 void OrvelloView::buildActions(QMainWindow *window)
