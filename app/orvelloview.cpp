@@ -16,6 +16,7 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QUrl>
 #include <QUrlQuery>
@@ -51,6 +52,19 @@ QAction *makeAction(QMainWindow *window, const QString &text, const QKeySequence
     return action;
 }
 
+// A button's own shortcut clicks it by its animation, about 100 ms after the
+// key, and moves the focus to it; on a push button the key's release then
+// clicks it a second time. So the key is a window shortcut of its own that
+// clicks the button at the press, without the animation or a focus change.
+// It is the button's child, so it is found with the button and goes with it.
+void bindKey(QAbstractButton *button, const QKeySequence &key)
+{
+    auto *shortcut = new QShortcut(key, button);
+    shortcut->setContext(Qt::WindowShortcut);
+    shortcut->setAutoRepeat(false);
+    QObject::connect(shortcut, &QShortcut::activated, button, &QAbstractButton::click);
+}
+
 QPushButton *makeButton(QWidget *parent, const char *icon, const QKeySequence &shortcut,
                         const QString &toolTip, const char *name, bool checkable = false)
 {
@@ -58,7 +72,7 @@ QPushButton *makeButton(QWidget *parent, const char *icon, const QKeySequence &s
     button->setObjectName(QLatin1String(name));
     button->setIcon(QIcon(QLatin1String(icon)));
     if (!shortcut.isEmpty())
-        button->setShortcut(shortcut);
+        bindKey(button, shortcut);
     button->setToolTip(toolTip);
     button->setCheckable(checkable);
     return button;
@@ -69,7 +83,7 @@ QRadioButton *makeFormat(QWidget *parent, QButtonGroup *group, const QString &te
 {
     auto *radio = new QRadioButton(text, parent);
     radio->setObjectName(QStringLiteral("format_%1").arg(format));
-    radio->setShortcut(shortcut);
+    bindKey(radio, shortcut);
     radio->setToolTip(toolTip);
     group->addButton(radio, format);
     return radio;
@@ -245,6 +259,13 @@ QWidget *OrvelloView::buildCentral(QMainWindow *window, bool useLcd)
     settingsButton = makeButton(central, ":/images/edit.xpm", QKeySequence(),
                                 Orvello::tr("Ctrl+E - opens the settings window"), "settings");
     settingsButton->addAction(actionEdit);
+    // Return on the focused play button acts like its Space: once, at the press.
+    for (const int key : {Qt::Key_Return, Qt::Key_Enter}) {
+        auto *shortcut = new QShortcut(QKeySequence(key), playPauseButton);
+        shortcut->setContext(Qt::WidgetShortcut);
+        shortcut->setAutoRepeat(false);
+        QObject::connect(shortcut, &QShortcut::activated, playPauseButton, &QAbstractButton::click);
+    }
     for (QPushButton *button : {resetButton, freezeButton, playPauseButton, settingsButton})
         transport->addWidget(button);
     column->addLayout(transport);
@@ -259,7 +280,7 @@ QWidget *OrvelloView::buildCentral(QMainWindow *window, bool useLcd)
         const int number = i + 1;
         auto *button = new QPushButton(QString::number(number), central);
         button->setObjectName(QStringLiteral("place_%1").arg(number));
-        button->setShortcut(QKeySequence(Qt::CTRL | (Qt::Key_0 + number)));
+        bindKey(button, QKeySequence(Qt::CTRL | (Qt::Key_0 + number)));
         button->setToolTip(Orvello::tr("Ctrl+%1 - initializes Start Code %1").arg(number));
         limitSize(button, central);
         placeButtons[i] = button;
