@@ -186,8 +186,8 @@ void CommandLineParser::write(FILE *out, const QString &text)
 {
     if (!out)
         return;
-    // The console gets the local 8-bit encoding.
-    const QByteArray bytes = text.toLatin1();
+    // The console gets the locale's encoding: UTF-8 on today's terminals.
+    const QByteArray bytes = text.toLocal8Bit();
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), out);
     std::fflush(out);
 }
