@@ -30,7 +30,7 @@ StatusFact artnetFact(bool on, const ArtnetStatus &status)
         return {StatusFact::Artnet, tr("Art-Net: off"), false};
     if (status.portBusy)
         return {StatusFact::Artnet, tr("Art-Net: port 6454 in use by another program"), true};
-    const QString frames = tr("%1 frames sent").arg(status.framesSent);
+    const QString frames = tr("frames sent: %1").arg(status.framesSent);
     if (status.loopbackOnly)
         return {StatusFact::Artnet, tr("Art-Net: loopback only (no network), %1").arg(frames),
                 true};

@@ -143,6 +143,36 @@ private slots:
         QVERIFY(!play->isChecked());
     }
 
+    // In this namespace only loopback exists and no MIDI system runs: both are
+    // failures until the operator switches the outputs off; no message box opens.
+    void statusLine()
+    {
+        seed(QStringLiteral("midi_protocol_on"), 1);
+        Orvello *w = open();
+        QLabel *artnet = w->findChild<QLabel *>(QStringLiteral("status_artnet"));
+        QLabel *midi = w->findChild<QLabel *>(QStringLiteral("status_midi"));
+        const auto red = [](const QLabel *l) {
+            return l->palette().color(QPalette::WindowText) == OrvelloView::errorColour();
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(artnet->text().startsWith("Art-Net: loopback only (no network)"),
+                                 3000);
+        QTRY_COMPARE_WITH_TIMEOUT(midi->text(), QStringLiteral("MIDI: no MIDI ports"), 3000);
+        QVERIFY(red(artnet) && red(midi) && artnet->isVisible());
+        QVERIFY(!w->findChild<QLabel *>(QStringLiteral("status_other_source"))->isVisible());
+        w->slotClickedFile(-3); // running: the count follows within a second
+        QTRY_VERIFY_WITH_TIMEOUT(!artnet->text().endsWith("frames sent: 0"), 3000);
+        QVERIFY(QApplication::activeModalWidget() == nullptr);
+
+        w->settings().artnet_protocol_on = false;
+        w->settings().midi_protocol_on = false;
+        w->applySettings();
+        QCOMPARE(artnet->text() + ' ' + midi->text(), QStringLiteral("Art-Net: off MIDI: off"));
+        QVERIFY(!red(artnet) && !red(midi));
+
+        w->view().actionHelp->showStatusText(w);
+        QCOMPARE(w->statusBar()->currentMessage(), QStringLiteral("opens the Help"));
+    }
+
     void freezeResetAndFormatShortcuts()
     {
         Orvello *w = open({QStringLiteral("24fps")});

@@ -4,8 +4,8 @@
 #include <QFile>
 #include <QTranslator>
 
-#include <cstdio>
 #include <QtTest>
+#include <cstdio>
 
 class TestTranslation : public QObject
 {
