@@ -133,13 +133,21 @@ void OrvelloView::buildStatusLine(QMainWindow *window)
 {
     QStatusBar *bar = window->statusBar();
     bar->setSizeGripEnabled(false);
+    // One fact a line, wrapped at the window's width: the window keeps its
+    // size and the operator still reads every address.
+    auto *facts = new QWidget(bar);
+    auto *column = new QVBoxLayout(facts);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
     const char *names[] = {"status_artnet", "status_midi", "status_other_source"};
     for (int i = 0; i < 3; ++i) {
-        statusLabels[i] = new QLabel(bar);
+        statusLabels[i] = new QLabel(facts);
         statusLabels[i]->setObjectName(QLatin1String(names[i]));
+        statusLabels[i]->setWordWrap(true);
         statusLabels[i]->setVisible(false);
-        bar->addWidget(statusLabels[i]);
+        column->addWidget(statusLabels[i]);
     }
+    bar->addWidget(facts, 1);
 }
 
 QColor OrvelloView::errorColour()
