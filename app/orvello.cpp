@@ -1,6 +1,7 @@
 #include "orvello.h"
 
 #include "timecodecalculator.h"
+#include "updateserver.h"
 #include "version.h"
 
 #include <QAbstractButton>
@@ -9,6 +10,7 @@
 #include <QCloseEvent>
 #include <QLayout>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
@@ -20,12 +22,15 @@ constexpr int BlinkFrozenMs = 200;
 // Stop requests are queued to the workers; this bounds how long the window's
 // destruction waits for their threads before the application goes away.
 constexpr int ThreadWaitMs = 2000;
+// The automatic check waits a little, so it never competes with the start.
+constexpr uint AutomaticCheckDelaySeconds = 30;
 } // namespace
 
 Orvello::Orvello(const QStringList &arguments, QWidget *parent)
     : QMainWindow(parent), m_options(CommandLineParser::parse(arguments)), m_generator(m_options)
 {
-    m_updateLink = updateLinkText();
+    m_updateLink = UpdateServer::updateLink();
+    m_helpLink = UpdateServer::helpLink();
 
     m_keys.load();
     m_paused = true;
@@ -59,8 +64,9 @@ Orvello::~Orvello()
     closeSettingsWindow();
     releaseAboutWindow();
     stopWorkers();
-    // Update checker: released here once it exists.
+    releaseUpdateChecker();
     m_generator.waitForWorkers(ThreadWaitMs);
+    m_updateThread.waitAll(ThreadWaitMs);
     m_keys.save();
 }
 
@@ -137,7 +143,19 @@ void Orvello::closeSettingsWindow()
 
 void Orvello::releaseAboutWindow()
 {
-    // About window: hidden and released here once it exists.
+    if (!m_aboutWindow)
+        return;
+    m_aboutWindow->hide();
+    delete m_aboutWindow;
+}
+
+// A request still in flight is dropped with the checker, so closing never
+// waits for a server.
+void Orvello::releaseUpdateChecker()
+{
+    if (m_updateChecker)
+        m_updateChecker->deleteLater();
+    m_updateChecker = nullptr;
 }
 
 void Orvello::stopWorkers()
@@ -163,7 +181,7 @@ void Orvello::closeEvent(QCloseEvent *event)
     closeSettingsWindow();
     releaseAboutWindow();
     stopWorkers();
-    // Update checker: deleteLater() here once it exists.
+    releaseUpdateChecker();
     event->accept();
 }
 
@@ -216,10 +234,17 @@ void Orvello::slotSendTimecodeTimeOut(quint8 Hour, quint8 Minute, quint8 Seconds
     m_view.showCode(Hour, Minute, Seconds, Frame);
 }
 
+// Not modal: the automatic check may answer during a show, and the operator's
+// controls stay usable meanwhile. A child of the window, so an unanswered box
+// neither outlives the window nor keeps the program from ending.
 void Orvello::slotMessageUpdateCheckMessage(QString sMessageUpdateInfo)
 {
-    // Shown by the update check once it exists.
-    Q_UNUSED(sMessageUpdateInfo)
+    auto *box = new QMessageBox(QMessageBox::Information, tr("Check for Updates"),
+                                sMessageUpdateInfo, QMessageBox::Ok, this);
+    box->setObjectName(QStringLiteral("update_message"));
+    box->setWindowModality(Qt::NonModal);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->show();
 }
 
 void Orvello::slotArtnetCheckDmxIn()
@@ -240,8 +265,29 @@ void Orvello::slotChangedPlayPause(bool bPause)
 
 void Orvello::CheckForSoftwareUpdate(bool GiveInfoForNoUpdates)
 {
-    // The update checker is started here once it exists.
-    Q_UNUSED(GiveInfoForNoUpdates)
+    if (!UpdateSchedule::beginCheck(!GiveInfoForNoUpdates, QDate::currentDate()))
+        return;
+    if (!m_updateChecker) {
+        auto *checker = new CheckSoftwareUpdate;
+        m_updateChecker = checker;
+        QThread *thread = m_updateThread.adopt(checker);
+        thread->setObjectName(QStringLiteral("update"));
+        connect(checker, &CheckSoftwareUpdate::signalViewUpdateRequest, this,
+                &Orvello::slotMessageUpdateCheckMessage);
+        connect(this, &Orvello::signalCheckForUpdate, checker,
+                &CheckSoftwareUpdate::slotCheckForUpdate);
+        thread->start(QThread::LowPriority);
+    }
+    // Direct calls, made before the queued request so the checker has them first.
+    if (GiveInfoForNoUpdates)
+        m_updateChecker->setGiveInfoForNoUpdates();
+    m_updateChecker->setMessageTemplate(tr("<center>A new version %1 is available!</b><br>Download "
+                                           "the update here :<br>%2</center>")
+                                            .arg(QStringLiteral("$$$VERSION$$$"), m_updateLink));
+    m_updateChecker->setCurrentVersion(Version::Major, Version::Minor, Version::Revision,
+                                       Version::Build);
+    emit signalCheckForUpdate(UpdateServer::queryUrl().toString(),
+                              GiveInfoForNoUpdates ? 0 : AutomaticCheckDelaySeconds);
 }
 
 void Orvello::CheckForSoftwareUpdate()
@@ -251,12 +297,19 @@ void Orvello::CheckForSoftwareUpdate()
 
 void Orvello::slotHelp()
 {
-    // The help window is opened here once it exists.
+    QMessageBox::information(
+        this, tr("Help"),
+        tr("<b>Help</b><br>Please use the online help on the website:<br>%1").arg(m_helpLink),
+        QMessageBox::Ok);
 }
 
 void Orvello::slotAbout()
 {
-    // The about window is opened here once it exists.
+    if (!m_aboutWindow)
+        m_aboutWindow = new AboutInfo(QStringLiteral(":/images/artnetorvello.png"),
+                                      tr("Art-Net Version : ") + QStringLiteral("2016/01/12"),
+                                      tr("MIDI Version : ") + QStringLiteral("2014/05/14"));
+    m_aboutWindow->setVisible(true);
 }
 
 void Orvello::slotSettingsNew()

@@ -1,9 +1,12 @@
 #pragma once
 
+#include "aboutinfo.h"
+#include "checksoftwareupdate.h"
 #include "commandlineoptions.h"
 #include "generator.h"
 #include "mainwindowkeys.h"
 #include "orvelloview.h"
+#include "workerthread.h"
 
 #include <QCoreApplication>
 #include <QMainWindow>
@@ -36,6 +39,8 @@ public:
     bool isDisplayShown() const { return m_displayShown; }
     bool isPaused() const { return m_paused; }
     bool isFrozen() const { return m_frozen; }
+    // None until the first update check; kept until the window closes.
+    CheckSoftwareUpdate *updateChecker() const { return m_updateChecker; }
 
     // Saves the record, re-wires the outputs to its protocol switches and
     // redraws the place buttons with none selected.
@@ -93,12 +98,14 @@ private:
     int startFormat() const;
     void closeSettingsWindow();
     void releaseAboutWindow();
+    void releaseUpdateChecker();
     void stopWorkers();
     void refreshPlaceButtons(int selected);
 
     CommandLineOptions m_options;
     Generator m_generator;
     QString m_updateLink;
+    QString m_helpLink;
     MainWindowKeys m_keys;
     bool m_paused = true;
     bool m_frozen = false;
@@ -106,4 +113,9 @@ private:
     OrvelloView m_view;
     QTimer *m_blinkTimer = nullptr;
     bool m_displayShown = false;
+
+    QPointer<AboutInfo> m_aboutWindow;
+    // The update checker is the window's own: a run without a window checks nothing.
+    QPointer<CheckSoftwareUpdate> m_updateChecker;
+    WorkerThreads m_updateThread;
 };
