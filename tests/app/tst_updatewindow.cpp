@@ -77,7 +77,7 @@ private slots:
         clock.start();
         window->close();
         window.reset();
-        QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
+        QVERIFY2(clock.elapsed() < 1500, qPrintable(QString::number(clock.elapsed())));
         QVERIFY(!thread || thread->isFinished());
     }
 
