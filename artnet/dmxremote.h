@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QMetaType>
 #include <QtGlobal>
 
 #include <array>
@@ -21,6 +22,7 @@ enum class DmxRemoteAction : quint8 {
     Place1, // Place1 + n is place n + 1, up to place 9
     Place9 = Place1 + 8,
 };
+Q_DECLARE_METATYPE(DmxRemoteAction)
 
 // The DMX remote control: turns the first 19 channels of the remote
 // universe into at most one action per check. Only the lowest channel that

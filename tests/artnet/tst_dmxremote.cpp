@@ -4,8 +4,6 @@
 
 #include <QtTest>
 
-Q_DECLARE_METATYPE(DmxRemoteAction)
-
 namespace
 {
 // One step of a console's life: an ArtDmx fed to the node (or none), then
