@@ -37,11 +37,16 @@ bool hasFormatVersion(const QDomElement &element)
            ok;
 }
 
-QDomElement versioned(QDomDocument &document, const QString &tag)
+// Opens an empty element; its attributes follow until the next element.
+void versioned(QXmlStreamWriter &writer, const QString &tag)
 {
-    QDomElement element = document.createElement(tag);
-    element.setAttribute(VersionAttr, ConfigXml::FormatVersion);
-    return element;
+    writer.writeEmptyElement(tag);
+    writer.writeAttribute(VersionAttr, QString::number(ConfigXml::FormatVersion));
+}
+
+void attribute(QXmlStreamWriter &writer, const QString &name, qint64 value)
+{
+    writer.writeAttribute(name, QString::number(value));
 }
 
 // The place fields in file order, each with the default that is left out.
@@ -60,17 +65,15 @@ constexpr PlaceAttribute placeAttributes[] = {
     {"close_at_end", &SettingStructItem::ExitAtEnd, 0},
 };
 
-void placeToXml(QDomDocument &document, QDomElement &root, const SettingStructItem &place,
-                int number)
+void placeToXml(QXmlStreamWriter &writer, const SettingStructItem &place, int number)
 {
-    QDomElement element = versioned(document, QStringLiteral("place_item"));
-    element.setAttribute(QStringLiteral("place_number"), number);
-    for (const PlaceAttribute &attribute : placeAttributes) {
-        const quint8 value = place.*attribute.field;
-        if (value != attribute.fallback)
-            element.setAttribute(QLatin1String(attribute.name), value);
+    versioned(writer, QStringLiteral("place_item"));
+    attribute(writer, QStringLiteral("place_number"), number);
+    for (const PlaceAttribute &field : placeAttributes) {
+        const quint8 value = place.*field.field;
+        if (value != field.fallback)
+            attribute(writer, QLatin1String(field.name), value);
     }
-    root.appendChild(element);
 }
 
 bool placeFromXml(const QDomElement &element, SettingStruct &record)
@@ -122,17 +125,16 @@ const PatternAttribute patternAttributes[] = {
 namespace ConfigXml
 {
 
-bool playlistItemToXml(const PlaylistTime &entry, QDomDocument &document, QDomElement &root)
+bool playlistItemToXml(const PlaylistTime &entry, QXmlStreamWriter &writer)
 {
-    QDomElement element = versioned(document, QStringLiteral("playlist_item"));
+    versioned(writer, QStringLiteral("playlist_item"));
     if (entry.place != PlaylistTime::Wildcard)
-        element.setAttribute(QStringLiteral("place"), placeText(entry.place));
-    for (const PatternAttribute &attribute : patternAttributes) {
-        const int value = attribute.get(entry);
+        writer.writeAttribute(QStringLiteral("place"), placeText(entry.place));
+    for (const PatternAttribute &field : patternAttributes) {
+        const int value = field.get(entry);
         if (value >= 0)
-            element.setAttribute(QLatin1String(attribute.name), value);
+            attribute(writer, QLatin1String(field.name), value);
     }
-    root.appendChild(element);
     return true;
 }
 
@@ -153,17 +155,16 @@ bool playlistItemFromXml(const QDomElement &element, PlaylistTime &entry)
     return true;
 }
 
-void playlistToXml(QDomDocument &document, QDomElement &root, Playlist &playlist)
+void playlistToXml(QXmlStreamWriter &writer, Playlist &playlist)
 {
     // Each read takes the playlist's lock; the list itself only changes on
     // the GUI thread, which is the one running this.
     if (playlist.enabled.load()) {
-        QDomElement element = versioned(document, QStringLiteral("playlist"));
-        element.setAttribute(QStringLiteral("enabled"), 1);
-        root.appendChild(element);
+        versioned(writer, QStringLiteral("playlist"));
+        attribute(writer, QStringLiteral("enabled"), 1);
     }
     for (int i = 0; i < playlist.itemCount(); ++i)
-        playlistItemToXml(playlist.itemAt(i).entry, document, root);
+        playlistItemToXml(playlist.itemAt(i).entry, writer);
 }
 
 bool playlistFromXml(const QDomElement &element, Playlist &playlist)
@@ -203,25 +204,23 @@ int placeFromText(const QString &text)
     return ok && number >= 1 && number <= 9 ? number : -1;
 }
 
-void settingsToXml(QDomDocument &document, QDomElement &root, const SettingStruct &record)
+void settingsToXml(QXmlStreamWriter &writer, const SettingStruct &record)
 {
     for (int i = 0; i < SettingStruct::PlaceCount; ++i)
-        placeToXml(document, root, record.places[i], i + 1);
+        placeToXml(writer, record.places[i], i + 1);
 
     if (record.dmx_in_enabled || record.dmx_in_universe != 256) {
-        QDomElement dmx = versioned(document, QStringLiteral("dmx_in_item"));
+        versioned(writer, QStringLiteral("dmx_in_item"));
         if (record.dmx_in_enabled)
-            dmx.setAttribute(QStringLiteral("dmx_in_enabled"), 1);
+            attribute(writer, QStringLiteral("dmx_in_enabled"), 1);
         if (record.dmx_in_universe != 256)
-            dmx.setAttribute(QStringLiteral("dmx_in_universe"), record.dmx_in_universe);
-        root.appendChild(dmx);
+            attribute(writer, QStringLiteral("dmx_in_universe"), record.dmx_in_universe);
     }
     const auto protocol = [&](const QString &tag, bool on) {
         if (on)
             return;
-        QDomElement element = versioned(document, tag);
-        element.setAttribute(QStringLiteral("enable"), 0);
-        root.appendChild(element);
+        versioned(writer, tag);
+        attribute(writer, QStringLiteral("enable"), 0);
     };
     protocol(QStringLiteral("protocol_artnet"), record.artnet_protocol_on);
     protocol(QStringLiteral("protocol_midi"), record.midi_protocol_on);
@@ -259,26 +258,33 @@ bool settingsFromXml(const QDomElement &element, SettingStruct &record)
 QString buildConfigDocument(const QString &fileName, const SettingStruct *record,
                             Playlist *playlist, const QDateTime &now)
 {
-    QDomDocument document(QStringLiteral("orvello"));
-    QDomElement root =
-        document.createElement(QLatin1String(Maker::Application) + QStringLiteral("Config"));
-    root.setAttribute(QStringLiteral("name"), QFileInfo(fileName).fileName());
-    root.setAttribute(QStringLiteral("author"), QLatin1String(Maker::Application));
-    root.setAttribute(VersionAttr, FormatVersion);
-    root.setAttribute(QStringLiteral("software_version"), QStringLiteral("%1.%2.%3.%4")
-                                                              .arg(Version::Major)
-                                                              .arg(Version::Minor)
-                                                              .arg(Version::Revision)
-                                                              .arg(Version::Build));
-    root.setAttribute(QStringLiteral("date"), now.date().toString(QStringLiteral("yyyy/MM/dd")));
-    root.setAttribute(QStringLiteral("time"), now.time().toString(QStringLiteral("hh:mm:ss")));
-    document.appendChild(root);
-
+    QString text;
+    QXmlStreamWriter writer(&text);
+    writer.setAutoFormatting(true);
+    writer.setAutoFormattingIndent(1);
+    writer.writeDTD(QStringLiteral("<!DOCTYPE orvello>"));
+    writer.writeStartElement(QLatin1String(Maker::Application) + QStringLiteral("Config"));
+    writer.writeAttribute(QStringLiteral("name"), QFileInfo(fileName).fileName());
+    writer.writeAttribute(QStringLiteral("author"), QLatin1String(Maker::Application));
+    attribute(writer, VersionAttr, FormatVersion);
+    writer.writeAttribute(QStringLiteral("software_version"), QStringLiteral("%1.%2.%3.%4")
+                                                                  .arg(Version::Major)
+                                                                  .arg(Version::Minor)
+                                                                  .arg(Version::Revision)
+                                                                  .arg(Version::Build));
+    writer.writeAttribute(QStringLiteral("date"),
+                          now.date().toString(QStringLiteral("yyyy/MM/dd")));
+    writer.writeAttribute(QStringLiteral("time"), now.time().toString(QStringLiteral("hh:mm:ss")));
     if (record)
-        settingsToXml(document, root, *record);
+        settingsToXml(writer, *record);
     if (playlist)
-        playlistToXml(document, root, *playlist);
-    return document.toString(1);
+        playlistToXml(writer, *playlist);
+    writer.writeEndElement();
+    writer.writeEndDocument();
+    // Auto-formatting puts a line break before the document type as well.
+    if (text.startsWith(QLatin1Char('\n')))
+        text.remove(0, 1);
+    return text;
 }
 
 } // namespace ConfigXml

@@ -115,22 +115,17 @@ private slots:
         const QDateTime at(QDate(2026, 3, 6), QTime(14, 5, 9));
         const QString text = ConfigXml::buildConfigDocument(QStringLiteral("/a.b/show.ovxml"),
                                                             &record, &playlist, at);
-        QVERIFY(!text.contains(QLatin1String("<?xml")));
-        QVERIFY(text.startsWith(QLatin1String("<!DOCTYPE orvello>\n<OrvelloConfig ")));
-        QVERIFY(text.contains(QLatin1String("\n <place_item ")));
+        // Fixed attribute order: two exports of one show differ only in date and time.
+        QVERIFY(text.startsWith(
+            "<!DOCTYPE orvello>\n<OrvelloConfig name=\"show.ovxml\" author=\"Orvello\" "
+            "version=\"1\" software_version=\"2.0.0.1\" date=\"2026/03/06\" time=\"14:05:09\">\n"
+            " <place_item version=\"1\" place_number=\"1\"/>\n"));
+        QVERIFY(text.endsWith("\n</OrvelloConfig>\n"));
 
         QDomDocument document;
         QVERIFY(document.setContent(text));
         const QDomElement root = document.documentElement();
         QCOMPARE(document.doctype().name(), QStringLiteral("orvello"));
-        QCOMPARE(root.tagName(), QStringLiteral("OrvelloConfig"));
-        const QStringList rootValues = {
-            QStringLiteral("name=show.ovxml"), "author=Orvello",  "version=1",
-            "software_version=2.0.0.1",        "date=2026/03/06", "time=14:05:09"};
-        QCOMPARE(root.attributes().count(), rootValues.size());
-        for (const QString &pair : rootValues)
-            QCOMPARE(root.attribute(pair.section('=', 0, 0)), pair.section('=', 1));
-
         int n = 0;
         for (QDomElement e = root.firstChildElement(); !e.isNull(); e = e.nextSiblingElement()) {
             ++n;
