@@ -4,6 +4,7 @@
 #include "generator.h"
 #include "mainwindowkeys.h"
 #include "orvelloview.h"
+#include "settings.h"
 
 #include <QCoreApplication>
 #include <QMainWindow>
@@ -11,6 +12,7 @@
 #include <QStringList>
 
 class QTimer;
+class Playlist;
 
 // The main window: owns the generator (settings record and workers), turns
 // buttons, shortcuts and playlist activations into its commands and shows
@@ -40,6 +42,14 @@ public:
     // Saves the record, re-wires the outputs to its protocol switches and
     // redraws the place buttons with none selected.
     void applySettings();
+
+    // The settings window while it is open.
+    Settings *settingsWindow() const { return m_settingsWindow; }
+    // The file halves of export and import, after the file dialogs: a failure
+    // is shown in a warning box and gives false. The import applies the
+    // result either way and reopens an open settings window.
+    bool exportConfig(const QString &fileName);
+    bool importConfig(const QString &fileName);
 
 signals:
     void signalCheckForUpdate(QString WebSite, uint DelayInSeconds);
@@ -91,7 +101,12 @@ private:
     // The frame format the generator starts with: the command line's, else
     // the stored one; -1 when neither names a valid format.
     int startFormat() const;
-    void closeSettingsWindow();
+    // Deferred when called from the window's own handlers; at shutdown it
+    // goes at once, since no event loop may run to delete it later.
+    void closeSettingsWindow(bool deferred = true);
+    // The running playlist the settings window and the configuration file
+    // work on; absent until the scheduler is wired in.
+    Playlist *playlist() const;
     void releaseAboutWindow();
     void stopWorkers();
     void refreshPlaceButtons(int selected);
@@ -104,6 +119,7 @@ private:
     bool m_frozen = false;
 
     OrvelloView m_view;
+    QPointer<Settings> m_settingsWindow;
     QTimer *m_blinkTimer = nullptr;
     bool m_displayShown = false;
 };
