@@ -59,7 +59,8 @@ public slots:
     void slotSendTimecodeTimeOut(quint8 Hour, quint8 Minute, quint8 Seconds, quint8 Frame,
                                  quint8 Type);
     void slotMessageUpdateCheckMessage(QString sMessageUpdateInfo);
-    void slotArtnetCheckDmxIn();
+    // A remote channel rose: the same as a click on the matching control.
+    void slotDmxRemoteAction(DmxRemoteAction action);
     void slotChangedTimeReset();
     void slotChangedPlayPause(bool bPause);
     void CheckForSoftwareUpdate(bool GiveInfoForNoUpdates);
@@ -105,7 +106,7 @@ private:
     // goes at once, since no event loop may run to delete it later.
     void closeSettingsWindow(bool deferred = true);
     // The running playlist the settings window and the configuration file
-    // work on; absent until the scheduler is wired in.
+    // work on; absent once the workers stopped.
     Playlist *playlist() const;
     void releaseAboutWindow();
     void stopWorkers();
