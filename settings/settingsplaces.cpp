@@ -60,6 +60,13 @@ void SettingsPlaces::fillTable()
         refreshRow(row);
     m_table->resizeRowsToContents();
     m_table->resizeColumnsToContents();
+
+    // All nine places at a glance: an operator should not scroll to see
+    // whether place 9 is marked.
+    int height = m_table->horizontalHeader()->sizeHint().height() + 2 * m_table->frameWidth();
+    for (int row = 0; row < m_table->rowCount(); ++row)
+        height += m_table->rowHeight(row);
+    m_table->setMinimumHeight(height);
 }
 
 void SettingsPlaces::addRow(int row, const SettingStructItem &item)
