@@ -320,7 +320,7 @@ void Orvello::slotSettingsImport()
         QFileDialog::getOpenFileName(this, tr("Choose a File to Open for Import"),
                                      ConfigFile::loadConfigFolder(), ConfigFile::fileFilter());
     if (!name.isEmpty())
-        importConfig(name);
+        importConfigFile(name);
 }
 
 void Orvello::slotSettingsExport()
@@ -332,11 +332,11 @@ void Orvello::slotSettingsExport()
     if (name.isEmpty())
         return;
     const QString fileName = ConfigFile::withExtension(name);
-    if (exportConfig(fileName))
+    if (writeConfigFile(fileName))
         ConfigFile::saveConfigFolder(QFileInfo(fileName).path());
 }
 
-bool Orvello::exportConfig(const QString &fileName)
+bool Orvello::writeConfigFile(const QString &fileName)
 {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const ConfigFile::Result result = ConfigFile::write(fileName, &settings(), playlist());
@@ -346,17 +346,22 @@ bool Orvello::exportConfig(const QString &fileName)
     return result.ok();
 }
 
-bool Orvello::importConfig(const QString &fileName)
+bool Orvello::readConfigFile(const QString &fileName)
 {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const ConfigFile::Result result =
         ConfigFile::read(fileName, &settings(), playlist(), m_generator.isVerbose());
     QApplication::restoreOverrideCursor();
-    if (result.ok())
-        ConfigFile::saveConfigFolder(QFileInfo(fileName).path());
-    else
+    if (!result.ok())
         QMessageBox::warning(this, result.title(), result.message(), QMessageBox::Ok);
+    return result.ok();
+}
 
+bool Orvello::importConfigFile(const QString &fileName)
+{
+    const bool ok = readConfigFile(fileName);
+    if (ok)
+        ConfigFile::saveConfigFolder(QFileInfo(fileName).path());
     // Applied also after a failure, which writes the unchanged values again.
     applySettings();
     if (m_settingsWindow) {
@@ -364,7 +369,7 @@ bool Orvello::importConfig(const QString &fileName)
         closeSettingsWindow();
         slotSettingsEdit();
     }
-    return result.ok();
+    return ok;
 }
 
 void Orvello::slotSettingsEdit()

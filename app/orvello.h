@@ -45,11 +45,14 @@ public:
 
     // The settings window while it is open.
     Settings *settingsWindow() const { return m_settingsWindow; }
-    // The file halves of export and import, after the file dialogs: a failure
-    // is shown in a warning box and gives false. The import applies the
-    // result either way and reopens an open settings window.
-    bool exportConfig(const QString &fileName);
-    bool importConfig(const QString &fileName);
+    // The configuration file with the window's record and playlist; a
+    // failure is shown in a warning box and gives false, and a failed read
+    // changes nothing.
+    bool writeConfigFile(const QString &fileName);
+    bool readConfigFile(const QString &fileName);
+    // What the import does after its file dialog: read, remember the folder,
+    // apply (also after a failure) and reopen an open settings window.
+    bool importConfigFile(const QString &fileName);
 
 signals:
     void signalCheckForUpdate(QString WebSite, uint DelayInSeconds);

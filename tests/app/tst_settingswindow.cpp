@@ -148,7 +148,7 @@ private slots:
 </OrvelloConfig>)");
         open();
         QPointer<Settings> before = edit();
-        QVERIFY(m_window->importConfig(path));
+        QVERIFY(m_window->importConfigFile(path));
         QTRY_VERIFY(!before);
         Settings *after = m_window->settingsWindow();
         QVERIFY(after && after->isVisible());
@@ -199,7 +199,7 @@ private slots:
         SettingsStore::open()->setValue(QStringLiteral("start_minute_4"), 33);
         open();
         BoxWatcher watcher;
-        QVERIFY(!(isExport ? m_window->exportConfig(path) : m_window->importConfig(path)));
+        QVERIFY(!(isExport ? m_window->writeConfigFile(path) : m_window->importConfigFile(path)));
         QCOMPARE(watcher.seen, QStringList{box});
         QCOMPARE(m_window->settings().places[4].StartMinute, quint8(33));
         QVERIFY(!storedKeys().contains(QStringLiteral("path_export_import")));
