@@ -33,10 +33,10 @@ public:
     bool isVerbose() const { return m_verbose; }
 
     // Creates the Art-Net node, the MIDI output, the calculator and the
-    // playlist, in that order; the playlist is filled from the store, its
-    // enabled flag from the command line when it names one. The generator starts paused at
-    // 00:00:00:00 with no place; a `format` of 0..3 is handed to the calculator before its thread
-    // starts.
+    // playlist, in that order. The generator starts paused at 00:00:00:00
+    // with no place; a `format` of 0..3 is handed to the calculator before
+    // its thread starts. The playlist is filled from the store; the command
+    // line's playlist option, when given, decides its enabled flag.
     void start(int format);
     // Stop requests to every worker, the playlist first so no activation
     // arrives while the others go. `midiAllPortsName`, when given, receives

@@ -157,7 +157,7 @@ UNIVERSES="$(tshark -r "$CAP" -Y 'artnet.header.opcode == 0x5000' -T fields \
 echo "  ArtDmx universes the console sent, as tshark reads them: $UNIVERSES"
 
 # Each step: the ArtTimeCode Type last sent before its first frame, and the
-# Types sent from 0.3 s after it until the step's end ("none" when the stream
+# Types sent from 0.5 s after it until the step's end ("none" when the stream
 # stopped).
 tshark -r "$CAP" -T fields -E separator=, -e frame.time_epoch -e ip.src -e udp.payload \
     2>/dev/null >"$WORK/remote/fields"
@@ -177,10 +177,10 @@ for (address, channel, start, end), (want_before, want_after) in zip(steps, expe
     start, end = float(start), float(end)
     before = [ty for t, ty in codes if t < start]
     last = before[-1] if before and start - [t for t, _ in codes if t < start][-1] < 0.2 else None
-    after = [ty for t, ty in codes if start + 0.3 <= t <= end]
+    after = [ty for t, ty in codes if start + 0.5 <= t <= end]
     print(f"  ArtDmx universe {int(address) + 1} channel {channel}: Type before "
           f"{'none' if last is None else last}, after {sorted(set(after)) or 'none'} "
-          f"({len(after)} codes in {end - start - 0.3:.1f} s)")
+          f"({len(after)} codes in {end - start - 0.5:.1f} s)")
     if last != want_before or set(after) != want_after:
         sys.exit(f"expected before {want_before}, after {sorted(want_after)}")
 PY

@@ -28,7 +28,8 @@ class TestPlaylistStore : public QObject
 {
     Q_OBJECT
     QTemporaryDir m_dir;
-    QString m_file = m_dir.filePath(QStringLiteral("store.ini"));
+    QString m_file;
+    int m_run = 0;
 
     void writeStore(const QByteArray &ini)
     {
@@ -41,7 +42,9 @@ private slots:
     void init()
     {
         QVERIFY(m_dir.isValid());
-        QFile::remove(m_file);
+        // A file of its own per row: QSettings caches a file by path and may
+        // not notice a rewrite of the same size within the same second.
+        m_file = m_dir.filePath(QStringLiteral("store%1.ini").arg(++m_run));
         SettingsStore::useFile(m_file);
     }
 
