@@ -1,5 +1,7 @@
 #include "orvello.h"
 
+#include "configfile.h"
+#include "settings.h"
 #include "timecodecalculator.h"
 #include "updateserver.h"
 #include "version.h"
@@ -8,6 +10,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QLayout>
 #include <QMenu>
 #include <QMessageBox>
@@ -61,7 +65,7 @@ Orvello::Orvello(const QStringList &arguments, QWidget *parent)
 
 Orvello::~Orvello()
 {
-    closeSettingsWindow();
+    closeSettingsWindow(false);
     releaseAboutWindow();
     stopWorkers();
     releaseUpdateChecker();
@@ -137,9 +141,22 @@ void Orvello::applyCommandLine()
     // The protocol options were put into the record before the workers were wired.
 }
 
-void Orvello::closeSettingsWindow()
+void Orvello::closeSettingsWindow(bool deferred)
 {
-    // Settings window: closed and released here once it exists.
+    if (!m_settingsWindow)
+        return;
+    m_settingsWindow->disconnect(this);
+    m_settingsWindow->hide();
+    if (deferred)
+        m_settingsWindow->deleteLater();
+    else
+        delete m_settingsWindow;
+    m_settingsWindow = nullptr;
+}
+
+Playlist *Orvello::playlist() const
+{
+    return m_generator.playlist();
 }
 
 void Orvello::releaseAboutWindow()
@@ -179,7 +196,7 @@ void Orvello::applySettings()
 
 void Orvello::closeEvent(QCloseEvent *event)
 {
-    closeSettingsWindow();
+    closeSettingsWindow(false);
     releaseAboutWindow();
     stopWorkers();
     releaseUpdateChecker();
@@ -351,17 +368,80 @@ void Orvello::slotSettingsNew()
 
 void Orvello::slotSettingsImport()
 {
-    // The configuration file import runs here once it exists.
+    const QString name =
+        QFileDialog::getOpenFileName(this, tr("Choose a File to Open for Import"),
+                                     ConfigFile::loadConfigFolder(), ConfigFile::fileFilter());
+    if (!name.isEmpty())
+        importConfigFile(name);
 }
 
 void Orvello::slotSettingsExport()
 {
-    // The configuration file export runs here once it exists.
+    const QString name = QFileDialog::getSaveFileName(
+        this, tr("Export File"),
+        ConfigFile::loadConfigFolder() + QStringLiteral("Orvello") + ConfigFile::extension(),
+        ConfigFile::fileFilter());
+    if (name.isEmpty())
+        return;
+    const QString fileName = ConfigFile::withExtension(name);
+    if (writeConfigFile(fileName))
+        ConfigFile::saveConfigFolder(QFileInfo(fileName).path());
+}
+
+bool Orvello::writeConfigFile(const QString &fileName)
+{
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const ConfigFile::Result result = ConfigFile::write(fileName, &settings(), playlist());
+    QApplication::restoreOverrideCursor();
+    if (!result.ok())
+        QMessageBox::warning(this, result.title(), result.message(), QMessageBox::Ok);
+    return result.ok();
+}
+
+bool Orvello::readConfigFile(const QString &fileName)
+{
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const ConfigFile::Result result =
+        ConfigFile::read(fileName, &settings(), playlist(), m_generator.isVerbose());
+    QApplication::restoreOverrideCursor();
+    if (!result.ok())
+        QMessageBox::warning(this, result.title(), result.message(), QMessageBox::Ok);
+    return result.ok();
+}
+
+bool Orvello::importConfigFile(const QString &fileName)
+{
+    const bool ok = readConfigFile(fileName);
+    if (ok)
+        ConfigFile::saveConfigFolder(QFileInfo(fileName).path());
+    // Applied also after a failure, which writes the unchanged values again.
+    applySettings();
+    if (m_settingsWindow) {
+        // Unconfirmed edits go; the new window shows what was imported.
+        closeSettingsWindow();
+        slotSettingsEdit();
+    }
+    return ok;
 }
 
 void Orvello::slotSettingsEdit()
 {
-    // The settings window is opened here once it exists.
+    if (!m_settingsWindow) {
+        m_settingsWindow = new Settings(playlist(), &settings(), m_generator.artnetNode(),
+                                        m_generator.midiOutput(), nullptr);
+        Settings *window = m_settingsWindow;
+        connect(window, &Settings::valueChanged, this, &Orvello::slotSettingsChanged);
+        connect(window, &Settings::valueChangedToDefault, this,
+                &Orvello::slotSettingsChangedToDefaultExtern);
+        connect(window, &Settings::valueChangedCancel, this, &Orvello::slotSettingsChangedCancel);
+        connect(window, &Settings::valueChangedCancelByClose, this,
+                &Orvello::slotSettingsChangedCancel);
+        connect(window, &Settings::signalExportSettings, this, &Orvello::slotSettingsExport);
+        connect(window, &Settings::signalImportSettings, this, &Orvello::slotSettingsImport);
+    }
+    m_settingsWindow->show();
+    m_settingsWindow->raise();
+    m_settingsWindow->activateWindow();
 }
 
 void Orvello::slotSettingsChanged()

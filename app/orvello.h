@@ -7,6 +7,7 @@
 #include "mainwindowkeys.h"
 #include "orvelloview.h"
 #include "workerthread.h"
+#include "settings.h"
 
 #include <QCoreApplication>
 #include <QMainWindow>
@@ -14,6 +15,7 @@
 #include <QStringList>
 
 class QTimer;
+class Playlist;
 
 // The main window: owns the generator (settings record and workers), turns
 // buttons, shortcuts and playlist activations into its commands and shows
@@ -45,6 +47,17 @@ public:
     // Saves the record, re-wires the outputs to its protocol switches and
     // redraws the place buttons with none selected.
     void applySettings();
+
+    // The settings window while it is open.
+    Settings *settingsWindow() const { return m_settingsWindow; }
+    // The configuration file with the window's record and playlist; a
+    // failure is shown in a warning box and gives false, and a failed read
+    // changes nothing.
+    bool writeConfigFile(const QString &fileName);
+    bool readConfigFile(const QString &fileName);
+    // What the import does after its file dialog: read, remember the folder,
+    // apply (also after a failure) and reopen an open settings window.
+    bool importConfigFile(const QString &fileName);
 
 signals:
     void signalCheckForUpdate(QString WebSite, uint DelayInSeconds);
@@ -97,7 +110,12 @@ private:
     // The frame format the generator starts with: the command line's, else
     // the stored one; -1 when neither names a valid format.
     int startFormat() const;
-    void closeSettingsWindow();
+    // Deferred when called from the window's own handlers; at shutdown it
+    // goes at once, since no event loop may run to delete it later.
+    void closeSettingsWindow(bool deferred = true);
+    // The running playlist the settings window and the configuration file
+    // work on; absent once the workers stopped.
+    Playlist *playlist() const;
     void releaseAboutWindow();
     void releaseUpdateChecker();
     void stopWorkers();
@@ -112,6 +130,7 @@ private:
     bool m_frozen = false;
 
     OrvelloView m_view;
+    QPointer<Settings> m_settingsWindow;
     QTimer *m_blinkTimer = nullptr;
     bool m_displayShown = false;
 
