@@ -3,6 +3,7 @@
 #include "commandlineoptions.h"
 #include "orvello.h"
 #include "settingstruct.h"
+#include "updateserver.h"
 #include "version.h"
 
 #include <QAction>
@@ -18,8 +19,6 @@
 #include <QRadioButton>
 #include <QShortcut>
 #include <QStatusBar>
-#include <QUrl>
-#include <QUrlQuery>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -106,17 +105,7 @@ void setButtonColour(QPushButton *button, const QColor &colour)
 
 QString updateLinkText()
 {
-    QUrl url;
-    url.setScheme(QStringLiteral("https"));
-    url.setHost(QLatin1String(Maker::WebAddress));
-    url.setPath(QStringLiteral("/update_view.php"));
-    url.setQuery(QStringLiteral("software=artnetorvello&currentversion=%1.%2.%3.%4")
-                     .arg(Version::Major)
-                     .arg(Version::Minor)
-                     .arg(Version::Revision)
-                     .arg(Version::Build));
-    return QStringLiteral("<a href=\"%1\">%2</a>")
-        .arg(url.toString(QUrl::FullyEncoded).toHtmlEscaped(), QLatin1String(Maker::WebAddress));
+    return UpdateServer::updateLink();
 }
 
 void OrvelloView::build(QMainWindow *window, bool useLcd)
@@ -133,8 +122,10 @@ void OrvelloView::buildStatusLine(QMainWindow *window)
 {
     QStatusBar *bar = window->statusBar();
     bar->setSizeGripEnabled(false);
-    // One fact a line, wrapped at the window's width: the window keeps its
-    // size and the operator still reads every address.
+    // One fact a line, wrapped at the window's width, so the window keeps its
+    // width and the operator still reads every address. The height is fixed
+    // (room for one wrapped fact) so a fact that comes or goes never resizes
+    // the window under the operator's hand.
     auto *facts = new QWidget(bar);
     auto *column = new QVBoxLayout(facts);
     column->setContentsMargins(0, 0, 0, 0);
@@ -144,9 +135,11 @@ void OrvelloView::buildStatusLine(QMainWindow *window)
         statusLabels[i] = new QLabel(facts);
         statusLabels[i]->setObjectName(QLatin1String(names[i]));
         statusLabels[i]->setWordWrap(true);
-        statusLabels[i]->setVisible(false);
+        statusLabels[i]->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
         column->addWidget(statusLabels[i]);
     }
+    column->addStretch(1);
+    facts->setFixedHeight(4 * facts->fontMetrics().lineSpacing());
     bar->addWidget(facts, 1);
 }
 
@@ -163,9 +156,10 @@ void OrvelloView::showStatus(const QList<StatusFact> &facts)
             continue;
         const auto fact = std::find_if(facts.begin(), facts.end(),
                                        [i](const StatusFact &f) { return f.topic == i; });
-        label->setVisible(fact != facts.end());
-        if (fact == facts.end())
+        if (fact == facts.end()) {
+            label->clear();
             continue;
+        }
         label->setText(fact->text);
         QPalette palette = label->parentWidget()->palette();
         if (fact->failure)

@@ -33,7 +33,7 @@ public:
     // Checks the frame-format selector of a format 0..3; others check nothing.
     void checkFormat(int format);
     void showPlayPause(bool paused);
-    // One label per topic on the status line; a topic not in `facts` is hidden.
+    // One label per topic on the status line; a topic not in `facts` is blank.
     void showStatus(const QList<StatusFact> &facts);
     static QColor errorColour();
 
