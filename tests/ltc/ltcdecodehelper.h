@@ -3,6 +3,7 @@
 #include <ltc.h>
 
 #include <QString>
+#include <algorithm>
 #include <vector>
 
 // libltc's decoder as the tests use it: samples in, decoded frames out with
@@ -35,9 +36,20 @@ public:
     // Feeds the next samples of the stream; returns the frames completed by them.
     std::vector<DecodedLtc> write(float *samples, size_t count)
     {
-        ltc_decoder_write_float(m_decoder, samples, count, m_position);
-        m_position += ltc_off_t(count);
         std::vector<DecodedLtc> out;
+        // In pieces shorter than the decoder's queue of frames.
+        for (size_t at = 0; at < count; at += 4096) {
+            const size_t n = std::min<size_t>(4096, count - at);
+            ltc_decoder_write_float(m_decoder, samples + at, n, m_position);
+            m_position += ltc_off_t(n);
+            read(out);
+        }
+        return out;
+    }
+
+private:
+    void read(std::vector<DecodedLtc> &out)
+    {
         LTCFrameExt ext;
         while (ltc_decoder_read(m_decoder, &ext)) {
             SMPTETimecode time;
@@ -53,10 +65,8 @@ public:
             d.volumeDbfs = ext.volume;
             out.push_back(d);
         }
-        return out;
     }
 
-private:
     LTCDecoder *m_decoder;
     ltc_off_t m_position = 0;
 };

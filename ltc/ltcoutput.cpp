@@ -1,0 +1,189 @@
+#include "ltcoutput.h"
+
+#include "rtaudiooutputservice.h"
+
+#include <QMutexLocker>
+#include <QTimer>
+
+using namespace AudioResult;
+
+LtcOutput::LtcOutput(std::shared_ptr<AudioOutputService> service)
+    : QObject(nullptr),
+      m_service(service ? std::move(service) : std::make_shared<RtAudioOutputService>())
+{
+}
+
+LtcOutput::~LtcOutput()
+{
+    QMutexLocker lock(&m_lock);
+    closeLocked();
+}
+
+void LtcOutput::setLevel(double dbfs)
+{
+    QMutexLocker lock(&m_lock);
+    m_level = dbfs;
+}
+
+void LtcOutput::selectOutputDevice(const QString &name)
+{
+    QMutexLocker lock(&m_lock);
+    if (name == m_device)
+        return;
+    m_device = name;
+    m_deviceChanged = true;
+    QMetaObject::invokeMethod(this, &LtcOutput::slotCheckOutput, Qt::QueuedConnection);
+}
+
+QStringList LtcOutput::outputDeviceNames()
+{
+    QMutexLocker lock(&m_lock);
+    return m_service->deviceNames();
+}
+
+QString LtcOutput::statusText() const
+{
+    QMutexLocker lock(&m_lock);
+    return m_status;
+}
+
+bool LtcOutput::isOpen() const
+{
+    QMutexLocker lock(&m_lock);
+    return m_open;
+}
+
+void LtcOutput::slotStart()
+{
+    if (!m_retry) {
+        m_retry = new QTimer(this);
+        m_retry->setInterval(RetryMs);
+        connect(m_retry, &QTimer::timeout, this, &LtcOutput::slotCheckOutput);
+        m_retry->start();
+    }
+    slotCheckOutput();
+}
+
+void LtcOutput::slotCheckOutput()
+{
+    QMutexLocker lock(&m_lock);
+    if (m_open && !m_deviceChanged && m_service->isRunning())
+        return;
+    m_deviceChanged = false;
+    openLocked();
+}
+
+void LtcOutput::openLocked()
+{
+    const bool wasOpen = m_open;
+    closeLocked();
+    // No stream runs now, so the player may be reset from this side.
+    m_player.clear();
+    m_running = false;
+    const int result = m_service->open(m_device, &m_player);
+    m_open = result == Ok;
+    if (m_open) {
+        m_player.setSampleRate(m_service->sampleRate());
+        m_encoder = std::make_unique<LtcEncoder>(m_service->sampleRate());
+        setStatusLocked(tr("LTC: %1").arg(m_service->description()));
+    } else if (result != m_lastResult || wasOpen) {
+        switch (result) {
+        case NoAudioSystem:
+            setStatusLocked(tr("LTC: no audio system, retrying"));
+            break;
+        case NoDevice:
+            setStatusLocked(m_device.isEmpty()
+                                ? tr("LTC: no audio device, retrying")
+                                : tr("LTC: audio device \"%1\" not found, retrying").arg(m_device));
+            break;
+        default:
+            setStatusLocked(tr("LTC: audio device cannot be opened, retrying"));
+            break;
+        }
+    }
+    m_lastResult = result;
+}
+
+void LtcOutput::closeLocked()
+{
+    if (!m_open)
+        return;
+    m_service->close();
+    m_open = false;
+}
+
+void LtcOutput::setStatusLocked(const QString &text)
+{
+    if (text == m_status)
+        return;
+    m_status = text;
+    emit signalStatusChanged(text);
+}
+
+void LtcOutput::slotChangedPlayPause(bool bPause, bool bFreeze)
+{
+    if (!bPause && !bFreeze)
+        return; // the next code starts a run
+    m_running = false;
+    m_run = m_player.silence();
+}
+
+void LtcOutput::slotSendTimeCode(quint8 Hour, quint8 Minute, quint8 Seconds, quint8 Frame,
+                                 quint8 Type)
+{
+    const TimeCode code = TimeCode::make(Hour, Minute, Seconds, Frame, Type);
+    double level;
+    {
+        QMutexLocker lock(&m_lock);
+        if (!m_open || !m_encoder)
+            return;
+        level = m_level;
+    }
+    if (!LtcTiming::isValidCode(code))
+        return;
+    m_encoder->setLevel(level);
+    const qint64 now = m_service->nowNs();
+    const qint64 frame = LtcTiming::frameNs(code.Type);
+
+    // The code is taken to begin when it arrives, unless it is the one the
+    // run expects and arrives within half a frame of its time: then the run's
+    // grid holds, moved only earlier, since a code can arrive late but never
+    // before its frame has begun.
+    const qint64 expected = m_runStart + (m_index + 1) * frame;
+    if (m_running && code == m_next && qAbs(now - expected) < frame / 2) {
+        ++m_index;
+        if (now < expected)
+            m_runStart -= expected - now;
+    } else {
+        m_run = m_player.silence();
+        m_encoder->reset();
+        m_running = true;
+        m_runStart = now;
+        m_index = 0;
+        m_queuedIndex = -1;
+    }
+    m_next = LtcTiming::nextCode(code);
+
+    // Queue every frame that starts before the audio side will ask for it,
+    // and one more, so a code arriving a little late finds its frame queued.
+    // The code itself is queued too: with little latency it is still heard
+    // from its start.
+    const qint64 horizon = now + m_service->aheadNs() + frame;
+    TimeCode c = code;
+    for (qint64 n = m_index; n < m_index + LtcPlayer::Slots; ++n, c = LtcTiming::nextCode(c)) {
+        const qint64 start = m_runStart + n * frame;
+        if (start >= horizon)
+            break;
+        if (n <= m_queuedIndex)
+            continue;
+        LtcPlayer::Frame *slot = m_player.next();
+        if (!slot)
+            break;
+        slot->length = m_encoder->encode(c, slot->samples, LtcEncoder::MaxSamplesPerFrame);
+        slot->startNs = start;
+        slot->run = m_run;
+        if (slot->length > 0)
+            m_player.commit();
+        m_queuedIndex = n;
+    }
+}
