@@ -24,7 +24,9 @@ enum class Option {
     Artnet,
     NoArtnet,
     Midi,
-    NoMidi
+    NoMidi,
+    Ltc,
+    NoLtc
 };
 
 struct Form {
@@ -89,6 +91,12 @@ const Form forms[] = {
     {"nomidi", Option::NoMidi, 0},
     {"/nomidi", Option::NoMidi, 0},
     {"-nomidi", Option::NoMidi, 0},
+    {"ltc", Option::Ltc, 0},
+    {"/ltc", Option::Ltc, 0},
+    {"-ltc", Option::Ltc, 0},
+    {"noltc", Option::NoLtc, 0},
+    {"/noltc", Option::NoLtc, 0},
+    {"-noltc", Option::NoLtc, 0},
 };
 
 // "p1".."p9" in their three spellings.
@@ -170,6 +178,8 @@ QString CommandLineParser::helpText()
     entries.append({"noartnet", tr("deactivate trigger artnet (overwrite settings)")});
     entries.append({"midi", tr("activate trigger midi (overwrite settings)")});
     entries.append({"nomidi", tr("deactivate trigger midi (overwrite settings)")});
+    entries.append({"ltc", tr("activate trigger ltc (overwrite settings)")});
+    entries.append({"noltc", tr("deactivate trigger ltc (overwrite settings)")});
     entries.append({"verbose", tr("more information at runtime")});
 
     QString text;
@@ -239,6 +249,11 @@ CommandLineOptions CommandLineParser::parse(const QStringList &arguments, FILE *
         case Option::NoMidi:
             options.midiPresent = true;
             options.midi = option == Option::Midi;
+            break;
+        case Option::Ltc:
+        case Option::NoLtc:
+            options.ltcPresent = true;
+            options.ltc = option == Option::Ltc;
             break;
         case Option::Unknown:
             qDebug().noquote()

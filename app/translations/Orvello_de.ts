@@ -76,6 +76,14 @@
         <translation>MIDI-Ausgabe aus (überschreibt Einstellungen)</translation>
     </message>
     <message>
+        <source>activate trigger ltc (overwrite settings)</source>
+        <translation>LTC-Ausgabe an (überschreibt Einstellungen)</translation>
+    </message>
+    <message>
+        <source>deactivate trigger ltc (overwrite settings)</source>
+        <translation>LTC-Ausgabe aus (überschreibt Einstellungen)</translation>
+    </message>
+    <message>
         <source>more information at runtime</source>
         <translation>mehr Informationen zur Laufzeit</translation>
     </message>
