@@ -2,6 +2,7 @@
 
 #include "artnet.h"
 #include "commandlineoptions.h"
+#include "ltcoutput.h"
 #include "midi.h"
 #include "settingstruct.h"
 #include "timecodecalculator.h"
@@ -30,8 +31,8 @@ public:
     const CommandLineOptions &commandLine() const { return m_options; }
     bool isVerbose() const { return m_verbose; }
 
-    // Creates the Art-Net node, the MIDI output and the calculator, in that
-    // order. The generator starts paused at 00:00:00:00 with no place; a
+    // Creates the Art-Net node, the MIDI output, the LTC output and the
+    // calculator, in that order. The generator starts paused at 00:00:00:00 with no place; a
     // `format` of 0..3 is handed to the calculator before its thread starts.
     void start(int format);
     // Stop requests to every worker. `midiAllPortsName`, when given, receives
@@ -47,6 +48,7 @@ public:
     TimecodeCalculator *calculator() const { return m_calculator; }
     midi *midiOutput() const { return m_midi; }
     artnet *artnetNode() const { return m_artnet; }
+    LtcOutput *ltcOutput() const { return m_ltc; }
 
 signals:
     // Relayed from the calculator, on the thread of this object.
@@ -57,6 +59,8 @@ signals:
     void signalChangedFile(int iFileNumber);
     void signalChangedTimeReset();
     void signalArtnetCheckDmxIn();
+    // The LTC output's state for the operator; empty while it is off.
+    void signalLtcStatusChanged(const QString &text);
     // A place with its exit flag reached its end code.
     void signalClose();
 
@@ -74,12 +78,15 @@ public slots:
 private:
     void createArtnetNode();
     void createMidiOutput();
+    void createLtcOutput();
     void createCalculator(int format);
     void connectArtnetOutput();
     void connectMidiOutput();
     // Follows the record: universe, interface and whether codes go out at all.
     void rewireArtnet();
     void rewireMidi();
+    void connectLtcOutput();
+    void rewireLtc();
 
     CommandLineOptions m_options;
     bool m_verbose = false;
@@ -87,5 +94,6 @@ private:
     QPointer<TimecodeCalculator> m_calculator;
     QPointer<midi> m_midi;
     QPointer<artnet> m_artnet;
+    QPointer<LtcOutput> m_ltc;
     WorkerThreads m_threads;
 };

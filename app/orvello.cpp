@@ -7,10 +7,12 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QLabel>
 #include <QLayout>
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStatusBar>
 #include <QTimer>
 
 namespace
@@ -113,6 +115,7 @@ void Orvello::connectGenerator()
             &Orvello::slotSendTimecodeTimeOut);
     connect(generator, &Generator::signalChangedTimeReset, this, &Orvello::slotChangedTimeReset);
     connect(generator, &Generator::signalClose, this, &QWidget::close);
+    connect(generator, &Generator::signalLtcStatusChanged, this, &Orvello::slotLtcStatus);
 }
 
 int Orvello::startFormat() const
@@ -365,4 +368,18 @@ void Orvello::slotChangedFile(int iFileNumber)
 {
     if (iFileNumber == Place::SystemTime || Place::isStoredPlace(iFileNumber))
         refreshPlaceButtons(iFileNumber);
+}
+
+void Orvello::slotLtcStatus(const QString &text)
+{
+    // A permanent part of the status bar, so the menus' status tips do not
+    // wipe it; the bar appears only once there is something to say.
+    if (!m_ltcStatus) {
+        if (text.isEmpty())
+            return;
+        m_ltcStatus = new QLabel(this);
+        m_ltcStatus->setObjectName(QStringLiteral("ltcStatus"));
+        statusBar()->addPermanentWidget(m_ltcStatus);
+    }
+    m_ltcStatus->setText(text);
 }

@@ -10,6 +10,8 @@
 #include <QPointer>
 #include <QStringList>
 
+class QLabel;
+
 class QTimer;
 
 // The main window: owns the generator (settings record and workers), turns
@@ -78,6 +80,8 @@ public slots:
     void slotClickedFile9();
     void slotClickedFile(int iFileNumber);
     void slotChangedFile(int iFileNumber);
+    // The LTC output's state on the status line; an empty text removes it.
+    void slotLtcStatus(const QString &text);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -106,4 +110,5 @@ private:
     OrvelloView m_view;
     QTimer *m_blinkTimer = nullptr;
     bool m_displayShown = false;
+    QLabel *m_ltcStatus = nullptr;
 };

@@ -47,7 +47,7 @@ public:
     // Name of the audio system and device in use, for the operator.
     virtual QString description() const = 0;
     // How far ahead of "now" the renderer is asked for samples: the stream's
-    // output latency plus one buffer.
+    // reported output latency, or one buffer where none is reported.
     virtual qint64 aheadNs() const = 0;
     virtual qint64 nowNs() const = 0;
 };

@@ -19,6 +19,20 @@ LtcOutput::~LtcOutput()
     closeLocked();
 }
 
+void LtcOutput::setEnabled(bool on)
+{
+    QMutexLocker lock(&m_lock);
+    if (on == m_enabled)
+        return;
+    m_enabled = on;
+    requestCheck();
+}
+
+void LtcOutput::requestCheck()
+{
+    QMetaObject::invokeMethod(this, &LtcOutput::slotCheckOutput, Qt::QueuedConnection);
+}
+
 void LtcOutput::setLevel(double dbfs)
 {
     QMutexLocker lock(&m_lock);
@@ -32,7 +46,7 @@ void LtcOutput::selectOutputDevice(const QString &name)
         return;
     m_device = name;
     m_deviceChanged = true;
-    QMetaObject::invokeMethod(this, &LtcOutput::slotCheckOutput, Qt::QueuedConnection);
+    requestCheck();
 }
 
 QStringList LtcOutput::outputDeviceNames()
@@ -67,6 +81,12 @@ void LtcOutput::slotStart()
 void LtcOutput::slotCheckOutput()
 {
     QMutexLocker lock(&m_lock);
+    if (!m_enabled) {
+        closeLocked();
+        m_lastResult = -1;
+        setStatusLocked(QString());
+        return;
+    }
     if (m_open && !m_deviceChanged && m_service->isRunning())
         return;
     m_deviceChanged = false;

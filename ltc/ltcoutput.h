@@ -34,6 +34,9 @@ public:
     explicit LtcOutput(std::shared_ptr<AudioOutputService> service = nullptr);
     ~LtcOutput() override;
 
+    // Off, no stream is open and nothing is retried: the output touches no
+    // device unless the operator switched it on. Takes effect on its thread.
+    void setEnabled(bool on);
     // Both take effect from the next frame; a new device reopens the stream.
     void setLevel(double dbfs);
     void selectOutputDevice(const QString &name);
@@ -55,6 +58,7 @@ public slots:
     void slotCheckOutput();
 
 private:
+    void requestCheck();
     void openLocked();
     void closeLocked();
     void setStatusLocked(const QString &text);
@@ -66,6 +70,7 @@ private:
 
     mutable QMutex m_lock;
     QString m_device;
+    bool m_enabled = true;
     double m_level = LtcEncoder::DefaultLevelDbfs;
     bool m_deviceChanged = false;
     QString m_status;

@@ -171,8 +171,10 @@ int RtAudioOutputService::open(const QString &device, AudioRenderer *renderer)
                 throw RtAudioError("stream not opened", RtAudioError::SYSTEM_ERROR);
             const unsigned int actualRate = audio->getStreamSampleRate();
             const long latency = audio->getStreamLatency();
-            // An API that reports no latency still plays one buffer later.
-            const long ahead = (latency > 0 ? latency : 0) + long(frames);
+            // The reported latency counts from the buffer being filled (on JACK
+            // it is the playback port's: the periods in flight); an API that
+            // reports none still plays one buffer later.
+            const long ahead = latency > 0 ? latency : long(frames);
             m_rate = actualRate ? actualRate : rate;
             m_aheadNs.store(qint64(ahead) * 1000000000LL / m_rate, std::memory_order_relaxed);
             m_lastCallbackNs.store(nowNs(), std::memory_order_relaxed);
