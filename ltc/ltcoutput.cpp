@@ -144,8 +144,10 @@ void LtcOutput::slotChangedPlayPause(bool bPause, bool bFreeze)
 {
     if (!bPause && !bFreeze)
         return; // the next code starts a run
+    // The last code sent is heard whole; the frames encoded ahead are not.
+    if (m_running)
+        m_player.stopAfter(quint32(m_index));
     m_running = false;
-    m_run = m_player.silence();
 }
 
 void LtcOutput::slotSendTimeCode(quint8 Hour, quint8 Minute, quint8 Seconds, quint8 Frame,
@@ -202,6 +204,7 @@ void LtcOutput::slotSendTimeCode(quint8 Hour, quint8 Minute, quint8 Seconds, qui
         slot->length = m_encoder->encode(c, slot->samples, LtcEncoder::MaxSamplesPerFrame);
         slot->startNs = start;
         slot->run = m_run;
+        slot->index = quint32(n);
         if (slot->length > 0)
             m_player.commit();
         m_queuedIndex = n;

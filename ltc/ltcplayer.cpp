@@ -36,6 +36,19 @@ quint64 LtcPlayer::silence()
     return m_run.fetch_add(1, std::memory_order_release) + 1;
 }
 
+void LtcPlayer::stopAfter(quint32 index)
+{
+    const quint64 run = m_run.load(std::memory_order_relaxed);
+    m_stop.store((run & 0xFFFFFFFFu) << 32 | index, std::memory_order_release);
+}
+
+bool LtcPlayer::cancelled(const Frame &frame, quint64 run, quint64 stop) const
+{
+    if (frame.run < run)
+        return true;
+    return (frame.run & 0xFFFFFFFFu) == stop >> 32 && frame.index > (stop & 0xFFFFFFFFu);
+}
+
 int LtcPlayer::queued() const
 {
     return int(m_write.load(std::memory_order_acquire) - m_read.load(std::memory_order_acquire));
@@ -58,10 +71,11 @@ void LtcPlayer::pop(bool played)
 void LtcPlayer::render(float *out, quint32 frames, qint64 firstSampleNs)
 {
     const quint64 run = m_run.load(std::memory_order_acquire);
+    const quint64 stop = m_stop.load(std::memory_order_acquire);
     const double nsPerSample = 1e9 / m_rate;
     quint32 i = 0;
     while (i < frames) {
-        if (m_current && m_current->run < run) {
+        if (m_current && cancelled(*m_current, run, stop)) {
             pop(false);
             m_current = nullptr;
             m_justEnded = false;
@@ -73,7 +87,7 @@ void LtcPlayer::render(float *out, quint32 frames, qint64 firstSampleNs)
                 m_justEnded = false;
                 return;
             }
-            if (frame->run < run) {
+            if (cancelled(*frame, run, stop)) {
                 pop(false);
                 continue;
             }

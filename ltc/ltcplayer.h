@@ -16,7 +16,8 @@
 // waveform stays unbroken and the sound card's clock may differ slightly from
 // the computer's; beyond it the frame waits or is dropped, which pulls the
 // output back into step. Frames of an earlier run (see silence()) are dropped
-// unplayed, and what is playing stops at the next buffer.
+// unplayed, and what is playing stops at the next buffer; a stopped run
+// (stopAfter()) plays its last frame to the end and nothing after it.
 class LtcPlayer : public AudioRenderer
 {
 public:
@@ -25,6 +26,7 @@ public:
     struct Frame {
         qint64 startNs = 0;
         quint64 run = 0;
+        quint32 index = 0; // frame number within its run
         int length = 0;
         float samples[LtcEncoder::MaxSamplesPerFrame];
     };
@@ -39,6 +41,9 @@ public:
     void commit();
     // Starts a new run: everything queued or playing goes silent.
     quint64 silence();
+    // Ends the current run after frame `index`: that frame plays to its end,
+    // the ones queued after it are dropped.
+    void stopAfter(quint32 index);
     quint64 run() const { return m_run.load(std::memory_order_relaxed); }
     int queued() const;
 
@@ -52,11 +57,15 @@ public:
 private:
     Frame *head();
     void pop(bool played);
+    bool cancelled(const Frame &frame, quint64 run, quint64 stop) const;
 
     std::unique_ptr<Frame[]> m_frames;
     std::atomic<quint64> m_write{0};
     std::atomic<quint64> m_read{0};
     std::atomic<quint64> m_run{1};
+    // Run (high 32 bits) and last frame index (low 32 bits) of a stopped run,
+    // in one word so the audio thread never sees half of an update.
+    std::atomic<quint64> m_stop{0};
     std::atomic<quint64> m_played{0};
     std::atomic<quint64> m_dropped{0};
 

@@ -47,7 +47,8 @@ struct Rig {
         }
     }
     // Sends `frames` consecutive codes from `code`, one per frame from now on.
-    TimeCode play(TimeCode code, int frames)
+    // With `finish` false it returns right after the last code went out.
+    TimeCode play(TimeCode code, int frames, bool finish = true)
     {
         const qint64 frame = LtcTiming::frameNs(code.Type);
         const qint64 start = audio->now;
@@ -56,7 +57,8 @@ struct Rig {
             sentAt[text(code)] = start + k * frame;
             out.slotSendTimeCode(code.Hour, code.Minute, code.Seconds, code.Frame, code.Type);
         }
-        runUntil(start + frames * frame);
+        if (finish)
+            runUntil(start + frames * frame);
         return code;
     }
     std::vector<DecodedLtc> decode(int samplesPerFrame)
@@ -140,7 +142,8 @@ private slots:
         QTest::newRow("codes stop without notice") << 2;
     }
 
-    // Stopped mid-frame, nothing is heard after what the audio system already
+    // The generator stops right after a code (as at a place's end code): that
+    // frame is heard whole, nothing after it but what the audio system already
     // held; the next code starts the output again from its own frame.
     void silentWhenStopped()
     {
@@ -148,19 +151,18 @@ private slots:
         Rig rig;
         rig.start();
         const qint64 frame = LtcTiming::frameNs(Frame25);
-        // The generator stops just before it would send 02:00:01:00.
-        const TimeCode unsent = rig.play(tc(2, 0, 0, 0, Frame25), 25);
-        rig.runUntil(rig.audio->now + 1000000);
-        const qint64 stoppedAt = rig.audio->now;
+        const TimeCode unsent = rig.play(tc(2, 0, 0, 0, Frame25), 25, false);
+        const qint64 lastStart = rig.audio->now - rig.delayNs;
+        rig.runUntil(rig.audio->now + 500000);
         if (how < 2)
             rig.out.slotChangedPlayPause(how == 0, how == 1);
-        rig.runUntil(stoppedAt + 20 * frame);
+        rig.runUntil(lastStart + 20 * frame);
         const qint64 resumedAt = rig.audio->now;
         rig.play(tc(3, 0, 0, 0, Frame25), 25);
 
-        // The audio system holds `ahead` plus a buffer when the stop comes; with
-        // no notice the frames queued ahead play out too.
-        const qint64 quietFrom = stoppedAt + rig.audio->ahead + (how < 2 ? 6000000 : 2 * frame);
+        // Without notice the frame encoded ahead plays out too: it is the one
+        // the generator would have sent next.
+        const qint64 quietFrom = lastStart + (how < 2 ? 1 : 2) * frame + 1000000;
         int loud = 0;
         for (size_t i = 0; i < rig.audio->heard.size(); ++i) {
             const qint64 t = rig.heardAt(qint64(i));
@@ -170,13 +172,14 @@ private slots:
         QCOMPARE(loud, 0);
         const std::vector<DecodedLtc> got = rig.decode(1920);
         int after = 0;
+        bool lastHeard = false;
         for (const DecodedLtc &d : got) {
-            // Without notice the frame queued ahead is heard; it is the one
-            // the generator would have sent next.
             QVERIFY2(rig.sentAt.contains(d.text()) || (how == 2 && d.text() == text(unsent)),
                      qPrintable(d.text()));
             after += d.hours == 3;
+            lastHeard |= d.text() == QStringLiteral("02:00:00:24");
         }
+        QVERIFY(lastHeard);
         QVERIFY2(after >= 22, qPrintable(QString::number(after)));
     }
 
