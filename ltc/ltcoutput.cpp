@@ -150,6 +150,18 @@ void LtcOutput::slotChangedPlayPause(bool bPause, bool bFreeze)
     m_running = false;
 }
 
+qint64 LtcOutput::stepsFromLast(const TimeCode &code) const
+{
+    TimeCode c = m_last;
+    const int limit = TimeCodeMath::framesPerSecond(TimeCodeFormat(code.Type));
+    for (int steps = 1; steps <= limit; ++steps) {
+        c = LtcTiming::nextCode(c);
+        if (c == code)
+            return steps;
+    }
+    return 0;
+}
+
 void LtcOutput::slotSendTimeCode(quint8 Hour, quint8 Minute, quint8 Seconds, quint8 Frame,
                                  quint8 Type)
 {
@@ -167,13 +179,17 @@ void LtcOutput::slotSendTimeCode(quint8 Hour, quint8 Minute, quint8 Seconds, qui
     const qint64 now = m_service->nowNs();
     const qint64 frame = LtcTiming::frameNs(code.Type);
 
-    // The code is taken to begin when it arrives, unless it is the one the
-    // run expects and arrives within half a frame of its time: then the run's
-    // grid holds, moved only earlier, since a code can arrive late but never
-    // before its frame has begun.
-    const qint64 expected = m_runStart + (m_index + 1) * frame;
-    if (m_running && code == m_next && qAbs(now - expected) < frame / 2) {
-        ++m_index;
+    // A code that continues the run (the next one, or a few later when the
+    // generator's thread was held up) keeps the run's grid of frame times, even
+    // when it arrives late: its frame was heard on time from what was encoded
+    // ahead. A code arriving before its place on the grid moves the grid
+    // earlier (the run began with a late code), since a code can arrive late
+    // but never before its frame has begun. Anything else starts a new run at
+    // the code's arrival.
+    const qint64 steps = m_running ? stepsFromLast(code) : 0;
+    const qint64 expected = m_runStart + (m_index + steps) * frame;
+    if (steps > 0) {
+        m_index += steps;
         if (now < expected)
             m_runStart -= expected - now;
     } else {
@@ -184,7 +200,7 @@ void LtcOutput::slotSendTimeCode(quint8 Hour, quint8 Minute, quint8 Seconds, qui
         m_index = 0;
         m_queuedIndex = -1;
     }
-    m_next = LtcTiming::nextCode(code);
+    m_last = code;
 
     // Queue every frame that starts before the audio side will ask for it,
     // and one more, so a code arriving a little late finds its frame queued.

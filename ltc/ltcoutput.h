@@ -62,7 +62,8 @@ private:
     void openLocked();
     void closeLocked();
     void setStatusLocked(const QString &text);
-    void queueAhead(qint64 now);
+    // How many frames after the run's last code `code` is, up to a second; 0 if not.
+    qint64 stepsFromLast(const TimeCode &code) const;
 
     std::shared_ptr<AudioOutputService> m_service;
     LtcPlayer m_player;
@@ -80,7 +81,7 @@ private:
     // Output thread only.
     std::unique_ptr<LtcEncoder> m_encoder;
     bool m_running = false; // a run of consecutive codes is being queued
-    TimeCode m_next;        // the code the generator sends next, in this run
+    TimeCode m_last;        // the last code of this run
     qint64 m_runStart = 0;  // when the run's first frame began
     qint64 m_index = 0;     // frame number of the last code within the run
     qint64 m_queuedIndex = -1;

@@ -92,9 +92,10 @@ void LtcPlayer::render(float *out, quint32 frames, qint64 firstSampleNs)
                 continue;
             }
             const qint64 t = firstSampleNs + qint64(i * nsPerSample);
-            // An eighth of a frame: more than a buffer's clock jitter, little
-            // enough that the code stays well within its frame.
-            const qint64 tolerance = qint64(frame->length * nsPerSample) / 8;
+            // A quarter of a frame: an audio system that skipped a few
+            // milliseconds (an overrun) goes on without losing a frame, and
+            // the code stays well within its frame.
+            const qint64 tolerance = qint64(frame->length * nsPerSample) / 4;
             const bool follows = m_justEnded && frame->run == m_endedRun;
             const qint64 early = follows ? tolerance : qint64(nsPerSample / 2);
             if (t > frame->startNs + tolerance) {

@@ -35,6 +35,8 @@ public:
 private:
     static int callback(void *out, void *in, unsigned int frames, double streamTime,
                         unsigned int status, void *user);
+    // When the first sample of the buffer asked for at `now` is heard; audio thread only.
+    qint64 playTime(qint64 now, qint64 streamNs);
 
     std::unique_ptr<RtAudio> m_audio;
     AudioRenderer *m_renderer = nullptr;
@@ -42,4 +44,8 @@ private:
     QString m_description;
     std::atomic<qint64> m_aheadNs{0};
     std::atomic<qint64> m_lastCallbackNs{0};
+    // Audio thread only, reset before the stream starts.
+    bool m_haveOffset = false;
+    qint64 m_offset = 0;
+    int m_farBuffers = 0;
 };

