@@ -26,7 +26,9 @@ enum class Option {
     Midi,
     NoMidi,
     Ltc,
-    NoLtc
+    NoLtc,
+    Export,
+    Import
 };
 
 struct Form {
@@ -97,6 +99,8 @@ const Form forms[] = {
     {"noltc", Option::NoLtc, 0},
     {"/noltc", Option::NoLtc, 0},
     {"-noltc", Option::NoLtc, 0},
+    {"--export", Option::Export, 0},
+    {"--import", Option::Import, 0},
 };
 
 // "p1".."p9" in their three spellings.
@@ -181,6 +185,8 @@ QString CommandLineParser::helpText()
     entries.append({"ltc", tr("activate trigger ltc (overwrite settings)")});
     entries.append({"noltc", tr("deactivate trigger ltc (overwrite settings)")});
     entries.append({"verbose", tr("more information at runtime")});
+    entries.append({"--export FILE", tr("write the stored configuration to FILE and exit")});
+    entries.append({"--import FILE", tr("read FILE into the stored configuration and exit")});
 
     QString text;
     for (const Entry &entry : entries) {
@@ -255,6 +261,16 @@ CommandLineOptions CommandLineParser::parse(const QStringList &arguments, FILE *
             options.ltcPresent = true;
             options.ltc = option == Option::Ltc;
             break;
+        case Option::Export:
+        case Option::Import:
+            // The file name is the next argument, whatever it looks like.
+            if (i + 1 < arguments.size()) {
+                (option == Option::Export ? options.exportFile : options.importFile) =
+                    arguments.at(++i);
+            } else {
+                options.configFileMissing = true;
+            }
+            break;
         case Option::Unknown:
             qDebug().noquote()
                 << QCoreApplication::translate("Orvello", "skip unknown parameter \"%1\"").arg(arg);
@@ -262,6 +278,17 @@ CommandLineOptions CommandLineParser::parse(const QStringList &arguments, FILE *
         }
     }
     return options;
+}
+
+bool CommandLineParser::asksForConfigFile(int argc, char **argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        int value = 0;
+        const Option option = match(QString::fromLocal8Bit(argv[i]), &value);
+        if (option == Option::Export || option == Option::Import)
+            return true;
+    }
+    return false;
 }
 
 bool CommandLineParser::asksForTextOnly(int argc, char **argv)

@@ -1,5 +1,7 @@
 #include "orvello.h"
 
+#include "configfile.h"
+#include "settings.h"
 #include "timecodecalculator.h"
 #include "version.h"
 
@@ -7,9 +9,12 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLayout>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStatusBar>
@@ -58,7 +63,7 @@ Orvello::Orvello(const QStringList &arguments, QWidget *parent)
 
 Orvello::~Orvello()
 {
-    closeSettingsWindow();
+    closeSettingsWindow(false);
     releaseAboutWindow();
     stopWorkers();
     // Update checker: released here once it exists.
@@ -110,7 +115,8 @@ void Orvello::connectGenerator()
     connect(generator, &Generator::signalChangedPlayPause, this, &Orvello::slotBlinkTimecode);
     connect(generator, &Generator::signalChangedPlayPause, this, &Orvello::slotChangedPlayPause);
     connect(generator, &Generator::signalChangedFile, this, &Orvello::slotChangedFile);
-    connect(generator, &Generator::signalArtnetCheckDmxIn, this, &Orvello::slotArtnetCheckDmxIn);
+    connect(generator, &Generator::signalDmxRemoteAction, this, &Orvello::slotDmxRemoteAction);
+    connect(generator, &Generator::signalActivatedItem, this, &Orvello::slotActivatedPlaylistItem);
     connect(generator, &Generator::signalSendTimecodeTimeOut, this,
             &Orvello::slotSendTimecodeTimeOut);
     connect(generator, &Generator::signalChangedTimeReset, this, &Orvello::slotChangedTimeReset);
@@ -133,9 +139,22 @@ void Orvello::applyCommandLine()
     // The protocol options were put into the record before the workers were wired.
 }
 
-void Orvello::closeSettingsWindow()
+void Orvello::closeSettingsWindow(bool deferred)
 {
-    // Settings window: closed and released here once it exists.
+    if (!m_settingsWindow)
+        return;
+    m_settingsWindow->disconnect(this);
+    m_settingsWindow->hide();
+    if (deferred)
+        m_settingsWindow->deleteLater();
+    else
+        delete m_settingsWindow;
+    m_settingsWindow = nullptr;
+}
+
+Playlist *Orvello::playlist() const
+{
+    return m_generator.playlist();
 }
 
 void Orvello::releaseAboutWindow()
@@ -163,7 +182,7 @@ void Orvello::applySettings()
 
 void Orvello::closeEvent(QCloseEvent *event)
 {
-    closeSettingsWindow();
+    closeSettingsWindow(false);
     releaseAboutWindow();
     stopWorkers();
     // Update checker: deleteLater() here once it exists.
@@ -225,9 +244,37 @@ void Orvello::slotMessageUpdateCheckMessage(QString sMessageUpdateInfo)
     Q_UNUSED(sMessageUpdateInfo)
 }
 
-void Orvello::slotArtnetCheckDmxIn()
+void Orvello::slotDmxRemoteAction(DmxRemoteAction action)
 {
-    // Reads the Art-Net node's DMX input; without a node there is nothing to read.
+    QAbstractButton *control = nullptr;
+    switch (action) {
+    case DmxRemoteAction::Frame24:
+        control = m_view.fps24;
+        break;
+    case DmxRemoteAction::Frame25:
+        control = m_view.fps25;
+        break;
+    case DmxRemoteAction::Frame30Drop:
+        control = m_view.fps30Drop;
+        break;
+    case DmxRemoteAction::Frame30:
+        control = m_view.fps30;
+        break;
+    case DmxRemoteAction::TimeReset:
+        control = m_view.resetButton;
+        break;
+    case DmxRemoteAction::Freeze:
+        control = m_view.freezeButton;
+        break;
+    case DmxRemoteAction::PlayPause:
+        control = m_view.playPauseButton;
+        break;
+    default:
+        slotClickedFile(DmxRemote::placeNumber(action));
+        return;
+    }
+    if (control)
+        control->click();
 }
 
 void Orvello::slotChangedTimeReset()
@@ -265,22 +312,87 @@ void Orvello::slotAbout()
 void Orvello::slotSettingsNew()
 {
     settings().setDefaults();
-    // Playlist scheduler: clearItems() here; its enabled flag stays.
+    // The playlist's enabled flag stays.
+    if (Playlist *playlist = m_generator.playlist())
+        playlist->clearItems();
 }
 
 void Orvello::slotSettingsImport()
 {
-    // The configuration file import runs here once it exists.
+    const QString name =
+        QFileDialog::getOpenFileName(this, tr("Choose a File to Open for Import"),
+                                     ConfigFile::loadConfigFolder(), ConfigFile::fileFilter());
+    if (!name.isEmpty())
+        importConfigFile(name);
 }
 
 void Orvello::slotSettingsExport()
 {
-    // The configuration file export runs here once it exists.
+    const QString name = QFileDialog::getSaveFileName(
+        this, tr("Export File"),
+        ConfigFile::loadConfigFolder() + QStringLiteral("Orvello") + ConfigFile::extension(),
+        ConfigFile::fileFilter());
+    if (name.isEmpty())
+        return;
+    const QString fileName = ConfigFile::withExtension(name);
+    if (writeConfigFile(fileName))
+        ConfigFile::saveConfigFolder(QFileInfo(fileName).path());
+}
+
+bool Orvello::writeConfigFile(const QString &fileName)
+{
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const ConfigFile::Result result = ConfigFile::write(fileName, &settings(), playlist());
+    QApplication::restoreOverrideCursor();
+    if (!result.ok())
+        QMessageBox::warning(this, result.title(), result.message(), QMessageBox::Ok);
+    return result.ok();
+}
+
+bool Orvello::readConfigFile(const QString &fileName)
+{
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const ConfigFile::Result result =
+        ConfigFile::read(fileName, &settings(), playlist(), m_generator.isVerbose());
+    QApplication::restoreOverrideCursor();
+    if (!result.ok())
+        QMessageBox::warning(this, result.title(), result.message(), QMessageBox::Ok);
+    return result.ok();
+}
+
+bool Orvello::importConfigFile(const QString &fileName)
+{
+    const bool ok = readConfigFile(fileName);
+    if (ok)
+        ConfigFile::saveConfigFolder(QFileInfo(fileName).path());
+    // Applied also after a failure, which writes the unchanged values again.
+    applySettings();
+    if (m_settingsWindow) {
+        // Unconfirmed edits go; the new window shows what was imported.
+        closeSettingsWindow();
+        slotSettingsEdit();
+    }
+    return ok;
 }
 
 void Orvello::slotSettingsEdit()
 {
-    // The settings window is opened here once it exists.
+    if (!m_settingsWindow) {
+        m_settingsWindow = new Settings(playlist(), &settings(), m_generator.artnetNode(),
+                                        m_generator.midiOutput(), nullptr);
+        Settings *window = m_settingsWindow;
+        connect(window, &Settings::valueChanged, this, &Orvello::slotSettingsChanged);
+        connect(window, &Settings::valueChangedToDefault, this,
+                &Orvello::slotSettingsChangedToDefaultExtern);
+        connect(window, &Settings::valueChangedCancel, this, &Orvello::slotSettingsChangedCancel);
+        connect(window, &Settings::valueChangedCancelByClose, this,
+                &Orvello::slotSettingsChangedCancel);
+        connect(window, &Settings::signalExportSettings, this, &Orvello::slotSettingsExport);
+        connect(window, &Settings::signalImportSettings, this, &Orvello::slotSettingsImport);
+    }
+    m_settingsWindow->show();
+    m_settingsWindow->raise();
+    m_settingsWindow->activateWindow();
 }
 
 void Orvello::slotSettingsChanged()
@@ -298,7 +410,8 @@ void Orvello::slotSettingsChangedToDefaultExtern()
 {
     SettingStruct::eraseStore();
     settings().setDefaults();
-    // Playlist scheduler: its enabled flag is cleared here.
+    if (Playlist *playlist = m_generator.playlist())
+        playlist->enabled = false;
     m_view.updatePlaceButtons(settings());
     refreshPlaceButtons(-1);
     closeSettingsWindow();

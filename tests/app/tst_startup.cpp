@@ -18,8 +18,8 @@ void TestStartup::windowRunsWorkerAndEndsCleanly()
     auto *window = new Orvello;
     window->show();
     QCOMPARE(window->windowTitle(), QStringLiteral("Orvello"));
-    // Art-Net node, MIDI output, LTC output, calculator.
-    QTRY_COMPARE_WITH_TIMEOUT(window->runningWorkerThreads(), 4, 5000);
+    // Art-Net node, MIDI output, LTC output, calculator, playlist.
+    QTRY_COMPARE_WITH_TIMEOUT(window->runningWorkerThreads(), 5, 5000);
 
     window->close();
     QTRY_COMPARE_WITH_TIMEOUT(window->runningWorkerThreads(), 0, 5000);
