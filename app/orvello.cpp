@@ -379,7 +379,7 @@ void Orvello::slotSettingsEdit()
 {
     if (!m_settingsWindow) {
         m_settingsWindow = new Settings(playlist(), &settings(), m_generator.artnetNode(),
-                                        m_generator.midiOutput(), nullptr);
+                                        m_generator.midiOutput(), nullptr, m_generator.ltcOutput());
         Settings *window = m_settingsWindow;
         connect(window, &Settings::valueChanged, this, &Orvello::slotSettingsChanged);
         connect(window, &Settings::valueChangedToDefault, this,
