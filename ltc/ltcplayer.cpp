@@ -88,6 +88,16 @@ void LtcPlayer::render(float *out, quint32 frames, qint64 firstSampleNs)
                 return;
             }
             if (cancelled(*frame, run, stop)) {
+                // Right after the last frame of a stopped run, the first half
+                // bit of the next one: a receiver reads a frame's last bit only
+                // at the edge that ends it.
+                if (m_justEnded && frame->run == m_endedRun && frame->run == run) {
+                    const quint32 edge =
+                        std::min<quint32>(quint32(frame->length / 160 + 1), frames - i);
+                    std::memcpy(out + i, frame->samples, edge * sizeof(float));
+                    i += edge;
+                }
+                m_justEnded = false;
                 pop(false);
                 continue;
             }

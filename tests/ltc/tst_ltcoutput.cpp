@@ -180,6 +180,16 @@ private slots:
             lastHeard |= d.text() == QStringLiteral("02:00:00:24");
         }
         QVERIFY(lastHeard);
+        // Read on its own, before the output resumes: the stopped run's last
+        // frame is complete to a receiver.
+        std::vector<float> stopped(
+            rig.audio->heard.begin(),
+            rig.audio->heard.begin() +
+                ptrdiff_t(48000 * (resumedAt - rig.audio->firstHeardNs) / 1000000000));
+        LtcDecodeHelper alone(1920);
+        const std::vector<DecodedLtc> before = alone.write(stopped.data(), stopped.size());
+        QVERIFY(!before.empty());
+        QCOMPARE(before.back().text(), QStringLiteral("02:00:00:24"));
         QVERIFY2(after >= 22, qPrintable(QString::number(after)));
     }
 
