@@ -21,6 +21,8 @@ Generator::Generator(const CommandLineOptions &options, QObject *parent)
         m_settings.artnet_protocol_on = m_options.artnet;
     if (m_options.midiPresent)
         m_settings.midi_protocol_on = m_options.midi;
+    if (m_options.ltcPresent)
+        m_settings.ltc_protocol_on = m_options.ltc;
 }
 
 Generator::~Generator()
@@ -33,6 +35,7 @@ void Generator::start(int format)
 {
     createArtnetNode();
     createMidiOutput();
+    createLtcOutput();
     createCalculator(format);
     createPlaylist();
 }
@@ -57,6 +60,10 @@ void Generator::stop(QString *midiAllPortsName)
         m_midi->deleteLater();
         m_midi = nullptr;
     }
+    if (m_ltc) {
+        m_ltc->deleteLater();
+        m_ltc = nullptr;
+    }
 }
 
 bool Generator::waitForWorkers(int timeoutMs)
@@ -71,14 +78,25 @@ void Generator::apply()
         m_playlist->savePlaylistToStore();
     rewireArtnet();
     rewireMidi();
+    rewireLtc();
     // A protocol switch may have changed.
     emit signalStatusChanged();
 }
 
 QList<StatusFact> Generator::statusFacts() const
 {
+    const bool ltcOn = m_ltc && m_settings.ltc_protocol_on;
     return ::statusFacts(m_artnet && m_settings.artnet_protocol_on, m_artnetStatus,
-                         m_midi && m_settings.midi_protocol_on, m_midiStatus);
+                         m_midi && m_settings.midi_protocol_on, m_midiStatus,
+                         ltcOn ? m_ltcStatus : QString(), m_ltcFailure);
+}
+
+void Generator::slotLtcStatus(const QString &text)
+{
+    m_ltcStatus = text;
+    // Queued from the LTC thread: the output may be gone by now.
+    m_ltcFailure = !m_ltc || !m_ltc->isOpen();
+    emit signalStatusChanged();
 }
 
 void Generator::slotArtnetStatus(const ArtnetStatus &status)
@@ -118,6 +136,15 @@ void Generator::createCalculator(int format)
     connect(calculator, &TimecodeCalculator::signalArtnetCheckDmxIn, this,
             &Generator::signalArtnetCheckDmxIn);
     connectMidiOutput();
+    connectLtcOutput();
+    if (m_ltc) {
+        // Paused or frozen, the LTC output falls silent at once rather than
+        // play out the frames it encoded ahead.
+        connect(calculator, &TimecodeCalculator::signalChangedPlayPause, m_ltc,
+                &LtcOutput::slotChangedPlayPause);
+        connect(calculator, &TimecodeCalculator::signalChangedFreeze, m_ltc,
+                &LtcOutput::slotChangedPlayPause);
+    }
     connect(calculator, &TimecodeCalculator::signalSendTimecodeTimeOut, this,
             &Generator::signalSendTimecodeTimeOut);
     connect(calculator, &TimecodeCalculator::signalChangedTimeReset, this,
@@ -230,6 +257,44 @@ void Generator::rewireMidi()
     m_midi->setTimecodeType(m_settings.midi_timecode_type);
     m_midi->selectOutputDevice(m_settings.midi_interface_name);
     connectMidiOutput();
+}
+
+void Generator::createLtcOutput()
+{
+    auto *output = new LtcOutput;
+    m_ltc = output;
+    output->setEnabled(m_settings.ltc_protocol_on);
+    output->setLevel(m_settings.ltc_level);
+    output->selectOutputDevice(m_settings.ltc_device);
+    connect(output, &LtcOutput::signalStatusChanged, this, &Generator::slotLtcStatus);
+    QThread *thread = m_threads.adopt(output);
+    thread->setObjectName(QStringLiteral("ltc"));
+    connect(thread, &QThread::started, output, &LtcOutput::slotStart);
+    thread->start(QThread::HighPriority);
+}
+
+// Like the other outputs: whether codes reach the LTC output at all is the
+// existence of this connection; the switch also opens or closes the device.
+void Generator::connectLtcOutput()
+{
+    if (m_calculator && m_ltc && m_settings.ltc_protocol_on)
+        connect(m_calculator, &TimecodeCalculator::signalSendTimecodeTimeOut, m_ltc,
+                &LtcOutput::slotSendTimeCode,
+                Qt::ConnectionType(Qt::QueuedConnection | Qt::UniqueConnection));
+}
+
+void Generator::rewireLtc()
+{
+    if (!m_ltc)
+        return;
+    if (m_calculator)
+        disconnect(m_calculator, &TimecodeCalculator::signalSendTimecodeTimeOut, m_ltc,
+                   &LtcOutput::slotSendTimeCode);
+    // Direct calls into the worker's thread; LtcOutput guards these itself.
+    m_ltc->setEnabled(m_settings.ltc_protocol_on);
+    m_ltc->setLevel(m_settings.ltc_level);
+    m_ltc->selectOutputDevice(m_settings.ltc_device);
+    connectLtcOutput();
 }
 
 void Generator::slotClickedFile(int iFileNumber)

@@ -130,8 +130,8 @@ void OrvelloView::buildStatusLine(QMainWindow *window)
     auto *column = new QVBoxLayout(facts);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
-    const char *names[] = {"status_artnet", "status_midi", "status_other_source"};
-    for (int i = 0; i < 3; ++i) {
+    const char *names[] = {"status_artnet", "status_midi", "status_other_source", "status_ltc"};
+    for (int i = 0; i < 4; ++i) {
         statusLabels[i] = new QLabel(facts);
         statusLabels[i]->setObjectName(QLatin1String(names[i]));
         statusLabels[i]->setWordWrap(true);
@@ -150,7 +150,7 @@ QColor OrvelloView::errorColour()
 
 void OrvelloView::showStatus(const QList<StatusFact> &facts)
 {
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < 4; ++i) {
         QLabel *label = statusLabels[i];
         if (!label)
             continue;

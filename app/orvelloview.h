@@ -88,7 +88,7 @@ public:
     QLabel *versionLabel = nullptr;
     QLabel *linkLabel = nullptr;
     // Art-Net, MIDI and another source, in StatusFact::Topic order.
-    QLabel *statusLabels[3] = {};
+    QLabel *statusLabels[4] = {};
 
     QColor normalColour;
 
