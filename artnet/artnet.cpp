@@ -32,13 +32,15 @@ artnet::artnet(bool verbose)
 artnet::artnet(bool verbose, const QList<AddressEntry> &entries, VerboseLog::Sink sink)
     : m_log(verbose, std::move(sink)), m_addressEntries(entries),
       m_shortName(QStringLiteral("ArtNet by Tarn")),
-      m_longName(QStringLiteral("ArtNet by ") + QLatin1String(Maker::WebAddress))
+      m_longName(QStringLiteral("ArtNet by ") + QLatin1String(Maker::WebAddress)),
+      m_timeCodeSender(std::make_shared<ArtTimeCodeSender>(this))
 {
     enumerateInterfaces();
 }
 
 artnet::~artnet()
 {
+    m_timeCodeSender->detach();
     if (m_socket) {
         disconnect(m_socket, nullptr, this, nullptr);
         m_socket->close();
@@ -68,6 +70,7 @@ bool artnet::enumerateInterfaces()
                                                [this](const QString &line) { m_log.line(line); });
     m_addressEntries.clear();
     m_enumerated = true;
+    publishDestinations();
     return true;
 }
 
@@ -85,6 +88,13 @@ void artnet::selectInterface(const QString &address)
         if (m_hasDestination)
             m_destination = AllHosts;
     }
+    lock.unlock();
+    publishDestinations();
+}
+
+void artnet::publishDestinations()
+{
+    m_timeCodeSender->setDestinations(destinations());
 }
 
 bool artnet::interfaceInfo(int index, quint32 &networkAddress, QString &name) const
@@ -127,6 +137,8 @@ bool artnet::openSocket()
     }
     m_socket = socket;
     m_bound = bool(connect(socket, &QUdpSocket::readyRead, this, &artnet::readPackage));
+    if (m_bound)
+        m_timeCodeSender->setSocket(socket->socketDescriptor());
     return m_bound;
 }
 

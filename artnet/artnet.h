@@ -2,6 +2,7 @@
 
 #include "artnetinterface.h"
 #include "artnetpackets.h"
+#include "timecodesender.h"
 #include "verboselog.h"
 
 #include <QByteArray>
@@ -13,6 +14,7 @@
 #include <QString>
 
 #include <atomic>
+#include <memory>
 
 class QTimer;
 class QUdpSocket;
@@ -67,6 +69,10 @@ public:
     bool setDmxInUniverse(quint32 value);
     bool readDmxIn(quint8 *buffer, quint16 &length);
 
+    // Sends ArtTimeCode on the caller's thread, to what slotSendTimeCode would
+    // send to; for the timing thread, so a frame does not wait for this one.
+    std::shared_ptr<FrameSender> timeCodeSender() const { return m_timeCodeSender; }
+
 public slots:
     void slotSendTimeCode(quint8 Hour, quint8 Minute, quint8 Seconds, quint8 Frame, quint8 Type,
                           const QHostAddress *DestIp);
@@ -81,6 +87,7 @@ private:
     bool bindSocket(QUdpSocket *socket) const;
     bool socketForDmxIn();
     void firstTimeNotice(std::atomic<bool> &flag, const char *text);
+    void publishDestinations();
 
     VerboseLog m_log;
     QList<AddressEntry> m_addressEntries;
@@ -116,4 +123,5 @@ private:
     QString m_longName;
     QString m_nodeReport;
     bool m_pollReplyEnabled = false;
+    std::shared_ptr<ArtTimeCodeSender> m_timeCodeSender;
 };
