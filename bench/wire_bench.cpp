@@ -330,6 +330,7 @@ int report(const char *listPath)
                 "sender", "frames", "missed", "repeat", "median", "p99", "p99.9", "max", ">2ms",
                 ">5ms", "cpu%", "rss MB");
     std::map<std::pair<int, std::string>, std::map<std::string, const Figures *>> bySubject;
+    bool silent = false; // a sender that sent nothing makes every figure meaningless
     for (const auto &[key, fig] : all) {
         const auto &[format, source, sender] = key;
         const auto over = [&fig](double ms) {
@@ -351,6 +352,8 @@ int report(const char *listPath)
                     percentile(fig.latenessMs, 0.999), maxLate, long(over(2.0)), long(over(5.0)),
                     cpu, rss);
         bySubject[{format, source}][sender] = &fig;
+        if (fig.frames == 0)
+            silent = true;
     }
     for (const auto &[subject, senders] : bySubject) {
         const auto ref = senders.find("reference");
@@ -365,6 +368,10 @@ int report(const char *listPath)
                     formatName(subject.first), subject.second.c_str(),
                     percentile(o, 0.99) / percentile(r, 0.99),
                     *std::max_element(o.begin(), o.end()) / *std::max_element(r.begin(), r.end()));
+    }
+    if (silent || all.empty()) {
+        std::printf("a sender sent nothing the receiver saw\n");
+        return 1;
     }
     return 0;
 }

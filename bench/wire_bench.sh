@@ -84,7 +84,7 @@ run_one() {
     local receiver=$!
     PIDS+=("$receiver")
     for _ in $(seq 50); do
-        grep -q receiving "$cap.err" && break
+        grep -qs receiving "$cap.err" && break
         sleep 0.1
     done
     local cpu="-" rss="-"
