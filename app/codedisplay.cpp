@@ -46,17 +46,18 @@ QVector<qreal> CodeDisplay::positionsOf(const QString &text) const
 
 void CodeDisplay::relayout()
 {
+    const QFontMetricsF metrics(font());
+    m_lineHeight = metrics.height();
+    // Bold glyphs may reach past their advance; a margin keeps their edges.
+    m_margin = qCeil(m_lineHeight / 16);
     m_x = positionsOf(m_text);
-    m_top = (height() - QFontMetricsF(font()).height()) / 2;
+    m_top = (height() - m_lineHeight) / 2;
 }
 
 QRect CodeDisplay::cellRect(int index) const
 {
-    const QFontMetricsF metrics(font());
-    // Bold glyphs may reach past their advance; a margin keeps their edges.
-    const qreal margin = qCeil(metrics.height() / 16);
-    return QRectF(m_x[index] - margin, m_top - margin, m_x[index + 1] - m_x[index] + 2 * margin,
-                  metrics.height() + 2 * margin)
+    return QRectF(m_x[index] - m_margin, m_top - m_margin,
+                  m_x[index + 1] - m_x[index] + 2 * m_margin, m_lineHeight + 2 * m_margin)
         .toAlignedRect();
 }
 
@@ -98,16 +99,25 @@ void CodeDisplay::paintEvent(QPaintEvent *event)
                                        : isActiveWindow() ? QPalette::Active
                                                           : QPalette::Inactive;
     painter.setPen(palette().color(group, foregroundRole()));
-    const qreal baseline = m_top + QFontMetricsF(font()).ascent();
-    for (int i = 0; i < m_text.size(); ++i)
-        if (event->rect().intersects(cellRect(i)))
-            painter.drawText(QPointF(m_x[i], baseline), QString(m_text.at(i)));
+    for (int i = 0; i < m_text.size(); ++i) {
+        if (!event->rect().intersects(cellRect(i)))
+            continue;
+        auto glyph = m_glyphs.find(m_text.at(i));
+        if (glyph == m_glyphs.end()) {
+            glyph = m_glyphs.insert(m_text.at(i), QStaticText(QString(m_text.at(i))));
+            glyph->setTextFormat(Qt::PlainText);
+            glyph->prepare(QTransform(), font());
+        }
+        // A static text is placed by its top left corner.
+        painter.drawStaticText(QPointF(m_x[i], m_top), *glyph);
+    }
 }
 
 void CodeDisplay::changeEvent(QEvent *event)
 {
     if (event->type() == QEvent::FontChange) {
         m_advance.clear();
+        m_glyphs.clear();
         relayout();
         update();
     }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QHash>
+#include <QStaticText>
 #include <QString>
 #include <QVector>
 #include <QWidget>
@@ -35,6 +37,10 @@ private:
     QString m_text;
     QVector<qreal> m_x;
     qreal m_top = 0;
+    qreal m_lineHeight = 0;
+    qreal m_margin = 0;
+    // Each character laid out once per font; painting then shapes nothing.
+    QHash<QChar, QStaticText> m_glyphs;
     // Per-character advances of the current font: a code is digits, colons
     // and dashes, so a handful of lookups replace shaping the whole line.
     mutable QVector<qreal> m_advance;
