@@ -70,10 +70,14 @@ sleep 1 # a veth needs a moment for carrier
 # Codes on the clock source are times of day: one zone for every process.
 export TZ=UTC
 mkdir -p "$WORK/config" "$WORK/home"
+# A copy under a name of its own: a `pkill -x orvello` elsewhere on the
+# machine must not end the program in the middle of a round.
+cp "$ORVELLO" "$WORK/orvello-bench"
+FAILED=0
 
 # cpu_ticks <pid>: user + system time of a process, in clock ticks.
 cpu_ticks() {
-    awk '{ print $14 + $15 }' "/proc/$1/stat"
+    awk '{ print $14 + $15 }' "/proc/$1/stat" 2>/dev/null || echo gone
 }
 
 # run_one <sender> <format> <source> <round>: one capture, one line of the list.
@@ -97,7 +101,7 @@ run_one() {
         flag=(24fps 25fps 30drop 30fps)
         # `ip netns exec` execs the program, so this is the program's own pid.
         ip netns exec "$NSA" env QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME="$WORK/config" \
-            HOME="$WORK/home" "$ORVELLO" noupdatecheck verbose "${flag[$format]}" "$place" \
+            HOME="$WORK/home" "$WORK/orvello-bench" noupdatecheck verbose "${flag[$format]}" "$place" \
             >"$cap.out" 2>&1 &
         local pid=$!
         PIDS+=("$pid")
@@ -108,7 +112,13 @@ run_one() {
         sleep "$SECONDS_PER_ROUND"
         t1=$(date +%s.%N)
         c1=$(cpu_ticks "$pid")
-        rss=$(awk '/^VmRSS:/ { print $2 }' "/proc/$pid/status")
+        rss=$(awk '/^VmRSS:/ { print $2 }' "/proc/$pid/status" 2>/dev/null || echo gone)
+        if [ "$c0" = gone ] || [ "$c1" = gone ] || [ "$rss" = gone ]; then
+            echo "orvello ended before the end of round $round ($format $source); left out" >&2
+            FAILED=1
+            wait "$receiver" || true
+            return
+        fi
         cpu=$(awk -v c="$((c1 - c0))" -v hz="$(getconf CLK_TCK)" -v t0="$t0" -v t1="$t1" \
             'BEGIN { printf "%.3f", 100 * c / hz / (t1 - t0) }')
         sleep 0.5
@@ -136,3 +146,4 @@ for round in $(seq "$ROUNDS"); do
     echo "round $round done" >&2
 done
 "$TOOL" report "$WORK/list"
+exit "$FAILED"
