@@ -36,10 +36,15 @@ void Generator::start(int format)
     createArtnetNode();
     createMidiOutput();
     createCalculator(format);
+    createPlaylist();
 }
 
 void Generator::stop(QString *midiAllPortsName)
 {
+    if (m_playlist) {
+        m_playlist->requestStop();
+        m_playlist = nullptr;
+    }
     if (m_calculator) {
         m_calculator->setFrameSender(nullptr);
         m_calculator->requestStop();
@@ -65,8 +70,30 @@ bool Generator::waitForWorkers(int timeoutMs)
 void Generator::apply()
 {
     m_settings.saveToStore();
+    if (m_playlist)
+        m_playlist->savePlaylistToStore();
     rewireArtnet();
     rewireMidi();
+    // A protocol switch may have changed.
+    emit signalStatusChanged();
+}
+
+QList<StatusFact> Generator::statusFacts() const
+{
+    return ::statusFacts(m_artnet && m_settings.artnet_protocol_on, m_artnetStatus,
+                         m_midi && m_settings.midi_protocol_on, m_midiStatus);
+}
+
+void Generator::slotArtnetStatus(const ArtnetStatus &status)
+{
+    m_artnetStatus = status;
+    emit signalStatusChanged();
+}
+
+void Generator::slotMidiStatus(const MidiStatus &status)
+{
+    m_midiStatus = status;
+    emit signalStatusChanged();
 }
 
 void Generator::createCalculator(int format)
@@ -95,6 +122,8 @@ void Generator::createCalculator(int format)
             &Generator::signalChangedFile);
     connectArtnetOutput();
     connect(calculator, &TimecodeCalculator::signalArtnetCheckDmxIn, this,
+            &Generator::slotArtnetCheckDmxIn);
+    connect(calculator, &TimecodeCalculator::signalArtnetCheckDmxIn, this,
             &Generator::signalArtnetCheckDmxIn);
     connectMidiOutput();
     connect(calculator, &TimecodeCalculator::signalSendTimecodeTimeOut, this,
@@ -117,6 +146,9 @@ void Generator::createCalculator(int format)
 void Generator::createArtnetNode()
 {
     m_artnet = new artnet(m_verbose);
+    // Queued: the node reports from its own thread, and already while binding below.
+    connect(m_artnet, &artnet::signalStatus, this, &Generator::slotArtnetStatus,
+            Qt::QueuedConnection);
     m_artnet->setShareAddress(true);
     m_artnet->setVersInfoH(2);
     m_artnet->setVersInfoL(0);
@@ -128,6 +160,7 @@ void Generator::createArtnetNode()
     // Binds the socket here, so it moves to the node's thread with the node.
     m_artnet->setPollReplyEnabled(true);
     m_artnet->setDmxInUniverse(quint32(m_settings.dmx_in_universe - 1));
+    m_artnet->setDmxInEnabled(m_settings.dmx_in_enabled);
     m_artnet->selectInterface(m_settings.artnet_interface_name);
     QThread *thread = m_threads.adopt(m_artnet);
     thread->setObjectName(QStringLiteral("artnet"));
@@ -150,14 +183,31 @@ void Generator::rewireArtnet()
     if (m_calculator)
         m_calculator->setFrameSender(nullptr);
     m_artnet->setDmxInUniverse(quint32(m_settings.dmx_in_universe - 1));
+    m_artnet->setDmxInEnabled(m_settings.dmx_in_enabled);
     m_artnet->selectInterface(m_settings.artnet_interface_name);
     connectArtnetOutput();
+}
+
+void Generator::createPlaylist()
+{
+    auto *playlist = new Playlist(m_verbose);
+    m_playlist = playlist;
+    playlist->loadPlaylistFromStore(m_options.playlistPresent, m_options.playlist);
+    QThread *thread = m_threads.adopt(playlist);
+    thread->setObjectName(QStringLiteral("playlist"));
+    connect(thread, &QThread::started, playlist, &Playlist::slotStart);
+    // An entry that already matches at start fires now, not 30 s later.
+    connect(thread, &QThread::started, playlist, &Playlist::slotSendTimecodeTimeOut);
+    connect(playlist, &Playlist::stoped, playlist, &QObject::deleteLater);
+    connect(playlist, &Playlist::signalActivatedItem, this, &Generator::signalActivatedItem);
+    thread->start(QThread::NormalPriority);
 }
 
 void Generator::createMidiOutput()
 {
     auto *output = new midi;
     m_midi = output;
+    connect(output, &midi::signalStatus, this, &Generator::slotMidiStatus, Qt::QueuedConnection);
     output->setTimecodeType(m_settings.midi_timecode_type);
     output->selectOutputDevice(m_settings.midi_interface_name);
     QThread *thread = m_threads.adopt(output);
@@ -234,4 +284,45 @@ void Generator::slotChangedFrames(int format)
             calculator->slotChangedFrames(TimeCodeFormat(format));
         },
         Qt::QueuedConnection);
+}
+
+// The remote switch gates the check itself, so with it off no channel acts,
+// whatever the console keeps sending.
+void Generator::slotArtnetCheckDmxIn()
+{
+    if (!m_settings.dmx_in_enabled)
+        return;
+    const DmxRemoteAction action = m_dmxRemote.check(m_artnet);
+    if (action != DmxRemoteAction::None)
+        emit signalDmxRemoteAction(action);
+}
+
+void Generator::performRemoteAction(DmxRemoteAction action)
+{
+    switch (action) {
+    case DmxRemoteAction::Frame24:
+        slotChangedFrames(Frame24);
+        break;
+    case DmxRemoteAction::Frame25:
+        slotChangedFrames(Frame25);
+        break;
+    case DmxRemoteAction::Frame30Drop:
+        slotChangedFrames(Frame30Drop);
+        break;
+    case DmxRemoteAction::Frame30:
+        slotChangedFrames(Frame30);
+        break;
+    case DmxRemoteAction::TimeReset:
+        slotChangedTimeReset();
+        break;
+    case DmxRemoteAction::Freeze:
+        slotChangedFreeze();
+        break;
+    case DmxRemoteAction::PlayPause:
+        slotChangedPlayPause();
+        break;
+    default:
+        slotClickedFile(DmxRemote::placeNumber(action));
+        break;
+    }
 }

@@ -10,7 +10,10 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-ArtTimeCodeSender::ArtTimeCodeSender(artnet *node) : m_node(node) {}
+ArtTimeCodeSender::ArtTimeCodeSender(artnet *node, std::atomic<quint64> &framesSent)
+    : m_node(node), m_framesSent(framesSent)
+{
+}
 
 ArtTimeCodeSender::~ArtTimeCodeSender()
 {
@@ -41,12 +44,16 @@ void ArtTimeCodeSender::sendFrame(const TimeCode &code)
     }
     const QByteArray packet =
         ArtnetPacket::timeCode(code.Hour, code.Minute, code.Seconds, code.Frame, code.Type);
+    bool sent = false;
     for (const sockaddr_in &target : m_targets) {
         // Non-blocking like the socket it duplicates; a lost frame is not
         // worth a retry: the next one follows within 42 ms.
-        ::sendto(m_fd, packet.constData(), size_t(packet.size()), MSG_DONTWAIT,
-                 reinterpret_cast<const sockaddr *>(&target), sizeof target);
+        if (::sendto(m_fd, packet.constData(), size_t(packet.size()), MSG_DONTWAIT,
+                     reinterpret_cast<const sockaddr *>(&target), sizeof target) >= 0)
+            sent = true;
     }
+    if (sent)
+        ++m_framesSent;
 }
 
 void ArtTimeCodeSender::setSocket(qintptr descriptor)

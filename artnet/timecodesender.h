@@ -8,6 +8,7 @@
 
 #include <netinet/in.h>
 
+#include <atomic>
 #include <vector>
 
 class artnet;
@@ -21,7 +22,8 @@ class artnet;
 class ArtTimeCodeSender : public FrameSender
 {
 public:
-    explicit ArtTimeCodeSender(artnet *node);
+    // `framesSent` is the node's count, raised for every frame that left.
+    ArtTimeCodeSender(artnet *node, std::atomic<quint64> &framesSent);
     ~ArtTimeCodeSender() override;
 
     void sendFrame(const TimeCode &code) override;
@@ -37,6 +39,7 @@ private:
 
     QMutex m_lock;
     artnet *m_node;
+    std::atomic<quint64> &m_framesSent;
     int m_fd = -1;
     std::vector<sockaddr_in> m_targets;
     bool m_prepared = false;
