@@ -1,5 +1,7 @@
 #include "generator.h"
 
+#include "realtime.h"
+#include "verboselog.h"
 #include "version.h"
 
 namespace
@@ -47,6 +49,7 @@ void Generator::stop(QString *midiAllPortsName)
         m_playlist = nullptr;
     }
     if (m_calculator) {
+        m_calculator->setFrameSender(nullptr);
         m_calculator->requestStop();
         m_calculator = nullptr;
     }
@@ -119,6 +122,11 @@ void Generator::createCalculator(int format)
     thread->setObjectName(QStringLiteral("calculator"));
 
     // adopt() already made destroyed -> quit and finished -> deleteLater.
+    // Real time is asked for first, on the thread itself, before any frame.
+    connect(thread, &QThread::started, calculator, [verbose = m_verbose]() {
+        const RealTime::Outcome outcome = RealTime::promoteCurrentThread();
+        VerboseLog(verbose, VerboseLog::standardOutput()).line(outcome.text);
+    });
     connect(thread, &QThread::started, calculator, &TimecodeCalculator::slotChangedTimeReset);
     connect(thread, &QThread::started, calculator, &TimecodeCalculator::slotStart);
     connect(calculator, &TimecodeCalculator::stoped, calculator, &QObject::deleteLater);
@@ -186,14 +194,13 @@ void Generator::createArtnetNode()
     thread->start(QThread::HighPriority);
 }
 
-// Codes go from the calculator's thread straight to the node's thread; the
-// window only shows them.
+// The calculator's thread sends each ArtTimeCode itself on its frame edge,
+// before the window and MIDI are told; whether codes go out at all is whether
+// the calculator holds the node's sender.
 void Generator::connectArtnetOutput()
 {
     if (m_calculator && m_artnet && m_settings.artnet_protocol_on)
-        connect(m_calculator, &TimecodeCalculator::signalSendTimecodeTimeOut, m_artnet,
-                qOverload<quint8, quint8, quint8, quint8, quint8>(&artnet::slotSendTimeCode),
-                Qt::ConnectionType(Qt::QueuedConnection | Qt::UniqueConnection));
+        m_calculator->setFrameSender(m_artnet->timeCodeSender());
 }
 
 void Generator::rewireArtnet()
@@ -201,8 +208,7 @@ void Generator::rewireArtnet()
     if (!m_artnet)
         return;
     if (m_calculator)
-        disconnect(m_calculator, &TimecodeCalculator::signalSendTimecodeTimeOut, m_artnet,
-                   qOverload<quint8, quint8, quint8, quint8, quint8>(&artnet::slotSendTimeCode));
+        m_calculator->setFrameSender(nullptr);
     m_artnet->setDmxInUniverse(quint32(m_settings.dmx_in_universe - 1));
     m_artnet->setDmxInEnabled(m_settings.dmx_in_enabled);
     m_artnet->selectInterface(m_settings.artnet_interface_name);

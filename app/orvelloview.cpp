@@ -1,5 +1,6 @@
 #include "orvelloview.h"
 
+#include "codedisplay.h"
 #include "commandlineoptions.h"
 #include "orvello.h"
 #include "settingstruct.h"
@@ -220,9 +221,8 @@ QWidget *OrvelloView::buildCentral(QMainWindow *window, bool useLcd)
         lcd->display(m_shownText);
         column->addWidget(lcd, 2);
     } else {
-        label = new QLabel(m_shownText, central);
+        label = new CodeDisplay(m_shownText, central);
         label->setObjectName(QStringLiteral("display"));
-        label->setAlignment(Qt::AlignCenter);
         label->setFont(QFont(label->font().family(), DisplayPointSize, QFont::Bold));
         // Pinned at the 22-point size: the fitted font grows with the window
         // and must not raise the window's minimum, or it could never shrink back.

@@ -8,6 +8,7 @@
 
 class QAction;
 class QButtonGroup;
+class CodeDisplay;
 class QFont;
 class QLabel;
 class QLCDNumber;
@@ -83,7 +84,7 @@ public:
     QPushButton *systemTimeButton = nullptr;
     QPushButton *placeButtons[PlaceButtons] = {};
 
-    QLabel *label = nullptr;
+    CodeDisplay *label = nullptr;
     QLCDNumber *lcd = nullptr;
     QLabel *versionLabel = nullptr;
     QLabel *linkLabel = nullptr;

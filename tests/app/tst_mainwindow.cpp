@@ -1,3 +1,4 @@
+#include "codedisplay.h"
 #include "orvello.h"
 #include "privatenetwork.h"
 #include "settingsstore.h"
@@ -362,7 +363,7 @@ private slots:
     void labelShowsCodesInAFontThatFollowsTheWindow()
     {
         Orvello *w = open();
-        QLabel *label = w->view().label;
+        CodeDisplay *label = w->view().label;
         QVERIFY(label && !w->view().lcd && label->font().bold());
         for (quint8 type = 0; type < 4; ++type) { // the same text at every format
             w->slotSendTimecodeTimeOut(9, 10, 0, 29 - type, type);
