@@ -6,17 +6,10 @@
 
 namespace
 {
-PlaylistTime entry(quint8 place, int year, int month, int day, int weekday, int hour, int minute)
+PlaylistTime entry(int place, int year, int month, int day, int weekday, int hour, int minute)
 {
-    PlaylistTime t;
-    t.place = place;
-    t.year = quint16(year);
-    t.month = quint8(month);
-    t.day = quint8(day);
-    t.weekday = quint8(weekday);
-    t.hour = quint8(hour);
-    t.minute = quint8(minute);
-    return t;
+    return {quint8(place),   quint16(year), quint8(month), quint8(day),
+            quint8(weekday), quint8(hour),  quint8(minute)};
 }
 
 constexpr int W = -1; // wildcard, as the store writes it
@@ -78,11 +71,6 @@ private slots:
                                 at(2026, 12, 7, 8, 30, 10), at(2026, 12, 8, 8, 0, 10),
                                 at(2026, 12, 14, 8, 0, 10), at(2026, 12, 14, 8, 0, 40)}
             << "010010";
-        QTest::newRow("6 March 14:30 once a year")
-            << entry(3, W, 3, 6, W, 14, 30)
-            << QList<QDateTime>{at(2027, 3, 6, 14, 30, 0), at(2027, 3, 6, 14, 30, 30),
-                                at(2027, 3, 7, 14, 30, 0), at(2028, 3, 6, 14, 30, 0)}
-            << "1001";
         QTest::newRow("year 2027 with month 1: first tick of the month")
             << entry(3, 2027, 1, W, W, W, W)
             << QList<QDateTime>{at(2026, 1, 1, 0, 0), at(2027, 1, 1, 0, 0, 10),
@@ -176,15 +164,11 @@ private slots:
         b.appendItem(entry(9, W, W, W, W, 9, W));
         b.enabled = true;
         a.takeItemsFrom(&b);
-        QVERIFY(a.enabled);
-        QCOMPARE(a.itemCount(), 1);
+        QVERIFY(a.enabled && a.itemCount() == 1 && b.itemCount() == 0);
         QCOMPARE(a.itemAt(0).entry.place, quint8(9));
-        QCOMPARE(b.itemCount(), 0);
-
         a.clearItems();
-        a.removeLastItem();
-        QCOMPARE(a.itemCount(), 0);
-        QVERIFY(a.enabled); // clearing keeps the flag
+        a.removeLastItem(); // on an empty list: nothing happens
+        QVERIFY(a.enabled && a.itemCount() == 0);
     }
 
     void texts()

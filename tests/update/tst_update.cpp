@@ -32,7 +32,7 @@ class TestUpdate : public QObject
     Q_OBJECT
     QTemporaryDir m_dir;
 
-    void useServer(const QString &url)
+    static void useServer(const QString &url)
     {
         SettingsStore::open()->setValue(QLatin1String(UpdateServer::Key), url);
     }
@@ -119,28 +119,28 @@ private slots:
     void versionInLine_data()
     {
         QTest::addColumn<QByteArray>("line");
-        QTest::addColumn<QList<int>>("version"); // empty: the line offers none
-        QTest::addColumn<bool>("newer");         // than 2.0.0.1
-        QTest::newRow("same") << QByteArray("version:2.0.0.1") << QList<int>{2, 0, 0, 1} << false;
-        QTest::newRow("capital V, two parts")
-            << QByteArray("Version:2.1") << QList<int>{2, 1, 0, 0} << true;
-        QTest::newRow("part that is no number")
-            << QByteArray("new version:3.x.1") << QList<int>{3, 1, 0, 0} << true;
-        QTest::newRow("more than four parts, negative skipped")
-            << QByteArray("VERSION:1.-2.2.3.4.5") << QList<int>{1, 2, 3, 4} << false;
-        QTest::newRow("no marker") << QByteArray("versions: 3.0") << QList<int>{} << false;
+        QTest::addColumn<QString>("version"); // empty: the line offers none
+        QTest::addColumn<bool>("newer");      // than 2.0.0.1
+        auto row = [](const char *line, const char *version, bool newer) {
+            QTest::newRow(line) << QByteArray(line) << QString(version) << newer;
+        };
+        row("version:2.0.0.1", "2.0.0.1", false);
+        row("Version:2.1", "2.1.0.0", true);
+        row("new version:3.x.1", "3.1.0.0", true);
+        row("VERSION:1.-2.2.3.4.5", "1.2.3.4", false);
+        row("versions: 3.0", "", false);
     }
     void versionInLine()
     {
         QFETCH(QByteArray, line);
-        QFETCH(QList<int>, version);
+        QFETCH(QString, version);
         QFETCH(bool, newer);
         const auto offered = UpdateReply::versionInLine(line);
-        QCOMPARE(offered.has_value(), !version.isEmpty());
-        if (offered) {
-            QCOMPARE(QList<int>(offered->begin(), offered->end()), version);
-            QCOMPARE(UpdateReply::isNewer(*offered, {2, 0, 0, 1}), newer);
-        }
+        QStringList parts;
+        for (int part : offered.value_or(SoftwareVersion{}))
+            parts << QString::number(part);
+        QCOMPARE(offered ? parts.join('.') : QString(), version);
+        QCOMPARE(offered && UpdateReply::isNewer(*offered, {2, 0, 0, 1}), newer);
     }
 
     // A manual check while an automatic one waits: both ask; the later request
@@ -193,14 +193,13 @@ private slots:
         QCOMPARE(after, runs ? QVariant(QStringLiteral("10.03.2026")) : stored);
     }
 
-    // Only lines with text get a label; the notice names the Qt actually run.
+    // Only lines with text get a label; the link follows the server setting.
     void about()
     {
         useServer(QStringLiteral("http://mirror.lan:8123"));
         AboutInfo about(QString(), QString(), QStringLiteral("MIDI Version : 2"));
         about.show();
         QCOMPARE(about.findChildren<QLabel *>().size(), 3);
-        QVERIFY(about.findChild<QLabel *>("notice")->text().contains(QLatin1String(qVersion())));
         QVERIFY(about.findChild<QLabel *>("main")->text().contains(
             QLatin1String("http://mirror.lan:8123/update_view.php?")));
         QTest::mouseClick(about.findChild<QPushButton *>(), Qt::LeftButton);
