@@ -80,13 +80,16 @@ private slots:
         QVERIFY(!thread || thread->isFinished());
     }
 
+    // The about window's link follows the server setting.
     void aboutOnceUntilDefaults()
     {
-        QScopedPointer<Orvello> window(open(QString()));
+        QScopedPointer<Orvello> window(open(QStringLiteral("http://mirror.lan:8123")));
         window->slotAbout();
         window->slotAbout();
         QCOMPARE(aboutWindows().size(), 1);
         QPointer<AboutInfo> first = aboutWindows().first();
+        QVERIFY(first->findChild<QLabel *>("main")->text().contains(
+            QLatin1String("http://mirror.lan:8123/update_view.php?")));
         first->close();
         window->slotAbout();
         QVERIFY(first->isVisible());

@@ -1,4 +1,3 @@
-#include "aboutinfo.h"
 #include "checksoftwareupdate.h"
 #include "httpstub.h"
 #include "privatenetwork.h"
@@ -7,9 +6,7 @@
 #include "updateserver.h"
 
 #include <QElapsedTimer>
-#include <QLabel>
 #include <QNetworkReply>
-#include <QPushButton>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -32,10 +29,6 @@ class TestUpdate : public QObject
     Q_OBJECT
     QTemporaryDir m_dir;
 
-    static void useServer(const QString &url)
-    {
-        SettingsStore::open()->setValue(QLatin1String(UpdateServer::Key), url);
-    }
     static void prepare(CheckSoftwareUpdate &checker, bool manual)
     {
         if (manual)
@@ -94,7 +87,8 @@ private slots:
         stub.pieces = pieces;
         stub.keepOpen = keepOpen;
         // Nothing listens on port 1 in the private namespace.
-        useServer(serverUp ? stub.url() : QStringLiteral("http://127.0.0.1:1"));
+        SettingsStore::open()->setValue(QLatin1String(UpdateServer::Key),
+                                        serverUp ? stub.url() : "http://127.0.0.1:1");
 
         CheckSoftwareUpdate checker(GiveUpMs);
         prepare(checker, manual);
@@ -191,19 +185,6 @@ private slots:
         QCOMPARE(UpdateSchedule::beginCheck(!manual, today), runs);
         const QVariant after = SettingsStore::open()->value(UpdateSchedule::LastCheckKey);
         QCOMPARE(after, runs ? QVariant(QStringLiteral("10.03.2026")) : stored);
-    }
-
-    // Only lines with text get a label; the link follows the server setting.
-    void about()
-    {
-        useServer(QStringLiteral("http://mirror.lan:8123"));
-        AboutInfo about(QString(), QString(), QStringLiteral("MIDI Version : 2"));
-        about.show();
-        QCOMPARE(about.findChildren<QLabel *>().size(), 3);
-        QVERIFY(about.findChild<QLabel *>("main")->text().contains(
-            QLatin1String("http://mirror.lan:8123/update_view.php?")));
-        QTest::mouseClick(about.findChild<QPushButton *>(), Qt::LeftButton);
-        QVERIFY(!about.isVisible()); // hidden, kept for the next time
     }
 };
 
