@@ -83,10 +83,7 @@ start_run() {
 
 stop_run() {
     kill -TERM "$PROGRAM_PID" 2>/dev/null || true
-    for _ in $(seq 30); do
-        kill -0 "$PROGRAM_PID" 2>/dev/null || break
-        sleep 0.1
-    done
+    for _ in $(seq 30); do kill -0 "$PROGRAM_PID" 2>/dev/null || break; sleep 0.1; done
     kill -KILL "$PROGRAM_PID" 2>/dev/null || true
     wait "$PROGRAM_PID" 2>/dev/null || true
     sleep 0.3
@@ -157,13 +154,11 @@ steps = [l.split() for l in open(sys.argv[2])]
 expected = [(1, {0}), (0, {0}), (0, {3}), (3, set()), (None, {3})]
 for (address, channel, start, end), (want_before, want_after) in zip(steps, expected):
     start, end = float(start), float(end)
-    before = [ty for t, ty in codes if t < start]
-    last = before[-1] if before and start - [t for t, _ in codes if t < start][-1] < 0.2 else None
-    after = [ty for t, ty in codes if start + 0.5 <= t <= end]
-    print(f"  ArtDmx universe {int(address) + 1} channel {channel}: Type before "
-          f"{'none' if last is None else last}, after {sorted(set(after)) or 'none'} "
-          f"({len(after)} codes in {end - start - 0.5:.1f} s)")
-    if last != want_before or set(after) != want_after:
+    before = [(t, ty) for t, ty in codes if t < start]
+    last = before[-1][1] if before and start - before[-1][0] < 0.2 else None
+    after = {ty for t, ty in codes if start + 0.5 <= t <= end}
+    print(f"  ArtDmx universe {int(address) + 1} channel {channel}: Type before {last}, after {sorted(after)}")
+    if (last, after) != (want_before, want_after):
         sys.exit(f"expected before {want_before}, after {sorted(want_after)}")
 PY
 
