@@ -4,10 +4,6 @@
 # decoded with libltc, beside the ArtTimeCode it sends at the same moment.
 #
 #   ltc_e2e.sh <orvello> <ltcdecode>
-#
-# Cases: system time at 25 fps (consecutive codes, no drop-frame flag, offset
-# to ArtTimeCode within one frame), at 30 drop (the drop-frame flag on every
-# frame), and place 1 ending after two seconds (silence once paused).
 # Orvello runs in a network namespace of its own with one veth adapter,
 # 10.77.0.1/24; the Art-Net listener sits in the peer namespace. Nothing here
 # touches the host's own interfaces or sound devices.
@@ -80,15 +76,13 @@ timeout 15 jack_wait -w -t 10 >/dev/null 2>&1 || fail "JACK server did not start
 
 ip netns add "$NSA" && ip netns add "$NSB" || fail "cannot create namespaces"
 ip link add a0 netns "$NSA" type veth peer name b0 netns "$NSB"
-for ns in "$NSA" "$NSB"; do
-    ip netns exec "$ns" sysctl -qw net.ipv6.conf.all.disable_ipv6=1
-    ip netns exec "$ns" sysctl -qw net.ipv6.conf.default.disable_ipv6=1
-    ip -n "$ns" link set lo up
+for n in "$NSA a0 1" "$NSB b0 2"; do
+    set -- $n
+    ip netns exec "$1" sysctl -qw net.ipv6.conf.all.disable_ipv6=1 net.ipv6.conf.default.disable_ipv6=1
+    ip -n "$1" link set lo up
+    ip -n "$1" addr add "10.77.0.$3/24" brd + dev "$2"
+    ip -n "$1" link set "$2" up
 done
-ip -n "$NSA" addr add 10.77.0.1/24 brd + dev a0
-ip -n "$NSB" addr add 10.77.0.2/24 brd + dev b0
-ip -n "$NSA" link set a0 up
-ip -n "$NSB" link set b0 up
 sleep 1 # a veth needs a moment for carrier
 
 # run_case <name> <seconds> <settings lines> <program arguments...>
@@ -168,9 +162,7 @@ field() { sed -n "s/.* $1=\([0-9.]*\).*/\1/p" <<<"$SUMMARY"; }
 run_case running 4 "" p0 25fps
 [ "$(field codes)" -ge $((95 - XRUNS)) ] || fail "running: only $(field codes) codes in 4 s at 25 fps"
 breaks_ok || fail "running: codes out of sequence"
-[ "$(field dropframe)" -eq 0 ] || fail "running: drop-frame flag at 25 fps"
-[ "$(field fps)" -eq 25 ] || fail "running: decoded at $(field fps) fps"
-sed -n '2,6p' "$WORK/running/wav.txt"
+[ "$(field dropframe)$(field fps)" = 025 ] || fail "running: $(field dropframe) drop-frame flags, $(field fps) fps"
 python3 - "$WORK/running/listen.txt" "$WORK/running/artnet.txt" 40 <<'PY' || fail "running: LTC not in step with ArtTimeCode"
 import sys
 art = {}
@@ -202,7 +194,7 @@ last=$(grep -v '^summary' "$WORK/paused/wav.txt" | tail -n 1 | cut -d' ' -f2)
 breaks_ok || fail "paused: codes out of sequence"
 # The end code is the last code sent, and heard whole.
 [ "$last" = "00:00:02:00" ] || fail "paused: last code heard $last, expected the place's end 00:00:02:00"
-python3 -c "import sys; sys.exit(0 if float('$(field sound_until)') < float('$(field length)') - 1.5 else 1)" ||
+awk "BEGIN { exit !($(field sound_until) < $(field length) - 1.5) }" ||
     fail "paused: sound until $(field sound_until) s of $(field length) s"
 echo "paused: last code $last, silent after $(field sound_until) s of $(field length) s"
 echo "PASS"

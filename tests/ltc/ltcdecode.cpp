@@ -81,6 +81,9 @@ int report(std::vector<float> &audio, double rate, const Recorder *stamps, doubl
         fps = std::max(fps, d.frame + 1);
     fps = fps > 25 ? 30 : fps > 24 ? 25 : 24;
 
+    const auto index = [fps](const DecodedLtc &d) {
+        return ((d.hours * 60 + d.minutes) * 60 + d.seconds) * fps + d.frame;
+    };
     int breaks = 0, dropFrame = 0;
     size_t cycle = 0;
     for (size_t i = 0; i < frames.size(); ++i) {
@@ -89,22 +92,9 @@ int report(std::vector<float> &audio, double rate, const Recorder *stamps, doubl
         bool inStep = true;
         if (i > 0) {
             const DecodedLtc &p = frames[i - 1];
-            int f = p.frame + 1, s = p.seconds, m = p.minutes, h = p.hours;
-            if (f >= fps) {
-                f = 0;
-                ++s;
-            }
-            if (s >= 60) {
-                s = 0;
-                ++m;
-            }
-            if (m >= 60) {
-                m = 0;
-                h = (h + 1) % 24;
-            }
             // The first frame may have begun before the recording, so its
             // start is not measured against.
-            inStep = d.frame == f && d.seconds == s && d.minutes == m && d.hours == h &&
+            inStep = index(d) == (index(p) + 1) % (24 * 3600 * fps) &&
                      (i == 1 || std::fabs(double(d.startSample - p.startSample) - rate / fps) <= 3);
             breaks += !inStep;
         }

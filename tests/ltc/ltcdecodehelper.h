@@ -13,7 +13,6 @@ struct DecodedLtc {
     bool dropFrame = false;
     unsigned long userBits = 0;
     long long startSample = 0;
-    double volumeDbfs = 0;
 
     QString text() const
     {
@@ -42,31 +41,18 @@ public:
             const size_t n = std::min<size_t>(4096, count - at);
             ltc_decoder_write_float(m_decoder, samples + at, n, m_position);
             m_position += ltc_off_t(n);
-            read(out);
+            LTCFrameExt ext;
+            SMPTETimecode time;
+            while (ltc_decoder_read(m_decoder, &ext)) {
+                ltc_frame_to_time(&time, &ext.ltc, 0);
+                out.push_back({time.hours, time.mins, time.secs, time.frame, bool(ext.ltc.dfbit),
+                               ltc_frame_get_user_bits(&ext.ltc), ext.off_start});
+            }
         }
         return out;
     }
 
 private:
-    void read(std::vector<DecodedLtc> &out)
-    {
-        LTCFrameExt ext;
-        while (ltc_decoder_read(m_decoder, &ext)) {
-            SMPTETimecode time;
-            ltc_frame_to_time(&time, &ext.ltc, 0);
-            DecodedLtc d;
-            d.hours = time.hours;
-            d.minutes = time.mins;
-            d.seconds = time.secs;
-            d.frame = time.frame;
-            d.dropFrame = ext.ltc.dfbit;
-            d.userBits = ltc_frame_get_user_bits(&ext.ltc);
-            d.startSample = ext.off_start;
-            d.volumeDbfs = ext.volume;
-            out.push_back(d);
-        }
-    }
-
     LTCDecoder *m_decoder;
     ltc_off_t m_position = 0;
 };

