@@ -5,8 +5,7 @@
 #
 #   jack_e2e.sh <exit|SECONDS> <capture file> <program> [args...]
 # "exit": the program ends by itself; SECONDS: it runs that long, then is
-# stopped. The capture file receives the decoded codes and one second of the
-# received quarter-frame bytes. MTC_MIN_CODES: fewest codes to pass;
+# stopped. The capture file receives the decoded codes. MTC_MIN_CODES: fewest codes to pass;
 # MTC_EXPECT_NONE=1: pass only if nothing at all arrives (output switched off).
 # MTC_LATE_SERVER=1: the program starts first and the JACK server some seconds
 # later, as when a show computer's MIDI system comes up after the generator.
@@ -149,23 +148,16 @@ function hex(t,   i, r) {
     for (i = 1; i <= length(t); i++) r = r * 16 + index("0123456789abcdef", substr(t, i, 1)) - 1
     return r
 }
-function fps(rate) { return rate == 0 ? 24 : rate == 1 ? 25 : 30 }
-function code(h, m, s, f, rate) {
-    codes++
-    tc = sprintf("%02d:%02d:%02d:%02d", h, m, s, f)
-    line = tc " rate " rate
-    if (codes > 1) {
-        nf = pf + 1; ns = ps; nm = pm; nh = ph
-        if (nf >= fps(rate)) { nf = 0; ns++ }
-        if (ns >= 60) { ns = 0; nm++ }
-        if (nm >= 60) { nm = 0; nh = (nh + 1) % 24 }
-        if (h != nh || m != nm || s != ns || f != nf || rate != prate) {
-            bad++
-            line = line "   <- expected " sprintf("%02d:%02d:%02d:%02d", nh, nm, ns, nf)
-        }
+function code(h, m, s, f, rate,   fps, n, line) {
+    fps = rate == 0 ? 24 : rate == 1 ? 25 : 30
+    n = ((h * 60 + m) * 60 + s) * fps + f
+    line = sprintf("%02d:%02d:%02d:%02d rate %d", h, m, s, f, rate)
+    if (codes++ > 0 && (n != (prev + 1) % (86400 * fps) || rate != prate)) {
+        bad++
+        line = line "   <- out of sequence"
     }
     print line > capture
-    ph = h; pm = m; ps = s; pf = f; prate = rate
+    prev = n; prate = rate
 }
 /^ *[0-9]+: / {
     n = 0
@@ -176,7 +168,6 @@ function code(h, m, s, f, rate) {
         if (piece == 0) { want = 0 }
         if (piece != want) { want = -1; next }
         val[piece] = v; want++
-        if (qfbytes < 200) { qfline[qfbytes++] = $2 " " $3 }
         if (piece == 7) {
             code(val[6] + 16 * (val[7] % 2), val[4] + 16 * val[5], val[2] + 16 * val[3],
                  val[0] + 16 * val[1], int(val[7] / 2) % 4)
@@ -187,10 +178,6 @@ function code(h, m, s, f, rate) {
     }
 }
 END {
-    if (qfbytes > 0) {
-        printf "\nquarter-frame bytes received, first %d messages:\n", qfbytes > capture
-        for (i = 0; i < qfbytes; i++) printf "%s%s", qfline[i], (i % 8 == 7 ? "\n" : "  ") > capture
-    }
     printf "codes %d, out of sequence %d, quarter frames %d\n", codes, bad, qf
     exit (bad > 0)
 }' "$work/dump.log" >"$work/decode.txt" || true
