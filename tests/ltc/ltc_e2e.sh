@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # End to end of the LTC output: the real program on a private JACK server
-# (dummy driver), its LTC port recorded by jack_rec and by our own listener and
-# decoded with libltc, beside the ArtTimeCode it sends at the same moment.
+# (dummy driver), its LTC port recorded by our own listener and decoded with
+# libltc, beside the ArtTimeCode it sends at the same moment.
 #
 #   ltc_e2e.sh <orvello> <ltcdecode>
 # Orvello runs in a network namespace of its own with one veth adapter,
@@ -16,7 +16,7 @@ if [ "$(id -u)" -ne 0 ]; then
     echo "SKIP: needs root to create network namespaces"
     exit 77
 fi
-for tool in ip python3 jackd jack_wait jack_lsp jack_rec; do
+for tool in ip python3 jackd jack_wait jack_lsp; do
     command -v "$tool" >/dev/null || { echo "SKIP: $tool is missing"; exit 77; }
 done
 
@@ -52,8 +52,8 @@ trap cleanup EXIT
 
 fail() {
     echo "FAIL: $*" >&2
-    grep -h -B2 -A1 "break" "$WORK"/*/wav.txt >&2
-    for f in "$WORK"/jackd.log "$WORK"/*/stderr "$WORK"/*/wav.txt; do
+    grep -h -B2 -A1 "break" "$WORK"/*/listen.txt >&2
+    for f in "$WORK"/jackd.log "$WORK"/*/stderr "$WORK"/*/listen.txt; do
         [ -s "$f" ] && { echo "--- $f" >&2; tail -n 8 "$f" >&2; }
     done
     exit 1
@@ -86,8 +86,8 @@ done
 sleep 1 # a veth needs a moment for carrier
 
 # run_case <name> <seconds> <settings lines> <program arguments...>
-# Records the LTC port for <seconds> once it exists, with jack_rec (decoded
-# into wav.txt) and with the stamping listener (listen.txt), while the peer
+# Records the LTC port for <seconds> once it exists with the stamping listener
+# (listen.txt), while the peer
 # namespace writes every ArtTimeCode with its arrival time (artnet.txt).
 run_case() {
     local name=$1 seconds=$2 settings=$3
@@ -128,18 +128,14 @@ PY
 
     local xruns_before
     xruns_before=$(xruns)
-    jack_rec -f "$dir/rec.wav" -d "$seconds" "$PORT" >/dev/null 2>&1 &
-    local rec_pid=$!
-    "$DECODE" listen "$PORT" "$seconds" >"$dir/listen.txt" 2>"$dir/listen.err" ||
+    "$DECODE" "$PORT" "$seconds" >"$dir/listen.txt" 2>"$dir/listen.err" ||
         fail "$name: listener failed: $(cat "$dir/listen.err")"
-    wait "$rec_pid" || fail "$name: jack_rec failed"
     kill -0 "$program_pid" 2>/dev/null || fail "$name: orvello ended early"
     stop "$program_pid"
     program_pid=""
     stop "$listener_pid"
     listener_pid=""
-    "$DECODE" wav "$dir/rec.wav" >"$dir/wav.txt" || fail "$name: cannot decode the recording"
-    SUMMARY=$(grep '^summary' "$dir/wav.txt")
+    SUMMARY=$(grep '^summary' "$dir/listen.txt")
     XRUNS=$(($(xruns) - xruns_before))
     echo "$name: $SUMMARY, JACK overruns while recording: $XRUNS"
 }
@@ -190,7 +186,7 @@ breaks_ok || fail "drop: codes out of sequence"
 
 # Place 1 runs from 00:00:00 and pauses at its end code 00:00:02: silent from then on.
 run_case paused 4 "start_hour_0=0\nstart_minute_0=0\nstart_seconds_0=0\nend_hour_0=0\nend_minute_0=0\nend_seconds_0=2\n" p1 25fps
-last=$(grep -v '^summary' "$WORK/paused/wav.txt" | tail -n 1 | cut -d' ' -f2)
+last=$(grep -v '^summary' "$WORK/paused/listen.txt" | tail -n 1 | cut -d' ' -f2)
 breaks_ok || fail "paused: codes out of sequence"
 # The end code is the last code sent, and heard whole.
 [ "$last" = "00:00:02:00" ] || fail "paused: last code heard $last, expected the place's end 00:00:02:00"

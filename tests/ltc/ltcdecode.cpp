@@ -1,14 +1,12 @@
 // Reads LTC the way a receiver does, with libltc's decoder, for the end-to-end
 // run of the real program.
 //
-//   ltcdecode wav FILE
-//       decodes a recording (jack_rec's WAV file)
-//   ltcdecode listen PORT SECONDS
-//       records the JACK output PORT itself and stamps every frame with the
-//       wall-clock time it is heard: the cycle's time plus the port's playback
-//       latency, as a receiver behind the sound card would hear it
+//   ltcdecode PORT SECONDS
+//       records the JACK output PORT and stamps every frame with the wall-clock
+//       time it is heard: the cycle's time plus the port's playback latency, as
+//       a receiver behind the sound card would hear it
 //
-// Prints one line per decoded frame, "<sample> <code> [<wall time>]" (";"
+// Prints one line per decoded frame, "<sample> <code> <wall time>" (";"
 // before the frames marks the drop-frame flag), then a summary line:
 //   summary codes=N breaks=B dropframe=D fps=F sound_until=S length=L
 // breaks counts frames that are not one frame after the one before or do not
@@ -17,7 +15,6 @@
 #include "ltcdecodehelper.h"
 
 #include <jack/jack.h>
-#include <sndfile.h>
 
 #include <atomic>
 #include <chrono>
@@ -68,7 +65,7 @@ int process(jack_nframes_t frames, void *arg)
     return 0;
 }
 
-int report(std::vector<float> &audio, double rate, const Recorder *stamps, double latencySeconds)
+int report(std::vector<float> &audio, double rate, const Recorder &stamps, double latencySeconds)
 {
     // Frames per second from the first two frames' distance, then checked.
     LtcDecodeHelper decoder(int(rate / 25));
@@ -99,13 +96,11 @@ int report(std::vector<float> &audio, double rate, const Recorder *stamps, doubl
             breaks += !inStep;
         }
         std::printf("%lld %s", d.startSample, d.text().toLatin1().constData());
-        if (stamps) {
-            while (cycle + 1 < stamps->cycleCount.load() &&
-                   stamps->cycles[cycle + 1].firstSample <= d.startSample)
-                ++cycle;
-            const Cycle &c = stamps->cycles[cycle];
-            std::printf(" %.6f", c.wall + (d.startSample - c.firstSample) / rate + latencySeconds);
-        }
+        while (cycle + 1 < stamps.cycleCount.load() &&
+               stamps.cycles[cycle + 1].firstSample <= d.startSample)
+            ++cycle;
+        const Cycle &c = stamps.cycles[cycle];
+        std::printf(" %.6f", c.wall + (d.startSample - c.firstSample) / rate + latencySeconds);
         std::printf("%s\n", inStep ? "" : " <- break");
     }
     long long last = -1;
@@ -115,23 +110,6 @@ int report(std::vector<float> &audio, double rate, const Recorder *stamps, doubl
     std::printf("summary codes=%zu breaks=%d dropframe=%d fps=%d sound_until=%.3f length=%.3f\n",
                 frames.size(), breaks, dropFrame, fps, (last + 1) / rate, audio.size() / rate);
     return 0;
-}
-
-int decodeWav(const char *path)
-{
-    SF_INFO info{};
-    SNDFILE *file = sf_open(path, SFM_READ, &info);
-    if (!file) {
-        std::fprintf(stderr, "cannot read %s: %s\n", path, sf_strerror(nullptr));
-        return 2;
-    }
-    std::vector<float> all(size_t(info.frames) * size_t(info.channels));
-    const sf_count_t got = sf_readf_float(file, all.data(), info.frames);
-    sf_close(file);
-    std::vector<float> mono(static_cast<size_t>(got));
-    for (sf_count_t i = 0; i < got; ++i)
-        mono[size_t(i)] = all[size_t(i) * size_t(info.channels)];
-    return report(mono, info.samplerate, nullptr, 0);
 }
 
 int listen(const char *source, double seconds)
@@ -164,17 +142,15 @@ int listen(const char *source, double seconds)
     jack_client_close(client);
     r.samples.resize(r.used.load());
     std::printf("latency %.6f\n", latency);
-    return report(r.samples, rate, &r, latency);
+    return report(r.samples, rate, r, latency);
 }
 
 } // namespace
 
 int main(int argc, char **argv)
 {
-    if (argc == 3 && std::strcmp(argv[1], "wav") == 0)
-        return decodeWav(argv[2]);
-    if (argc == 4 && std::strcmp(argv[1], "listen") == 0)
-        return listen(argv[2], std::atof(argv[3]));
-    std::fprintf(stderr, "usage: ltcdecode wav FILE | ltcdecode listen PORT SECONDS\n");
+    if (argc == 3)
+        return listen(argv[1], std::atof(argv[2]));
+    std::fprintf(stderr, "usage: ltcdecode PORT SECONDS\n");
     return 2;
 }
