@@ -23,48 +23,42 @@ class TestTimecodeTimer : public QObject
 {
     Q_OBJECT
 private slots:
-    void ticksOnItsThreadAndEndsItself();
-    void stopWithoutStartStillEndsThread();
+    void endsWithItsThread_data();
+    void endsWithItsThread();
     void startTwiceRestarts();
 };
 
+void TestTimecodeTimer::endsWithItsThread_data()
+{
+    QTest::addColumn<bool>("started");
+    QTest::newRow("ticking") << true;
+    QTest::newRow("never started") << false;
+}
+
 // The whole chain: started -> ticks on the worker thread -> requestStop from
 // here -> stoped -> deleteLater -> destroyed -> quit -> finished -> deleteLater.
-void TestTimecodeTimer::ticksOnItsThreadAndEndsItself()
+void TestTimecodeTimer::endsWithItsThread()
 {
+    QFETCH(bool, started);
     auto *worker = new CountingWorker(1);
     QPointer<CountingWorker> alive(worker);
     WorkerThreads threads;
-    QThread *thread = threads.adopt(worker);
-    QPointer<QThread> threadAlive(thread);
-    connect(thread, &QThread::started, worker, &TimecodeTimer::slotStart);
-    connect(worker, &TimecodeTimer::stoped, worker, &QObject::deleteLater);
-    thread->start(QThread::HighPriority);
-
-    QTRY_VERIFY_WITH_TIMEOUT(worker->ticks.load() >= 20, 5000);
-    QCOMPARE(worker->thread(), thread);
-
-    worker->requestStop();
-    QTRY_VERIFY_WITH_TIMEOUT(alive.isNull(), 5000);
-    QVERIFY(threads.waitAll(5000));
-    QTRY_VERIFY_WITH_TIMEOUT(threadAlive.isNull(), 5000);
-    QCOMPARE(threads.runningCount(), 0);
-}
-
-void TestTimecodeTimer::stopWithoutStartStillEndsThread()
-{
-    auto *worker = new CountingWorker(1000);
-    QPointer<CountingWorker> alive(worker);
-    WorkerThreads threads;
-    QThread *thread = threads.adopt(worker);
+    QPointer<QThread> thread = threads.adopt(worker);
+    if (started)
+        connect(thread, &QThread::started, worker, &TimecodeTimer::slotStart);
     connect(worker, &TimecodeTimer::stoped, worker, &QObject::deleteLater);
     QSignalSpy stopped(worker, &TimecodeTimer::stoped);
-    thread->start();
+    thread->start(QThread::HighPriority);
+    if (started) {
+        QTRY_VERIFY_WITH_TIMEOUT(worker->ticks.load() >= 20, 5000);
+        QCOMPARE(worker->thread(), thread.data());
+    }
 
     worker->requestStop();
     QVERIFY(threads.waitAll(5000));
-    QVERIFY(alive.isNull());
+    QTRY_VERIFY_WITH_TIMEOUT(alive.isNull() && thread.isNull(), 5000);
     QCOMPARE(stopped.count(), 1);
+    QCOMPARE(threads.runningCount(), 0);
 }
 
 void TestTimecodeTimer::startTwiceRestarts()
