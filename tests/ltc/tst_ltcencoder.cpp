@@ -25,8 +25,6 @@ private slots:
             << tc(23, 59, 59, 21, Frame25) << 48000u << QString("00:00:00:00");
         QTest::newRow("30 drop minute")
             << tc(10, 0, 59, 26, Frame30Drop) << 48000u << QString("10:01:00;00");
-        QTest::newRow("30 drop midnight")
-            << tc(23, 59, 59, 26, Frame30Drop) << 48000u << QString("00:00:00;00");
         QTest::newRow("30 hour") << tc(9, 59, 59, 27, Frame30) << 48000u << QString("10:00:00:00");
         QTest::newRow("24 midnight at 44100")
             << tc(23, 59, 59, 20, Frame24) << 44100u << QString("00:00:00:00");

@@ -128,12 +128,8 @@ fi
 # Decode: quarter frames (F1 0n .. F1 7n) are reassembled in piece order into
 # codes, full frames (F0 7F 7F 01 01 hh mm ss ff F7) are codes at once; then
 # every code must be exactly one frame after the one before it.
-awk -v capture="$capture" '
-function hex(t,   i, r) {
-    t = tolower(t); r = 0
-    for (i = 1; i <= length(t); i++) r = r * 16 + index("0123456789abcdef", substr(t, i, 1)) - 1
-    return r
-}
+awk -v capture="$capture" -v H=0123456789abcdef '
+function hex(t) { t = tolower(t); return 16 * index(H, substr(t, 1, 1)) + index(H, substr(t, 2, 1)) - 17 }
 function code(h, m, s, f, rate,   fps, n, line) {
     fps = rate == 0 ? 24 : rate == 1 ? 25 : 30
     n = ((h * 60 + m) * 60 + s) * fps + f
