@@ -9,13 +9,9 @@
 # touches the host's own interfaces or sound devices.
 set -uo pipefail
 
-ORVELLO="${1:?usage: ltc_e2e.sh <orvello> <ltcdecode>}"
-DECODE="${2:?usage: ltc_e2e.sh <orvello> <ltcdecode>}"
+ORVELLO="$1" DECODE="$2"
 
-if [ "$(id -u)" -ne 0 ]; then
-    echo "SKIP: needs root to create network namespaces"
-    exit 77
-fi
+[ "$(id -u)" -eq 0 ] || { echo "SKIP: needs root to create network namespaces"; exit 77; }
 for tool in ip python3 jackd jack_wait jack_lsp; do
     command -v "$tool" >/dev/null || { echo "SKIP: $tool is missing"; exit 77; }
 done
@@ -60,13 +56,7 @@ fail() {
 }
 
 wait_for() {
-    local tries=$1
-    shift
-    while [ "$tries" -gt 0 ]; do
-        "$@" && return 0
-        sleep 0.1
-        tries=$((tries - 1))
-    done
+    for _ in $(seq "$1"); do "${@:2}" && return 0; sleep 0.1; done
     return 1
 }
 

@@ -54,13 +54,7 @@ fail() {
 
 # Waits up to $1 tenths of a second for the command after it to succeed.
 wait_for() {
-    local tries=$1
-    shift
-    while [ "$tries" -gt 0 ]; do
-        "$@" && return 0
-        sleep 0.1
-        tries=$((tries - 1))
-    done
+    for _ in $(seq "$1"); do "${@:2}" && return 0; sleep 0.1; done
     return 1
 }
 
