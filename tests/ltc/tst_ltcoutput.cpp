@@ -191,12 +191,9 @@ private slots:
             std::count_if(got.begin(), got.end(), [](const DecodedLtc &d) { return d.hours == 3; });
         // Read on its own, before the output resumes: the stopped run's last
         // frame is complete to a receiver.
-        std::vector<float> stopped(
-            rig.audio->heard.begin(),
-            rig.audio->heard.begin() +
-                ptrdiff_t(48000 * (resumedAt - rig.audio->firstHeardNs) / 1000000000));
-        LtcDecodeHelper alone(1920);
-        const std::vector<DecodedLtc> before = alone.write(stopped.data(), stopped.size());
+        const std::vector<DecodedLtc> before = LtcDecodeHelper(1920).write(
+            rig.audio->heard.data(),
+            size_t(48000 * (resumedAt - rig.audio->firstHeardNs) / 1000000000));
         QVERIFY(!before.empty());
         QCOMPARE(before.back().text(), QStringLiteral("02:00:00:24"));
         QCOMPARE_GE(after, 22);
