@@ -24,7 +24,8 @@ enum class Option {
     Artnet,
     NoArtnet,
     Midi,
-    NoMidi
+    NoMidi,
+    Headless
 };
 
 struct Form {
@@ -89,6 +90,7 @@ const Form forms[] = {
     {"nomidi", Option::NoMidi, 0},
     {"/nomidi", Option::NoMidi, 0},
     {"-nomidi", Option::NoMidi, 0},
+    {"headless", Option::Headless, 0},
 };
 
 // "p1".."p9" in their three spellings.
@@ -153,6 +155,7 @@ QString CommandLineParser::helpText()
         {"help", tr("this help")},
         {"version", tr("get version")},
         {"?", tr("get help, this site")},
+        {"headless", tr("runs without a window, as a service")},
         {"systemtime", tr("activated system time")},
         {"playlist", tr("activated playlist")},
         {"noplaylist", tr("deactivated playlist")},
@@ -240,6 +243,9 @@ CommandLineOptions CommandLineParser::parse(const QStringList &arguments, FILE *
             options.midiPresent = true;
             options.midi = option == Option::Midi;
             break;
+        case Option::Headless:
+            options.headless = true;
+            break;
         case Option::Unknown:
             qDebug().noquote()
                 << QCoreApplication::translate("Orvello", "skip unknown parameter \"%1\"").arg(arg);
@@ -255,6 +261,16 @@ bool CommandLineParser::asksForTextOnly(int argc, char **argv)
         int value = 0;
         const Option option = match(QString::fromLocal8Bit(argv[i]), &value);
         if (option == Option::Version || option == Option::Help)
+            return true;
+    }
+    return false;
+}
+
+bool CommandLineParser::asksForHeadless(int argc, char **argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        int value = 0;
+        if (match(QString::fromLocal8Bit(argv[i]), &value) == Option::Headless)
             return true;
     }
     return false;

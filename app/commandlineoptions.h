@@ -5,7 +5,7 @@
 
 #include <cstdio>
 
-// The parsed command line, read once by the main window.
+// The parsed command line, read once by the main window or the headless run.
 struct CommandLineOptions {
     bool verbosePresent = false;
     bool verbose = false;
@@ -20,6 +20,8 @@ struct CommandLineOptions {
     bool artnet = false;
     bool midiPresent = false;
     bool midi = false;
+    // Run without a window, as a service does.
+    bool headless = false;
 
     // Set when "version" or "help" was given: their text has been written and
     // the program ends without showing a window.
@@ -39,6 +41,9 @@ public:
     // True when the raw arguments ask for version or help, so the program can
     // answer without a display.
     static bool asksForTextOnly(int argc, char **argv);
+    // True when the raw arguments ask for a run without a window, so the
+    // program can choose its application object before the parse.
+    static bool asksForHeadless(int argc, char **argv);
 
     static QString versionText(); // "v2.0.0.1"
     static QString versionLine(); // "Orvello v2.0.0.1 (2.0.0.1) compiled <date>\n"

@@ -10,7 +10,13 @@ constexpr int ThreadWaitMs = 2000;
 } // namespace
 
 Generator::Generator(const CommandLineOptions &options, QObject *parent)
-    : QObject(parent), m_options(options)
+    : Generator(options, GeneratorPlatform(), parent)
+{
+}
+
+Generator::Generator(const CommandLineOptions &options, const GeneratorPlatform &platform,
+                     QObject *parent)
+    : QObject(parent), m_options(options), m_platform(platform)
 {
     m_verbose = m_options.verbosePresent && m_options.verbose;
     m_settings.setDefaults();
@@ -21,6 +27,7 @@ Generator::Generator(const CommandLineOptions &options, QObject *parent)
         m_settings.artnet_protocol_on = m_options.artnet;
     if (m_options.midiPresent)
         m_settings.midi_protocol_on = m_options.midi;
+    m_keys.load();
 }
 
 Generator::~Generator()
@@ -29,14 +36,24 @@ Generator::~Generator()
     m_threads.waitAll(ThreadWaitMs);
 }
 
-void Generator::start(int format)
+int Generator::startFormat() const
+{
+    const int format = m_options.formatPresent ? m_options.format : m_keys.FrameFormat;
+    return format >= Frame24 && format <= Frame30 ? format : -1;
+}
+
+void Generator::start()
 {
     createArtnetNode();
     createMidiOutput();
-    createCalculator(format);
+    createCalculator();
+    // The protocol options were put into the record before the workers were
+    // wired; the place goes to the calculator's thread like a click.
+    if (m_options.placePresent)
+        slotClickedFile(m_options.place);
 }
 
-void Generator::stop(QString *midiAllPortsName)
+void Generator::stop()
 {
     if (m_calculator) {
         m_calculator->requestStop();
@@ -47,8 +64,7 @@ void Generator::stop(QString *midiAllPortsName)
         m_artnet = nullptr;
     }
     if (m_midi) {
-        if (midiAllPortsName)
-            m_midi->outputDeviceName(-1, *midiAllPortsName);
+        m_midi->outputDeviceName(-1, m_keys.MidiInterfaceName);
         m_midi->deleteLater();
         m_midi = nullptr;
     }
@@ -59,6 +75,18 @@ bool Generator::waitForWorkers(int timeoutMs)
     return m_threads.waitAll(timeoutMs);
 }
 
+void Generator::finish()
+{
+    if (m_finished)
+        return;
+    m_finished = true;
+    stop();
+    m_threads.waitAll(ThreadWaitMs);
+    // "FrameFormat" goes back as it was read: the format chosen during a run
+    // is not remembered.
+    m_keys.save();
+}
+
 void Generator::apply()
 {
     m_settings.saveToStore();
@@ -66,7 +94,7 @@ void Generator::apply()
     rewireMidi();
 }
 
-void Generator::createCalculator(int format)
+void Generator::createCalculator()
 {
     auto *calculator = new TimecodeCalculator;
     m_calculator = calculator;
@@ -100,15 +128,20 @@ void Generator::createCalculator(int format)
     calculator->setPause(true);
     calculator->slotChangedTimeReset();
     // The format shown and the generator must agree from the first frame on.
-    if (format >= Frame24 && format <= Frame30)
-        calculator->slotChangedFrames(TimeCodeFormat(format));
+    m_format = startFormat();
+    if (m_format >= 0)
+        calculator->slotChangedFrames(TimeCodeFormat(m_format));
 
     thread->start(QThread::HighPriority);
 }
 
 void Generator::createArtnetNode()
 {
-    m_artnet = new artnet(m_verbose);
+    m_artnet = m_platform.addressEntries
+                   ? new artnet(m_verbose, *m_platform.addressEntries,
+                                m_platform.verboseSink ? m_platform.verboseSink
+                                                       : VerboseLog::standardOutput())
+                   : new artnet(m_verbose);
     m_artnet->setShareAddress(true);
     m_artnet->setVersInfoH(2);
     m_artnet->setVersInfoL(0);
@@ -150,7 +183,7 @@ void Generator::rewireArtnet()
 
 void Generator::createMidiOutput()
 {
-    auto *output = new midi;
+    auto *output = new midi(m_platform.midiService);
     m_midi = output;
     output->setTimecodeType(m_settings.midi_timecode_type);
     output->selectOutputDevice(m_settings.midi_interface_name);
@@ -222,10 +255,22 @@ void Generator::slotChangedFrames(int format)
 {
     if (!m_calculator || format < Frame24 || format > Frame30)
         return;
+    m_format = format;
     QMetaObject::invokeMethod(
         m_calculator,
         [calculator = m_calculator.data(), format]() {
             calculator->slotChangedFrames(TimeCodeFormat(format));
         },
         Qt::QueuedConnection);
+    emit signalChangedFrames(format);
+}
+
+void Generator::slotActivatedPlaylistItem(int iPlace)
+{
+    if (iPlace == -3)
+        slotClickedFile(Place::SystemTime);
+    else if (iPlace == -2)
+        emit signalClose();
+    else if (iPlace >= 1)
+        slotClickedFile(iPlace - 1);
 }

@@ -1,4 +1,5 @@
 #include "commandlineoptions.h"
+#include "headlessrunner.h"
 #include "orvello.h"
 #include "terminationsignals.h"
 #include "translation.h"
@@ -7,12 +8,37 @@
 #include <QApplication>
 #include <QTranslator>
 
+#include <csignal>
+
 namespace
 {
 void setIdentity()
 {
     QCoreApplication::setOrganizationName(QLatin1String(Maker::Organisation));
     QCoreApplication::setApplicationName(QLatin1String(Maker::Application));
+}
+
+// A console application: no platform plugin is loaded and no display is
+// opened, so it runs on machines without any window system.
+int runHeadless(int argc, char *argv[])
+{
+    // A service's log reader may go away; its lines are then lost, the show
+    // goes on.
+    std::signal(SIGPIPE, SIG_IGN);
+    QCoreApplication app(argc, argv);
+    setIdentity();
+    QTranslator translator;
+    installTranslation(translator, QCoreApplication::applicationDirPath());
+
+    TerminationSignals termination;
+    // Destroyed before the application: it stops the workers, waits for
+    // their threads and saves the keys.
+    HeadlessRunner runner(QCoreApplication::arguments());
+    QObject::connect(&termination, &TerminationSignals::terminationRequested, &app,
+                     &QCoreApplication::quit);
+    QObject::connect(&runner, &HeadlessRunner::exitRequested, &app, &QCoreApplication::quit);
+    runner.start();
+    return app.exec();
 }
 } // namespace
 
@@ -28,6 +54,9 @@ int main(int argc, char *argv[])
         CommandLineParser::parse(QCoreApplication::arguments());
         return 0;
     }
+
+    if (CommandLineParser::asksForHeadless(argc, argv))
+        return runHeadless(argc, argv);
 
     QApplication app(argc, argv);
     setIdentity();

@@ -11,7 +11,8 @@
 namespace
 {
 int pipeFds[2] = {-1, -1};
-constexpr int handled[] = {SIGINT, SIGTERM};
+// A closed terminal (SIGHUP) ends the program like a service stop.
+constexpr int handled[] = {SIGINT, SIGTERM, SIGHUP};
 
 extern "C" void onSignal(int signalNumber)
 {

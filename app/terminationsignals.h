@@ -4,7 +4,7 @@
 
 class QSocketNotifier;
 
-// Turns SIGINT and SIGTERM into a signal on the GUI thread. A signal handler
+// Turns SIGINT, SIGTERM and SIGHUP into a signal on the GUI thread. A signal handler
 // may do almost nothing, so it only writes a byte into a socket pair; the
 // event loop reads it and asks for the same orderly end as the close button.
 class TerminationSignals : public QObject

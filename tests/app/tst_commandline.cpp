@@ -53,9 +53,11 @@ void TestCommandLine::forms_data()
     rows({"noartnet", "/noartnet", "-noartnet"}, "artnet=0");
     rows({"midi", "/midi", "-midi"}, "midi=1");
     rows({"nomidi", "/nomidi", "-nomidi"}, "midi=0");
+    rows({"headless"}, "headless");
     // Look-alikes that are not forms of anything.
     rows({"-version", "/help", "--p1", "--24fps", "-playlist", "--artnet", "Help", "P1", "p10", "p",
-          "-", "", "verbose ", "--h", "/?", "-noupdatecheck", "--starttime"},
+          "-", "", "verbose ", "--h", "/?", "-noupdatecheck", "--starttime", "--headless",
+          "Headless"},
          "unknown");
 }
 
@@ -86,6 +88,10 @@ void TestCommandLine::forms()
     QCOMPARE(o.artnet, key == "artnet" && value == 1);
     QCOMPARE(o.midiPresent, key == "midi");
     QCOMPARE(o.midi, key == "midi" && value == 1);
+    QCOMPARE(o.headless, key == "headless");
+    QByteArray raw = arg.toLocal8Bit();
+    char *argv[] = {const_cast<char *>("orvello"), raw.data()};
+    QCOMPARE(CommandLineParser::asksForHeadless(2, argv), key == "headless");
 }
 
 void TestCommandLine::unknownArgumentsAreReportedButNotTheProgram()
@@ -153,13 +159,14 @@ void TestCommandLine::helpLayout()
 {
     const QStringList lines = CommandLineParser::helpText().split('\n');
     QCOMPARE(lines.first(), QString()); // begins with a line end
-    QCOMPARE(lines.size(), 1 + 12 + 9 + 5);
+    QCOMPARE(lines.size(), 1 + 13 + 9 + 5);
     for (int i = 1; i < lines.size(); ++i) {
         QCOMPARE(lines[i].mid(14, 2), QStringLiteral("- "));
         QVERIFY(!lines[i].left(14).trimmed().contains(' '));
     }
-    QCOMPARE(lines[21], QStringLiteral("p9            - activated place 9"));
-    QCOMPARE(lines[22],
+    QCOMPARE(lines[4], QStringLiteral("headless      - runs without a window, as a service"));
+    QCOMPARE(lines[22], QStringLiteral("p9            - activated place 9"));
+    QCOMPARE(lines[23],
              QStringLiteral("artnet        - activate trigger artnet (overwrite settings)"));
 }
 

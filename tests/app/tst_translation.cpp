@@ -20,6 +20,8 @@ void TestTranslation::germanFilePresent()
     QVERIFY(installTranslation(translator, QStringLiteral(ORVELLO_QM_DIR), QLocale("de_DE")));
     QCOMPARE(QCoreApplication::translate("Orvello", "this help"), QStringLiteral("diese Hilfe"));
     QVERIFY(CommandLineParser::helpText().contains("help          - diese Hilfe"));
+    QVERIFY(CommandLineParser::helpText().contains(
+        QStringLiteral("headless      - läuft ohne Fenster, als Dienst")));
     QCoreApplication::removeTranslator(&translator);
 }
 

@@ -1,0 +1,62 @@
+#pragma once
+
+#include "generator.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+class QTimer;
+
+// The generator as a console program, for machines without a screen: owns a
+// Generator, says once what it does, reports in verbose mode what changes on
+// the outputs and in the transport, and asks for the end when a place or the
+// playlist exits the program. It touches nothing of the window system, so it
+// runs on a plain QCoreApplication.
+class HeadlessRunner : public QObject
+{
+    Q_OBJECT
+public:
+    // `arguments` is the command line, the program itself first. Lines go to
+    // `sink`, standard output when none is given; the network and MIDI ports
+    // are those of `platform`.
+    explicit HeadlessRunner(const QStringList &arguments, VerboseLog::Sink sink = {},
+                            const GeneratorPlatform &platform = {}, QObject *parent = nullptr);
+    // Stops the workers, waits for their threads and saves the keys.
+    ~HeadlessRunner() override;
+
+    Generator &generator() { return m_generator; }
+    const CommandLineOptions &commandLine() const { return m_options; }
+
+    // Starts the workers and writes the start line.
+    void start();
+
+    // "Orvello v2.0.0.1 headless: <format>, <source>, <Art-Net>, <MIDI>, playlist on|off"
+    QString startLine() const;
+    // What the outputs do now: "Art-Net to <addresses> | off", "MIDI to <ports> | off".
+    QString outputsText() const;
+    // "paused|running|frozen, <place or no place>, <format>"
+    QString transportText() const;
+
+signals:
+    // A place with its exit flag reached its end code, or the playlist's exit
+    // entry came due: the run ends as after SIGTERM.
+    void exitRequested();
+
+private:
+    void write(const QString &line);
+    void reportOutputsIfChanged();
+    void transportChanged();
+    void reportTransportIfChanged();
+
+    CommandLineOptions m_options;
+    Generator m_generator;
+    VerboseLog::Sink m_sink;
+    QTimer *m_outputsTimer = nullptr;
+    QTimer *m_transportTimer = nullptr;
+    QString m_lastOutputs;
+    QString m_lastTransport;
+    bool m_paused = true;
+    bool m_frozen = false;
+    int m_place = -1; // none selected
+};
