@@ -2,6 +2,8 @@
 
 #include "version.h"
 
+#include <QMetaMethod>
+
 namespace
 {
 // Stop requests are queued to the workers; this bounds how long the
@@ -114,11 +116,8 @@ void Generator::createCalculator()
     connect(calculator, &TimecodeCalculator::signalChangedFile, this,
             &Generator::signalChangedFile);
     connectArtnetOutput();
-    connect(calculator, &TimecodeCalculator::signalArtnetCheckDmxIn, this,
-            &Generator::signalArtnetCheckDmxIn);
+    relayFrames();
     connectMidiOutput();
-    connect(calculator, &TimecodeCalculator::signalSendTimecodeTimeOut, this,
-            &Generator::signalSendTimecodeTimeOut);
     connect(calculator, &TimecodeCalculator::signalChangedTimeReset, this,
             &Generator::signalChangedTimeReset);
     connect(calculator, &TimecodeCalculator::signalClose, this, &Generator::signalClose);
@@ -133,6 +132,29 @@ void Generator::createCalculator()
         calculator->slotChangedFrames(TimeCodeFormat(m_format));
 
     thread->start(QThread::HighPriority);
+}
+
+// Every frame relayed to this thread wakes it; a run without a window and
+// without anyone listening should not pay for that, so the relays exist only
+// once something is connected to them.
+void Generator::relayFrames()
+{
+    if (!m_calculator)
+        return;
+    const auto unique = Qt::ConnectionType(Qt::AutoConnection | Qt::UniqueConnection);
+    if (isSignalConnected(QMetaMethod::fromSignal(&Generator::signalArtnetCheckDmxIn)))
+        connect(m_calculator, &TimecodeCalculator::signalArtnetCheckDmxIn, this,
+                &Generator::signalArtnetCheckDmxIn, unique);
+    if (isSignalConnected(QMetaMethod::fromSignal(&Generator::signalSendTimecodeTimeOut)))
+        connect(m_calculator, &TimecodeCalculator::signalSendTimecodeTimeOut, this,
+                &Generator::signalSendTimecodeTimeOut, unique);
+}
+
+void Generator::connectNotify(const QMetaMethod &signal)
+{
+    if (signal == QMetaMethod::fromSignal(&Generator::signalArtnetCheckDmxIn) ||
+        signal == QMetaMethod::fromSignal(&Generator::signalSendTimecodeTimeOut))
+        relayFrames();
 }
 
 void Generator::createArtnetNode()

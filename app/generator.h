@@ -104,7 +104,11 @@ public slots:
     // program through signalClose; anything else is ignored.
     void slotActivatedPlaylistItem(int iPlace);
 
+protected:
+    void connectNotify(const QMetaMethod &signal) override;
+
 private:
+    void relayFrames();
     void createArtnetNode();
     void createMidiOutput();
     void createCalculator();
