@@ -4,11 +4,25 @@
 
 #include <QMetaMethod>
 
+#include <sched.h>
+
 namespace
 {
 // Stop requests are queued to the workers; this bounds how long the
 // destruction waits for their threads before the application goes away.
 constexpr int ThreadWaitMs = 2000;
+
+// Qt starts a thread of a given priority with an explicit policy of its
+// own, SCHED_OTHER on Linux, where the priority is then meaningless. Started
+// under a real-time policy (chrt, systemd's CPUSchedulingPolicy) that would
+// take the one thing asked for away from exactly the threads that need it, so
+// there the workers inherit the policy instead.
+QThread::Priority outputPriority()
+{
+    const int policy = sched_getscheduler(0);
+    return policy == SCHED_FIFO || policy == SCHED_RR ? QThread::InheritPriority
+                                                      : QThread::HighPriority;
+}
 } // namespace
 
 Generator::Generator(const CommandLineOptions &options, QObject *parent)
@@ -131,7 +145,7 @@ void Generator::createCalculator()
     if (m_format >= 0)
         calculator->slotChangedFrames(TimeCodeFormat(m_format));
 
-    thread->start(QThread::HighPriority);
+    thread->start(outputPriority());
 }
 
 // Every frame relayed to this thread wakes it; a run without a window and
@@ -178,7 +192,7 @@ void Generator::createArtnetNode()
     m_artnet->selectInterface(m_settings.artnet_interface_name);
     QThread *thread = m_threads.adopt(m_artnet);
     thread->setObjectName(QStringLiteral("artnet"));
-    thread->start(QThread::HighPriority);
+    thread->start(outputPriority());
 }
 
 // Codes go from the calculator's thread straight to the node's thread; the
@@ -211,7 +225,7 @@ void Generator::createMidiOutput()
     output->selectOutputDevice(m_settings.midi_interface_name);
     QThread *thread = m_threads.adopt(output);
     thread->setObjectName(QStringLiteral("midi"));
-    thread->start(QThread::HighPriority);
+    thread->start(outputPriority());
 }
 
 // Codes go from the calculator's thread straight to the MIDI thread; whether

@@ -248,6 +248,21 @@ wait "$PID" || rc=$?
 [ "$(stored exit FrameFormat)" = 0 ] || fail "exit: keys not saved"
 echo "  ended by itself with status 0"
 
+if chrt -f 10 true 2>/dev/null; then
+    echo "started with real-time priority, every worker keeps it"
+    write_settings rt
+    ip netns exec "$NSA" env -i PATH="$PATH" HOME="$WORK/rt/home" XDG_CONFIG_HOME="$WORK/rt/config" \
+        chrt -f 10 "$ORVELLO" headless p0 nomidi >"$WORK/rt/stdout" 2>"$WORK/rt/stderr" &
+    PID=$!
+    PIDS+=("$PID")
+    sleep 1
+    classes="$(ps -L -o cls=,rtprio=,comm= -p "$PID" | grep -E 'artnet|midi|calculator' | sort)"
+    [ "$(grep -c 'FF *10' <<<"$classes")" = 3 ] || fail "rt: worker classes: $classes"
+    stop_with rt TERM
+else
+    echo "SKIP: real-time priority is not available here"
+fi
+
 echo "standard output closed by its reader"
 write_settings closed
 mkfifo "$WORK/closed/fifo"
