@@ -63,6 +63,7 @@ void Generator::start()
     createArtnetNode();
     createMidiOutput();
     createCalculator();
+    createPlaylist();
     // The protocol options were put into the record before the workers were
     // wired; the place goes to the calculator's thread like a click.
     if (m_options.placePresent)
@@ -71,6 +72,10 @@ void Generator::start()
 
 void Generator::stop()
 {
+    if (m_playlist) {
+        m_playlist->requestStop();
+        m_playlist = nullptr;
+    }
     if (m_calculator) {
         m_calculator->requestStop();
         m_calculator = nullptr;
@@ -106,6 +111,8 @@ void Generator::finish()
 void Generator::apply()
 {
     m_settings.saveToStore();
+    if (m_playlist)
+        m_playlist->savePlaylistToStore();
     rewireArtnet();
     rewireMidi();
 }
@@ -130,6 +137,7 @@ void Generator::createCalculator()
     connect(calculator, &TimecodeCalculator::signalChangedFile, this,
             &Generator::signalChangedFile);
     connectArtnetOutput();
+    connectDmxCheck();
     relayFrames();
     connectMidiOutput();
     connect(calculator, &TimecodeCalculator::signalChangedTimeReset, this,
@@ -189,6 +197,7 @@ void Generator::createArtnetNode()
     // Binds the socket here, so it moves to the node's thread with the node.
     m_artnet->setPollReplyEnabled(true);
     m_artnet->setDmxInUniverse(quint32(m_settings.dmx_in_universe - 1));
+    m_artnet->setDmxInEnabled(m_settings.dmx_in_enabled);
     m_artnet->selectInterface(m_settings.artnet_interface_name);
     QThread *thread = m_threads.adopt(m_artnet);
     thread->setObjectName(QStringLiteral("artnet"));
@@ -213,8 +222,38 @@ void Generator::rewireArtnet()
         disconnect(m_calculator, &TimecodeCalculator::signalSendTimecodeTimeOut, m_artnet,
                    qOverload<quint8, quint8, quint8, quint8, quint8>(&artnet::slotSendTimeCode));
     m_artnet->setDmxInUniverse(quint32(m_settings.dmx_in_universe - 1));
+    m_artnet->setDmxInEnabled(m_settings.dmx_in_enabled);
     m_artnet->selectInterface(m_settings.artnet_interface_name);
     connectArtnetOutput();
+    connectDmxCheck();
+}
+
+void Generator::connectDmxCheck()
+{
+    if (!m_calculator)
+        return;
+    if (m_settings.dmx_in_enabled)
+        connect(m_calculator, &TimecodeCalculator::signalArtnetCheckDmxIn, this,
+                &Generator::slotArtnetCheckDmxIn, Qt::UniqueConnection);
+    else
+        disconnect(m_calculator, &TimecodeCalculator::signalArtnetCheckDmxIn, this,
+                   &Generator::slotArtnetCheckDmxIn);
+}
+
+void Generator::createPlaylist()
+{
+    auto *playlist = new Playlist(m_verbose);
+    m_playlist = playlist;
+    playlist->loadPlaylistFromStore(m_options.playlistPresent, m_options.playlist);
+    QThread *thread = m_threads.adopt(playlist);
+    thread->setObjectName(QStringLiteral("playlist"));
+    connect(thread, &QThread::started, playlist, &Playlist::slotStart);
+    // An entry that already matches at start fires now, not 30 s later.
+    connect(thread, &QThread::started, playlist, &Playlist::slotSendTimecodeTimeOut);
+    connect(playlist, &Playlist::stoped, playlist, &QObject::deleteLater);
+    connect(playlist, &Playlist::signalActivatedItem, this, &Generator::signalActivatedItem);
+    connect(playlist, &Playlist::signalActivatedItem, this, &Generator::slotActivatedPlaylistItem);
+    thread->start(QThread::NormalPriority);
 }
 
 void Generator::createMidiOutput()
@@ -309,4 +348,45 @@ void Generator::slotActivatedPlaylistItem(int iPlace)
         emit signalClose();
     else if (iPlace >= 1)
         slotClickedFile(iPlace - 1);
+}
+
+// The remote switch gates the check itself, so with it off no channel acts,
+// whatever the console keeps sending.
+void Generator::slotArtnetCheckDmxIn()
+{
+    if (!m_settings.dmx_in_enabled)
+        return;
+    const DmxRemoteAction action = m_dmxRemote.check(m_artnet);
+    if (action != DmxRemoteAction::None)
+        emit signalDmxRemoteAction(action);
+}
+
+void Generator::performRemoteAction(DmxRemoteAction action)
+{
+    switch (action) {
+    case DmxRemoteAction::Frame24:
+        slotChangedFrames(Frame24);
+        break;
+    case DmxRemoteAction::Frame25:
+        slotChangedFrames(Frame25);
+        break;
+    case DmxRemoteAction::Frame30Drop:
+        slotChangedFrames(Frame30Drop);
+        break;
+    case DmxRemoteAction::Frame30:
+        slotChangedFrames(Frame30);
+        break;
+    case DmxRemoteAction::TimeReset:
+        slotChangedTimeReset();
+        break;
+    case DmxRemoteAction::Freeze:
+        slotChangedFreeze();
+        break;
+    case DmxRemoteAction::PlayPause:
+        slotChangedPlayPause();
+        break;
+    default:
+        slotClickedFile(DmxRemote::placeNumber(action));
+        break;
+    }
 }

@@ -2,8 +2,10 @@
 
 #include "artnet.h"
 #include "commandlineoptions.h"
+#include "dmxremote.h"
 #include "mainwindowkeys.h"
 #include "midi.h"
+#include "playlist.h"
 #include "settingstruct.h"
 #include "timecodecalculator.h"
 #include "workerthread.h"
@@ -54,11 +56,14 @@ public:
     // The format last handed to the calculator, -1 while it keeps its own.
     int format() const { return m_format; }
 
-    // Creates the Art-Net node, the MIDI output and the calculator, in that
-    // order. The generator starts paused at 00:00:00:00 with no place, in the
-    // start format; then the command line's place is selected, if it names one.
+    // Creates the Art-Net node, the MIDI output, the calculator and the
+    // playlist, in that order. The generator starts paused at 00:00:00:00
+    // with no place, in the start format; then the command line's place is
+    // selected, if it names one. The playlist is filled from the store; the
+    // command line's playlist option, when given, decides its enabled flag.
     void start();
-    // Stop requests to every worker. The all-ports name of the MIDI output is
+    // Stop requests to every worker, the playlist first so no activation
+    // arrives while the others go. The all-ports name of the MIDI output is
     // what the "MidiInterfaceName" key gets at exit.
     void stop();
     // True when every worker thread finished within the time.
@@ -68,12 +73,17 @@ public:
     void finish();
     int runningWorkerThreads() const { return m_threads.runningCount(); }
 
-    // Saves the record and re-wires the outputs to it.
+    // Saves the record and the playlist and re-wires the outputs to the record.
     void apply();
 
     TimecodeCalculator *calculator() const { return m_calculator; }
     midi *midiOutput() const { return m_midi; }
     artnet *artnetNode() const { return m_artnet; }
+    Playlist *playlist() const { return m_playlist; }
+
+    // Does what a remote channel asks without a window: the commands go
+    // straight to the calculator.
+    void performRemoteAction(DmxRemoteAction action);
 
 signals:
     // Relayed from the calculator, on the thread of this object.
@@ -84,6 +94,13 @@ signals:
     void signalChangedFile(int iFileNumber);
     void signalChangedTimeReset();
     void signalArtnetCheckDmxIn();
+    // A remote channel rose while the remote control is on. The owner performs
+    // it: the window as a click on its own control, so a disabled control
+    // stays deaf; without a window, performRemoteAction.
+    void signalDmxRemoteAction(DmxRemoteAction action);
+    // The playlist found an entry due: -3 system time, -2 exit, 1..9 places.
+    // The generator acts on it itself (slotActivatedPlaylistItem).
+    void signalActivatedItem(int iPlace);
     // A place with its exit flag reached its end code, or the playlist's
     // exit entry came due.
     void signalClose();
@@ -103,6 +120,8 @@ public slots:
     // Playlist place codes: -3 system time, 1..9 places, -2 exits the
     // program through signalClose; anything else is ignored.
     void slotActivatedPlaylistItem(int iPlace);
+    // Once per change of the computed code: reads the remote universe.
+    void slotArtnetCheckDmxIn();
 
 protected:
     void connectNotify(const QMetaMethod &signal) override;
@@ -112,6 +131,10 @@ private:
     void createArtnetNode();
     void createMidiOutput();
     void createCalculator();
+    void createPlaylist();
+    // The remote check runs once per frame on this thread, so it is wired
+    // only while the remote control is on.
+    void connectDmxCheck();
     void connectArtnetOutput();
     void connectMidiOutput();
     // Follows the record: universe, interface and whether codes go out at all.
@@ -128,5 +151,7 @@ private:
     QPointer<TimecodeCalculator> m_calculator;
     QPointer<midi> m_midi;
     QPointer<artnet> m_artnet;
+    QPointer<Playlist> m_playlist;
+    DmxRemote m_dmxRemote;
     WorkerThreads m_threads;
 };

@@ -57,6 +57,9 @@ HeadlessRunner::HeadlessRunner(const QStringList &arguments, VerboseLog::Sink si
 {
     Generator *generator = &m_generator;
     connect(generator, &Generator::signalClose, this, &HeadlessRunner::exitRequested);
+    // No controls to click: a remote channel acts on the generator directly.
+    connect(generator, &Generator::signalDmxRemoteAction, generator,
+            &Generator::performRemoteAction);
     if (!m_generator.isVerbose())
         return;
     // Only a verbose run listens to the transport: a quiet service costs the
@@ -107,9 +110,11 @@ QString HeadlessRunner::startLine() const
 {
     const QString source =
         m_options.placePresent ? placeName(m_options.place) : QStringLiteral("paused, no place");
-    return QStringLiteral("Orvello %1 headless: %2, %3, %4")
+    const Playlist *playlist = m_generator.playlist();
+    return QStringLiteral("Orvello %1 headless: %2, %3, %4, playlist %5")
         .arg(CommandLineParser::versionText(), formatName(m_generator.format()), source,
-             outputsText());
+             outputsText(),
+             playlist && playlist->enabled ? QStringLiteral("on") : QStringLiteral("off"));
 }
 
 QString HeadlessRunner::outputsText() const

@@ -31,7 +31,9 @@ public:
     // Starts the workers and writes the start line.
     void start();
 
-    // "Orvello v2.0.0.1 headless: <format>, <source>, <Art-Net>, <MIDI>, playlist on|off"
+    // "Orvello v2.0.0.1 headless: <format>, <source>, <Art-Net>, <MIDI>, playlist on|off";
+    // the source is what the command line selected, a playlist entry may
+    // select a place later.
     QString startLine() const;
     // What the outputs do now: "Art-Net to <addresses> | off", "MIDI to <ports> | off".
     QString outputsText() const;

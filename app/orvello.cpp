@@ -109,7 +109,7 @@ void Orvello::connectGenerator()
     connect(generator, &Generator::signalChangedPlayPause, this, &Orvello::slotBlinkTimecode);
     connect(generator, &Generator::signalChangedPlayPause, this, &Orvello::slotChangedPlayPause);
     connect(generator, &Generator::signalChangedFile, this, &Orvello::slotChangedFile);
-    connect(generator, &Generator::signalArtnetCheckDmxIn, this, &Orvello::slotArtnetCheckDmxIn);
+    connect(generator, &Generator::signalDmxRemoteAction, this, &Orvello::slotDmxRemoteAction);
     connect(generator, &Generator::signalSendTimecodeTimeOut, this,
             &Orvello::slotSendTimecodeTimeOut);
     connect(generator, &Generator::signalChangedTimeReset, this, &Orvello::slotChangedTimeReset);
@@ -207,9 +207,37 @@ void Orvello::slotMessageUpdateCheckMessage(QString sMessageUpdateInfo)
     Q_UNUSED(sMessageUpdateInfo)
 }
 
-void Orvello::slotArtnetCheckDmxIn()
+void Orvello::slotDmxRemoteAction(DmxRemoteAction action)
 {
-    // Reads the Art-Net node's DMX input; without a node there is nothing to read.
+    QAbstractButton *control = nullptr;
+    switch (action) {
+    case DmxRemoteAction::Frame24:
+        control = m_view.fps24;
+        break;
+    case DmxRemoteAction::Frame25:
+        control = m_view.fps25;
+        break;
+    case DmxRemoteAction::Frame30Drop:
+        control = m_view.fps30Drop;
+        break;
+    case DmxRemoteAction::Frame30:
+        control = m_view.fps30;
+        break;
+    case DmxRemoteAction::TimeReset:
+        control = m_view.resetButton;
+        break;
+    case DmxRemoteAction::Freeze:
+        control = m_view.freezeButton;
+        break;
+    case DmxRemoteAction::PlayPause:
+        control = m_view.playPauseButton;
+        break;
+    default:
+        slotClickedFile(DmxRemote::placeNumber(action));
+        return;
+    }
+    if (control)
+        control->click();
 }
 
 void Orvello::slotChangedTimeReset()
@@ -247,7 +275,9 @@ void Orvello::slotAbout()
 void Orvello::slotSettingsNew()
 {
     settings().setDefaults();
-    // Playlist scheduler: clearItems() here; its enabled flag stays.
+    // The playlist's enabled flag stays.
+    if (Playlist *playlist = m_generator.playlist())
+        playlist->clearItems();
 }
 
 void Orvello::slotSettingsImport()
@@ -280,7 +310,8 @@ void Orvello::slotSettingsChangedToDefaultExtern()
 {
     SettingStruct::eraseStore();
     settings().setDefaults();
-    // Playlist scheduler: its enabled flag is cleared here.
+    if (Playlist *playlist = m_generator.playlist())
+        playlist->enabled = false;
     m_view.updatePlaceButtons(settings());
     refreshPlaceButtons(-1);
     closeSettingsWindow();

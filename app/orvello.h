@@ -52,7 +52,8 @@ public slots:
     void slotSendTimecodeTimeOut(quint8 Hour, quint8 Minute, quint8 Seconds, quint8 Frame,
                                  quint8 Type);
     void slotMessageUpdateCheckMessage(QString sMessageUpdateInfo);
-    void slotArtnetCheckDmxIn();
+    // A remote channel rose: the same as a click on the matching control.
+    void slotDmxRemoteAction(DmxRemoteAction action);
     void slotChangedTimeReset();
     void slotChangedPlayPause(bool bPause);
     void CheckForSoftwareUpdate(bool GiveInfoForNoUpdates);

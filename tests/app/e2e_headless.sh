@@ -221,7 +221,7 @@ sleep 2.5
 stop_with run TERM
 capture_stop
 check_stream run 1 25
-expected="Orvello v2.0.0.1 headless: 25 fps, system time, Art-Net to 10.77.0.255 192.168.77.255, MIDI off"
+expected="Orvello v2.0.0.1 headless: 25 fps, system time, Art-Net to 10.77.0.255 192.168.77.255, MIDI off, playlist off"
 grep -qxF "$expected" "$WORK/run/stdout" || fail "run: start line"
 grep -qxF "transport: running, system time, 25 fps" "$WORK/run/stdout" ||
     fail "run: no transport line"

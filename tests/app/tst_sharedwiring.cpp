@@ -61,7 +61,8 @@ struct Recorder : QObject {
             destinations << a.toString();
         wiring.facts << QString::number(g.format()) << destinations.join(' ')
                      << QString::number(g.midiOutput()->timecodeType())
-                     << QString::number(g.midiOutput()->selectedOutputDevice());
+                     << QString::number(g.midiOutput()->selectedOutputDevice())
+                     << QString::number(g.playlist()->enabled.load());
         wiring.facts << QString::number(QObject::disconnect(
             g.calculator(), &TimecodeCalculator::signalSendTimecodeTimeOut, g.artnetNode(),
             qOverload<quint8, quint8, quint8, quint8, quint8>(&artnet::slotSendTimeCode)));
@@ -112,17 +113,18 @@ private slots:
         QTest::newRow("place and format on the command line")
             << QStringList{"p2", "25fps"} << portB
             << "25 fps, place 2, Art-Net to 10.77.0.255 192.168.77.255, MIDI to \"B\" (MIDI "
-               "Timecode)";
+               "Timecode), playlist off";
         QTest::newRow("stored format, one subnet, outputs switched by options")
             << QStringList{"p0", "noartnet", "midi"}
             << QVariantMap{{"FrameFormat", 2},
                            {"artnet_interface_name", "192.168.77.0"},
-                           {"midi_protocol_on", 0}}
-            << "30 drop, system time, Art-Net off, MIDI to \"A\" \"B\" (MIDI Clock)";
-        QTest::newRow("invalid stored format, no place, MIDI off")
-            << QStringList{"nomidi"}
+                           {"midi_protocol_on", 0},
+                           {"playlist_enabled", 1}}
+            << "30 drop, system time, Art-Net off, MIDI to \"A\" \"B\" (MIDI Clock), playlist on";
+        QTest::newRow("invalid stored format, no place, MIDI off, playlist by option")
+            << QStringList{"nomidi", "playlist"}
             << QVariantMap{{"FrameFormat", 9}, {"artnet_interface_name", "192.168.77.0"}}
-            << "24 fps, paused, no place, Art-Net to 192.168.77.255, MIDI off";
+            << "24 fps, paused, no place, Art-Net to 192.168.77.255, MIDI off, playlist on";
     }
 
     void sameWiring()
