@@ -243,14 +243,30 @@ for sig in INT HUP; do
     [ "$(stored "sig$sig" MidiInterfaceName)" = "All Midi Devices" ] || fail "SIG$sig: keys not saved"
 done
 
-echo "a place with its exit flag ends the program"
-write_settings exit end_hour_0=0 end_minute_0=0 end_seconds_0=1 exits_at_end_0=1
-start exit p1 nomidi
-rc=0
-wait "$PID" || rc=$?
-[ "$rc" -eq 0 ] || fail "exit: status $rc"
-[ "$(stored exit FrameFormat)" = 0 ] || fail "exit: keys not saved"
-echo "  ended by itself with status 0"
+# A place with its exit flag, and a playlist entry "exits software" due now
+# (its first tick runs at start; the wait keeps that tick inside the hour).
+while [ "$(date +%M%S)" -ge 5955 ]; do sleep 1; done
+for how in place playlist; do
+    echo "the $how exits the program"
+    if [ "$how" = place ]; then
+        write_settings "$how" end_hour_0=0 end_minute_0=0 end_seconds_0=1 exits_at_end_0=1
+        start "$how" p1 nomidi
+    else
+        write_settings "$how" playlist_count=1 playlist_enabled=1 playlist_place_0=-2 \
+            "playlist_hour_0=$((10#$(date +%H)))"
+        start "$how" p0 nomidi
+    fi
+    for _ in $(seq 50); do
+        kill -0 "$PID" 2>/dev/null || break
+        sleep 0.1
+    done
+    kill -0 "$PID" 2>/dev/null && fail "$how exit: still running after 5 s"
+    rc=0
+    wait "$PID" || rc=$?
+    [ "$rc" -eq 0 ] || fail "$how exit: status $rc"
+    [ "$(stored "$how" MidiInterfaceName)" = "All Midi Devices" ] || fail "$how exit: keys not saved"
+    echo "  ended by itself with status 0"
+done
 
 if chrt -f 10 true 2>/dev/null; then
     echo "started with real-time priority, every worker keeps it"
