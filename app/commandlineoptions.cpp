@@ -25,7 +25,9 @@ enum class Option {
     NoArtnet,
     Midi,
     NoMidi,
-    Headless
+    Headless,
+    Export,
+    Import
 };
 
 struct Form {
@@ -91,6 +93,8 @@ const Form forms[] = {
     {"/nomidi", Option::NoMidi, 0},
     {"-nomidi", Option::NoMidi, 0},
     {"headless", Option::Headless, 0},
+    {"--export", Option::Export, 0},
+    {"--import", Option::Import, 0},
 };
 
 // "p1".."p9" in their three spellings.
@@ -174,6 +178,8 @@ QString CommandLineParser::helpText()
     entries.append({"midi", tr("activate trigger midi (overwrite settings)")});
     entries.append({"nomidi", tr("deactivate trigger midi (overwrite settings)")});
     entries.append({"verbose", tr("more information at runtime")});
+    entries.append({"--export FILE", tr("write the stored configuration to FILE and exit")});
+    entries.append({"--import FILE", tr("read FILE into the stored configuration and exit")});
 
     QString text;
     for (const Entry &entry : entries) {
@@ -189,8 +195,8 @@ void CommandLineParser::write(FILE *out, const QString &text)
 {
     if (!out)
         return;
-    // The console gets the local 8-bit encoding.
-    const QByteArray bytes = text.toLatin1();
+    // The console gets the locale's encoding: UTF-8 on today's terminals.
+    const QByteArray bytes = text.toLocal8Bit();
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), out);
     std::fflush(out);
 }
@@ -246,6 +252,16 @@ CommandLineOptions CommandLineParser::parse(const QStringList &arguments, FILE *
         case Option::Headless:
             options.headless = true;
             break;
+        case Option::Export:
+        case Option::Import:
+            // The file name is the next argument, whatever it looks like.
+            if (i + 1 < arguments.size()) {
+                (option == Option::Export ? options.exportFile : options.importFile) =
+                    arguments.at(++i);
+            } else {
+                options.configFileMissing = true;
+            }
+            break;
         case Option::Unknown:
             qDebug().noquote()
                 << QCoreApplication::translate("Orvello", "skip unknown parameter \"%1\"").arg(arg);
@@ -253,6 +269,17 @@ CommandLineOptions CommandLineParser::parse(const QStringList &arguments, FILE *
         }
     }
     return options;
+}
+
+bool CommandLineParser::asksForConfigFile(int argc, char **argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        int value = 0;
+        const Option option = match(QString::fromLocal8Bit(argv[i]), &value);
+        if (option == Option::Export || option == Option::Import)
+            return true;
+    }
+    return false;
 }
 
 bool CommandLineParser::asksForTextOnly(int argc, char **argv)

@@ -115,6 +115,29 @@ void Generator::apply()
         m_playlist->savePlaylistToStore();
     rewireArtnet();
     rewireMidi();
+    // A protocol switch may have changed.
+    emit signalStatusChanged();
+}
+
+QList<StatusFact> Generator::statusFacts(bool withCount) const
+{
+    ArtnetStatus artnetStatus = m_artnetStatus;
+    if (!withCount)
+        artnetStatus.framesSent = 0;
+    return ::statusFacts(m_artnet && m_settings.artnet_protocol_on, artnetStatus,
+                         m_midi && m_settings.midi_protocol_on, m_midiStatus);
+}
+
+void Generator::slotArtnetStatus(const ArtnetStatus &status)
+{
+    m_artnetStatus = status;
+    emit signalStatusChanged();
+}
+
+void Generator::slotMidiStatus(const MidiStatus &status)
+{
+    m_midiStatus = status;
+    emit signalStatusChanged();
 }
 
 void Generator::createCalculator()
@@ -186,6 +209,9 @@ void Generator::createArtnetNode()
                                 m_platform.verboseSink ? m_platform.verboseSink
                                                        : VerboseLog::standardOutput())
                    : new artnet(m_verbose);
+    // Queued: the node reports from its own thread, and already while binding below.
+    connect(m_artnet, &artnet::signalStatus, this, &Generator::slotArtnetStatus,
+            Qt::QueuedConnection);
     m_artnet->setShareAddress(true);
     m_artnet->setVersInfoH(2);
     m_artnet->setVersInfoL(0);
@@ -260,6 +286,7 @@ void Generator::createMidiOutput()
 {
     auto *output = new midi(m_platform.midiService);
     m_midi = output;
+    connect(output, &midi::signalStatus, this, &Generator::slotMidiStatus, Qt::QueuedConnection);
     output->setTimecodeType(m_settings.midi_timecode_type);
     output->selectOutputDevice(m_settings.midi_interface_name);
     QThread *thread = m_threads.adopt(output);

@@ -7,6 +7,7 @@
 #include "midi.h"
 #include "playlist.h"
 #include "settingstruct.h"
+#include "statusfacts.h"
 #include "timecodecalculator.h"
 #include "workerthread.h"
 
@@ -85,6 +86,10 @@ public:
     // straight to the calculator.
     void performRemoteAction(DmxRemoteAction action);
 
+    // What the outputs do now, as the workers last reported it. Without the
+    // count the frames sent read 0, so a log can tell a change from counting.
+    QList<StatusFact> statusFacts(bool withCount = true) const;
+
 signals:
     // Relayed from the calculator, on the thread of this object.
     void signalSendTimecodeTimeOut(quint8 Hour, quint8 Minute, quint8 Sec, quint8 Frame,
@@ -106,6 +111,8 @@ signals:
     void signalClose();
     // A format was handed to the calculator (format() tells which).
     void signalChangedFrames(int format);
+    // statusFacts() has changed.
+    void signalStatusChanged();
 
     // The record belongs to the receiver; absent for the system time.
     void signalClickedFile(SettingStructItem *stSettingItem, int iFileNumber);
@@ -122,6 +129,10 @@ public slots:
     void slotActivatedPlaylistItem(int iPlace);
     // Once per change of the computed code: reads the remote universe.
     void slotArtnetCheckDmxIn();
+
+private slots:
+    void slotArtnetStatus(const ArtnetStatus &status);
+    void slotMidiStatus(const MidiStatus &status);
 
 protected:
     void connectNotify(const QMetaMethod &signal) override;
@@ -154,4 +165,6 @@ private:
     QPointer<Playlist> m_playlist;
     DmxRemote m_dmxRemote;
     WorkerThreads m_threads;
+    ArtnetStatus m_artnetStatus;
+    MidiStatus m_midiStatus;
 };

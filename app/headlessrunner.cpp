@@ -5,12 +5,12 @@
 
 namespace
 {
-// The network and the MIDI ports can change under a running service; a look
-// once a second is cheap and soon enough for a log.
-constexpr int OutputsCheckMs = 1000;
 // A place selection answers with the place and then the play state; one line
 // for what happened together reads better in a log.
 constexpr int TransportSettleMs = 50;
+// The workers report as they start (the MIDI output before and after it
+// lists its ports); a status that holds this long is worth a line.
+constexpr int StatusSettleMs = 250;
 
 QString formatName(int format)
 {
@@ -85,8 +85,14 @@ HeadlessRunner::HeadlessRunner(const QStringList &arguments, VerboseLog::Sink si
         transportChanged();
     });
     connect(generator, &Generator::signalChangedFrames, this, &HeadlessRunner::transportChanged);
-    m_outputsTimer = new QTimer(this);
-    connect(m_outputsTimer, &QTimer::timeout, this, &HeadlessRunner::reportOutputsIfChanged);
+    m_statusTimer = new QTimer(this);
+    m_statusTimer->setSingleShot(true);
+    m_statusTimer->setInterval(StatusSettleMs);
+    connect(m_statusTimer, &QTimer::timeout, this, &HeadlessRunner::reportStatusIfChanged);
+    connect(generator, &Generator::signalStatusChanged, this, [this]() {
+        if (!m_statusTimer->isActive())
+            m_statusTimer->start();
+    });
 }
 
 HeadlessRunner::~HeadlessRunner()
@@ -98,12 +104,10 @@ void HeadlessRunner::start()
 {
     m_generator.start();
     write(startLine());
-    if (m_outputsTimer) {
-        m_lastOutputs = outputsText();
-        m_outputsTimer->start(OutputsCheckMs);
-        // The state the start left, reported after the start line.
+    m_started = true;
+    // The state the start left, reported after the start line.
+    if (m_transportTimer)
         m_transportTimer->start();
-    }
 }
 
 QString HeadlessRunner::startLine() const
@@ -158,19 +162,29 @@ void HeadlessRunner::write(const QString &line)
     m_sink(line.toLocal8Bit() + '\n');
 }
 
-void HeadlessRunner::reportOutputsIfChanged()
+QString HeadlessRunner::statusText(bool withCount) const
 {
-    const QString text = outputsText();
-    if (text == m_lastOutputs)
+    QStringList texts;
+    for (const StatusFact &fact : m_generator.statusFacts(withCount))
+        texts << fact.text;
+    return texts.join(QStringLiteral("; "));
+}
+
+// Printed when a fact changes, with the count of the moment; the count alone
+// changing is no news.
+void HeadlessRunner::reportStatusIfChanged()
+{
+    const QString facts = statusText(false);
+    if (facts == m_lastStatus)
         return;
-    m_lastOutputs = text;
-    write(QStringLiteral("outputs: ") + text);
+    m_lastStatus = facts;
+    write(QStringLiteral("status: ") + statusText());
 }
 
 void HeadlessRunner::transportChanged()
 {
     // Changes during the start wait for the start line.
-    if (m_outputsTimer->isActive() && !m_transportTimer->isActive())
+    if (m_started && !m_transportTimer->isActive())
         m_transportTimer->start();
 }
 

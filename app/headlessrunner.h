@@ -35,8 +35,12 @@ public:
     // the source is what the command line selected, a playlist entry may
     // select a place later.
     QString startLine() const;
-    // What the outputs do now: "Art-Net to <addresses> | off", "MIDI to <ports> | off".
+    // What the outputs do, asked of the workers directly (their own reports
+    // arrive only once the event loop runs): "Art-Net to <addresses>" or
+    // "Art-Net off", "MIDI to <ports> (<type>)", "MIDI on, no ports" or "MIDI off".
     QString outputsText() const;
+    // The window's status line as one line: its facts joined by "; ".
+    QString statusText(bool withCount = true) const;
     // "paused|running|frozen, <place or no place>, <format>"
     QString transportText() const;
 
@@ -47,16 +51,17 @@ signals:
 
 private:
     void write(const QString &line);
-    void reportOutputsIfChanged();
+    void reportStatusIfChanged();
     void transportChanged();
     void reportTransportIfChanged();
 
     CommandLineOptions m_options;
     Generator m_generator;
     VerboseLog::Sink m_sink;
-    QTimer *m_outputsTimer = nullptr;
     QTimer *m_transportTimer = nullptr;
-    QString m_lastOutputs;
+    QTimer *m_statusTimer = nullptr;
+    bool m_started = false;
+    QString m_lastStatus;
     QString m_lastTransport;
     bool m_paused = true;
     bool m_frozen = false;

@@ -1,14 +1,20 @@
 #include "orvello.h"
 
+#include "configfile.h"
+#include "settings.h"
 #include "timecodecalculator.h"
+#include "updateserver.h"
 #include "version.h"
 
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QLayout>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
@@ -17,6 +23,11 @@ namespace
 {
 constexpr int BlinkPausedMs = 400;
 constexpr int BlinkFrozenMs = 200;
+// Stop requests are queued to the update checker; this bounds how long the
+// window's destruction waits for its thread before the application goes away.
+constexpr int ThreadWaitMs = 2000;
+// The automatic check waits a little, so it never competes with the start.
+constexpr uint AutomaticCheckDelaySeconds = 30;
 } // namespace
 
 Orvello::Orvello(const QStringList &arguments, QWidget *parent)
@@ -28,7 +39,8 @@ Orvello::Orvello(const QStringList &arguments, const GeneratorPlatform &platform
     : QMainWindow(parent), m_options(CommandLineParser::parse(arguments)),
       m_generator(m_options, platform)
 {
-    m_updateLink = updateLinkText();
+    m_updateLink = UpdateServer::updateLink();
+    m_helpLink = UpdateServer::helpLink();
 
     m_paused = true;
     m_frozen = false;
@@ -59,10 +71,11 @@ Orvello::Orvello(const QStringList &arguments, const GeneratorPlatform &platform
 
 Orvello::~Orvello()
 {
-    closeSettingsWindow();
+    closeSettingsWindow(false);
     releaseAboutWindow();
-    // Update checker: released here once it exists.
+    releaseUpdateChecker();
     m_generator.finish();
+    m_updateThread.waitAll(ThreadWaitMs);
 }
 
 void Orvello::connectControls()
@@ -114,16 +127,43 @@ void Orvello::connectGenerator()
             &Orvello::slotSendTimecodeTimeOut);
     connect(generator, &Generator::signalChangedTimeReset, this, &Orvello::slotChangedTimeReset);
     connect(generator, &Generator::signalClose, this, &QWidget::close);
+    connect(generator, &Generator::signalStatusChanged, this,
+            [this]() { m_view.showStatus(m_generator.statusFacts()); });
 }
 
-void Orvello::closeSettingsWindow()
+void Orvello::closeSettingsWindow(bool deferred)
 {
-    // Settings window: closed and released here once it exists.
+    if (!m_settingsWindow)
+        return;
+    m_settingsWindow->disconnect(this);
+    m_settingsWindow->hide();
+    if (deferred)
+        m_settingsWindow->deleteLater();
+    else
+        delete m_settingsWindow;
+    m_settingsWindow = nullptr;
+}
+
+Playlist *Orvello::playlist() const
+{
+    return m_generator.playlist();
 }
 
 void Orvello::releaseAboutWindow()
 {
-    // About window: hidden and released here once it exists.
+    if (!m_aboutWindow)
+        return;
+    m_aboutWindow->hide();
+    delete m_aboutWindow;
+}
+
+// A request still in flight is dropped with the checker, so closing never
+// waits for a server.
+void Orvello::releaseUpdateChecker()
+{
+    if (m_updateChecker)
+        m_updateChecker->deleteLater();
+    m_updateChecker = nullptr;
 }
 
 void Orvello::stopWorkers()
@@ -145,10 +185,10 @@ void Orvello::applySettings()
 
 void Orvello::closeEvent(QCloseEvent *event)
 {
-    closeSettingsWindow();
+    closeSettingsWindow(false);
     releaseAboutWindow();
     stopWorkers();
-    // Update checker: deleteLater() here once it exists.
+    releaseUpdateChecker();
     event->accept();
 }
 
@@ -201,10 +241,17 @@ void Orvello::slotSendTimecodeTimeOut(quint8 Hour, quint8 Minute, quint8 Seconds
     m_view.showCode(Hour, Minute, Seconds, Frame);
 }
 
+// Not modal: the automatic check may answer during a show, and the operator's
+// controls stay usable meanwhile. A child of the window, so an unanswered box
+// neither outlives the window nor keeps the program from ending.
 void Orvello::slotMessageUpdateCheckMessage(QString sMessageUpdateInfo)
 {
-    // Shown by the update check once it exists.
-    Q_UNUSED(sMessageUpdateInfo)
+    auto *box = new QMessageBox(QMessageBox::Information, tr("Check for Updates"),
+                                sMessageUpdateInfo, QMessageBox::Ok, this);
+    box->setObjectName(QStringLiteral("update_message"));
+    box->setWindowModality(Qt::NonModal);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->show();
 }
 
 void Orvello::slotDmxRemoteAction(DmxRemoteAction action)
@@ -253,8 +300,29 @@ void Orvello::slotChangedPlayPause(bool bPause)
 
 void Orvello::CheckForSoftwareUpdate(bool GiveInfoForNoUpdates)
 {
-    // The update checker is started here once it exists.
-    Q_UNUSED(GiveInfoForNoUpdates)
+    if (!UpdateSchedule::beginCheck(!GiveInfoForNoUpdates, QDate::currentDate()))
+        return;
+    if (!m_updateChecker) {
+        auto *checker = new CheckSoftwareUpdate;
+        m_updateChecker = checker;
+        QThread *thread = m_updateThread.adopt(checker);
+        thread->setObjectName(QStringLiteral("update"));
+        connect(checker, &CheckSoftwareUpdate::signalViewUpdateRequest, this,
+                &Orvello::slotMessageUpdateCheckMessage);
+        connect(this, &Orvello::signalCheckForUpdate, checker,
+                &CheckSoftwareUpdate::slotCheckForUpdate);
+        thread->start(QThread::LowPriority);
+    }
+    // Direct calls, made before the queued request so the checker has them first.
+    if (GiveInfoForNoUpdates)
+        m_updateChecker->setGiveInfoForNoUpdates();
+    m_updateChecker->setMessageTemplate(tr("<center>A new version %1 is available!</b><br>Download "
+                                           "the update here :<br>%2</center>")
+                                            .arg(QStringLiteral("$$$VERSION$$$"), m_updateLink));
+    m_updateChecker->setCurrentVersion(Version::Major, Version::Minor, Version::Revision,
+                                       Version::Build);
+    emit signalCheckForUpdate(UpdateServer::queryUrl().toString(),
+                              GiveInfoForNoUpdates ? 0 : AutomaticCheckDelaySeconds);
 }
 
 void Orvello::CheckForSoftwareUpdate()
@@ -264,12 +332,19 @@ void Orvello::CheckForSoftwareUpdate()
 
 void Orvello::slotHelp()
 {
-    // The help window is opened here once it exists.
+    QMessageBox::information(
+        this, tr("Help"),
+        tr("<b>Help</b><br>Please use the online help on the website:<br>%1").arg(m_helpLink),
+        QMessageBox::Ok);
 }
 
 void Orvello::slotAbout()
 {
-    // The about window is opened here once it exists.
+    if (!m_aboutWindow)
+        m_aboutWindow = new AboutInfo(QStringLiteral(":/images/artnetorvello.png"),
+                                      tr("Art-Net Version : ") + QStringLiteral("2016/01/12"),
+                                      tr("MIDI Version : ") + QStringLiteral("2014/05/14"));
+    m_aboutWindow->setVisible(true);
 }
 
 void Orvello::slotSettingsNew()
@@ -282,17 +357,80 @@ void Orvello::slotSettingsNew()
 
 void Orvello::slotSettingsImport()
 {
-    // The configuration file import runs here once it exists.
+    const QString name =
+        QFileDialog::getOpenFileName(this, tr("Choose a File to Open for Import"),
+                                     ConfigFile::loadConfigFolder(), ConfigFile::fileFilter());
+    if (!name.isEmpty())
+        importConfigFile(name);
 }
 
 void Orvello::slotSettingsExport()
 {
-    // The configuration file export runs here once it exists.
+    const QString name = QFileDialog::getSaveFileName(
+        this, tr("Export File"),
+        ConfigFile::loadConfigFolder() + QStringLiteral("Orvello") + ConfigFile::extension(),
+        ConfigFile::fileFilter());
+    if (name.isEmpty())
+        return;
+    const QString fileName = ConfigFile::withExtension(name);
+    if (writeConfigFile(fileName))
+        ConfigFile::saveConfigFolder(QFileInfo(fileName).path());
+}
+
+bool Orvello::writeConfigFile(const QString &fileName)
+{
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const ConfigFile::Result result = ConfigFile::write(fileName, &settings(), playlist());
+    QApplication::restoreOverrideCursor();
+    if (!result.ok())
+        QMessageBox::warning(this, result.title(), result.message(), QMessageBox::Ok);
+    return result.ok();
+}
+
+bool Orvello::readConfigFile(const QString &fileName)
+{
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const ConfigFile::Result result =
+        ConfigFile::read(fileName, &settings(), playlist(), m_generator.isVerbose());
+    QApplication::restoreOverrideCursor();
+    if (!result.ok())
+        QMessageBox::warning(this, result.title(), result.message(), QMessageBox::Ok);
+    return result.ok();
+}
+
+bool Orvello::importConfigFile(const QString &fileName)
+{
+    const bool ok = readConfigFile(fileName);
+    if (ok)
+        ConfigFile::saveConfigFolder(QFileInfo(fileName).path());
+    // Applied also after a failure, which writes the unchanged values again.
+    applySettings();
+    if (m_settingsWindow) {
+        // Unconfirmed edits go; the new window shows what was imported.
+        closeSettingsWindow();
+        slotSettingsEdit();
+    }
+    return ok;
 }
 
 void Orvello::slotSettingsEdit()
 {
-    // The settings window is opened here once it exists.
+    if (!m_settingsWindow) {
+        m_settingsWindow = new Settings(playlist(), &settings(), m_generator.artnetNode(),
+                                        m_generator.midiOutput(), nullptr);
+        Settings *window = m_settingsWindow;
+        connect(window, &Settings::valueChanged, this, &Orvello::slotSettingsChanged);
+        connect(window, &Settings::valueChangedToDefault, this,
+                &Orvello::slotSettingsChangedToDefaultExtern);
+        connect(window, &Settings::valueChangedCancel, this, &Orvello::slotSettingsChangedCancel);
+        connect(window, &Settings::valueChangedCancelByClose, this,
+                &Orvello::slotSettingsChangedCancel);
+        connect(window, &Settings::signalExportSettings, this, &Orvello::slotSettingsExport);
+        connect(window, &Settings::signalImportSettings, this, &Orvello::slotSettingsImport);
+    }
+    m_settingsWindow->show();
+    m_settingsWindow->raise();
+    m_settingsWindow->activateWindow();
 }
 
 void Orvello::slotSettingsChanged()
