@@ -6,13 +6,17 @@
 # polls. Nothing here touches the host's own interfaces.
 #
 #   e2e_headless.sh <orvello>                    the checks (CTest runs this)
-#   e2e_headless.sh <orvello> measure [seconds]  CPU and resident memory at
-#                                                25 fps, sending to both subnets
+#   e2e_headless.sh <orvello> measure [seconds [options...]]
+#                                   CPU and resident memory over that time of
+#                                   a run with those options (p0 25fps nomidi
+#                                   when none), sending to both subnets
 set -euo pipefail
 
 ORVELLO="${1:?usage: e2e_headless.sh <orvello> [measure [seconds]]}"
 MODE="${2:-check}"
 SECONDS_TO_MEASURE="${3:-60}"
+MEASURE_OPTIONS=("${@:4}")
+[ ${#MEASURE_OPTIONS[@]} -gt 0 ] || MEASURE_OPTIONS=(p0 25fps nomidi)
 
 if [ "$(id -u)" -ne 0 ]; then
     echo "SKIP: needs root to create network namespaces"
@@ -177,7 +181,7 @@ EOF
 measure() {
     local name=measure seconds="$SECONDS_TO_MEASURE"
     write_settings "$name"
-    start "$name" p0 25fps nomidi
+    start "$name" "${MEASURE_OPTIONS[@]}"
     sleep 5
     kill -0 "$PID" 2>/dev/null || fail "measure: ended early"
     local ns0 ns1 ticks0 ticks1 rss_max=0 rss
@@ -192,8 +196,8 @@ measure() {
     ns1=$(runtime)
     ticks1=$(awk '{print $14 + $15}' "/proc/$PID/stat")
     awk -v ns="$((ns1 - ns0))" -v t="$((ticks1 - ticks0))" -v hz="$(getconf CLK_TCK)" \
-        -v s="$seconds" -v r="$rss_max" -v load="$(cut -d' ' -f1 /proc/loadavg)" 'BEGIN {
-        printf "headless, system time at 25 fps to two subnets, %d s (load average %s):\n", s, load
+        -v s="$seconds" -v r="$rss_max" -v load="$(cut -d' ' -f1 /proc/loadavg)" -v opts="${MEASURE_OPTIONS[*]}" 'BEGIN {
+        printf "headless %s to two subnets, %d s (load average %s):\n", opts, s, load
         printf "  CPU %.3f %% of one core by run time, %.3f %% by ticks; RSS max %.1f MB\n",
             100 * ns / 1e9 / s, 100 * t / hz / s, r / 1024 }'
     stop_with "$name" TERM
