@@ -26,6 +26,8 @@ enum class Option {
     Midi,
     NoMidi,
     Headless,
+    Ltc,
+    NoLtc,
     Export,
     Import
 };
@@ -93,6 +95,12 @@ const Form forms[] = {
     {"/nomidi", Option::NoMidi, 0},
     {"-nomidi", Option::NoMidi, 0},
     {"headless", Option::Headless, 0},
+    {"ltc", Option::Ltc, 0},
+    {"/ltc", Option::Ltc, 0},
+    {"-ltc", Option::Ltc, 0},
+    {"noltc", Option::NoLtc, 0},
+    {"/noltc", Option::NoLtc, 0},
+    {"-noltc", Option::NoLtc, 0},
     {"--export", Option::Export, 0},
     {"--import", Option::Import, 0},
 };
@@ -177,6 +185,8 @@ QString CommandLineParser::helpText()
     entries.append({"noartnet", tr("deactivate trigger artnet (overwrite settings)")});
     entries.append({"midi", tr("activate trigger midi (overwrite settings)")});
     entries.append({"nomidi", tr("deactivate trigger midi (overwrite settings)")});
+    entries.append({"ltc", tr("activate trigger ltc (overwrite settings)")});
+    entries.append({"noltc", tr("deactivate trigger ltc (overwrite settings)")});
     entries.append({"verbose", tr("more information at runtime")});
     entries.append({"--export FILE", tr("write the stored configuration to FILE and exit")});
     entries.append({"--import FILE", tr("read FILE into the stored configuration and exit")});
@@ -251,6 +261,11 @@ CommandLineOptions CommandLineParser::parse(const QStringList &arguments, FILE *
             break;
         case Option::Headless:
             options.headless = true;
+            break;
+        case Option::Ltc:
+        case Option::NoLtc:
+            options.ltcPresent = true;
+            options.ltc = option == Option::Ltc;
             break;
         case Option::Export:
         case Option::Import:

@@ -20,6 +20,8 @@ struct CommandLineOptions {
     bool artnet = false;
     bool midiPresent = false;
     bool midi = false;
+    bool ltcPresent = false;
+    bool ltc = false;
     // Run without a window, as a service does.
     bool headless = false;
 

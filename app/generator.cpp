@@ -1,5 +1,7 @@
 #include "generator.h"
 
+#include "realtime.h"
+#include "verboselog.h"
 #include "version.h"
 
 #include <QMetaMethod>
@@ -43,6 +45,8 @@ Generator::Generator(const CommandLineOptions &options, const GeneratorPlatform 
         m_settings.artnet_protocol_on = m_options.artnet;
     if (m_options.midiPresent)
         m_settings.midi_protocol_on = m_options.midi;
+    if (m_options.ltcPresent)
+        m_settings.ltc_protocol_on = m_options.ltc;
     m_keys.load();
 }
 
@@ -62,6 +66,7 @@ void Generator::start()
 {
     createArtnetNode();
     createMidiOutput();
+    createLtcOutput();
     createCalculator();
     createPlaylist();
     // The protocol options were put into the record before the workers were
@@ -77,6 +82,7 @@ void Generator::stop()
         m_playlist = nullptr;
     }
     if (m_calculator) {
+        m_calculator->setFrameSender(nullptr);
         m_calculator->requestStop();
         m_calculator = nullptr;
     }
@@ -88,6 +94,10 @@ void Generator::stop()
         m_midi->outputDeviceName(-1, m_keys.MidiInterfaceName);
         m_midi->deleteLater();
         m_midi = nullptr;
+    }
+    if (m_ltc) {
+        m_ltc->deleteLater();
+        m_ltc = nullptr;
     }
 }
 
@@ -115,6 +125,7 @@ void Generator::apply()
         m_playlist->savePlaylistToStore();
     rewireArtnet();
     rewireMidi();
+    rewireLtc();
     // A protocol switch may have changed.
     emit signalStatusChanged();
 }
@@ -124,8 +135,18 @@ QList<StatusFact> Generator::statusFacts(bool withCount) const
     ArtnetStatus artnetStatus = m_artnetStatus;
     if (!withCount)
         artnetStatus.framesSent = 0;
+    const bool ltcOn = m_ltc && m_settings.ltc_protocol_on;
     return ::statusFacts(m_artnet && m_settings.artnet_protocol_on, artnetStatus,
-                         m_midi && m_settings.midi_protocol_on, m_midiStatus);
+                         m_midi && m_settings.midi_protocol_on, m_midiStatus,
+                         ltcOn ? m_ltcStatus : QString(), m_ltcFailure);
+}
+
+void Generator::slotLtcStatus(const QString &text)
+{
+    m_ltcStatus = text;
+    // Queued from the LTC thread: the output may be gone by now.
+    m_ltcFailure = !m_ltc || !m_ltc->isOpen();
+    emit signalStatusChanged();
 }
 
 void Generator::slotArtnetStatus(const ArtnetStatus &status)
@@ -148,6 +169,11 @@ void Generator::createCalculator()
     thread->setObjectName(QStringLiteral("calculator"));
 
     // adopt() already made destroyed -> quit and finished -> deleteLater.
+    // Real time is asked for first, on the thread itself, before any frame.
+    connect(thread, &QThread::started, calculator, [verbose = m_verbose]() {
+        const RealTime::Outcome outcome = RealTime::promoteCurrentThread();
+        VerboseLog(verbose, VerboseLog::standardOutput()).line(outcome.text);
+    });
     connect(thread, &QThread::started, calculator, &TimecodeCalculator::slotChangedTimeReset);
     connect(thread, &QThread::started, calculator, &TimecodeCalculator::slotStart);
     connect(calculator, &TimecodeCalculator::stoped, calculator, &QObject::deleteLater);
@@ -163,6 +189,15 @@ void Generator::createCalculator()
     connectDmxCheck();
     relayFrames();
     connectMidiOutput();
+    connectLtcOutput();
+    if (m_ltc) {
+        // Paused or frozen, the LTC output falls silent at once rather than
+        // play out the frames it encoded ahead.
+        connect(calculator, &TimecodeCalculator::signalChangedPlayPause, m_ltc,
+                &LtcOutput::slotChangedPlayPause);
+        connect(calculator, &TimecodeCalculator::signalChangedFreeze, m_ltc,
+                &LtcOutput::slotChangedPlayPause);
+    }
     connect(calculator, &TimecodeCalculator::signalChangedTimeReset, this,
             &Generator::signalChangedTimeReset);
     connect(calculator, &TimecodeCalculator::signalClose, this, &Generator::signalClose);
@@ -230,14 +265,13 @@ void Generator::createArtnetNode()
     thread->start(outputPriority());
 }
 
-// Codes go from the calculator's thread straight to the node's thread; the
-// window only shows them.
+// The calculator's thread sends each ArtTimeCode itself on its frame edge,
+// before the window and MIDI are told; whether codes go out at all is whether
+// the calculator holds the node's sender.
 void Generator::connectArtnetOutput()
 {
     if (m_calculator && m_artnet && m_settings.artnet_protocol_on)
-        connect(m_calculator, &TimecodeCalculator::signalSendTimecodeTimeOut, m_artnet,
-                qOverload<quint8, quint8, quint8, quint8, quint8>(&artnet::slotSendTimeCode),
-                Qt::ConnectionType(Qt::QueuedConnection | Qt::UniqueConnection));
+        m_calculator->setFrameSender(m_artnet->timeCodeSender());
 }
 
 void Generator::rewireArtnet()
@@ -245,8 +279,7 @@ void Generator::rewireArtnet()
     if (!m_artnet)
         return;
     if (m_calculator)
-        disconnect(m_calculator, &TimecodeCalculator::signalSendTimecodeTimeOut, m_artnet,
-                   qOverload<quint8, quint8, quint8, quint8, quint8>(&artnet::slotSendTimeCode));
+        m_calculator->setFrameSender(nullptr);
     m_artnet->setDmxInUniverse(quint32(m_settings.dmx_in_universe - 1));
     m_artnet->setDmxInEnabled(m_settings.dmx_in_enabled);
     m_artnet->selectInterface(m_settings.artnet_interface_name);
@@ -315,6 +348,44 @@ void Generator::rewireMidi()
     m_midi->setTimecodeType(m_settings.midi_timecode_type);
     m_midi->selectOutputDevice(m_settings.midi_interface_name);
     connectMidiOutput();
+}
+
+void Generator::createLtcOutput()
+{
+    auto *output = new LtcOutput;
+    m_ltc = output;
+    output->setEnabled(m_settings.ltc_protocol_on);
+    output->setLevel(m_settings.ltc_level);
+    output->selectOutputDevice(m_settings.ltc_device);
+    connect(output, &LtcOutput::signalStatusChanged, this, &Generator::slotLtcStatus);
+    QThread *thread = m_threads.adopt(output);
+    thread->setObjectName(QStringLiteral("ltc"));
+    connect(thread, &QThread::started, output, &LtcOutput::slotStart);
+    thread->start(outputPriority());
+}
+
+// Like the other outputs: whether codes reach the LTC output at all is the
+// existence of this connection; the switch also opens or closes the device.
+void Generator::connectLtcOutput()
+{
+    if (m_calculator && m_ltc && m_settings.ltc_protocol_on)
+        connect(m_calculator, &TimecodeCalculator::signalSendTimecodeTimeOut, m_ltc,
+                &LtcOutput::slotSendTimeCode,
+                Qt::ConnectionType(Qt::QueuedConnection | Qt::UniqueConnection));
+}
+
+void Generator::rewireLtc()
+{
+    if (!m_ltc)
+        return;
+    if (m_calculator)
+        disconnect(m_calculator, &TimecodeCalculator::signalSendTimecodeTimeOut, m_ltc,
+                   &LtcOutput::slotSendTimeCode);
+    // Direct calls into the worker's thread; LtcOutput guards these itself.
+    m_ltc->setEnabled(m_settings.ltc_protocol_on);
+    m_ltc->setLevel(m_settings.ltc_level);
+    m_ltc->selectOutputDevice(m_settings.ltc_device);
+    connectLtcOutput();
 }
 
 void Generator::slotClickedFile(int iFileNumber)

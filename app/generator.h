@@ -3,6 +3,7 @@
 #include "artnet.h"
 #include "commandlineoptions.h"
 #include "dmxremote.h"
+#include "ltcoutput.h"
 #include "mainwindowkeys.h"
 #include "midi.h"
 #include "playlist.h"
@@ -57,11 +58,12 @@ public:
     // The format last handed to the calculator, -1 while it keeps its own.
     int format() const { return m_format; }
 
-    // Creates the Art-Net node, the MIDI output, the calculator and the
-    // playlist, in that order. The generator starts paused at 00:00:00:00
-    // with no place, in the start format; then the command line's place is
-    // selected, if it names one. The playlist is filled from the store; the
-    // command line's playlist option, when given, decides its enabled flag.
+    // Creates the Art-Net node, the MIDI output, the LTC output, the
+    // calculator and the playlist, in that order. The generator starts paused
+    // at 00:00:00:00 with no place, in the start format; then the command
+    // line's place is selected, if it names one. The playlist is filled from
+    // the store; the command line's playlist option, when given, decides its
+    // enabled flag.
     void start();
     // Stop requests to every worker, the playlist first so no activation
     // arrives while the others go. The all-ports name of the MIDI output is
@@ -80,6 +82,7 @@ public:
     TimecodeCalculator *calculator() const { return m_calculator; }
     midi *midiOutput() const { return m_midi; }
     artnet *artnetNode() const { return m_artnet; }
+    LtcOutput *ltcOutput() const { return m_ltc; }
     Playlist *playlist() const { return m_playlist; }
 
     // Does what a remote channel asks without a window: the commands go
@@ -99,6 +102,7 @@ signals:
     void signalChangedFile(int iFileNumber);
     void signalChangedTimeReset();
     void signalArtnetCheckDmxIn();
+    // The LTC output's state for the operator; empty while it is off.
     // A remote channel rose while the remote control is on. The owner performs
     // it: the window as a click on its own control, so a disabled control
     // stays deaf; without a window, performRemoteAction.
@@ -133,6 +137,7 @@ public slots:
 private slots:
     void slotArtnetStatus(const ArtnetStatus &status);
     void slotMidiStatus(const MidiStatus &status);
+    void slotLtcStatus(const QString &text);
 
 protected:
     void connectNotify(const QMetaMethod &signal) override;
@@ -141,6 +146,7 @@ private:
     void relayFrames();
     void createArtnetNode();
     void createMidiOutput();
+    void createLtcOutput();
     void createCalculator();
     void createPlaylist();
     // The remote check runs once per frame on this thread, so it is wired
@@ -151,6 +157,8 @@ private:
     // Follows the record: universe, interface and whether codes go out at all.
     void rewireArtnet();
     void rewireMidi();
+    void connectLtcOutput();
+    void rewireLtc();
 
     CommandLineOptions m_options;
     GeneratorPlatform m_platform;
@@ -162,6 +170,9 @@ private:
     QPointer<TimecodeCalculator> m_calculator;
     QPointer<midi> m_midi;
     QPointer<artnet> m_artnet;
+    QPointer<LtcOutput> m_ltc;
+    QString m_ltcStatus;
+    bool m_ltcFailure = false;
     QPointer<Playlist> m_playlist;
     DmxRemote m_dmxRemote;
     WorkerThreads m_threads;

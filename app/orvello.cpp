@@ -12,11 +12,13 @@
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLayout>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStatusBar>
 #include <QTimer>
 
 namespace
@@ -417,7 +419,7 @@ void Orvello::slotSettingsEdit()
 {
     if (!m_settingsWindow) {
         m_settingsWindow = new Settings(playlist(), &settings(), m_generator.artnetNode(),
-                                        m_generator.midiOutput(), nullptr);
+                                        m_generator.midiOutput(), nullptr, m_generator.ltcOutput());
         Settings *window = m_settingsWindow;
         connect(window, &Settings::valueChanged, this, &Orvello::slotSettingsChanged);
         connect(window, &Settings::valueChangedToDefault, this,

@@ -14,6 +14,8 @@
 #include <QPointer>
 #include <QStringList>
 
+class QLabel;
+
 class QTimer;
 class Playlist;
 
@@ -100,6 +102,7 @@ public slots:
     void slotClickedFile9();
     void slotClickedFile(int iFileNumber);
     void slotChangedFile(int iFileNumber);
+    // The LTC output's state on the status line; an empty text removes it.
 
 protected:
     void closeEvent(QCloseEvent *event) override;

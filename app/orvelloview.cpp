@@ -1,5 +1,6 @@
 #include "orvelloview.h"
 
+#include "codedisplay.h"
 #include "commandlineoptions.h"
 #include "orvello.h"
 #include "settingstruct.h"
@@ -130,8 +131,8 @@ void OrvelloView::buildStatusLine(QMainWindow *window)
     auto *column = new QVBoxLayout(facts);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
-    const char *names[] = {"status_artnet", "status_midi", "status_other_source"};
-    for (int i = 0; i < 3; ++i) {
+    const char *names[] = {"status_artnet", "status_midi", "status_other_source", "status_ltc"};
+    for (int i = 0; i < 4; ++i) {
         statusLabels[i] = new QLabel(facts);
         statusLabels[i]->setObjectName(QLatin1String(names[i]));
         statusLabels[i]->setWordWrap(true);
@@ -150,7 +151,7 @@ QColor OrvelloView::errorColour()
 
 void OrvelloView::showStatus(const QList<StatusFact> &facts)
 {
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < 4; ++i) {
         QLabel *label = statusLabels[i];
         if (!label)
             continue;
@@ -220,9 +221,8 @@ QWidget *OrvelloView::buildCentral(QMainWindow *window, bool useLcd)
         lcd->display(m_shownText);
         column->addWidget(lcd, 2);
     } else {
-        label = new QLabel(m_shownText, central);
+        label = new CodeDisplay(m_shownText, central);
         label->setObjectName(QStringLiteral("display"));
-        label->setAlignment(Qt::AlignCenter);
         label->setFont(QFont(label->font().family(), DisplayPointSize, QFont::Bold));
         // Pinned at the 22-point size: the fitted font grows with the window
         // and must not raise the window's minimum, or it could never shrink back.

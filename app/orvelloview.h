@@ -8,6 +8,7 @@
 
 class QAction;
 class QButtonGroup;
+class CodeDisplay;
 class QFont;
 class QLabel;
 class QLCDNumber;
@@ -83,12 +84,12 @@ public:
     QPushButton *systemTimeButton = nullptr;
     QPushButton *placeButtons[PlaceButtons] = {};
 
-    QLabel *label = nullptr;
+    CodeDisplay *label = nullptr;
     QLCDNumber *lcd = nullptr;
     QLabel *versionLabel = nullptr;
     QLabel *linkLabel = nullptr;
     // Art-Net, MIDI and another source, in StatusFact::Topic order.
-    QLabel *statusLabels[3] = {};
+    QLabel *statusLabels[4] = {};
 
     QColor normalColour;
 

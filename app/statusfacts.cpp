@@ -56,9 +56,11 @@ StatusFact midiFact(bool on, const MidiStatus &status)
 } // namespace
 
 QList<StatusFact> statusFacts(bool artnetOn, const ArtnetStatus &artnet, bool midiOn,
-                              const MidiStatus &midi)
+                              const MidiStatus &midi, const QString &ltc, bool ltcFailure)
 {
     QList<StatusFact> facts{artnetFact(artnetOn, artnet), midiFact(midiOn, midi)};
+    if (!ltc.isEmpty())
+        facts.append({StatusFact::Ltc, ltc, ltcFailure});
     if (!artnet.otherSource.isEmpty())
         facts.append({StatusFact::OtherSource,
                       tr("another timecode source at %1").arg(artnet.otherSource), true});

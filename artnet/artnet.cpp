@@ -40,7 +40,8 @@ artnet::artnet(bool verbose, EntrySource source, VerboseLog::Sink sink, const Cl
     : m_log(verbose, std::move(sink)), m_entrySource(std::move(source)),
       m_clock(clock ? clock : SystemClock::instance()),
       m_shortName(QStringLiteral("ArtNet by Tarn")),
-      m_longName(QStringLiteral("ArtNet by ") + QLatin1String(Maker::WebAddress))
+      m_longName(QStringLiteral("ArtNet by ") + QLatin1String(Maker::WebAddress)),
+      m_timeCodeSender(std::make_shared<ArtTimeCodeSender>(this, m_framesSent))
 {
     qRegisterMetaType<ArtnetStatus>();
     m_addressEntries = m_entrySource();
@@ -55,6 +56,7 @@ artnet::artnet(bool verbose, EntrySource source, VerboseLog::Sink sink, const Cl
 
 artnet::~artnet()
 {
+    m_timeCodeSender->detach();
     if (m_socket) {
         disconnect(m_socket, nullptr, this, nullptr);
         m_socket->close();
@@ -83,9 +85,12 @@ bool artnet::enumerateInterfaces()
         return true;
     const QList<ArtnetInterface> list = ArtnetInterfaces::enumerate(
         m_addressEntries, [this](const QString &line) { m_log.line(line); });
-    QMutexLocker lock(&m_selectionLock);
-    m_interfaces = list;
-    m_enumerated = true;
+    {
+        QMutexLocker lock(&m_selectionLock);
+        m_interfaces = list;
+        m_enumerated = true;
+    }
+    publishDestinations();
     return true;
 }
 
@@ -104,6 +109,7 @@ void artnet::refreshInterfaces()
         m_interfaces = list;
         applySelection();
     }
+    publishDestinations();
     publishStatus();
 }
 
@@ -120,6 +126,7 @@ void artnet::selectInterface(const QString &address)
         m_chosenNetwork = address;
         applySelection();
     }
+    publishDestinations();
     QMetaObject::invokeMethod(this, &artnet::publishStatus, Qt::QueuedConnection);
 }
 
@@ -138,6 +145,11 @@ void artnet::applySelection()
         if (m_hasDestination)
             m_destination = AllHosts;
     }
+}
+
+void artnet::publishDestinations()
+{
+    m_timeCodeSender->setDestinations(destinations());
 }
 
 bool artnet::interfaceInfo(int index, quint32 &networkAddress, QString &name) const
@@ -193,6 +205,8 @@ bool artnet::openSocket()
     m_socket = socket;
     m_portBusy = false;
     m_bound = bool(connect(socket, &QUdpSocket::readyRead, this, &artnet::readPackage));
+    if (m_bound)
+        m_timeCodeSender->setSocket(socket->socketDescriptor());
     if (QThread::currentThread() == thread())
         publishStatus();
     return m_bound;

@@ -4,6 +4,7 @@
 #include "artnetpackets.h"
 #include "artnetstatus.h"
 #include "clock.h"
+#include "timecodesender.h"
 #include "verboselog.h"
 
 #include <QByteArray>
@@ -16,6 +17,7 @@
 
 #include <atomic>
 #include <functional>
+#include <memory>
 
 class QTimer;
 class QUdpSocket;
@@ -90,6 +92,10 @@ public:
     void setDmxInEnabled(bool enabled);
     bool readDmxIn(quint8 *buffer, quint16 &length);
 
+    // Sends ArtTimeCode on the caller's thread, to what slotSendTimeCode would
+    // send to; for the timing thread, so a frame does not wait for this one.
+    std::shared_ptr<FrameSender> timeCodeSender() const { return m_timeCodeSender; }
+
 signals:
     void signalStatus(const ArtnetStatus &status);
 
@@ -118,6 +124,8 @@ private:
     void noteTimeCodeFrom(const QHostAddress &sender);
     // Emits signalStatus when something the operator sees has changed.
     void publishStatus();
+    // Hands the current destinations to the timing thread's send path.
+    void publishDestinations();
 
     VerboseLog m_log;
     EntrySource m_entrySource;
@@ -173,4 +181,5 @@ private:
     QString m_nodeReport;
     // What the owner asked for; answers need a bound socket as well.
     bool m_pollReplyEnabled = false;
+    std::shared_ptr<ArtTimeCodeSender> m_timeCodeSender;
 };

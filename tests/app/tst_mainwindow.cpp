@@ -1,3 +1,4 @@
+#include "codedisplay.h"
 #include "orvello.h"
 #include "privatenetwork.h"
 #include "settingsstore.h"
@@ -242,7 +243,7 @@ private slots:
     void playlistExitClosesTheWindow()
     {
         Orvello *w = open();
-        QTRY_COMPARE(w->runningWorkerThreads(), 4);
+        QTRY_COMPARE(w->runningWorkerThreads(), 5);
         w->slotActivatedPlaylistItem(-2);
         QVERIFY(!w->isVisible() && !w->calculator());
         QTRY_COMPARE_WITH_TIMEOUT(w->runningWorkerThreads(), 0, 2000);
@@ -362,7 +363,7 @@ private slots:
     void labelShowsCodesInAFontThatFollowsTheWindow()
     {
         Orvello *w = open();
-        QLabel *label = w->view().label;
+        CodeDisplay *label = w->view().label;
         QVERIFY(label && !w->view().lcd && label->font().bold());
         for (quint8 type = 0; type < 4; ++type) { // the same text at every format
             w->slotSendTimecodeTimeOut(9, 10, 0, 29 - type, type);

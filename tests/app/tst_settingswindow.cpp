@@ -113,6 +113,30 @@ private slots:
         QCOMPARE(SettingsStore::open()->value("end_hour_3").toInt(), 12);
     }
 
+    // The LTC group edits switch, device and level, applied on OK like the
+    // other outputs; a stored device that is not there now is kept.
+    void ltcGroupAppliesOnOk()
+    {
+        qputenv("JACK_DEFAULT_SERVER", "orvello-settings-none");
+        qputenv("PULSE_SERVER", "unix:/nonexistent/orvello");
+        SettingsStore::open()->setValue(QStringLiteral("ltc_device"), "Desk");
+        open();
+        Settings *window = edit();
+        auto *devices = window->findChild<QComboBox *>(QStringLiteral("ltcDevices"));
+        QCOMPARE(devices->itemData(0).toString(), QString()); // the system default
+        QCOMPARE(devices->currentText(), QStringLiteral("Desk"));
+        window->findChild<QCheckBox *>(QStringLiteral("ltcTrigger"))->click();
+        window->findChild<QDoubleSpinBox *>(QStringLiteral("ltcLevel"))->setValue(-24);
+        click(window, "ok");
+        const SettingStruct &applied = m_window->settings();
+        QVERIFY(applied.ltc_protocol_on && applied.ltc_level == -24);
+        QCOMPARE(applied.ltc_device, QStringLiteral("Desk"));
+        QCOMPARE(SettingsStore::open()->value("ltc_level").toDouble(), -24.0);
+        QVERIFY(QObject::disconnect(
+            m_window->calculator(), &TimecodeCalculator::signalSendTimecodeTimeOut,
+            m_window->generator().ltcOutput(), &LtcOutput::slotSendTimeCode));
+    }
+
     void cancelAfterEditsChangesNothing()
     {
         open();

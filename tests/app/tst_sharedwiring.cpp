@@ -53,7 +53,8 @@ struct Recorder : QObject {
         connect(&g, &Generator::signalSendTimecodeTimeOut, this,
                 [this](quint8, quint8, quint8, quint8, quint8 type) { wiring.types << type; });
     }
-    // Reads the outputs' configuration, then unwires them to see what was wired.
+    // Reads the outputs' configuration and status, then unwires MIDI to see
+    // whether it was wired.
     Wiring finish(Generator &g)
     {
         QStringList destinations;
@@ -63,9 +64,8 @@ struct Recorder : QObject {
                      << QString::number(g.midiOutput()->timecodeType())
                      << QString::number(g.midiOutput()->selectedOutputDevice())
                      << QString::number(g.playlist()->enabled.load());
-        wiring.facts << QString::number(QObject::disconnect(
-            g.calculator(), &TimecodeCalculator::signalSendTimecodeTimeOut, g.artnetNode(),
-            qOverload<quint8, quint8, quint8, quint8, quint8>(&artnet::slotSendTimeCode)));
+        for (const StatusFact &fact : g.statusFacts(false))
+            wiring.facts << fact.text;
         wiring.facts << QString::number(
             QObject::disconnect(g.calculator(), &TimecodeCalculator::signalSendTimecodeTimeOut,
                                 g.midiOutput(), &midi::slotSendTimeCode));

@@ -9,6 +9,8 @@
 #include <QUdpSocket>
 #include <QtTest>
 
+#include <thread>
+
 namespace
 {
 AddressEntry entry(const QString &ip, const QString &mask, const QString &broadcast,
@@ -88,6 +90,8 @@ private slots:
     void busyPortRetriedOnceASecond();
     void dmxInputStore();
     void dmxReadNeverTornAcrossThreads();
+    void timeCodeSenderSendsFromAnyThread_data();
+    void timeCodeSenderSendsFromAnyThread();
 };
 
 void TestArtnetNode::twoAdapters()
@@ -373,4 +377,61 @@ void TestArtnetNode::dmxReadNeverTornAcrossThreads()
 }
 
 QTEST_GUILESS_MAIN(TestArtnetNode)
+// The timing thread's path: the same bytes to the same destinations as the
+// slot, written while the node's thread does nothing. Two adapters whose
+// "broadcast" addresses are two peers on the loopback tell the destinations apart.
+void TestArtnetNode::timeCodeSenderSendsFromAnyThread_data()
+{
+    QTest::addColumn<QString>("select");
+    QTest::addColumn<QString>("reached");
+    QTest::newRow("every adapter") << QString() << QStringLiteral("xy");
+    QTest::newRow("first adapter") << QStringLiteral("10.0.0.0") << QStringLiteral("x");
+    QTest::newRow("second adapter") << QStringLiteral("10.0.1.0") << QStringLiteral("y");
+    QTest::newRow("adapter gone") << QStringLiteral("172.16.0.0") << QStringLiteral("xy");
+}
+
+void TestArtnetNode::timeCodeSenderSendsFromAnyThread()
+{
+    REQUIRE_PRIVATE_NETWORK();
+    QFETCH(QString, select);
+    QFETCH(QString, reached);
+    QUdpSocket x, y;
+    QVERIFY(x.bind(QHostAddress(QStringLiteral("127.0.0.2")), 6454, Shared));
+    QVERIFY(y.bind(QHostAddress(QStringLiteral("127.0.0.3")), 6454, Shared));
+    auto n = std::make_unique<Node>(
+        false, QList<AddressEntry>{entry("10.0.0.5", "255.255.255.0", "127.0.0.2", "", "x"),
+                                   entry("10.0.1.5", "255.255.255.0", "127.0.0.3", "", "y")});
+    if (!select.isEmpty())
+        n->node.selectInterface(select);
+    const std::shared_ptr<FrameSender> sender = n->node.timeCodeSender();
+    // Which peers got the exact frame within `ms`, without running this thread's
+    // event loop; '!' for other bytes.
+    auto got = [&](int ms) {
+        QString peers;
+        for (QUdpSocket *peer : {&x, &y}) {
+            if (!peer->waitForReadyRead(ms))
+                continue;
+            const bool exact =
+                peer->receiveDatagram().data() == ArtnetPacket::timeCode(1, 2, 3, 4, 3);
+            peers += !exact ? '!' : peer == &x ? 'x' : 'y';
+        }
+        return peers;
+    };
+
+    // Without a socket the frame goes the queued way, and the node binds as it sends.
+    sender->sendFrame(TimeCode::make(1, 2, 3, 4, 3));
+    QVERIFY(!n->node.isBound());
+    QTRY_VERIFY_WITH_TIMEOUT(n->node.isBound(), 5000);
+    QCOMPARE(got(300), reached);
+
+    std::thread timing([&] { sender->sendFrame(TimeCode::make(1, 2, 3, 4, 3)); });
+    timing.join();
+    QCOMPARE(got(300), reached);
+
+    // A node that has gone leaves a sender that sends nothing and does not crash.
+    n.reset();
+    sender->sendFrame(TimeCode::make(1, 2, 3, 4, 3));
+    QCOMPARE(got(100), QString());
+}
+
 #include "tst_artnetnode.moc"

@@ -30,6 +30,11 @@ QString summary(const SettingStruct &r, Playlist &p)
     parts << QStringLiteral("an=%1 mi=%2")
                  .arg(int(r.artnet_protocol_on))
                  .arg(int(r.midi_protocol_on));
+    if (r.ltc_protocol_on || r.ltc_level != -18 || !r.ltc_device.isEmpty())
+        parts << QStringLiteral("lt=%1/%2/%3")
+                     .arg(int(r.ltc_protocol_on))
+                     .arg(r.ltc_level)
+                     .arg(r.ltc_device);
     if (r.artnet_interface_name != QLatin1String("255.255.255.255") ||
         r.midi_interface_name != QLatin1String("all") || r.midi_timecode_type != 0)
         parts << QStringLiteral("if=%1,%2,%3")
@@ -78,6 +83,9 @@ void fillShow(SettingStruct &r, Playlist &p)
     r.artnet_interface_name = QStringLiteral("10.77.0.0");
     r.midi_interface_name = QStringLiteral("port");
     r.midi_timecode_type = 2;
+    r.ltc_protocol_on = true;
+    r.ltc_level = -12.5;
+    r.ltc_device = QStringLiteral("system");
     p.enabled = true;
     p.appendItem(entry(3, 0xFFFF, 0xFF, 0xFF, 0, 19, 30));
     p.appendItem(entry(0xFD, 0xFFFF, 0xFF, 0xFF, 0xFF, 0, 0));
@@ -151,7 +159,9 @@ private slots:
         out.artnet_interface_name = QStringLiteral("255.255.255.255");
         out.midi_interface_name = QStringLiteral("all");
         out.midi_timecode_type = 0;
+        out.ltc_device.clear(); // a device, like an interface, belongs to one computer
         QCOMPARE(summary(in, inList), summary(out, outList));
+        QVERIFY(summary(in, inList).contains(QLatin1String("lt=1/-12.5/")));
         QVERIFY(summary(in, inList).contains(QLatin1String("[253 65535 255 255 255 0 0]")));
     }
 
@@ -181,6 +191,15 @@ private slots:
         QTest::newRow("dmx negative, protocols without version")
             << R"(<dmx_in_item version="1" dmx_in_enabled="-1" dmx_in_universe="-5"/><protocol_artnet enable="0"/><protocol_midi version="2" enable="0"/>)"
             << Defaults;
+        QTest::newRow("ltc on at a level")
+            << R"(<protocol_ltc version="1" enable="1" level="-12.5"/>)"
+            << "dmx=0/256 an=1 mi=1 lt=1/-12.5/ pl=0";
+        QTest::newRow("ltc level clamped, enable low bits")
+            << R"(<protocol_ltc version="1" enable="256" level="-90"/>)"
+            << "dmx=0/256 an=1 mi=1 lt=0/-60/ pl=0";
+        QTest::newRow("ltc level not a number, without version")
+            << R"(<protocol_ltc version="1" enable="1" level="loud"/><protocol_ltc enable="0" level="-3"/>)"
+            << "dmx=0/256 an=1 mi=1 lt=1/-18/ pl=0";
         QTest::newRow("playlist enabled negative") << R"(<playlist version="1" enabled="-1"/>)"
                                                    << "dmx=0/256 an=1 mi=1 pl=1";
         QTest::newRow("playlist enabled not a number")
