@@ -5,6 +5,8 @@
 void MainWindowKeys::load()
 {
     const auto store = SettingsStore::open();
+    if (store->status() != QSettings::NoError)
+        return;
     UseLcd = store->value(QStringLiteral("UseLcd"), false).toBool();
     FrameFormat = store->value(QStringLiteral("FrameFormat"), 0).toInt();
     MidiTimecodeType = store->value(QStringLiteral("MidiTimecodeType"), 0).toInt();
