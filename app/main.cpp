@@ -9,6 +9,10 @@
 
 namespace
 {
+// Before main: a service manager may stop us while the application object
+// is still loading its plugins, which takes tens of milliseconds.
+const bool signalsCaught = TerminationSignals::installEarly();
+
 void setIdentity()
 {
     QCoreApplication::setOrganizationName(QLatin1String(Maker::Organisation));
@@ -36,8 +40,8 @@ int main(int argc, char *argv[])
 
     int result = 0;
     {
-        // Installed before the window exists, so a signal during start-up is
-        // not lost: it waits in the socket until the event loop runs.
+        // Reads what arrived since installEarly(): a signal during start-up
+        // waits in the socket until the event loop runs.
         TerminationSignals termination;
         Orvello window;
         // Like the close button: the workers stop and the loop ends; the

@@ -18,15 +18,22 @@ private slots:
     void endsCleanly_data()
     {
         QTest::addColumn<int>("signalNumber"); // 0: the program ends by itself
+        // -1: once the workers run; else this long after the process started.
+        QTest::addColumn<int>("delayMs");
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<QVariantMap>("seed");
         QTest::addColumn<int>("frameFormat");
         // The stored format is written back as read, whatever the command line said.
         const QVariantMap format{{"FrameFormat", 2}};
-        QTest::newRow("SIGTERM") << int(SIGTERM) << QStringList{"p1", "25fps"} << format << 2;
-        QTest::newRow("SIGINT") << int(SIGINT) << QStringList{"p1", "25fps"} << format << 2;
+        const QStringList p1{"p1", "25fps"};
+        QTest::newRow("SIGTERM") << int(SIGTERM) << -1 << p1 << format << 2;
+        QTest::newRow("SIGINT") << int(SIGINT) << -1 << p1 << format << 2;
+        QTest::newRow("SIGHUP") << int(SIGHUP) << -1 << p1 << format << 2;
+        // During start-up, while the application and the window are being built.
+        QTest::newRow("SIGTERM at 10 ms") << int(SIGTERM) << 10 << p1 << format << 2;
+        QTest::newRow("SIGHUP at 40 ms") << int(SIGHUP) << 40 << p1 << format << 2;
         // Place 3 runs from 00:00:00 to 00:00:01 and then closes the program.
-        QTest::newRow("exit at end") << 0 << QStringList{"p3"}
+        QTest::newRow("exit at end") << 0 << -1 << QStringList{"p3"}
                                      << QVariantMap{{"end_hour_2", 0},
                                                     {"end_minute_2", 0},
                                                     {"end_seconds_2", 1},
@@ -37,6 +44,7 @@ private slots:
     void endsCleanly()
     {
         QFETCH(int, signalNumber);
+        QFETCH(int, delayMs);
         QFETCH(QStringList, args);
         QFETCH(QVariantMap, seed);
         QFETCH(int, frameFormat);
@@ -60,7 +68,10 @@ private slots:
         process.start(QStringLiteral(ORVELLO_BINARY), args);
         QVERIFY(process.waitForStarted(5000));
 
-        if (signalNumber) {
+        if (signalNumber && delayMs >= 0) {
+            QTest::qSleep(delayMs);
+            QCOMPARE(::kill(pid_t(process.processId()), signalNumber), 0);
+        } else if (signalNumber) {
             // The calculator's thread carries its name: once it shows in /proc
             // the window is built and the workers run.
             const QString tasks = QStringLiteral("/proc/%1/task/").arg(process.processId());
@@ -79,9 +90,9 @@ private slots:
         }
         QVERIFY(process.waitForFinished(10000));
         const qint64 took = timer.elapsed();
-        if (signalNumber)
+        if (signalNumber && delayMs < 0)
             QVERIFY2(took < 1000, qPrintable(QStringLiteral("%1 ms").arg(took)));
-        else
+        else if (!signalNumber)
             QVERIFY2(took >= 1000, qPrintable(QStringLiteral("%1 ms").arg(took)));
         QCOMPARE(process.exitStatus(), QProcess::NormalExit);
         QCOMPARE(process.exitCode(), 0);
