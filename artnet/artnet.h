@@ -2,9 +2,11 @@
 
 #include "artnetinterface.h"
 #include "artnetpackets.h"
+#include "pollreplylimiter.h"
 #include "verboselog.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QHostAddress>
 #include <QList>
 #include <QMutex>
@@ -77,6 +79,7 @@ public slots:
 
 private:
     void answerPoll(const QHostAddress &poller);
+    bool pollReplyAllowed(const QHostAddress &poller);
     void receiveDmx(const QByteArray &datagram);
     bool bindSocket(QUdpSocket *socket) const;
     bool socketForDmxIn();
@@ -116,4 +119,6 @@ private:
     QString m_longName;
     QString m_nodeReport;
     bool m_pollReplyEnabled = false;
+    PollReplyLimiter m_pollLimiter;
+    QElapsedTimer m_pollClock;
 };
