@@ -22,20 +22,10 @@ constexpr int BlinkFrozenMs = 200;
 constexpr int ThreadWaitMs = 2000;
 } // namespace
 
-Orvello::Orvello(const QStringList &arguments, QWidget *parent) : QMainWindow(parent)
+Orvello::Orvello(const QStringList &arguments, QWidget *parent)
+    : QMainWindow(parent), m_options(CommandLineParser::parse(arguments)), m_generator(m_options)
 {
-    m_options = CommandLineParser::parse(arguments);
-    m_verbose = m_options.verbosePresent && m_options.verbose;
     m_updateLink = updateLinkText();
-
-    m_settings.setDefaults();
-    m_settings.loadFromStore();
-    // The protocol options override the stored switches before any worker is
-    // wired, so the outputs start as the command line asked.
-    if (m_options.artnetPresent)
-        m_settings.artnet_protocol_on = m_options.artnet;
-    if (m_options.midiPresent)
-        m_settings.midi_protocol_on = m_options.midi;
 
     m_keys.load();
     m_paused = true;
@@ -44,7 +34,7 @@ Orvello::Orvello(const QStringList &arguments, QWidget *parent) : QMainWindow(pa
     setWindowTitle(tr("Orvello"));
     m_view.build(this, m_keys.UseLcd);
     m_view.checkFormat(m_keys.FrameFormat);
-    m_view.updatePlaceButtons(m_settings);
+    m_view.updatePlaceButtons(settings());
     connectControls();
     setWindowIcon(QIcon(QStringLiteral(":/images/artnetorvello.png")));
 
@@ -52,9 +42,10 @@ Orvello::Orvello(const QStringList &arguments, QWidget *parent) : QMainWindow(pa
         CheckForSoftwareUpdate(false);
 
     m_view.takeNormalColour();
-    m_view.colourPlaceButtons(m_settings, -1);
+    m_view.colourPlaceButtons(settings(), -1);
 
-    createWorkers();
+    connectGenerator();
+    m_generator.start(startFormat());
     applyCommandLine();
 
     // Settle the size constraints while no native window exists yet; set
@@ -69,7 +60,7 @@ Orvello::~Orvello()
     releaseAboutWindow();
     stopWorkers();
     // Update checker: released here once it exists.
-    m_threads.waitAll(ThreadWaitMs);
+    m_generator.waitForWorkers(ThreadWaitMs);
     m_keys.save();
 }
 
@@ -94,112 +85,34 @@ void Orvello::connectControls()
         &Orvello::slotClickedFile7, &Orvello::slotClickedFile8, &Orvello::slotClickedFile9};
     for (int i = 0; i < OrvelloView::PlaceButtons; ++i)
         connect(m_view.placeButtons[i], &QPushButton::clicked, this, places[i]);
+
+    Generator *generator = &m_generator;
+    connect(m_view.playPauseButton, &QPushButton::clicked, generator,
+            &Generator::slotChangedPlayPause);
+    connect(m_view.freezeButton, &QPushButton::clicked, generator, &Generator::slotChangedFreeze);
+    connect(m_view.resetButton, &QPushButton::clicked, generator, &Generator::slotChangedTimeReset);
+    const std::pair<QRadioButton *, TimeCodeFormat> formats[] = {{m_view.fps24, Frame24},
+                                                                 {m_view.fps25, Frame25},
+                                                                 {m_view.fps30Drop, Frame30Drop},
+                                                                 {m_view.fps30, Frame30}};
+    for (const auto &[button, format] : formats)
+        connect(button, &QRadioButton::clicked, generator,
+                [generator, format = format]() { generator->slotChangedFrames(format); });
 }
 
-void Orvello::createWorkers()
+// What the calculator reports reaches the window through the generator.
+void Orvello::connectGenerator()
 {
-    createArtnetNode();
-    createMidiOutput();
-    createCalculator();
-    // Playlist scheduler: created last, with its thread at normal priority.
-}
-
-void Orvello::createCalculator()
-{
-    auto *calculator = new TimecodeCalculator;
-    m_calculator = calculator;
-    QThread *thread = m_threads.adopt(calculator);
-    thread->setObjectName(QStringLiteral("calculator"));
-
-    // adopt() already made destroyed -> quit and finished -> deleteLater.
-    connect(thread, &QThread::started, calculator, &TimecodeCalculator::slotChangedTimeReset);
-    connect(thread, &QThread::started, calculator, &TimecodeCalculator::slotStart);
-    connect(calculator, &TimecodeCalculator::stoped, calculator, &QObject::deleteLater);
-    connect(m_view.playPauseButton, &QPushButton::clicked, calculator,
-            &TimecodeCalculator::slotChangedPlayPause);
-    connect(m_view.freezeButton, &QPushButton::clicked, calculator,
-            &TimecodeCalculator::slotChangedFreeze);
-    connect(this, &Orvello::signalClickedFile, calculator, &TimecodeCalculator::slotChangedFile);
-    connect(m_view.fps24, &QRadioButton::clicked, calculator,
-            &TimecodeCalculator::slotChangedFrame24);
-    connect(m_view.fps25, &QRadioButton::clicked, calculator,
-            &TimecodeCalculator::slotChangedFrame25);
-    connect(m_view.fps30, &QRadioButton::clicked, calculator,
-            &TimecodeCalculator::slotChangedFrame30);
-    connect(m_view.fps30Drop, &QRadioButton::clicked, calculator,
-            &TimecodeCalculator::slotChangedFrame30Drop);
-    connect(m_view.resetButton, &QPushButton::clicked, calculator,
-            &TimecodeCalculator::slotChangedTimeReset);
-    connect(calculator, &TimecodeCalculator::signalChangedFreeze, this,
-            &Orvello::slotBlinkTimecode);
-    connect(calculator, &TimecodeCalculator::signalChangedPlayPause, this,
-            &Orvello::slotBlinkTimecode);
-    connect(calculator, &TimecodeCalculator::signalChangedPlayPause, this,
-            &Orvello::slotChangedPlayPause);
-    connect(calculator, &TimecodeCalculator::signalChangedFile, this, &Orvello::slotChangedFile);
-    connectArtnetOutput();
-    connect(calculator, &TimecodeCalculator::signalArtnetCheckDmxIn, this,
-            &Orvello::slotArtnetCheckDmxIn);
-    connectMidiOutput();
-    connect(calculator, &TimecodeCalculator::signalSendTimecodeTimeOut, this,
+    Generator *generator = &m_generator;
+    connect(generator, &Generator::signalChangedFreeze, this, &Orvello::slotBlinkTimecode);
+    connect(generator, &Generator::signalChangedPlayPause, this, &Orvello::slotBlinkTimecode);
+    connect(generator, &Generator::signalChangedPlayPause, this, &Orvello::slotChangedPlayPause);
+    connect(generator, &Generator::signalChangedFile, this, &Orvello::slotChangedFile);
+    connect(generator, &Generator::signalArtnetCheckDmxIn, this, &Orvello::slotArtnetCheckDmxIn);
+    connect(generator, &Generator::signalSendTimecodeTimeOut, this,
             &Orvello::slotSendTimecodeTimeOut);
-    connect(calculator, &TimecodeCalculator::signalChangedTimeReset, this,
-            &Orvello::slotChangedTimeReset);
-    connect(calculator, &TimecodeCalculator::signalClose, this, &QWidget::close);
-
-    // The generator starts paused at 00:00:00:00. These run on this thread,
-    // so the pause answer reaches the blinking and the play button at once.
-    calculator->setPause(true);
-    calculator->slotChangedTimeReset();
-    // The checked format button and the generator must agree from the first
-    // frame on, not only after the operator clicks a format.
-    const int format = startFormat();
-    if (format >= 0)
-        calculator->slotChangedFrames(TimeCodeFormat(format));
-
-    thread->start(QThread::HighPriority);
-}
-
-void Orvello::createArtnetNode()
-{
-    m_artnet = new artnet(m_verbose);
-    m_artnet->setShareAddress(true);
-    m_artnet->setVersInfoH(2);
-    m_artnet->setVersInfoL(0);
-    m_artnet->setOemHi(0x0C);
-    m_artnet->setOemLo(0x11);
-    m_artnet->setNodeNames(QStringLiteral("Orvello"),
-                           QStringLiteral("Orvello ") + CommandLineParser::versionText() +
-                               QStringLiteral(" by ") + QLatin1String(Maker::WebAddress));
-    // Binds the socket here, so it moves to the node's thread with the node.
-    m_artnet->setPollReplyEnabled(true);
-    m_artnet->setDmxInUniverse(quint32(m_settings.dmx_in_universe - 1));
-    m_artnet->selectInterface(m_settings.artnet_interface_name);
-    QThread *thread = m_threads.adopt(m_artnet);
-    thread->setObjectName(QStringLiteral("artnet"));
-    thread->start(QThread::HighPriority);
-}
-
-// Codes go from the calculator's thread straight to the node's thread; the
-// window only shows them.
-void Orvello::connectArtnetOutput()
-{
-    if (m_calculator && m_artnet && m_settings.artnet_protocol_on)
-        connect(m_calculator, &TimecodeCalculator::signalSendTimecodeTimeOut, m_artnet,
-                qOverload<quint8, quint8, quint8, quint8, quint8>(&artnet::slotSendTimeCode),
-                Qt::ConnectionType(Qt::QueuedConnection | Qt::UniqueConnection));
-}
-
-void Orvello::rewireArtnet()
-{
-    if (!m_artnet)
-        return;
-    if (m_calculator)
-        disconnect(m_calculator, &TimecodeCalculator::signalSendTimecodeTimeOut, m_artnet,
-                   qOverload<quint8, quint8, quint8, quint8, quint8>(&artnet::slotSendTimeCode));
-    m_artnet->setDmxInUniverse(quint32(m_settings.dmx_in_universe - 1));
-    m_artnet->selectInterface(m_settings.artnet_interface_name);
-    connectArtnetOutput();
+    connect(generator, &Generator::signalChangedTimeReset, this, &Orvello::slotChangedTimeReset);
+    connect(generator, &Generator::signalClose, this, &QWidget::close);
 }
 
 int Orvello::startFormat() const
@@ -229,74 +142,19 @@ void Orvello::releaseAboutWindow()
 
 void Orvello::stopWorkers()
 {
-    // Playlist scheduler: requestStop() first.
-    if (m_calculator) {
-        m_calculator->requestStop();
-        m_calculator = nullptr;
-    }
-    if (m_artnet) {
-        m_artnet->deleteLater();
-        m_artnet = nullptr;
-    }
-    stopMidiOutput();
-}
-
-void Orvello::createMidiOutput()
-{
-    auto *output = new midi;
-    m_midi = output;
-    output->setTimecodeType(m_settings.midi_timecode_type);
-    output->selectOutputDevice(m_settings.midi_interface_name);
-    QThread *thread = m_threads.adopt(output);
-    thread->setObjectName(QStringLiteral("midi"));
-    thread->start(QThread::HighPriority);
-}
-
-// Codes go from the calculator's thread straight to the MIDI thread; whether
-// they go at all is the existence of this connection.
-void Orvello::connectMidiOutput()
-{
-    if (m_calculator && m_midi && m_settings.midi_protocol_on)
-        connect(m_calculator, &TimecodeCalculator::signalSendTimecodeTimeOut, m_midi,
-                &midi::slotSendTimeCode,
-                Qt::ConnectionType(Qt::QueuedConnection | Qt::UniqueConnection));
-}
-
-void Orvello::rewireMidi()
-{
-    if (!m_midi)
-        return;
-    if (m_calculator)
-        disconnect(m_calculator, &TimecodeCalculator::signalSendTimecodeTimeOut, m_midi,
-                   &midi::slotSendTimeCode);
-    // Direct calls into the worker's thread; midi guards these itself.
-    m_midi->setTimecodeType(m_settings.midi_timecode_type);
-    m_midi->selectOutputDevice(m_settings.midi_interface_name);
-    connectMidiOutput();
-}
-
-void Orvello::stopMidiOutput()
-{
-    if (!m_midi)
-        return;
     // The all-ports name is what gets saved with the window's keys at exit.
-    m_midi->outputDeviceName(-1, m_keys.MidiInterfaceName);
-    m_midi->deleteLater();
-    m_midi = nullptr;
+    m_generator.stop(&m_keys.MidiInterfaceName);
 }
 
 void Orvello::refreshPlaceButtons(int selected)
 {
-    m_view.colourPlaceButtons(m_settings, selected);
+    m_view.colourPlaceButtons(settings(), selected);
 }
 
 void Orvello::applySettings()
 {
-    m_settings.saveToStore();
-    // Playlist scheduler: savePlaylistToStore() here.
-    rewireArtnet();
-    rewireMidi();
-    m_view.updatePlaceButtons(m_settings);
+    m_generator.apply();
+    m_view.updatePlaceButtons(settings());
     refreshPlaceButtons(-1);
 }
 
@@ -403,7 +261,7 @@ void Orvello::slotAbout()
 
 void Orvello::slotSettingsNew()
 {
-    m_settings.setDefaults();
+    settings().setDefaults();
     // Playlist scheduler: clearItems() here; its enabled flag stays.
 }
 
@@ -436,13 +294,13 @@ void Orvello::slotSettingsChangedCancel()
 void Orvello::slotSettingsChangedToDefaultExtern()
 {
     SettingStruct::eraseStore();
-    m_settings.setDefaults();
+    settings().setDefaults();
     // Playlist scheduler: its enabled flag is cleared here.
-    m_view.updatePlaceButtons(m_settings);
+    m_view.updatePlaceButtons(settings());
     refreshPlaceButtons(-1);
     closeSettingsWindow();
     applySettings();
-    m_view.updatePlaceButtons(m_settings);
+    m_view.updatePlaceButtons(settings());
     refreshPlaceButtons(-1);
     releaseAboutWindow();
 }
@@ -500,16 +358,7 @@ void Orvello::slotClickedFile9()
 
 void Orvello::slotClickedFile(int iFileNumber)
 {
-    if (iFileNumber == Place::SystemTime) {
-        emit signalClickedFile(nullptr, Place::SystemTime);
-    } else if (Place::isStoredPlace(iFileNumber)) {
-        // Nobody listening would leak the record it carries.
-        if (!m_calculator)
-            return;
-        auto *record = new SettingStructItem;
-        m_settings.copyPlace(iFileNumber, record);
-        emit signalClickedFile(record, iFileNumber);
-    }
+    m_generator.slotClickedFile(iFileNumber);
 }
 
 void Orvello::slotChangedFile(int iFileNumber)

@@ -1,13 +1,9 @@
 #pragma once
 
-#include "artnet.h"
 #include "commandlineoptions.h"
+#include "generator.h"
 #include "mainwindowkeys.h"
-#include "midi.h"
 #include "orvelloview.h"
-#include "settingstruct.h"
-#include "timecodecalculator.h"
-#include "workerthread.h"
 
 #include <QCoreApplication>
 #include <QMainWindow>
@@ -16,9 +12,9 @@
 
 class QTimer;
 
-// The main window and hub of the program: owns the settings record and the
-// workers with their threads, turns buttons, shortcuts and playlist
-// activations into calculator commands and shows what the calculator reports.
+// The main window: owns the generator (settings record and workers), turns
+// buttons, shortcuts and playlist activations into its commands and shows
+// what the calculator reports.
 class Orvello : public QMainWindow
 {
     Q_OBJECT
@@ -29,11 +25,12 @@ public:
     ~Orvello() override;
 
     const CommandLineOptions &commandLine() const { return m_options; }
-    int runningWorkerThreads() const { return m_threads.runningCount(); }
-    SettingStruct &settings() { return m_settings; }
+    int runningWorkerThreads() const { return m_generator.runningWorkerThreads(); }
+    Generator &generator() { return m_generator; }
+    SettingStruct &settings() { return m_generator.settings(); }
     const MainWindowKeys &windowKeys() const { return m_keys; }
-    TimecodeCalculator *calculator() const { return m_calculator; }
-    midi *midiOutput() const { return m_midi; }
+    TimecodeCalculator *calculator() const { return m_generator.calculator(); }
+    midi *midiOutput() const { return m_generator.midiOutput(); }
     const OrvelloView &view() const { return m_view; }
     QTimer *blinkTimer() const { return m_blinkTimer; }
     bool isDisplayShown() const { return m_displayShown; }
@@ -45,8 +42,6 @@ public:
     void applySettings();
 
 signals:
-    // The record belongs to the receiver; absent for the system time.
-    void signalClickedFile(SettingStructItem *stSettingItem, int iFileNumber);
     void signalCheckForUpdate(QString WebSite, uint DelayInSeconds);
 
 public slots:
@@ -91,17 +86,7 @@ protected:
 
 private:
     void connectControls();
-    void createWorkers();
-    void createCalculator();
-    void createArtnetNode();
-    // Follows the record: universe, interface and whether codes go out at all.
-    void rewireArtnet();
-    void connectArtnetOutput();
-    // MIDI output: created second; its per-frame connection follows midi_protocol_on.
-    void createMidiOutput();
-    void connectMidiOutput();
-    void rewireMidi();
-    void stopMidiOutput();
+    void connectGenerator();
     void applyCommandLine();
     // The frame format the generator starts with: the command line's, else
     // the stored one; -1 when neither names a valid format.
@@ -112,9 +97,8 @@ private:
     void refreshPlaceButtons(int selected);
 
     CommandLineOptions m_options;
-    bool m_verbose = false;
+    Generator m_generator;
     QString m_updateLink;
-    SettingStruct m_settings;
     MainWindowKeys m_keys;
     bool m_paused = true;
     bool m_frozen = false;
@@ -122,9 +106,4 @@ private:
     OrvelloView m_view;
     QTimer *m_blinkTimer = nullptr;
     bool m_displayShown = false;
-
-    QPointer<TimecodeCalculator> m_calculator;
-    QPointer<midi> m_midi;
-    QPointer<artnet> m_artnet;
-    WorkerThreads m_threads;
 };

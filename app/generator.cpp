@@ -1,0 +1,231 @@
+#include "generator.h"
+
+#include "version.h"
+
+namespace
+{
+// Stop requests are queued to the workers; this bounds how long the
+// destruction waits for their threads before the application goes away.
+constexpr int ThreadWaitMs = 2000;
+} // namespace
+
+Generator::Generator(const CommandLineOptions &options, QObject *parent)
+    : QObject(parent), m_options(options)
+{
+    m_verbose = m_options.verbosePresent && m_options.verbose;
+    m_settings.setDefaults();
+    m_settings.loadFromStore();
+    // The protocol options override the stored switches before any worker is
+    // wired, so the outputs start as the command line asked.
+    if (m_options.artnetPresent)
+        m_settings.artnet_protocol_on = m_options.artnet;
+    if (m_options.midiPresent)
+        m_settings.midi_protocol_on = m_options.midi;
+}
+
+Generator::~Generator()
+{
+    stop();
+    m_threads.waitAll(ThreadWaitMs);
+}
+
+void Generator::start(int format)
+{
+    createArtnetNode();
+    createMidiOutput();
+    createCalculator(format);
+}
+
+void Generator::stop(QString *midiAllPortsName)
+{
+    if (m_calculator) {
+        m_calculator->requestStop();
+        m_calculator = nullptr;
+    }
+    if (m_artnet) {
+        m_artnet->deleteLater();
+        m_artnet = nullptr;
+    }
+    if (m_midi) {
+        if (midiAllPortsName)
+            m_midi->outputDeviceName(-1, *midiAllPortsName);
+        m_midi->deleteLater();
+        m_midi = nullptr;
+    }
+}
+
+bool Generator::waitForWorkers(int timeoutMs)
+{
+    return m_threads.waitAll(timeoutMs);
+}
+
+void Generator::apply()
+{
+    m_settings.saveToStore();
+    rewireArtnet();
+    rewireMidi();
+}
+
+void Generator::createCalculator(int format)
+{
+    auto *calculator = new TimecodeCalculator;
+    m_calculator = calculator;
+    QThread *thread = m_threads.adopt(calculator);
+    thread->setObjectName(QStringLiteral("calculator"));
+
+    // adopt() already made destroyed -> quit and finished -> deleteLater.
+    connect(thread, &QThread::started, calculator, &TimecodeCalculator::slotChangedTimeReset);
+    connect(thread, &QThread::started, calculator, &TimecodeCalculator::slotStart);
+    connect(calculator, &TimecodeCalculator::stoped, calculator, &QObject::deleteLater);
+    connect(this, &Generator::signalClickedFile, calculator, &TimecodeCalculator::slotChangedFile);
+
+    connect(calculator, &TimecodeCalculator::signalChangedFreeze, this,
+            &Generator::signalChangedFreeze);
+    connect(calculator, &TimecodeCalculator::signalChangedPlayPause, this,
+            &Generator::signalChangedPlayPause);
+    connect(calculator, &TimecodeCalculator::signalChangedFile, this,
+            &Generator::signalChangedFile);
+    connectArtnetOutput();
+    connect(calculator, &TimecodeCalculator::signalArtnetCheckDmxIn, this,
+            &Generator::signalArtnetCheckDmxIn);
+    connectMidiOutput();
+    connect(calculator, &TimecodeCalculator::signalSendTimecodeTimeOut, this,
+            &Generator::signalSendTimecodeTimeOut);
+    connect(calculator, &TimecodeCalculator::signalChangedTimeReset, this,
+            &Generator::signalChangedTimeReset);
+    connect(calculator, &TimecodeCalculator::signalClose, this, &Generator::signalClose);
+
+    // The generator starts paused at 00:00:00:00. These run on this thread,
+    // so the pause answer reaches whoever listens before the first frame.
+    calculator->setPause(true);
+    calculator->slotChangedTimeReset();
+    // The format shown and the generator must agree from the first frame on.
+    if (format >= Frame24 && format <= Frame30)
+        calculator->slotChangedFrames(TimeCodeFormat(format));
+
+    thread->start(QThread::HighPriority);
+}
+
+void Generator::createArtnetNode()
+{
+    m_artnet = new artnet(m_verbose);
+    m_artnet->setShareAddress(true);
+    m_artnet->setVersInfoH(2);
+    m_artnet->setVersInfoL(0);
+    m_artnet->setOemHi(0x0C);
+    m_artnet->setOemLo(0x11);
+    m_artnet->setNodeNames(QStringLiteral("Orvello"),
+                           QStringLiteral("Orvello ") + CommandLineParser::versionText() +
+                               QStringLiteral(" by ") + QLatin1String(Maker::WebAddress));
+    // Binds the socket here, so it moves to the node's thread with the node.
+    m_artnet->setPollReplyEnabled(true);
+    m_artnet->setDmxInUniverse(quint32(m_settings.dmx_in_universe - 1));
+    m_artnet->selectInterface(m_settings.artnet_interface_name);
+    QThread *thread = m_threads.adopt(m_artnet);
+    thread->setObjectName(QStringLiteral("artnet"));
+    thread->start(QThread::HighPriority);
+}
+
+// Codes go from the calculator's thread straight to the node's thread; the
+// window only shows them.
+void Generator::connectArtnetOutput()
+{
+    if (m_calculator && m_artnet && m_settings.artnet_protocol_on)
+        connect(m_calculator, &TimecodeCalculator::signalSendTimecodeTimeOut, m_artnet,
+                qOverload<quint8, quint8, quint8, quint8, quint8>(&artnet::slotSendTimeCode),
+                Qt::ConnectionType(Qt::QueuedConnection | Qt::UniqueConnection));
+}
+
+void Generator::rewireArtnet()
+{
+    if (!m_artnet)
+        return;
+    if (m_calculator)
+        disconnect(m_calculator, &TimecodeCalculator::signalSendTimecodeTimeOut, m_artnet,
+                   qOverload<quint8, quint8, quint8, quint8, quint8>(&artnet::slotSendTimeCode));
+    m_artnet->setDmxInUniverse(quint32(m_settings.dmx_in_universe - 1));
+    m_artnet->selectInterface(m_settings.artnet_interface_name);
+    connectArtnetOutput();
+}
+
+void Generator::createMidiOutput()
+{
+    auto *output = new midi;
+    m_midi = output;
+    output->setTimecodeType(m_settings.midi_timecode_type);
+    output->selectOutputDevice(m_settings.midi_interface_name);
+    QThread *thread = m_threads.adopt(output);
+    thread->setObjectName(QStringLiteral("midi"));
+    thread->start(QThread::HighPriority);
+}
+
+// Codes go from the calculator's thread straight to the MIDI thread; whether
+// they go at all is the existence of this connection.
+void Generator::connectMidiOutput()
+{
+    if (m_calculator && m_midi && m_settings.midi_protocol_on)
+        connect(m_calculator, &TimecodeCalculator::signalSendTimecodeTimeOut, m_midi,
+                &midi::slotSendTimeCode,
+                Qt::ConnectionType(Qt::QueuedConnection | Qt::UniqueConnection));
+}
+
+void Generator::rewireMidi()
+{
+    if (!m_midi)
+        return;
+    if (m_calculator)
+        disconnect(m_calculator, &TimecodeCalculator::signalSendTimecodeTimeOut, m_midi,
+                   &midi::slotSendTimeCode);
+    // Direct calls into the worker's thread; midi guards these itself.
+    m_midi->setTimecodeType(m_settings.midi_timecode_type);
+    m_midi->selectOutputDevice(m_settings.midi_interface_name);
+    connectMidiOutput();
+}
+
+void Generator::slotClickedFile(int iFileNumber)
+{
+    if (iFileNumber == Place::SystemTime) {
+        emit signalClickedFile(nullptr, Place::SystemTime);
+    } else if (Place::isStoredPlace(iFileNumber)) {
+        // Nobody listening would leak the record it carries.
+        if (!m_calculator)
+            return;
+        auto *record = new SettingStructItem;
+        m_settings.copyPlace(iFileNumber, record);
+        emit signalClickedFile(record, iFileNumber);
+    }
+}
+
+// Commands are queued to the calculator's thread, like a button's click.
+void Generator::slotChangedPlayPause()
+{
+    if (m_calculator)
+        QMetaObject::invokeMethod(m_calculator, &TimecodeCalculator::slotChangedPlayPause,
+                                  Qt::QueuedConnection);
+}
+
+void Generator::slotChangedFreeze()
+{
+    if (m_calculator)
+        QMetaObject::invokeMethod(m_calculator, &TimecodeCalculator::slotChangedFreeze,
+                                  Qt::QueuedConnection);
+}
+
+void Generator::slotChangedTimeReset()
+{
+    if (m_calculator)
+        QMetaObject::invokeMethod(m_calculator, &TimecodeCalculator::slotChangedTimeReset,
+                                  Qt::QueuedConnection);
+}
+
+void Generator::slotChangedFrames(int format)
+{
+    if (!m_calculator || format < Frame24 || format > Frame30)
+        return;
+    QMetaObject::invokeMethod(
+        m_calculator,
+        [calculator = m_calculator.data(), format]() {
+            calculator->slotChangedFrames(TimeCodeFormat(format));
+        },
+        Qt::QueuedConnection);
+}

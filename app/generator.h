@@ -1,0 +1,91 @@
+#pragma once
+
+#include "artnet.h"
+#include "commandlineoptions.h"
+#include "midi.h"
+#include "settingstruct.h"
+#include "timecodecalculator.h"
+#include "workerthread.h"
+
+#include <QObject>
+#include <QPointer>
+
+// The generator without its face: loads the settings record, creates the
+// workers on their threads in their fixed order, wires the outputs to the
+// calculator as the protocol switches say, turns commands into calculator
+// calls and re-wires on apply. The window uses it; a run without a window
+// can use the same instance, so both behave alike.
+class Generator : public QObject
+{
+    Q_OBJECT
+public:
+    // Loads the record from the store; the protocol options of `options`
+    // override the stored switches.
+    explicit Generator(const CommandLineOptions &options, QObject *parent = nullptr);
+    // Stops what still runs and waits (bounded) for the worker threads.
+    ~Generator() override;
+
+    SettingStruct &settings() { return m_settings; }
+    const SettingStruct &settings() const { return m_settings; }
+    const CommandLineOptions &commandLine() const { return m_options; }
+    bool isVerbose() const { return m_verbose; }
+
+    // Creates the Art-Net node, the MIDI output and the calculator, in that
+    // order. The generator starts paused at 00:00:00:00 with no place; a
+    // `format` of 0..3 is handed to the calculator before its thread starts.
+    void start(int format);
+    // Stop requests to every worker. `midiAllPortsName`, when given, receives
+    // the all-ports name of the MIDI output before it goes.
+    void stop(QString *midiAllPortsName = nullptr);
+    // True when every worker thread finished within the time.
+    bool waitForWorkers(int timeoutMs);
+    int runningWorkerThreads() const { return m_threads.runningCount(); }
+
+    // Saves the record and re-wires the outputs to it.
+    void apply();
+
+    TimecodeCalculator *calculator() const { return m_calculator; }
+    midi *midiOutput() const { return m_midi; }
+    artnet *artnetNode() const { return m_artnet; }
+
+signals:
+    // Relayed from the calculator, on the thread of this object.
+    void signalSendTimecodeTimeOut(quint8 Hour, quint8 Minute, quint8 Sec, quint8 Frame,
+                                   quint8 Type);
+    void signalChangedPlayPause(bool bPause, bool bFreeze);
+    void signalChangedFreeze(bool bPause, bool bFreeze);
+    void signalChangedFile(int iFileNumber);
+    void signalChangedTimeReset();
+    void signalArtnetCheckDmxIn();
+    // A place with its exit flag reached its end code.
+    void signalClose();
+
+    // The record belongs to the receiver; absent for the system time.
+    void signalClickedFile(SettingStructItem *stSettingItem, int iFileNumber);
+
+public slots:
+    // -3 is the system time, 0..8 places 1..9; anything else is ignored.
+    void slotClickedFile(int iFileNumber);
+    void slotChangedPlayPause();
+    void slotChangedFreeze();
+    void slotChangedTimeReset();
+    void slotChangedFrames(int format);
+
+private:
+    void createArtnetNode();
+    void createMidiOutput();
+    void createCalculator(int format);
+    void connectArtnetOutput();
+    void connectMidiOutput();
+    // Follows the record: universe, interface and whether codes go out at all.
+    void rewireArtnet();
+    void rewireMidi();
+
+    CommandLineOptions m_options;
+    bool m_verbose = false;
+    SettingStruct m_settings;
+    QPointer<TimecodeCalculator> m_calculator;
+    QPointer<midi> m_midi;
+    QPointer<artnet> m_artnet;
+    WorkerThreads m_threads;
+};
