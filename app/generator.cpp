@@ -119,7 +119,7 @@ void Generator::createArtnetNode()
                                QStringLiteral(" by ") + QLatin1String(Maker::WebAddress));
     // Binds the socket here, so it moves to the node's thread with the node.
     m_artnet->setPollReplyEnabled(true);
-    m_artnet->setDmxInUniverse(quint32(m_settings.dmx_in_universe - 1));
+    m_artnet->setDmxInUniverse(m_settings.dmxInPortAddress());
     m_artnet->selectInterface(m_settings.artnet_interface_name);
     QThread *thread = m_threads.adopt(m_artnet);
     thread->setObjectName(QStringLiteral("artnet"));
@@ -143,7 +143,7 @@ void Generator::rewireArtnet()
     if (m_calculator)
         disconnect(m_calculator, &TimecodeCalculator::signalSendTimecodeTimeOut, m_artnet,
                    qOverload<quint8, quint8, quint8, quint8, quint8>(&artnet::slotSendTimeCode));
-    m_artnet->setDmxInUniverse(quint32(m_settings.dmx_in_universe - 1));
+    m_artnet->setDmxInUniverse(m_settings.dmxInPortAddress());
     m_artnet->selectInterface(m_settings.artnet_interface_name);
     connectArtnetOutput();
 }

@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <climits>
 #include <csignal>
 
 // Runs the real program, offscreen with a private home, and ends it the ways
@@ -28,7 +29,9 @@ private slots:
         const QStringList p1{"p1", "25fps"};
         QTest::newRow("SIGTERM") << int(SIGTERM) << -1 << p1 << format << 2;
         QTest::newRow("SIGINT") << int(SIGINT) << -1 << p1 << format << 2;
-        QTest::newRow("SIGHUP") << int(SIGHUP) << -1 << p1 << format << 2;
+        // A hand-edited universe at the edge of int reaches the node's set-up.
+        const QVariantMap edge{{"FrameFormat", 2}, {"dmx_in_universe", INT_MIN}};
+        QTest::newRow("SIGHUP") << int(SIGHUP) << -1 << p1 << edge << 2;
         // During start-up, while the application and the window are being built.
         QTest::newRow("SIGTERM at 10 ms") << int(SIGTERM) << 10 << p1 << format << 2;
         QTest::newRow("SIGHUP at 40 ms") << int(SIGHUP) << 40 << p1 << format << 2;
