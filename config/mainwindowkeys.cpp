@@ -5,7 +5,8 @@
 void MainWindowKeys::load()
 {
     const auto store = SettingsStore::open();
-    if (store->status() != QSettings::NoError)
+    // Read after the record (loadFromStore); a damaged store is not trusted.
+    if (SettingsStore::damaged())
         return;
     UseLcd = store->value(QStringLiteral("UseLcd"), false).toBool();
     FrameFormat = store->value(QStringLiteral("FrameFormat"), 0).toInt();

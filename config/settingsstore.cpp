@@ -27,6 +27,12 @@ QString &lastProblem()
     return text;
 }
 
+bool &lastDamaged()
+{
+    static bool damaged = false;
+    return damaged;
+}
+
 QString tr(const char *text)
 {
     return QCoreApplication::translate("SettingsStore", text);
@@ -81,6 +87,9 @@ std::unique_ptr<QSettings> open()
 std::unique_ptr<QSettings> openChecked()
 {
     auto store = open();
+    // QSettings reads the file at the first access, and only then knows its status.
+    store->allKeys();
+    lastDamaged() = store->status() != QSettings::NoError;
     lastProblem() = describe(*store);
     if (!lastProblem().isEmpty()) {
         const QByteArray text = lastProblem().toLocal8Bit() + '\n';
@@ -92,6 +101,11 @@ std::unique_ptr<QSettings> openChecked()
 QString problem()
 {
     return lastProblem();
+}
+
+bool damaged()
+{
+    return lastDamaged();
 }
 
 void useFile(const QString &path, QSettings::Format format)

@@ -24,6 +24,9 @@ std::unique_ptr<QSettings> openChecked();
 // What the last openChecked() found wrong, for the operator; empty when the
 // store was fine.
 QString problem();
+// True when the last openChecked() found the store unreadable or malformed;
+// later opens of the same file no longer say so (QSettings caches it).
+bool damaged();
 
 // Points every later open() at this file instead of the user's store, so
 // tests never read or write real settings. An empty path returns to the store.

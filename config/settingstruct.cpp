@@ -74,7 +74,7 @@ void SettingStruct::loadFromStore()
     const auto store = SettingsStore::openChecked();
     // A damaged store was reported and copied aside; its leftovers are not
     // trusted, so the record keeps the defaults.
-    if (store->status() != QSettings::NoError)
+    if (SettingsStore::damaged())
         return;
     for (int i = 0; i < PlaceCount; ++i) {
         for (const PlaceKey &key : placeKeys) {

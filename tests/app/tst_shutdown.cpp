@@ -14,12 +14,33 @@
 class TestShutdown : public QObject
 {
     Q_OBJECT
+
+    // Polls the process's caught-signal mask (bounded: 5 s).
+    static bool waitUntilCaught(qint64 pid, int signalNumber)
+    {
+        QElapsedTimer timer;
+        timer.start();
+        const QString path = QStringLiteral("/proc/%1/status").arg(pid);
+        while (timer.elapsed() < 5000) {
+            QFile status(path);
+            if (status.open(QIODevice::ReadOnly)) {
+                for (const QByteArray &line : status.readAll().split('\n'))
+                    if (line.startsWith("SigCgt:") &&
+                        (line.mid(7).trimmed().toULongLong(nullptr, 16) >> (signalNumber - 1)) & 1)
+                        return true;
+            }
+            QThread::usleep(200);
+        }
+        return false;
+    }
+
 private slots:
     void initTestCase() { REQUIRE_PRIVATE_NETWORK(); }
     void endsCleanly_data()
     {
         QTest::addColumn<int>("signalNumber"); // 0: the program ends by itself
-        // -1: once the workers run; else this long after the process started.
+        // -1: once the workers run; 0: the instant the process catches the
+        // signal (long before the window exists); else this long after start.
         QTest::addColumn<int>("delayMs");
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<QVariantMap>("seed");
@@ -33,8 +54,9 @@ private slots:
         const QVariantMap edge{{"FrameFormat", 2}, {"dmx_in_universe", INT_MIN}};
         QTest::newRow("SIGHUP") << int(SIGHUP) << -1 << p1 << edge << 2;
         // During start-up, while the application and the window are being built.
-        QTest::newRow("SIGTERM at 10 ms") << int(SIGTERM) << 10 << p1 << format << 2;
-        QTest::newRow("SIGHUP at 40 ms") << int(SIGHUP) << 40 << p1 << format << 2;
+        QTest::newRow("SIGTERM when caught") << int(SIGTERM) << 0 << p1 << format << 2;
+        QTest::newRow("SIGHUP when caught") << int(SIGHUP) << 0 << p1 << format << 2;
+        QTest::newRow("SIGINT at 60 ms") << int(SIGINT) << 60 << p1 << format << 2;
         // Place 3 runs from 00:00:00 to 00:00:01 and then closes the program.
         QTest::newRow("exit at end") << 0 << -1 << QStringList{"p3"}
                                      << QVariantMap{{"end_hour_2", 0},
@@ -72,6 +94,8 @@ private slots:
         QVERIFY(process.waitForStarted(5000));
 
         if (signalNumber && delayMs >= 0) {
+            if (delayMs == 0)
+                QVERIFY(waitUntilCaught(process.processId(), signalNumber));
             QTest::qSleep(delayMs);
             QCOMPARE(::kill(pid_t(process.processId()), signalNumber), 0);
         } else if (signalNumber) {

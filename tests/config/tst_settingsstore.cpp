@@ -150,7 +150,7 @@ private slots:
         QTest::newRow("no") << QByteArray("no") << false << 0xFFFFFFFFu;
         QTest::newRow("off") << QByteArray("off") << false << 0xFFFFFFFFu;
         QTest::newRow("number 2") << QByteArray("2") << true << 1u;
-        QTest::newRow("lowest int") << QByteArray("-2147483648") << false << 0x7FFFFFFFu;
+        QTest::newRow("lowest int") << QByteArray("-2147483648") << true << 0x7FFFFFFFu;
         QTest::newRow("highest int") << QByteArray("2147483647") << true << 0x7FFFFFFEu;
         QTest::newRow("not a word") << QByteArray("maybe") << false << 0xFFFFFFFFu;
     }
@@ -183,7 +183,7 @@ private slots:
         QTest::addColumn<bool>("copied");
         QTest::newRow("line without a value")
             << QByteArray(
-                   "[General]\nartnet_protocol_on=0\nthis line is broken\ndmx_in_universe=5\n")
+                   "[General]\nartnet_protocol_on=0\nthis line is broken\nFrameFormat=3\n")
             << true;
         QTest::newRow("a folder in its place") << QByteArray() << false;
     }
@@ -202,7 +202,9 @@ private slots:
         SettingsStore::useFile(ini);
         SettingStruct s;
         s.loadFromStore();
-        QVERIFY(s.artnet_protocol_on && s.dmx_in_universe == 256);
+        MainWindowKeys keys;
+        keys.load();
+        QVERIFY(s.artnet_protocol_on && keys.FrameFormat == 0);
         QVERIFY2(SettingsStore::problem().contains(ini), qPrintable(SettingsStore::problem()));
         MainWindowKeys{false, 2, 0, {}}.save(); // what every exit writes back
         QFile copy(ini + QStringLiteral(".damaged"));
