@@ -57,7 +57,7 @@ def pool():
         items.append(("opcode", (ID + struct.pack("<H", op) + rnd.randbytes(600))[:n]))
     for op in KNOWN_OPS:  # every length 0-600 of the ones we act on
         full = art(op, bytes([0, 14]) + rnd.randbytes(600))
-        for n in range(0, 601, 3):
+        for n in range(0, 601):
             items.append(("length", full[:n]))
     for declared in list(range(0, 1025, 2)) + [0xFFFF, 0x8000]:
         actual = rnd.choice([0, 1, max(0, declared - 1), declared, declared + 1, 600])

@@ -63,20 +63,21 @@ for link in a0 a1; do ip -n "$NSA" link set "$link" up; done
 for link in b0 b1; do ip -n "$NSB" link set "$link" up; done
 sleep 1
 
-mkdir -p "$WORK/config" "$WORK/home"
+mkdir -p "$WORK/config" "$WORK/home" "$WORK/runtime"
+chmod 700 "$WORK/runtime"
 # Only what the program sends is captured: the storm itself would drown tshark.
 ip netns exec "$NSB" tshark -q -f 'udp port 6454 and (src host 10.77.0.1 or src host 192.168.77.1)' \
     -i b0 -i b1 -w "$WORK/cap.pcapng" 2>"$WORK/tshark.err" &
 TSHARK=$!
 PIDS+=("$TSHARK")
-for _ in $(seq 100); do grep -q "Capturing on" "$WORK/tshark.err" && break; sleep 0.1; done
+for _ in $(seq 100); do grep -qs "Capturing on" "$WORK/tshark.err" && break; sleep 0.1; done
 grep -q "Capturing on" "$WORK/tshark.err" || fail "tshark did not start"
 
 # Standard output: a pipe this script holds open and never reads.
 mkfifo "$WORK/stdout.fifo"
 exec 7<>"$WORK/stdout.fifo"
 ip netns exec "$NSA" env QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME="$WORK/config" \
-    HOME="$WORK/home" "$ORVELLO" noupdatecheck verbose p0 30fps \
+    HOME="$WORK/home" XDG_RUNTIME_DIR="$WORK/runtime" "$ORVELLO" noupdatecheck verbose p0 30fps \
     >"$WORK/stdout.fifo" 2>"$WORK/stderr" &
 ORV=$!
 PIDS+=("$ORV")
@@ -131,13 +132,22 @@ wait "$TSHARK" 2>/dev/null || true
 echo "$phases" >"$WORK/phases.json"
 tshark -r "$WORK/cap.pcapng" -T fields -E separator=, -e frame.time_epoch -e ip.src -e ip.dst \
     -e udp.payload 2>/dev/null >"$WORK/fields.csv"
-python3 "$PEER" analyse "$WORK/fields.csv" "$WORK/phases.json" | tee "$WORK/report.json"
+python3 "$PEER" analyse "$WORK/fields.csv" "$WORK/phases.json" >"$WORK/report.json"
 
 [ "$status" -eq 0 ] || fail "exit status $status"
 [ -s "$WORK/stderr" ] && fail "standard error: $(head -c 3000 "$WORK/stderr")"
 python3 - "$WORK/report.json" "$MODE" <<'PY' || fail "wire checks"
 import json, sys
 report, mode = json.load(open(sys.argv[1])), sys.argv[2]
+for dst, tc in report["timecode"].items():
+    print(f"ArtTimeCode to {dst}: {tc['frames']} frames, {tc['missed']} missed, "
+          f"{tc['repeated']} repeated")
+    for phase, late in tc["lateness_ms"].items():
+        print(f"  lateness {phase:10s} n={late['n']:6d} p50={late['p50']} p99={late['p99']} "
+              f"max={late['max']} ms")
+for phase, replies in report["replies"].items():
+    print(f"ArtPollReply {phase:10s} {replies['total']:5d} to {len(replies['to'])} addresses, "
+          f"most to one: {max(replies['to'].values(), default=0)}")
 ok = True
 for dst in ("10.77.0.255", "192.168.77.255"):
     tc = report["timecode"].get(dst)
