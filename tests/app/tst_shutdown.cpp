@@ -8,6 +8,7 @@
 
 #include <climits>
 #include <csignal>
+#include <unistd.h>
 
 // Runs the real program, offscreen with a private home, and ends it the ways
 // an operator, a service manager or a place with an exit flag does.
@@ -56,6 +57,9 @@ private slots:
         // During start-up, while the application and the window are being built.
         QTest::newRow("SIGTERM when caught") << int(SIGTERM) << 0 << p1 << format << 2;
         QTest::newRow("SIGHUP when caught") << int(SIGHUP) << 0 << p1 << format << 2;
+        // Verbose lines into a pipe whose reader has gone, as `orvello verbose | head -1`.
+        QTest::newRow("SIGTERM, verbose into a closed pipe")
+            << int(SIGTERM) << -1 << QStringList{"p1", "25fps", "verbose"} << format << 2;
         QTest::newRow("SIGINT at 60 ms") << int(SIGINT) << 60 << p1 << format << 2;
         // Place 3 runs from 00:00:00 to 00:00:01 and then closes the program.
         QTest::newRow("exit at end") << 0 << -1 << QStringList{"p3"}
@@ -87,6 +91,16 @@ private slots:
             env.insert(QLatin1String(name), home.path());
         env.remove(QStringLiteral("QT_LOGGING_RULES"));
         QProcess process; // killed on destruction should a check fail
+        if (args.contains(QStringLiteral("verbose"))) {
+            process.setChildProcessModifier([] {
+                int fds[2];
+                if (::pipe(fds) == 0) {
+                    ::close(fds[0]);
+                    ::dup2(fds[1], STDOUT_FILENO);
+                    ::close(fds[1]);
+                }
+            });
+        }
         process.setProcessEnvironment(env);
         QElapsedTimer timer;
         timer.start();
