@@ -1,4 +1,5 @@
 #include "commandlineoptions.h"
+#include "linewriter.h"
 #include "orvello.h"
 #include "terminationsignals.h"
 #include "translation.h"
@@ -7,11 +8,50 @@
 #include <QApplication>
 #include <QTranslator>
 
+#include <atomic>
+#include <unistd.h>
+
 namespace
 {
 // Before main: a service manager may stop us while the application object
 // is still loading its plugins, which takes tens of milliseconds.
 const bool signalsCaught = TerminationSignals::installEarly();
+
+// Debug and warning texts of every thread (the MIDI output's errors among
+// them) go to standard error through a writer of their own, so a stalled
+// stderr never holds up a worker. A fatal text is written at once: the
+// process aborts right after.
+class DebugOutput
+{
+public:
+    DebugOutput() : m_writer(STDERR_FILENO)
+    {
+        s_writer = &m_writer;
+        m_previous = qInstallMessageHandler(&DebugOutput::handle);
+    }
+    ~DebugOutput()
+    {
+        qInstallMessageHandler(m_previous);
+        s_writer = nullptr;
+    }
+
+private:
+    static void handle(QtMsgType type, const QMessageLogContext &context, const QString &text)
+    {
+        const QByteArray line = qFormatLogMessage(type, context, text).toLocal8Bit() + '\n';
+        LineWriter *writer = s_writer;
+        if (type != QtFatalMsg && writer) {
+            writer->append(line);
+            return;
+        }
+        [[maybe_unused]] const ssize_t written =
+            ::write(STDERR_FILENO, line.constData(), size_t(line.size()));
+    }
+
+    static inline std::atomic<LineWriter *> s_writer{nullptr};
+    LineWriter m_writer;
+    QtMessageHandler m_previous = nullptr;
+};
 
 void setIdentity()
 {
@@ -33,6 +73,8 @@ int main(int argc, char *argv[])
         return 0;
     }
 
+    // Outlives the application object, whose end may still report.
+    const DebugOutput debugOutput;
     QApplication app(argc, argv);
     setIdentity();
     QTranslator translator;
