@@ -24,7 +24,9 @@ enum class Option {
     Artnet,
     NoArtnet,
     Midi,
-    NoMidi
+    NoMidi,
+    Export,
+    Import
 };
 
 struct Form {
@@ -89,6 +91,8 @@ const Form forms[] = {
     {"nomidi", Option::NoMidi, 0},
     {"/nomidi", Option::NoMidi, 0},
     {"-nomidi", Option::NoMidi, 0},
+    {"--export", Option::Export, 0},
+    {"--import", Option::Import, 0},
 };
 
 // "p1".."p9" in their three spellings.
@@ -171,6 +175,8 @@ QString CommandLineParser::helpText()
     entries.append({"midi", tr("activate trigger midi (overwrite settings)")});
     entries.append({"nomidi", tr("deactivate trigger midi (overwrite settings)")});
     entries.append({"verbose", tr("more information at runtime")});
+    entries.append({"--export FILE", tr("write the stored configuration to FILE and exit")});
+    entries.append({"--import FILE", tr("read FILE into the stored configuration and exit")});
 
     QString text;
     for (const Entry &entry : entries) {
@@ -240,6 +246,16 @@ CommandLineOptions CommandLineParser::parse(const QStringList &arguments, FILE *
             options.midiPresent = true;
             options.midi = option == Option::Midi;
             break;
+        case Option::Export:
+        case Option::Import:
+            // The file name is the next argument, whatever it looks like.
+            if (i + 1 < arguments.size()) {
+                (option == Option::Export ? options.exportFile : options.importFile) =
+                    arguments.at(++i);
+            } else {
+                options.configFileMissing = true;
+            }
+            break;
         case Option::Unknown:
             qDebug().noquote()
                 << QCoreApplication::translate("Orvello", "skip unknown parameter \"%1\"").arg(arg);
@@ -247,6 +263,17 @@ CommandLineOptions CommandLineParser::parse(const QStringList &arguments, FILE *
         }
     }
     return options;
+}
+
+bool CommandLineParser::asksForConfigFile(int argc, char **argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        int value = 0;
+        const Option option = match(QString::fromLocal8Bit(argv[i]), &value);
+        if (option == Option::Export || option == Option::Import)
+            return true;
+    }
+    return false;
 }
 
 bool CommandLineParser::asksForTextOnly(int argc, char **argv)

@@ -23,6 +23,12 @@ struct CommandLineOptions {
 
     // Set when "version" or "help" was given: their text has been written and
     // the program ends without showing a window.
+    // "--export FILE" / "--import FILE": the program only writes or reads the
+    // configuration file and ends (see ConfigCommand).
+    QString exportFile;
+    QString importFile;
+    bool configFileMissing = false; // one of them came without a file name
+
     bool versionShown = false;
     bool helpShown = false;
     bool endsProgram() const { return versionShown || helpShown; }
@@ -39,6 +45,10 @@ public:
     // True when the raw arguments ask for version or help, so the program can
     // answer without a display.
     static bool asksForTextOnly(int argc, char **argv);
+
+    // True when the raw arguments ask for an export or import, so the program
+    // can run it without a display.
+    static bool asksForConfigFile(int argc, char **argv);
 
     static QString versionText(); // "v2.0.0.1"
     static QString versionLine(); // "Orvello v2.0.0.1 (2.0.0.1) compiled <date>\n"

@@ -34,10 +34,15 @@ void Generator::start(int format)
     createArtnetNode();
     createMidiOutput();
     createCalculator(format);
+    createPlaylist();
 }
 
 void Generator::stop(QString *midiAllPortsName)
 {
+    if (m_playlist) {
+        m_playlist->requestStop();
+        m_playlist = nullptr;
+    }
     if (m_calculator) {
         m_calculator->requestStop();
         m_calculator = nullptr;
@@ -62,6 +67,8 @@ bool Generator::waitForWorkers(int timeoutMs)
 void Generator::apply()
 {
     m_settings.saveToStore();
+    if (m_playlist)
+        m_playlist->savePlaylistToStore();
     rewireArtnet();
     rewireMidi();
 }
@@ -86,6 +93,8 @@ void Generator::createCalculator(int format)
     connect(calculator, &TimecodeCalculator::signalChangedFile, this,
             &Generator::signalChangedFile);
     connectArtnetOutput();
+    connect(calculator, &TimecodeCalculator::signalArtnetCheckDmxIn, this,
+            &Generator::slotArtnetCheckDmxIn);
     connect(calculator, &TimecodeCalculator::signalArtnetCheckDmxIn, this,
             &Generator::signalArtnetCheckDmxIn);
     connectMidiOutput();
@@ -120,6 +129,7 @@ void Generator::createArtnetNode()
     // Binds the socket here, so it moves to the node's thread with the node.
     m_artnet->setPollReplyEnabled(true);
     m_artnet->setDmxInUniverse(m_settings.dmxInPortAddress());
+    m_artnet->setDmxInEnabled(m_settings.dmx_in_enabled);
     m_artnet->selectInterface(m_settings.artnet_interface_name);
     QThread *thread = m_threads.adopt(m_artnet);
     thread->setObjectName(QStringLiteral("artnet"));
@@ -144,8 +154,24 @@ void Generator::rewireArtnet()
         disconnect(m_calculator, &TimecodeCalculator::signalSendTimecodeTimeOut, m_artnet,
                    qOverload<quint8, quint8, quint8, quint8, quint8>(&artnet::slotSendTimeCode));
     m_artnet->setDmxInUniverse(m_settings.dmxInPortAddress());
+    m_artnet->setDmxInEnabled(m_settings.dmx_in_enabled);
     m_artnet->selectInterface(m_settings.artnet_interface_name);
     connectArtnetOutput();
+}
+
+void Generator::createPlaylist()
+{
+    auto *playlist = new Playlist(m_verbose);
+    m_playlist = playlist;
+    playlist->loadPlaylistFromStore(m_options.playlistPresent, m_options.playlist);
+    QThread *thread = m_threads.adopt(playlist);
+    thread->setObjectName(QStringLiteral("playlist"));
+    connect(thread, &QThread::started, playlist, &Playlist::slotStart);
+    // An entry that already matches at start fires now, not 30 s later.
+    connect(thread, &QThread::started, playlist, &Playlist::slotSendTimecodeTimeOut);
+    connect(playlist, &Playlist::stoped, playlist, &QObject::deleteLater);
+    connect(playlist, &Playlist::signalActivatedItem, this, &Generator::signalActivatedItem);
+    thread->start(QThread::NormalPriority);
 }
 
 void Generator::createMidiOutput()
@@ -228,4 +254,45 @@ void Generator::slotChangedFrames(int format)
             calculator->slotChangedFrames(TimeCodeFormat(format));
         },
         Qt::QueuedConnection);
+}
+
+// The remote switch gates the check itself, so with it off no channel acts,
+// whatever the console keeps sending.
+void Generator::slotArtnetCheckDmxIn()
+{
+    if (!m_settings.dmx_in_enabled)
+        return;
+    const DmxRemoteAction action = m_dmxRemote.check(m_artnet);
+    if (action != DmxRemoteAction::None)
+        emit signalDmxRemoteAction(action);
+}
+
+void Generator::performRemoteAction(DmxRemoteAction action)
+{
+    switch (action) {
+    case DmxRemoteAction::Frame24:
+        slotChangedFrames(Frame24);
+        break;
+    case DmxRemoteAction::Frame25:
+        slotChangedFrames(Frame25);
+        break;
+    case DmxRemoteAction::Frame30Drop:
+        slotChangedFrames(Frame30Drop);
+        break;
+    case DmxRemoteAction::Frame30:
+        slotChangedFrames(Frame30);
+        break;
+    case DmxRemoteAction::TimeReset:
+        slotChangedTimeReset();
+        break;
+    case DmxRemoteAction::Freeze:
+        slotChangedFreeze();
+        break;
+    case DmxRemoteAction::PlayPause:
+        slotChangedPlayPause();
+        break;
+    default:
+        slotClickedFile(DmxRemote::placeNumber(action));
+        break;
+    }
 }

@@ -2,7 +2,9 @@
 
 #include "artnet.h"
 #include "commandlineoptions.h"
+#include "dmxremote.h"
 #include "midi.h"
+#include "playlist.h"
 #include "settingstruct.h"
 #include "timecodecalculator.h"
 #include "workerthread.h"
@@ -30,23 +32,31 @@ public:
     const CommandLineOptions &commandLine() const { return m_options; }
     bool isVerbose() const { return m_verbose; }
 
-    // Creates the Art-Net node, the MIDI output and the calculator, in that
-    // order. The generator starts paused at 00:00:00:00 with no place; a
-    // `format` of 0..3 is handed to the calculator before its thread starts.
+    // Creates the Art-Net node, the MIDI output, the calculator and the
+    // playlist, in that order. The generator starts paused at 00:00:00:00
+    // with no place; a `format` of 0..3 is handed to the calculator before
+    // its thread starts. The playlist is filled from the store; the command
+    // line's playlist option, when given, decides its enabled flag.
     void start(int format);
-    // Stop requests to every worker. `midiAllPortsName`, when given, receives
+    // Stop requests to every worker, the playlist first so no activation
+    // arrives while the others go. `midiAllPortsName`, when given, receives
     // the all-ports name of the MIDI output before it goes.
     void stop(QString *midiAllPortsName = nullptr);
     // True when every worker thread finished within the time.
     bool waitForWorkers(int timeoutMs);
     int runningWorkerThreads() const { return m_threads.runningCount(); }
 
-    // Saves the record and re-wires the outputs to it.
+    // Saves the record and the playlist and re-wires the outputs to the record.
     void apply();
 
     TimecodeCalculator *calculator() const { return m_calculator; }
     midi *midiOutput() const { return m_midi; }
     artnet *artnetNode() const { return m_artnet; }
+    Playlist *playlist() const { return m_playlist; }
+
+    // Does what a remote channel asks without a window: the commands go
+    // straight to the calculator.
+    void performRemoteAction(DmxRemoteAction action);
 
 signals:
     // Relayed from the calculator, on the thread of this object.
@@ -57,6 +67,12 @@ signals:
     void signalChangedFile(int iFileNumber);
     void signalChangedTimeReset();
     void signalArtnetCheckDmxIn();
+    // A remote channel rose while the remote control is on. The owner performs
+    // it: the window as a click on its own control, so a disabled control
+    // stays deaf; without a window, performRemoteAction.
+    void signalDmxRemoteAction(DmxRemoteAction action);
+    // The playlist found an entry due: -3 system time, -2 exit, 1..9 places.
+    void signalActivatedItem(int iPlace);
     // A place with its exit flag reached its end code.
     void signalClose();
 
@@ -70,11 +86,14 @@ public slots:
     void slotChangedFreeze();
     void slotChangedTimeReset();
     void slotChangedFrames(int format);
+    // Once per change of the computed code: reads the remote universe.
+    void slotArtnetCheckDmxIn();
 
 private:
     void createArtnetNode();
     void createMidiOutput();
     void createCalculator(int format);
+    void createPlaylist();
     void connectArtnetOutput();
     void connectMidiOutput();
     // Follows the record: universe, interface and whether codes go out at all.
@@ -87,5 +106,7 @@ private:
     QPointer<TimecodeCalculator> m_calculator;
     QPointer<midi> m_midi;
     QPointer<artnet> m_artnet;
+    QPointer<Playlist> m_playlist;
+    DmxRemote m_dmxRemote;
     WorkerThreads m_threads;
 };

@@ -1,4 +1,5 @@
 #include "commandlineoptions.h"
+#include "configcommand.h"
 #include "linewriter.h"
 #include "orvello.h"
 #include "terminationsignals.h"
@@ -71,6 +72,16 @@ int main(int argc, char *argv[])
         installTranslation(translator, QCoreApplication::applicationDirPath());
         CommandLineParser::parse(QCoreApplication::arguments());
         return 0;
+    }
+
+    // The configuration file from a shell: no display needed, nothing opened
+    // but the store and the file.
+    if (CommandLineParser::asksForConfigFile(argc, argv)) {
+        QCoreApplication app(argc, argv);
+        setIdentity();
+        QTranslator translator;
+        installTranslation(translator, QCoreApplication::applicationDirPath());
+        return ConfigCommand::run(CommandLineParser::parse(QCoreApplication::arguments()));
     }
 
     // Outlives the application object, whose end may still report.

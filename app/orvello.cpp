@@ -1,14 +1,20 @@
 #include "orvello.h"
 
+#include "configfile.h"
+#include "settings.h"
 #include "timecodecalculator.h"
+#include "updateserver.h"
 #include "version.h"
 
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QLayout>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTimer>
@@ -20,12 +26,15 @@ constexpr int BlinkFrozenMs = 200;
 // Stop requests are queued to the workers; this bounds how long the window's
 // destruction waits for their threads before the application goes away.
 constexpr int ThreadWaitMs = 2000;
+// The automatic check waits a little, so it never competes with the start.
+constexpr uint AutomaticCheckDelaySeconds = 30;
 } // namespace
 
 Orvello::Orvello(const QStringList &arguments, QWidget *parent)
     : QMainWindow(parent), m_options(CommandLineParser::parse(arguments)), m_generator(m_options)
 {
-    m_updateLink = updateLinkText();
+    m_updateLink = UpdateServer::updateLink();
+    m_helpLink = UpdateServer::helpLink();
 
     m_keys.load();
     m_paused = true;
@@ -56,11 +65,12 @@ Orvello::Orvello(const QStringList &arguments, QWidget *parent)
 
 Orvello::~Orvello()
 {
-    closeSettingsWindow();
+    closeSettingsWindow(false);
     releaseAboutWindow();
     stopWorkers();
-    // Update checker: released here once it exists.
+    releaseUpdateChecker();
     m_generator.waitForWorkers(ThreadWaitMs);
+    m_updateThread.waitAll(ThreadWaitMs);
     m_keys.save();
 }
 
@@ -108,7 +118,8 @@ void Orvello::connectGenerator()
     connect(generator, &Generator::signalChangedPlayPause, this, &Orvello::slotBlinkTimecode);
     connect(generator, &Generator::signalChangedPlayPause, this, &Orvello::slotChangedPlayPause);
     connect(generator, &Generator::signalChangedFile, this, &Orvello::slotChangedFile);
-    connect(generator, &Generator::signalArtnetCheckDmxIn, this, &Orvello::slotArtnetCheckDmxIn);
+    connect(generator, &Generator::signalDmxRemoteAction, this, &Orvello::slotDmxRemoteAction);
+    connect(generator, &Generator::signalActivatedItem, this, &Orvello::slotActivatedPlaylistItem);
     connect(generator, &Generator::signalSendTimecodeTimeOut, this,
             &Orvello::slotSendTimecodeTimeOut);
     connect(generator, &Generator::signalChangedTimeReset, this, &Orvello::slotChangedTimeReset);
@@ -130,14 +141,39 @@ void Orvello::applyCommandLine()
     // The protocol options were put into the record before the workers were wired.
 }
 
-void Orvello::closeSettingsWindow()
+void Orvello::closeSettingsWindow(bool deferred)
 {
-    // Settings window: closed and released here once it exists.
+    if (!m_settingsWindow)
+        return;
+    m_settingsWindow->disconnect(this);
+    m_settingsWindow->hide();
+    if (deferred)
+        m_settingsWindow->deleteLater();
+    else
+        delete m_settingsWindow;
+    m_settingsWindow = nullptr;
+}
+
+Playlist *Orvello::playlist() const
+{
+    return m_generator.playlist();
 }
 
 void Orvello::releaseAboutWindow()
 {
-    // About window: hidden and released here once it exists.
+    if (!m_aboutWindow)
+        return;
+    m_aboutWindow->hide();
+    delete m_aboutWindow;
+}
+
+// A request still in flight is dropped with the checker, so closing never
+// waits for a server.
+void Orvello::releaseUpdateChecker()
+{
+    if (m_updateChecker)
+        m_updateChecker->deleteLater();
+    m_updateChecker = nullptr;
 }
 
 void Orvello::stopWorkers()
@@ -160,10 +196,10 @@ void Orvello::applySettings()
 
 void Orvello::closeEvent(QCloseEvent *event)
 {
-    closeSettingsWindow();
+    closeSettingsWindow(false);
     releaseAboutWindow();
     stopWorkers();
-    // Update checker: deleteLater() here once it exists.
+    releaseUpdateChecker();
     event->accept();
 }
 
@@ -216,15 +252,50 @@ void Orvello::slotSendTimecodeTimeOut(quint8 Hour, quint8 Minute, quint8 Seconds
     m_view.showCode(Hour, Minute, Seconds, Frame);
 }
 
+// Not modal: the automatic check may answer during a show, and the operator's
+// controls stay usable meanwhile. A child of the window, so an unanswered box
+// neither outlives the window nor keeps the program from ending.
 void Orvello::slotMessageUpdateCheckMessage(QString sMessageUpdateInfo)
 {
-    // Shown by the update check once it exists.
-    Q_UNUSED(sMessageUpdateInfo)
+    auto *box = new QMessageBox(QMessageBox::Information, tr("Check for Updates"),
+                                sMessageUpdateInfo, QMessageBox::Ok, this);
+    box->setObjectName(QStringLiteral("update_message"));
+    box->setWindowModality(Qt::NonModal);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->show();
 }
 
-void Orvello::slotArtnetCheckDmxIn()
+void Orvello::slotDmxRemoteAction(DmxRemoteAction action)
 {
-    // Reads the Art-Net node's DMX input; without a node there is nothing to read.
+    QAbstractButton *control = nullptr;
+    switch (action) {
+    case DmxRemoteAction::Frame24:
+        control = m_view.fps24;
+        break;
+    case DmxRemoteAction::Frame25:
+        control = m_view.fps25;
+        break;
+    case DmxRemoteAction::Frame30Drop:
+        control = m_view.fps30Drop;
+        break;
+    case DmxRemoteAction::Frame30:
+        control = m_view.fps30;
+        break;
+    case DmxRemoteAction::TimeReset:
+        control = m_view.resetButton;
+        break;
+    case DmxRemoteAction::Freeze:
+        control = m_view.freezeButton;
+        break;
+    case DmxRemoteAction::PlayPause:
+        control = m_view.playPauseButton;
+        break;
+    default:
+        slotClickedFile(DmxRemote::placeNumber(action));
+        return;
+    }
+    if (control)
+        control->click();
 }
 
 void Orvello::slotChangedTimeReset()
@@ -240,8 +311,29 @@ void Orvello::slotChangedPlayPause(bool bPause)
 
 void Orvello::CheckForSoftwareUpdate(bool GiveInfoForNoUpdates)
 {
-    // The update checker is started here once it exists.
-    Q_UNUSED(GiveInfoForNoUpdates)
+    if (!UpdateSchedule::beginCheck(!GiveInfoForNoUpdates, QDate::currentDate()))
+        return;
+    if (!m_updateChecker) {
+        auto *checker = new CheckSoftwareUpdate;
+        m_updateChecker = checker;
+        QThread *thread = m_updateThread.adopt(checker);
+        thread->setObjectName(QStringLiteral("update"));
+        connect(checker, &CheckSoftwareUpdate::signalViewUpdateRequest, this,
+                &Orvello::slotMessageUpdateCheckMessage);
+        connect(this, &Orvello::signalCheckForUpdate, checker,
+                &CheckSoftwareUpdate::slotCheckForUpdate);
+        thread->start(QThread::LowPriority);
+    }
+    // Direct calls, made before the queued request so the checker has them first.
+    if (GiveInfoForNoUpdates)
+        m_updateChecker->setGiveInfoForNoUpdates();
+    m_updateChecker->setMessageTemplate(tr("<center>A new version %1 is available!</b><br>Download "
+                                           "the update here :<br>%2</center>")
+                                            .arg(QStringLiteral("$$$VERSION$$$"), m_updateLink));
+    m_updateChecker->setCurrentVersion(Version::Major, Version::Minor, Version::Revision,
+                                       Version::Build);
+    emit signalCheckForUpdate(UpdateServer::queryUrl().toString(),
+                              GiveInfoForNoUpdates ? 0 : AutomaticCheckDelaySeconds);
 }
 
 void Orvello::CheckForSoftwareUpdate()
@@ -251,33 +343,105 @@ void Orvello::CheckForSoftwareUpdate()
 
 void Orvello::slotHelp()
 {
-    // The help window is opened here once it exists.
+    QMessageBox::information(
+        this, tr("Help"),
+        tr("<b>Help</b><br>Please use the online help on the website:<br>%1").arg(m_helpLink),
+        QMessageBox::Ok);
 }
 
 void Orvello::slotAbout()
 {
-    // The about window is opened here once it exists.
+    if (!m_aboutWindow)
+        m_aboutWindow = new AboutInfo(QStringLiteral(":/images/artnetorvello.png"),
+                                      tr("Art-Net Version : ") + QStringLiteral("2016/01/12"),
+                                      tr("MIDI Version : ") + QStringLiteral("2014/05/14"));
+    m_aboutWindow->setVisible(true);
 }
 
 void Orvello::slotSettingsNew()
 {
     settings().setDefaults();
-    // Playlist scheduler: clearItems() here; its enabled flag stays.
+    // The playlist's enabled flag stays.
+    if (Playlist *playlist = m_generator.playlist())
+        playlist->clearItems();
 }
 
 void Orvello::slotSettingsImport()
 {
-    // The configuration file import runs here once it exists.
+    const QString name =
+        QFileDialog::getOpenFileName(this, tr("Choose a File to Open for Import"),
+                                     ConfigFile::loadConfigFolder(), ConfigFile::fileFilter());
+    if (!name.isEmpty())
+        importConfigFile(name);
 }
 
 void Orvello::slotSettingsExport()
 {
-    // The configuration file export runs here once it exists.
+    const QString name = QFileDialog::getSaveFileName(
+        this, tr("Export File"),
+        ConfigFile::loadConfigFolder() + QStringLiteral("Orvello") + ConfigFile::extension(),
+        ConfigFile::fileFilter());
+    if (name.isEmpty())
+        return;
+    const QString fileName = ConfigFile::withExtension(name);
+    if (writeConfigFile(fileName))
+        ConfigFile::saveConfigFolder(QFileInfo(fileName).path());
+}
+
+bool Orvello::writeConfigFile(const QString &fileName)
+{
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const ConfigFile::Result result = ConfigFile::write(fileName, &settings(), playlist());
+    QApplication::restoreOverrideCursor();
+    if (!result.ok())
+        QMessageBox::warning(this, result.title(), result.message(), QMessageBox::Ok);
+    return result.ok();
+}
+
+bool Orvello::readConfigFile(const QString &fileName)
+{
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const ConfigFile::Result result =
+        ConfigFile::read(fileName, &settings(), playlist(), m_generator.isVerbose());
+    QApplication::restoreOverrideCursor();
+    if (!result.ok())
+        QMessageBox::warning(this, result.title(), result.message(), QMessageBox::Ok);
+    return result.ok();
+}
+
+bool Orvello::importConfigFile(const QString &fileName)
+{
+    const bool ok = readConfigFile(fileName);
+    if (ok)
+        ConfigFile::saveConfigFolder(QFileInfo(fileName).path());
+    // Applied also after a failure, which writes the unchanged values again.
+    applySettings();
+    if (m_settingsWindow) {
+        // Unconfirmed edits go; the new window shows what was imported.
+        closeSettingsWindow();
+        slotSettingsEdit();
+    }
+    return ok;
 }
 
 void Orvello::slotSettingsEdit()
 {
-    // The settings window is opened here once it exists.
+    if (!m_settingsWindow) {
+        m_settingsWindow = new Settings(playlist(), &settings(), m_generator.artnetNode(),
+                                        m_generator.midiOutput(), nullptr);
+        Settings *window = m_settingsWindow;
+        connect(window, &Settings::valueChanged, this, &Orvello::slotSettingsChanged);
+        connect(window, &Settings::valueChangedToDefault, this,
+                &Orvello::slotSettingsChangedToDefaultExtern);
+        connect(window, &Settings::valueChangedCancel, this, &Orvello::slotSettingsChangedCancel);
+        connect(window, &Settings::valueChangedCancelByClose, this,
+                &Orvello::slotSettingsChangedCancel);
+        connect(window, &Settings::signalExportSettings, this, &Orvello::slotSettingsExport);
+        connect(window, &Settings::signalImportSettings, this, &Orvello::slotSettingsImport);
+    }
+    m_settingsWindow->show();
+    m_settingsWindow->raise();
+    m_settingsWindow->activateWindow();
 }
 
 void Orvello::slotSettingsChanged()
@@ -295,7 +459,8 @@ void Orvello::slotSettingsChangedToDefaultExtern()
 {
     SettingStruct::eraseStore();
     settings().setDefaults();
-    // Playlist scheduler: its enabled flag is cleared here.
+    if (Playlist *playlist = m_generator.playlist())
+        playlist->enabled = false;
     m_view.updatePlaceButtons(settings());
     refreshPlaceButtons(-1);
     closeSettingsWindow();

@@ -1,9 +1,13 @@
 #pragma once
 
+#include "aboutinfo.h"
+#include "checksoftwareupdate.h"
 #include "commandlineoptions.h"
 #include "generator.h"
 #include "mainwindowkeys.h"
 #include "orvelloview.h"
+#include "workerthread.h"
+#include "settings.h"
 
 #include <QCoreApplication>
 #include <QMainWindow>
@@ -11,6 +15,7 @@
 #include <QStringList>
 
 class QTimer;
+class Playlist;
 
 // The main window: owns the generator (settings record and workers), turns
 // buttons, shortcuts and playlist activations into its commands and shows
@@ -36,10 +41,23 @@ public:
     bool isDisplayShown() const { return m_displayShown; }
     bool isPaused() const { return m_paused; }
     bool isFrozen() const { return m_frozen; }
+    // None until the first update check; kept until the window closes.
+    CheckSoftwareUpdate *updateChecker() const { return m_updateChecker; }
 
     // Saves the record, re-wires the outputs to its protocol switches and
     // redraws the place buttons with none selected.
     void applySettings();
+
+    // The settings window while it is open.
+    Settings *settingsWindow() const { return m_settingsWindow; }
+    // The configuration file with the window's record and playlist; a
+    // failure is shown in a warning box and gives false, and a failed read
+    // changes nothing.
+    bool writeConfigFile(const QString &fileName);
+    bool readConfigFile(const QString &fileName);
+    // What the import does after its file dialog: read, remember the folder,
+    // apply (also after a failure) and reopen an open settings window.
+    bool importConfigFile(const QString &fileName);
 
 signals:
     void signalCheckForUpdate(QString WebSite, uint DelayInSeconds);
@@ -49,7 +67,8 @@ public slots:
     void slotSendTimecodeTimeOut(quint8 Hour, quint8 Minute, quint8 Seconds, quint8 Frame,
                                  quint8 Type);
     void slotMessageUpdateCheckMessage(QString sMessageUpdateInfo);
-    void slotArtnetCheckDmxIn();
+    // A remote channel rose: the same as a click on the matching control.
+    void slotDmxRemoteAction(DmxRemoteAction action);
     void slotChangedTimeReset();
     void slotChangedPlayPause(bool bPause);
     void CheckForSoftwareUpdate(bool GiveInfoForNoUpdates);
@@ -91,19 +110,32 @@ private:
     // The frame format the generator starts with: the command line's, else
     // the stored one; -1 when neither names a valid format.
     int startFormat() const;
-    void closeSettingsWindow();
+    // Deferred when called from the window's own handlers; at shutdown it
+    // goes at once, since no event loop may run to delete it later.
+    void closeSettingsWindow(bool deferred = true);
+    // The running playlist the settings window and the configuration file
+    // work on; absent once the workers stopped.
+    Playlist *playlist() const;
     void releaseAboutWindow();
+    void releaseUpdateChecker();
     void stopWorkers();
     void refreshPlaceButtons(int selected);
 
     CommandLineOptions m_options;
     Generator m_generator;
     QString m_updateLink;
+    QString m_helpLink;
     MainWindowKeys m_keys;
     bool m_paused = true;
     bool m_frozen = false;
 
     OrvelloView m_view;
+    QPointer<Settings> m_settingsWindow;
     QTimer *m_blinkTimer = nullptr;
     bool m_displayShown = false;
+
+    QPointer<AboutInfo> m_aboutWindow;
+    // The update checker is the window's own: a run without a window checks nothing.
+    QPointer<CheckSoftwareUpdate> m_updateChecker;
+    WorkerThreads m_updateThread;
 };

@@ -3,6 +3,7 @@
 #include "commandlineoptions.h"
 #include "orvello.h"
 #include "settingstruct.h"
+#include "updateserver.h"
 #include "version.h"
 
 #include <QAction>
@@ -16,8 +17,6 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QUrl>
-#include <QUrlQuery>
 #include <QVBoxLayout>
 
 namespace
@@ -89,17 +88,7 @@ void setButtonColour(QPushButton *button, const QColor &colour)
 
 QString updateLinkText()
 {
-    QUrl url;
-    url.setScheme(QStringLiteral("https"));
-    url.setHost(QLatin1String(Maker::WebAddress));
-    url.setPath(QStringLiteral("/update_view.php"));
-    url.setQuery(QStringLiteral("software=artnetorvello&currentversion=%1.%2.%3.%4")
-                     .arg(Version::Major)
-                     .arg(Version::Minor)
-                     .arg(Version::Revision)
-                     .arg(Version::Build));
-    return QStringLiteral("<a href=\"%1\">%2</a>")
-        .arg(url.toString(QUrl::FullyEncoded).toHtmlEscaped(), QLatin1String(Maker::WebAddress));
+    return UpdateServer::updateLink();
 }
 
 void OrvelloView::build(QMainWindow *window, bool useLcd)

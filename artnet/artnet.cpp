@@ -279,8 +279,8 @@ QByteArray artnet::pollReplyFor(const QHostAddress &poller) const
     info.nodeReport = m_nodeReport;
     {
         QMutexLocker lock(&m_dmxLock);
-        info.hasOutputPort = m_dmxInStarted;
-        info.swOut = quint8(m_portAddress & 0xFF);
+        info.hasOutputPort = m_dmxInStarted && m_dmxInEnabled && m_portAddress <= 0xFFFF;
+        info.portAddress = quint16(m_portAddress & 0xFFFF);
     }
     return ArtnetPacket::pollReply(info);
 }
@@ -323,13 +323,23 @@ bool artnet::setDmxInUniverse(quint32 value)
     return true;
 }
 
+void artnet::setDmxInEnabled(bool enabled)
+{
+    QMutexLocker lock(&m_dmxLock);
+    if (enabled == m_dmxInEnabled)
+        return;
+    m_dmxInEnabled = enabled;
+    // Whatever arrived before the switch went off is not a command for later.
+    m_dmxNewData = false;
+}
+
 void artnet::receiveDmx(const QByteArray &datagram)
 {
     ArtnetPacket::DmxFrame frame;
     if (!ArtnetPacket::parseDmx(datagram, frame))
         return;
     QMutexLocker lock(&m_dmxLock);
-    if (m_dmxStore.isEmpty())
+    if (m_dmxStore.isEmpty() || !m_dmxInEnabled)
         return;
     if (frame.subUni != (m_portAddress & 0xFF) || frame.net != ((m_portAddress >> 8) & 0xFF))
         return;
@@ -354,6 +364,8 @@ bool artnet::readDmxIn(quint8 *buffer, quint16 &length)
 {
     {
         QMutexLocker lock(&m_dmxLock);
+        if (!m_dmxInEnabled)
+            return false;
         if (!m_dmxInStarted) {
             lock.unlock();
             if (!socketForDmxIn())

@@ -67,6 +67,9 @@ public:
 
     // DMX remote control input. `value` is the port-address (universe - 1).
     bool setDmxInUniverse(quint32 value);
+    // Off: ArtDmx is not kept, readDmxIn delivers nothing and polls see no
+    // port, so a console that lost the remote also stops being offered it.
+    void setDmxInEnabled(bool enabled);
     bool readDmxIn(quint8 *buffer, quint16 &length);
 
 public slots:
@@ -101,9 +104,10 @@ private:
     QHostAddress m_destination;
 
     // DMX input store: written by reception on the node's thread and by the
-    // GUI thread's setDmxInUniverse/readDmxIn; all five under one lock so a
+    // GUI thread's setDmxInUniverse/readDmxIn; all six under one lock so a
     // read never sees half a frame nor loses a new-data mark.
     mutable QMutex m_dmxLock;
+    bool m_dmxInEnabled = true;
     bool m_dmxInStarted = false;
     QByteArray m_dmxStore;
     quint16 m_dmxLength = 0;

@@ -29,6 +29,8 @@ constexpr int PrIpAddress = 10; // 4 bytes, most significant first
 constexpr int PrPort = 14;      // little-endian
 constexpr int PrVersInfoH = 16;
 constexpr int PrVersInfoL = 17;
+constexpr int PrNetSwitch = 18;
+constexpr int PrSubSwitch = 19;
 constexpr int PrOemHi = 20;
 constexpr int PrOemLo = 21;
 constexpr int PrShortName = 26;
@@ -173,7 +175,14 @@ QByteArray pollReply(const PollReplyInfo &info)
         putByte(data, PrPortTypes + i, PortTypeArtNetOutput);
         putByte(data, PrGoodOutput + i, GoodOutputTransmitting);
     }
-    putByte(data, PrSwOut, info.hasOutputPort ? info.swOut : 0);
+    if (info.hasOutputPort) {
+        // A console addresses the port as NetSwitch:SubSwitch:SwOut low
+        // nibble. SwOut keeps the whole low byte, so a receiver that reads
+        // only SwOut still sees the universe it always saw.
+        putByte(data, PrNetSwitch, (info.portAddress >> 8) & 0x7F);
+        putByte(data, PrSubSwitch, (info.portAddress >> 4) & 0x0F);
+        putByte(data, PrSwOut, info.portAddress & 0xFF);
+    }
     for (int i = 0; i < MacSize; ++i)
         putByte(data, PrMac + i, info.mac[i]);
     return data;

@@ -73,7 +73,7 @@ struct PollReplyInfo {
     QString longName;
     QString nodeReport;
     bool hasOutputPort = false; // one DMX port once remote control input runs
-    quint8 swOut = 0;           // low byte of that port's port-address
+    quint16 portAddress = 0;    // that port's 15-bit port-address: Net, Sub-Net, Universe
 };
 
 QByteArray pollReply(const PollReplyInfo &info);

@@ -83,5 +83,37 @@
         <source>skip unknown parameter &quot;%1&quot;</source>
         <translation>überspringe unbekannten Parameter &quot;%1&quot;</translation>
     </message>
+    <message>
+        <source>write the stored configuration to FILE and exit</source>
+        <translation>gespeicherte Konfiguration in DATEI schreiben und beenden</translation>
+    </message>
+    <message>
+        <source>read FILE into the stored configuration and exit</source>
+        <translation>DATEI in die gespeicherte Konfiguration lesen und beenden</translation>
+    </message>
+    <message>
+        <source>--export and --import need a file name</source>
+        <translation>--export und --import brauchen einen Dateinamen</translation>
+    </message>
+    <message>
+        <source>--export and --import cannot be given together</source>
+        <translation>--export und --import können nicht zusammen angegeben werden</translation>
+    </message>
+    <message>
+        <source>The file %1 could not be written!
+%2.</source>
+        <translation>Die Datei %1 konnte nicht geschrieben werden!
+%2.</translation>
+    </message>
+    <message>
+        <source>The file %1 could not be read!
+%2.</source>
+        <translation>Die Datei %1 konnte nicht gelesen werden!
+%2.</translation>
+    </message>
+    <message>
+        <source>Could not load file %1! It is not a valid Orvello XML file (*.ovxml).</source>
+        <translation>Die Datei %1 konnte nicht geladen werden! Sie ist keine gültige Orvello-XML-Datei (*.ovxml).</translation>
+    </message>
 </context>
 </TS>

@@ -145,7 +145,9 @@ void TestCommandLine::versionAndHelpBytesFromTheProgram()
                             "\nhelp          - this help\nversion       - get version\n"));
     QVERIFY(help.contains("\np0            - activated place 0 (same as parameter \"systemtime\")\n"
                           "p1            - activated place 1\n"));
-    QVERIFY(help.endsWith("\nverbose       - more information at runtime\n"));
+    QVERIFY(help.endsWith("\nverbose       - more information at runtime\n"
+                          "--export FILE - write the stored configuration to FILE and exit\n"
+                          "--import FILE - read FILE into the stored configuration and exit\n"));
     QCOMPARE(help, versionLine + CommandLineParser::helpText().toLatin1() + "\n");
 }
 
@@ -153,10 +155,11 @@ void TestCommandLine::helpLayout()
 {
     const QStringList lines = CommandLineParser::helpText().split('\n');
     QCOMPARE(lines.first(), QString()); // begins with a line end
-    QCOMPARE(lines.size(), 1 + 12 + 9 + 5);
+    QCOMPARE(lines.size(), 1 + 12 + 9 + 5 + 2);
     for (int i = 1; i < lines.size(); ++i) {
         QCOMPARE(lines[i].mid(14, 2), QStringLiteral("- "));
-        QVERIFY(!lines[i].left(14).trimmed().contains(' '));
+        // Only the two file options carry an argument.
+        QCOMPARE(lines[i].left(14).trimmed().contains(' '), i >= lines.size() - 2);
     }
     QCOMPARE(lines[21], QStringLiteral("p9            - activated place 9"));
     QCOMPARE(lines[22],

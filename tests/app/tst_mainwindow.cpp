@@ -174,7 +174,7 @@ private slots:
     void playlistExitClosesTheWindow()
     {
         Orvello *w = open();
-        QTRY_COMPARE(w->runningWorkerThreads(), 3);
+        QTRY_COMPARE(w->runningWorkerThreads(), 4);
         w->slotActivatedPlaylistItem(-2);
         QVERIFY(!w->isVisible() && !w->calculator());
         QTRY_COMPARE_WITH_TIMEOUT(w->runningWorkerThreads(), 0, 2000);
@@ -408,7 +408,7 @@ private slots:
         QCOMPARE(v.linkLabel->toolTip(),
                  QStringLiteral("Visit the homepage to access software updates and the help."));
         QCOMPARE(v.linkLabel->text(),
-                 QStringLiteral("<a href=\"https://www.orvello.example/update_view.php?"
+                 QStringLiteral("<a href=\"http://www.orvello.example/update_view.php?"
                                 "software=artnetorvello&amp;currentversion=2.0.0.1\">"
                                 "www.orvello.example</a>"));
         // Each tool tip names the button's own shortcut.

@@ -18,7 +18,7 @@ void TestStartup::windowRunsWorkerAndEndsCleanly()
     auto *window = new Orvello;
     window->show();
     QCOMPARE(window->windowTitle(), QStringLiteral("Orvello"));
-    QTRY_COMPARE_WITH_TIMEOUT(window->runningWorkerThreads(), 3, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(window->runningWorkerThreads(), 4, 5000);
 
     window->close();
     QTRY_COMPARE_WITH_TIMEOUT(window->runningWorkerThreads(), 0, 5000);

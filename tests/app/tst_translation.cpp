@@ -20,6 +20,8 @@ void TestTranslation::germanFilePresent()
     QVERIFY(installTranslation(translator, QStringLiteral(ORVELLO_QM_DIR), QLocale("de_DE")));
     QCOMPARE(QCoreApplication::translate("Orvello", "this help"), QStringLiteral("diese Hilfe"));
     QVERIFY(CommandLineParser::helpText().contains("help          - diese Hilfe"));
+    QVERIFY(CommandLineParser::helpText().contains(
+        "--import FILE - DATEI in die gespeicherte Konfiguration lesen und beenden"));
     QCoreApplication::removeTranslator(&translator);
 }
 

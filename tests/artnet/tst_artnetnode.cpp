@@ -195,7 +195,8 @@ void TestArtnetNode::dmxInputStore()
     QCOMPARE(read(frame), QByteArray("nothing"));
     QCOMPARE(read({}), QByteArray("nothing"));
     const QByteArray reply = n.node.pollReplyFor(Self);
-    QCOMPARE(reply.mid(172, 2) + reply.mid(190, 1), bytes({0, 1, 0xFF})); // NumPorts, SwOut
+    // NetSwitch, SubSwitch, NumPorts, SwOut
+    QCOMPARE(reply.mid(18, 2) + reply.mid(172, 2) + reply.mid(190, 1), bytes({1, 0xF, 0, 1, 0xFF}));
 
     QCOMPARE(read(frame), bytes({1, 2, 3, 4}));
     QCOMPARE(read({}), QByteArray("nothing")); // delivered once only
@@ -209,6 +210,17 @@ void TestArtnetNode::dmxInputStore()
     n.node.dispatchDatagram(frame, Peer);
     QVERIFY(n.node.setDmxInUniverse(0x1FE)); // another forgets it
     QCOMPARE(read({}), QByteArray("nothing"));
+
+    // Switched off, the node keeps nothing, delivers nothing and offers no port.
+    const QByteArray other = dmx(0xFE, 1, 2, bytes({7, 8}));
+    n.node.dispatchDatagram(other, Peer);
+    n.node.setDmxInEnabled(false);
+    QCOMPARE(read(other), QByteArray("nothing"));
+    QCOMPARE(n.node.pollReplyFor(Self).mid(172, 2), bytes({0, 0}));
+    n.node.setDmxInEnabled(true);
+    QCOMPARE(read({}), QByteArray("nothing"));
+    QCOMPARE(n.node.pollReplyFor(Self).mid(172, 2), bytes({0, 1}));
+    QCOMPARE(read(other), bytes({7, 8}));
 }
 
 // As in the program, the node runs on its own thread and DMX is read from this one. The

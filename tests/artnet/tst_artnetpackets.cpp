@@ -61,17 +61,29 @@ void TestArtnetPackets::sentBytes()
 
     const QString longName = QStringLiteral("Orvello v2.0.0.1 by www.orvello.example");
     const std::array<quint8, MacSize> mac{0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E};
-    PollReplyInfo info{0xC0A8010A, mac, 2, 0, 0x0C, 0x11, "Orvello", longName, "", false, 0xFF};
+    PollReplyInfo info{0xC0A8010A, mac, 2, 0, 0x0C, 0x11, "Orvello", longName, "", false, 0x1FF};
+    // The port-address goes out whole: Net 1 in NetSwitch, Sub-Net 0xF in
+    // SubSwitch, SwOut the whole low byte; nothing of it without a port.
     for (bool hasPort : {false, true}) {
         info.hasOutputPort = hasPort;
         const QByteArray expected =
-            ArtNet + bytes({0x00, 0x21, 192, 168, 1, 10, 0x36, 0x19, 2, 0, 0, 0, 0x0C, 0x11}) +
-            zeros(4) + QByteArray("Orvello").leftJustified(18, '\0') +
+            ArtNet + bytes({0x00, 0x21, 192, 168, 1, 10, 0x36, 0x19, 2, 0}) +
+            bytes({hasPort ? 1 : 0, hasPort ? 0x0F : 0, 0x0C, 0x11}) + zeros(4) +
+            QByteArray("Orvello").leftJustified(18, '\0') +
             longName.toLatin1().leftJustified(128, '\0') + bytes({0, hasPort}) +
             QByteArray(4, char(0x85)) + zeros(4) + QByteArray(4, char(0x80)) + zeros(4) +
             bytes({hasPort ? 0xFF : 0, 0, 0, 0}) + zeros(7) +
             bytes({0x00, 0x1A, 0x2B, 0x3C, 0x4D, 0x5E}) + zeros(33);
         QCOMPARE(pollReply(info), expected);
+    }
+    // Bit 15 is no part of a port-address; a universe of 65536 still names Net 0x7F.
+    info.hasOutputPort = true;
+    const std::array<int, 4> addresses[] = {
+        {0x7A5, 7, 0xA, 0xA5}, {0x0F, 0, 0, 0x0F}, {0xFFFF, 0x7F, 0xF, 0xFF}};
+    for (const auto &[address, net, sub, swOut] : addresses) {
+        info.portAddress = quint16(address);
+        const QByteArray reply = pollReply(info);
+        QCOMPARE(reply.mid(18, 2) + reply.mid(190, 1), bytes({net, sub, swOut}));
     }
 
     // Names are cut to leave a terminating zero, and go out as Latin-1.

@@ -1,0 +1,290 @@
+#include "configxml.h"
+
+#include "playlist.h"
+#include "version.h"
+
+#include <QFileInfo>
+
+#include <limits>
+
+namespace
+{
+const QString VersionAttr = QStringLiteral("version");
+
+// The number an attribute holds when present, decimal and not negative.
+bool readNumber(const QDomElement &element, const QString &name, qint64 *value)
+{
+    if (!element.hasAttribute(name))
+        return false;
+    bool ok = false;
+    const qint64 number = element.attribute(name).toLongLong(&ok);
+    if (!ok || number < 0)
+        return false;
+    *value = number;
+    return true;
+}
+
+quint8 lowByte(const QDomElement &element, const QString &name, quint8 fallback)
+{
+    qint64 value = 0;
+    return readNumber(element, name, &value) ? quint8(value & 0xFF) : fallback;
+}
+
+bool hasFormatVersion(const QDomElement &element)
+{
+    bool ok = false;
+    return element.hasAttribute(VersionAttr) && element.attribute(VersionAttr).toInt(&ok) == 1 &&
+           ok;
+}
+
+// Opens an empty element; its attributes follow until the next element.
+void versioned(QXmlStreamWriter &writer, const QString &tag)
+{
+    writer.writeEmptyElement(tag);
+    writer.writeAttribute(VersionAttr, QString::number(ConfigXml::FormatVersion));
+}
+
+void attribute(QXmlStreamWriter &writer, const QString &name, qint64 value)
+{
+    writer.writeAttribute(name, QString::number(value));
+}
+
+// The place fields in file order, each with the default that is left out.
+struct PlaceAttribute {
+    const char *name;
+    quint8 SettingStructItem::*field;
+    quint8 fallback;
+};
+constexpr PlaceAttribute placeAttributes[] = {
+    {"start_hour", &SettingStructItem::StartHour, 0},
+    {"start_min", &SettingStructItem::StartMinute, 0},
+    {"start_sec", &SettingStructItem::StartSecond, 0},
+    {"end_hour", &SettingStructItem::EndHour, 23},
+    {"end_min", &SettingStructItem::EndMinute, 59},
+    {"end_sec", &SettingStructItem::EndSecond, 59},
+    {"close_at_end", &SettingStructItem::ExitAtEnd, 0},
+};
+
+void placeToXml(QXmlStreamWriter &writer, const SettingStructItem &place, int number)
+{
+    versioned(writer, QStringLiteral("place_item"));
+    attribute(writer, QStringLiteral("place_number"), number);
+    for (const PlaceAttribute &field : placeAttributes) {
+        const quint8 value = place.*field.field;
+        if (value != field.fallback)
+            attribute(writer, QLatin1String(field.name), value);
+    }
+}
+
+bool placeFromXml(const QDomElement &element, SettingStruct &record)
+{
+    if (!hasFormatVersion(element))
+        return true;
+    const QString numberName = QStringLiteral("place_number");
+    if (!element.hasAttribute(numberName))
+        return true;
+    bool ok = false;
+    const int number = element.attribute(numberName).toInt(&ok);
+    if (!ok || number < 1 || number > SettingStruct::PlaceCount)
+        return false;
+    SettingStructItem &place = record.places[number - 1];
+    for (const PlaceAttribute &attribute : placeAttributes)
+        place.*attribute.field =
+            lowByte(element, QLatin1String(attribute.name), attribute.fallback);
+    return true;
+}
+// The pattern fields after the place, in file order, with their wildcards.
+struct PatternAttribute {
+    const char *name;
+    int (*get)(const PlaylistTime &);
+    void (*set)(PlaylistTime &, qint64);
+};
+const PatternAttribute patternAttributes[] = {
+    {"year",
+     [](const PlaylistTime &t) { return t.year == PlaylistTime::YearWildcard ? -1 : int(t.year); },
+     [](PlaylistTime &t, qint64 v) { t.year = quint16(v & 0xFFFF); }},
+    {"month",
+     [](const PlaylistTime &t) { return t.month == PlaylistTime::Wildcard ? -1 : int(t.month); },
+     [](PlaylistTime &t, qint64 v) { t.month = quint8(v & 0xFF); }},
+    {"day", [](const PlaylistTime &t) { return t.day == PlaylistTime::Wildcard ? -1 : int(t.day); },
+     [](PlaylistTime &t, qint64 v) { t.day = quint8(v & 0xFF); }},
+    {"weekday",
+     [](const PlaylistTime &t) {
+         return t.weekday == PlaylistTime::Wildcard ? -1 : int(t.weekday);
+     },
+     [](PlaylistTime &t, qint64 v) { t.weekday = quint8(v & 0xFF); }},
+    {"hour",
+     [](const PlaylistTime &t) { return t.hour == PlaylistTime::Wildcard ? -1 : int(t.hour); },
+     [](PlaylistTime &t, qint64 v) { t.hour = quint8(v & 0xFF); }},
+    {"minute",
+     [](const PlaylistTime &t) { return t.minute == PlaylistTime::Wildcard ? -1 : int(t.minute); },
+     [](PlaylistTime &t, qint64 v) { t.minute = quint8(v & 0xFF); }},
+};
+} // namespace
+
+namespace ConfigXml
+{
+
+bool playlistItemToXml(const PlaylistTime &entry, QXmlStreamWriter &writer)
+{
+    versioned(writer, QStringLiteral("playlist_item"));
+    if (entry.place != PlaylistTime::Wildcard)
+        writer.writeAttribute(QStringLiteral("place"), placeText(entry.place));
+    for (const PatternAttribute &field : patternAttributes) {
+        const int value = field.get(entry);
+        if (value >= 0)
+            attribute(writer, QLatin1String(field.name), value);
+    }
+    return true;
+}
+
+bool playlistItemFromXml(const QDomElement &element, PlaylistTime &entry)
+{
+    if (element.tagName() != QLatin1String("playlist_item"))
+        return false;
+    if (!hasFormatVersion(element))
+        return true;
+    const int place = placeFromText(element.attribute(QStringLiteral("place")));
+    if (place != -1)
+        entry.place = quint8(place);
+    for (const PatternAttribute &attribute : patternAttributes) {
+        qint64 value = 0;
+        if (readNumber(element, QLatin1String(attribute.name), &value))
+            attribute.set(entry, value);
+    }
+    return true;
+}
+
+void playlistToXml(QXmlStreamWriter &writer, Playlist &playlist)
+{
+    // Each read takes the playlist's lock; the list itself only changes on
+    // the GUI thread, which is the one running this.
+    if (playlist.enabled.load()) {
+        versioned(writer, QStringLiteral("playlist"));
+        attribute(writer, QStringLiteral("enabled"), 1);
+    }
+    for (int i = 0; i < playlist.itemCount(); ++i)
+        playlistItemToXml(playlist.itemAt(i).entry, writer);
+}
+
+bool playlistFromXml(const QDomElement &element, Playlist &playlist)
+{
+    if (element.tagName() == QLatin1String("playlist")) {
+        bool ok = false;
+        const int enabled = element.attribute(QStringLiteral("enabled")).toInt(&ok);
+        if (hasFormatVersion(element) && ok)
+            playlist.enabled = quint8(enabled) != 0;
+        return true;
+    }
+    PlaylistTime entry;
+    if (!playlistItemFromXml(element, entry))
+        return false;
+    playlist.appendItem(entry);
+    return true;
+}
+
+QString placeText(quint8 place)
+{
+    if (place == PlaylistTime::PlaceSystemTime)
+        return QStringLiteral("ST");
+    if (place == PlaylistTime::PlaceExit)
+        return QStringLiteral("EX");
+    return QStringLiteral("%1").arg(place, 2, 10, QLatin1Char('0'));
+}
+
+int placeFromText(const QString &text)
+{
+    const QString t = text.trimmed().toUpper();
+    if (t == QLatin1String("ST") || t == QLatin1String("-3"))
+        return -3;
+    if (t == QLatin1String("EX") || t == QLatin1String("-2"))
+        return -2;
+    bool ok = false;
+    const int number = t.toInt(&ok);
+    return ok && number >= 1 && number <= 9 ? number : -1;
+}
+
+void settingsToXml(QXmlStreamWriter &writer, const SettingStruct &record)
+{
+    for (int i = 0; i < SettingStruct::PlaceCount; ++i)
+        placeToXml(writer, record.places[i], i + 1);
+
+    if (record.dmx_in_enabled || record.dmx_in_universe != 256) {
+        versioned(writer, QStringLiteral("dmx_in_item"));
+        if (record.dmx_in_enabled)
+            attribute(writer, QStringLiteral("dmx_in_enabled"), 1);
+        if (record.dmx_in_universe != 256)
+            attribute(writer, QStringLiteral("dmx_in_universe"), record.dmx_in_universe);
+    }
+    const auto protocol = [&](const QString &tag, bool on) {
+        if (on)
+            return;
+        versioned(writer, tag);
+        attribute(writer, QStringLiteral("enable"), 0);
+    };
+    protocol(QStringLiteral("protocol_artnet"), record.artnet_protocol_on);
+    protocol(QStringLiteral("protocol_midi"), record.midi_protocol_on);
+}
+
+bool settingsFromXml(const QDomElement &element, SettingStruct &record)
+{
+    const QString tag = element.tagName();
+    if (tag == QLatin1String("place_item"))
+        return placeFromXml(element, record);
+
+    const bool dmx = tag == QLatin1String("dmx_in_item");
+    const bool artnet = tag == QLatin1String("protocol_artnet");
+    const bool midi = tag == QLatin1String("protocol_midi");
+    if (!dmx && !artnet && !midi)
+        return false;
+    if (!hasFormatVersion(element))
+        return true;
+    if (dmx) {
+        record.dmx_in_enabled = lowByte(element, QStringLiteral("dmx_in_enabled"), 0) != 0;
+        qint64 universe = 0;
+        // A universe beyond 32 bits does not read as a number and stays the default.
+        record.dmx_in_universe =
+            readNumber(element, QStringLiteral("dmx_in_universe"), &universe) &&
+                    universe <= std::numeric_limits<qint32>::max()
+                ? qint32(universe)
+                : 256;
+    } else {
+        const bool on = lowByte(element, QStringLiteral("enable"), 1) != 0;
+        (artnet ? record.artnet_protocol_on : record.midi_protocol_on) = on;
+    }
+    return true;
+}
+
+QString buildConfigDocument(const QString &fileName, const SettingStruct *record,
+                            Playlist *playlist, const QDateTime &now)
+{
+    QString text;
+    QXmlStreamWriter writer(&text);
+    writer.setAutoFormatting(true);
+    writer.setAutoFormattingIndent(1);
+    writer.writeDTD(QStringLiteral("<!DOCTYPE orvello>"));
+    writer.writeStartElement(QLatin1String(Maker::Application) + QStringLiteral("Config"));
+    writer.writeAttribute(QStringLiteral("name"), QFileInfo(fileName).fileName());
+    writer.writeAttribute(QStringLiteral("author"), QLatin1String(Maker::Application));
+    attribute(writer, VersionAttr, FormatVersion);
+    writer.writeAttribute(QStringLiteral("software_version"), QStringLiteral("%1.%2.%3.%4")
+                                                                  .arg(Version::Major)
+                                                                  .arg(Version::Minor)
+                                                                  .arg(Version::Revision)
+                                                                  .arg(Version::Build));
+    writer.writeAttribute(QStringLiteral("date"),
+                          now.date().toString(QStringLiteral("yyyy/MM/dd")));
+    writer.writeAttribute(QStringLiteral("time"), now.time().toString(QStringLiteral("hh:mm:ss")));
+    if (record)
+        settingsToXml(writer, *record);
+    if (playlist)
+        playlistToXml(writer, *playlist);
+    writer.writeEndElement();
+    writer.writeEndDocument();
+    // Auto-formatting puts a line break before the document type as well.
+    if (text.startsWith(QLatin1Char('\n')))
+        text.remove(0, 1);
+    return text;
+}
+
+} // namespace ConfigXml

@@ -1,0 +1,174 @@
+#include "playlist.h"
+
+#include "linewriter.h"
+
+#include <QMutexLocker>
+
+Playlist::Playlist(bool verbose, const Clock *clock)
+    : TimecodeTimer(TickIntervalMs), m_verbose(verbose), m_clock(clock)
+{
+}
+
+Playlist::~Playlist()
+{
+    clearItems();
+}
+
+int Playlist::itemCount() const
+{
+    QMutexLocker lock(&m_mutex);
+    return int(m_items.size());
+}
+
+PlaylistItem Playlist::itemAt(int index) const
+{
+    QMutexLocker lock(&m_mutex);
+    if (index < 0 || index >= m_items.size())
+        return PlaylistItem();
+    return m_items.at(index);
+}
+
+void Playlist::appendItem(const PlaylistTime &entry)
+{
+    QMutexLocker lock(&m_mutex);
+    m_items.append(PlaylistItem{entry, PlaylistTime()});
+}
+
+void Playlist::replaceItem(int index, const PlaylistTime &entry)
+{
+    QMutexLocker lock(&m_mutex);
+    if (index >= 0 && index < m_items.size())
+        m_items[index] = PlaylistItem{entry, PlaylistTime()};
+}
+
+void Playlist::removeLastItem()
+{
+    QMutexLocker lock(&m_mutex);
+    if (!m_items.isEmpty())
+        m_items.removeLast();
+}
+
+void Playlist::clearItems()
+{
+    QMutexLocker lock(&m_mutex);
+    m_items.clear();
+}
+
+void Playlist::takeItemsFrom(Playlist *other)
+{
+    if (!other || other == this)
+        return;
+    QMutexLocker lock(&m_mutex);
+    clearItems();
+    enabled = other->enabled.load();
+    m_items = std::move(other->m_items);
+    other->m_items.clear();
+}
+
+QString Playlist::placeText(quint8 place)
+{
+    switch (place) {
+    case PlaylistTime::PlaceSystemTime:
+        return QStringLiteral("ST");
+    case PlaylistTime::PlaceExit:
+        return QStringLiteral("EX");
+    case PlaylistTime::Wildcard:
+        return QStringLiteral("--");
+    default:
+        return QStringLiteral("%1").arg(place, 2, 10, QLatin1Char('0'));
+    }
+}
+
+QString Playlist::weekdayText(int weekday, bool pad)
+{
+    QString text;
+    switch (weekday) {
+    case -1:
+        text = QStringLiteral("---------");
+        break;
+    case 0:
+        text = tr("Monday");
+        break;
+    case 1:
+        text = tr("Tuesday");
+        break;
+    case 2:
+        text = tr("Wednesday");
+        break;
+    case 3:
+        text = tr("Thursday");
+        break;
+    case 4:
+        text = tr("Friday");
+        break;
+    case 5:
+        text = tr("Saturday");
+        break;
+    case 6:
+        text = tr("Sunday");
+        break;
+    default:
+        text = QStringLiteral("#########");
+        break;
+    }
+    if (pad && text.size() <= 8)
+        text = text.leftJustified(9, QLatin1Char(' '));
+    return text;
+}
+
+QString Playlist::itemText(const PlaylistTime &record, quint8 place)
+{
+    const auto two = [](quint8 v) {
+        return v == PlaylistTime::Wildcard ? QStringLiteral("--")
+                                           : QStringLiteral("%1").arg(v, 2, 10, QLatin1Char('0'));
+    };
+    const QString year = record.year == PlaylistTime::YearWildcard
+                             ? QStringLiteral("----")
+                             : QStringLiteral("%1").arg(record.year, 4, 10, QLatin1Char('0'));
+    return QStringLiteral("%1 date %2/%3/%4 %5 %6:%7")
+        .arg(placeText(place), year, two(record.month), two(record.day),
+             weekdayText(qint8(record.weekday), true), two(record.hour), two(record.minute));
+}
+
+void Playlist::setLineSink(LineSink sink)
+{
+    m_sink = std::move(sink);
+}
+
+void Playlist::writeLine(const QString &text) const
+{
+    const QByteArray line = text.toLatin1() + '\n';
+    if (m_sink) {
+        m_sink(line);
+        return;
+    }
+    // Never waits for a blocked or closed standard output.
+    LineWriter::standardOutput().append(line);
+}
+
+void Playlist::slotSendTimecodeTimeOut()
+{
+    const PlaylistTime now = PlaylistTime::fromDateTime(m_clock->wallClock());
+    if (!enabled)
+        return;
+
+    bool found = false;
+    quint8 place = PlaylistTime::Wildcard;
+    {
+        QMutexLocker lock(&m_mutex);
+        for (PlaylistItem &item : m_items) {
+            if (!isItemDue(now, item))
+                continue;
+            if (m_verbose)
+                writeLine(QStringLiteral("found place ") + itemText(item.entry, item.entry.place));
+            item.lastActivation = now;
+            found = true;
+            place = item.entry.place;
+        }
+    }
+    if (!found)
+        return;
+    if (m_verbose)
+        writeLine(QStringLiteral("activ place ") + itemText(now, place));
+    emit signalActivatedItem(qint8(place));
+}

@@ -1,0 +1,248 @@
+#include "settings.h"
+
+#include "artnet.h"
+#include "midi.h"
+#include "settingsplaces.h"
+#include "settingsplaylist.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHostAddress>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QSplitter>
+#include <QVBoxLayout>
+
+Settings::Settings(Playlist *playlist, SettingStruct *settings, artnet *artnetNode,
+                   midi *midiOutput, QWidget *parent)
+    : QWidget(parent), m_artnet(artnetNode), m_midi(midiOutput)
+{
+    setWindowIcon(QIcon(QStringLiteral(":/images/artnetorvello.png")));
+    setWindowTitle(tr("Settings"));
+    setSettings(settings);
+    m_playlist = new SettingsPlaylist(playlist);
+    m_places = new SettingsPlaces(m_working.places);
+
+    auto *outputs = new QSplitter(Qt::Horizontal);
+    outputs->addWidget(buildArtnetGroup());
+    outputs->addWidget(buildMidiGroup());
+
+    auto *placesGroup = new QGroupBox(tr("Places"));
+    auto *placesLayout = new QVBoxLayout(placesGroup);
+    placesLayout->addWidget(m_places);
+    auto *playlistGroup = new QGroupBox(tr("Playlist"));
+    auto *playlistLayout = new QVBoxLayout(playlistGroup);
+    playlistLayout->addWidget(m_playlist);
+    auto *pages = new QSplitter(Qt::Vertical);
+    pages->addWidget(placesGroup);
+    pages->addWidget(playlistGroup);
+
+    const struct {
+        const char *name;
+        const char *text;
+        const char *tip;
+        void (Settings::*slot)();
+    } buttonTable[] = {
+        {"export", QT_TR_NOOP("Export"), QT_TR_NOOP("click for export configuration"),
+         &Settings::slotExportSettings},
+        {"import", QT_TR_NOOP("Import"), QT_TR_NOOP("click for import configuiration"),
+         &Settings::slotImportSettings},
+        {"ok", QT_TR_NOOP("OK"), QT_TR_NOOP("click OK to apply the changes"),
+         &Settings::slotPressOk},
+        {"defaults", QT_TR_NOOP("Defaults"),
+         QT_TR_NOOP("click Defaults to restore the default settings"), &Settings::slotPressDefault},
+        {"cancel", QT_TR_NOOP("Cancel"), QT_TR_NOOP("click Cancel to discard any changes"),
+         &Settings::slotPressCancel},
+    };
+    auto *buttons = new QHBoxLayout;
+    for (const auto &entry : buttonTable) {
+        auto *button = new QPushButton(tr(entry.text));
+        button->setObjectName(QLatin1String(entry.name));
+        button->setToolTip(tr(entry.tip));
+        connect(button, &QPushButton::clicked, this, entry.slot);
+        buttons->addWidget(button);
+        if (entry.slot == &Settings::slotImportSettings)
+            buttons->addStretch();
+    }
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(outputs);
+    layout->addWidget(pages, 1);
+    layout->addLayout(buttons);
+    resize(720, 680);
+}
+
+void Settings::setSettings(SettingStruct *settings)
+{
+    m_callerRecord = settings;
+    m_working.copyFrom(settings);
+}
+
+QWidget *Settings::buildArtnetGroup()
+{
+    auto *group = new QGroupBox(tr("ArtNet"));
+    m_artnetTrigger = new QCheckBox(tr("Trigger"));
+    m_artnetTrigger->setObjectName(QStringLiteral("artnetTrigger"));
+    m_artnetTrigger->setChecked(m_working.artnet_protocol_on);
+    m_interfaces = new QComboBox;
+    m_interfaces->setObjectName(QStringLiteral("interfaces"));
+    fillInterfaces();
+
+    m_dmxEnabled = new QCheckBox(tr("DMX Remote Control on Universe:"));
+    m_dmxEnabled->setObjectName(QStringLiteral("dmxEnabled"));
+    m_dmxEnabled->setChecked(m_working.dmx_in_enabled);
+    m_dmxEnabled->setToolTip(
+        tr("Enable/Disable DMX Remote Control,\nCh1=24Fps,\nCh2=25fps,\nCh3=30Drop,\nCh4=30fps,"
+           "\nCh5=spare,\nCh6=reset,\nCh7=freeez,\nCh8=play/pause,\nCh9=spare,\nCh10=systemtime "
+           "place 0,\nCh11=time code place 1,\nCh12=time code place 2,\nCh13=time code place "
+           "3,\nCh14=time code place 4,\nCh15=time code place 5,\nCh16=time code place 6,\nCh17="
+           "time code place 7,\nCh18=time code place 8,\nCh19=time code place 9"));
+    m_dmxUniverse = new QSpinBox;
+    m_dmxUniverse->setObjectName(QStringLiteral("dmxUniverse"));
+    m_dmxUniverse->setRange(1, 256);
+    // A universe out of range from a file shows clamped but stays in the
+    // working copy until a widget here changes.
+    m_dmxUniverse->setValue(m_working.dmx_in_universe);
+    m_dmxUniverse->setToolTip(tr("Universe for DMX Remote Control"));
+
+    auto *grid = new QGridLayout(group);
+    grid->addWidget(m_artnetTrigger, 0, 0);
+    grid->addWidget(m_interfaces, 0, 1);
+    grid->addWidget(m_dmxEnabled, 1, 0);
+    grid->addWidget(m_dmxUniverse, 1, 1);
+    grid->setColumnStretch(1, 1);
+
+    connect(m_artnetTrigger, &QCheckBox::clicked, this, &Settings::slotChanged);
+    connect(m_interfaces, &QComboBox::activated, this, &Settings::slotChanged);
+    connect(m_dmxEnabled, &QCheckBox::clicked, this, &Settings::slotChanged);
+    connect(m_dmxUniverse, &QSpinBox::valueChanged, this, &Settings::slotChanged);
+    return group;
+}
+
+QWidget *Settings::buildMidiGroup()
+{
+    auto *group = new QGroupBox(tr("Midi"));
+    m_midiTrigger = new QCheckBox(tr("Trigger"));
+    m_midiTrigger->setObjectName(QStringLiteral("midiTrigger"));
+    m_midiTrigger->setChecked(m_working.midi_protocol_on);
+    m_midiDevices = new QComboBox;
+    m_midiDevices->setObjectName(QStringLiteral("midiDevices"));
+    fillMidiDevices();
+    m_midiTypes = new QComboBox;
+    m_midiTypes->setObjectName(QStringLiteral("midiTypes"));
+    fillMidiTypes();
+
+    auto *column = new QVBoxLayout;
+    column->addWidget(m_midiDevices);
+    column->addWidget(m_midiTypes);
+    auto *row = new QHBoxLayout(group);
+    row->addWidget(m_midiTrigger);
+    row->addLayout(column, 1);
+
+    connect(m_midiTrigger, &QCheckBox::clicked, this, &Settings::slotChanged);
+    connect(m_midiDevices, &QComboBox::activated, this, &Settings::slotChanged);
+    connect(m_midiTypes, &QComboBox::activated, this, &Settings::slotChanged);
+    return group;
+}
+
+void Settings::fillInterfaces()
+{
+    if (!m_artnet)
+        return;
+    const QHostAddress stored(m_working.artnet_interface_name);
+    bool storedIsAddress = stored.protocol() == QAbstractSocket::IPv4Protocol;
+    int current = 0;
+    quint32 address = 0;
+    QString name;
+    for (int index = -1; m_artnet->interfaceInfo(index, address, name); ++index) {
+        m_interfaces->addItem(name + QStringLiteral(": ") + QHostAddress(address).toString(),
+                              address);
+        if (storedIsAddress && address == stored.toIPv4Address()) {
+            current = m_interfaces->count() - 1;
+            storedIsAddress = false; // the first match wins
+        }
+    }
+    m_interfaces->setCurrentIndex(current);
+}
+
+void Settings::fillMidiDevices()
+{
+    if (!m_midi)
+        return;
+    int current = 0;
+    QString name;
+    for (qint32 index = -1; m_midi->outputDeviceName(index, name); ++index) {
+        m_midiDevices->addItem(name, index);
+        if (current == 0 && index >= 0 && name == m_working.midi_interface_name)
+            current = m_midiDevices->count() - 1;
+    }
+    m_midiDevices->setCurrentIndex(current);
+}
+
+void Settings::fillMidiTypes()
+{
+    m_midiTypes->addItem(tr("MIDI Clock"), 0u);
+    m_midiTypes->addItem(tr("MIDI Clock (short)"), 1u);
+    m_midiTypes->addItem(tr("MIDI Timecode"), 2u);
+    const int current = m_midiTypes->findData(m_working.midi_timecode_type);
+    m_midiTypes->setCurrentIndex(qMax(0, current));
+}
+
+void Settings::slotChanged()
+{
+    m_working.dmx_in_enabled = m_dmxEnabled->isChecked();
+    m_working.dmx_in_universe = m_dmxUniverse->value();
+    m_working.artnet_protocol_on = m_artnetTrigger->isChecked();
+    const QVariant address = m_interfaces->currentData();
+    if (address.isValid())
+        m_working.artnet_interface_name = QHostAddress(address.toUInt()).toString();
+    m_working.midi_protocol_on = m_midiTrigger->isChecked();
+    const QVariant device = m_midiDevices->currentData();
+    QString name;
+    if (m_midi && device.isValid() && m_midi->outputDeviceName(device.toInt(), name))
+        m_working.midi_interface_name = name;
+    const QVariant type = m_midiTypes->currentData();
+    if (type.isValid())
+        m_working.midi_timecode_type = type.toUInt();
+}
+
+void Settings::slotPressOk()
+{
+    if (m_callerRecord)
+        m_callerRecord->copyFrom(&m_working);
+    if (m_playlist->isChanged())
+        m_playlist->saveToPlaylist();
+    emit valueChanged();
+}
+
+void Settings::slotPressDefault()
+{
+    SettingStruct::eraseStore();
+    m_working.setDefaults();
+    emit valueChangedToDefault();
+}
+
+void Settings::slotPressCancel()
+{
+    emit valueChangedCancel();
+}
+
+void Settings::slotExportSettings()
+{
+    emit signalExportSettings();
+}
+
+void Settings::slotImportSettings()
+{
+    emit signalImportSettings();
+}
+
+void Settings::closeEvent(QCloseEvent *event)
+{
+    emit valueChangedCancelByClose();
+    event->accept();
+}

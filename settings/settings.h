@@ -1,0 +1,76 @@
+#pragma once
+
+#include "settingstruct.h"
+
+#include <QPointer>
+#include <QWidget>
+
+class QCheckBox;
+class QComboBox;
+class QPushButton;
+class QSpinBox;
+class Playlist;
+class SettingsPlaces;
+class SettingsPlaylist;
+class artnet;
+class midi;
+
+// The settings window. Edits a working copy of the main window's record and
+// hands it back only on OK; the places page writes into that copy, the
+// playlist page writes the running playlist on OK. Not modal, no parent: the
+// main window creates it on demand and deletes it when it ends.
+class Settings : public QWidget
+{
+    Q_OBJECT
+public:
+    // Any pointer may be absent; without a node or an output the matching
+    // combo box stays empty and its setting is left as it was.
+    Settings(Playlist *playlist, SettingStruct *settings, artnet *artnetNode, midi *midiOutput,
+             QWidget *parent = nullptr);
+
+    void setSettings(SettingStruct *settings);
+    const SettingStruct &workingCopy() const { return m_working; }
+    SettingsPlaces *placesEditor() const { return m_places; }
+    SettingsPlaylist *playlistEditor() const { return m_playlist; }
+
+signals:
+    void valueChanged();
+    void valueChangedToDefault();
+    void valueChangedCancel();
+    void valueChangedCancelByClose();
+    void signalExportSettings();
+    void signalImportSettings();
+
+public slots:
+    void slotPressOk();
+    void slotPressDefault();
+    void slotPressCancel();
+    void slotExportSettings();
+    void slotImportSettings();
+    void slotChanged();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    QWidget *buildArtnetGroup();
+    QWidget *buildMidiGroup();
+    void fillInterfaces();
+    void fillMidiDevices();
+    void fillMidiTypes();
+
+    SettingStruct *m_callerRecord = nullptr;
+    SettingStruct m_working;
+    QPointer<artnet> m_artnet;
+    QPointer<midi> m_midi;
+    SettingsPlaces *m_places = nullptr;
+    SettingsPlaylist *m_playlist = nullptr;
+
+    QCheckBox *m_artnetTrigger = nullptr;
+    QComboBox *m_interfaces = nullptr;
+    QCheckBox *m_dmxEnabled = nullptr;
+    QSpinBox *m_dmxUniverse = nullptr;
+    QCheckBox *m_midiTrigger = nullptr;
+    QComboBox *m_midiDevices = nullptr;
+    QComboBox *m_midiTypes = nullptr;
+};

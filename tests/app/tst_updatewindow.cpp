@@ -1,0 +1,106 @@
+#include "httpstub.h"
+#include "orvello.h"
+#include "privatenetwork.h"
+#include "settingsstore.h"
+#include "updateserver.h"
+
+#include <QElapsedTimer>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <QtWidgets>
+
+// The window's side of the update check and the about window, against a
+// web server of the test's own.
+class TestUpdateWindow : public QObject
+{
+    Q_OBJECT
+    QTemporaryDir m_dir;
+
+    static Orvello *open(const QString &server)
+    {
+        SettingsStore::open()->setValue(QLatin1String(UpdateServer::Key), server);
+        return new Orvello(QStringList{QStringLiteral("orvello")});
+    }
+    static QList<AboutInfo *> aboutWindows()
+    {
+        QList<AboutInfo *> found;
+        for (QWidget *w : QApplication::topLevelWidgets())
+            if (auto *about = qobject_cast<AboutInfo *>(w))
+                found << about;
+        return found;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        REQUIRE_PRIVATE_NETWORK();
+        QVERIFY(m_dir.isValid());
+    }
+    void init()
+    {
+        QFile::remove(m_dir.filePath(QStringLiteral("store.conf")));
+        SettingsStore::useFile(m_dir.filePath(QStringLiteral("store.conf")));
+    }
+
+    void manualCheckShowsNewVersion()
+    {
+        HttpStub stub;
+        stub.pieces = {HttpStub::response("Version:9.1\n")};
+        QScopedPointer<Orvello> window(open(stub.url()));
+        window->CheckForSoftwareUpdate();
+
+        QMessageBox *box = nullptr;
+        QTRY_VERIFY_WITH_TIMEOUT(
+            (box = window->findChild<QMessageBox *>(QStringLiteral("update_message"))), 5000);
+        QVERIFY(box->isVisible());
+        QCOMPARE(box->windowTitle(), QStringLiteral("Check for Updates"));
+        QCOMPARE(box->text(),
+                 QStringLiteral("<center>A new version 9.1.0.0 is available!</b><br>Download the "
+                                "update here :<br><a href=\"%1/update_view.php?software="
+                                "artnetorvello&amp;currentversion=2.0.0.1\">127.0.0.1:%2</a>"
+                                "</center>")
+                     .arg(stub.url(), stub.url().section(QLatin1Char(':'), -1)));
+        // The operator can go on using the window while the answer is shown.
+        QVERIFY(!QApplication::activeModalWidget());
+        QCOMPARE(SettingsStore::open()->value(UpdateSchedule::LastCheckKey).toString(),
+                 QDate::currentDate().toString(QLatin1String(UpdateSchedule::DateFormat)));
+    }
+
+    void closeWithRequestInFlight()
+    {
+        HttpStub stub; // accepts and never answers
+        QScopedPointer<Orvello> window(open(stub.url()));
+        window->CheckForSoftwareUpdate();
+        QTRY_COMPARE(stub.requestLines.size(), 1);
+        const QPointer<QThread> thread = window->updateChecker()->thread();
+        QElapsedTimer clock;
+        clock.start();
+        window->close();
+        window.reset();
+        QVERIFY2(clock.elapsed() < 1500, qPrintable(QString::number(clock.elapsed())));
+        QVERIFY(!thread || thread->isFinished());
+    }
+
+    void aboutOnceUntilDefaults()
+    {
+        QScopedPointer<Orvello> window(open(QString()));
+        window->slotAbout();
+        window->slotAbout();
+        QCOMPARE(aboutWindows().size(), 1);
+        QPointer<AboutInfo> first = aboutWindows().first();
+        QVERIFY(first->isVisible());
+        first->close();
+        window->slotAbout();
+        QVERIFY(first->isVisible());
+
+        window->slotSettingsChangedToDefaultExtern();
+        QVERIFY(!first);
+        window->slotAbout();
+        QCOMPARE(aboutWindows().size(), 1);
+        window->close();
+        QVERIFY(aboutWindows().isEmpty());
+    }
+};
+
+QTEST_MAIN(TestUpdateWindow)
+#include "tst_updatewindow.moc"

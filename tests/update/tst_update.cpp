@@ -1,0 +1,217 @@
+#include "aboutinfo.h"
+#include "checksoftwareupdate.h"
+#include "httpstub.h"
+#include "privatenetwork.h"
+#include "settingsstore.h"
+#include "updatereply.h"
+#include "updateserver.h"
+
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QNetworkReply>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace
+{
+const QString NoUpdate = QStringLiteral("There is no update available!");
+const QString NoConnection =
+    QStringLiteral("There is no internet connection available to check for updates!");
+constexpr int GiveUpMs = 1000;
+
+bool replyFinished(const CheckSoftwareUpdate &checker)
+{
+    const auto replies = checker.findChildren<QNetworkReply *>();
+    return !replies.isEmpty() && replies.last()->isFinished();
+}
+} // namespace
+
+class TestUpdate : public QObject
+{
+    Q_OBJECT
+    QTemporaryDir m_dir;
+
+    void useServer(const QString &url)
+    {
+        SettingsStore::open()->setValue(QLatin1String(UpdateServer::Key), url);
+    }
+    static void prepare(CheckSoftwareUpdate &checker, bool manual)
+    {
+        if (manual)
+            checker.setGiveInfoForNoUpdates();
+        checker.setMessageTemplate(QStringLiteral("new $$$VERSION$$$ ($$$VERSION$$$)"));
+        checker.setCurrentVersion(2, 0, 0, 1);
+    }
+
+private slots:
+    void initTestCase()
+    {
+        REQUIRE_PRIVATE_NETWORK();
+        QVERIFY(m_dir.isValid());
+    }
+    void init()
+    {
+        QFile::remove(m_dir.filePath(QStringLiteral("store.conf")));
+        SettingsStore::useFile(m_dir.filePath(QStringLiteral("store.conf")));
+    }
+
+    void reply_data()
+    {
+        QTest::addColumn<QByteArrayList>("pieces"); // empty: accepted, never answered
+        QTest::addColumn<bool>("serverUp");
+        QTest::addColumn<bool>("keepOpen");
+        QTest::addColumn<bool>("manual");
+        QTest::addColumn<QString>("expected"); // empty: nothing is shown
+        auto ok = [](const QByteArray &body) { return HttpStub::response(body); };
+        const QByteArray same = ok("version:2.0.0.1\n");
+        const QByteArray filler = QByteArray(1023, 'x') + '\n';
+        auto row = [](const char *name, const QByteArrayList &pieces, bool up, bool keepOpen,
+                      bool manual, const QString &expected) {
+            QTest::newRow(name) << pieces << up << keepOpen << manual << expected;
+        };
+        row("same version, manual", {same}, true, false, true, NoUpdate);
+        row("same version, automatic", {same}, true, false, false, QString());
+        row("second line newer", {ok("version:1.0.0.0\nversion:2.5.0.0\n")}, true, false, false,
+            "new 2.5.0.0 (2.5.0.0)");
+        row("split inside the number", {ok("Version:3"), ".1\r\n"}, true, false, true,
+            "new 3.1.0.0 (3.1.0.0)");
+        row("split inside the marker, no last line end", {ok("hello\nvers"), "ion:2.2"}, true,
+            false, true, "new 2.2.0.0 (2.2.0.0)");
+        row("error page", {HttpStub::response("version:9.9\n", 404)}, true, false, true, NoUpdate);
+        row("endless body, version after 64 KiB", {ok(""), filler.repeated(80), "version:9.9\n"},
+            true, true, true, NoUpdate);
+        row("no server, manual", {}, false, false, true, NoConnection);
+        row("no server, automatic", {}, false, false, false, QString());
+        row("never answers", {}, true, false, true, NoConnection);
+    }
+    void reply()
+    {
+        QFETCH(QByteArrayList, pieces);
+        QFETCH(bool, serverUp);
+        QFETCH(bool, keepOpen);
+        QFETCH(bool, manual);
+        QFETCH(QString, expected);
+        HttpStub stub;
+        stub.pieces = pieces;
+        stub.keepOpen = keepOpen;
+        // Nothing listens on port 1 in the private namespace.
+        useServer(serverUp ? stub.url() : QStringLiteral("http://127.0.0.1:1"));
+
+        CheckSoftwareUpdate checker(GiveUpMs);
+        prepare(checker, manual);
+        QSignalSpy shown(&checker, &CheckSoftwareUpdate::signalViewUpdateRequest);
+        QElapsedTimer clock;
+        clock.start();
+        checker.slotCheckForUpdate(UpdateServer::queryUrl().toString(), 0);
+        QTRY_VERIFY_WITH_TIMEOUT(replyFinished(checker), 5000);
+        QCoreApplication::processEvents();
+        // A request that is not answered is given up, not waited for.
+        QVERIFY2(clock.elapsed() < GiveUpMs + 1500, qPrintable(QString::number(clock.elapsed())));
+
+        QStringList messages;
+        for (const QList<QVariant> &args : std::as_const(shown))
+            messages << args.at(0).toString();
+        QCOMPARE(messages, expected.isEmpty() ? QStringList() : QStringList{expected});
+        if (serverUp)
+            QCOMPARE(stub.requestLines,
+                     QByteArrayList{"GET /update_check.php?software=orvelloapp HTTP/1.1"});
+    }
+
+    void versionInLine_data()
+    {
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<QList<int>>("version"); // empty: the line offers none
+        QTest::addColumn<bool>("newer");         // than 2.0.0.1
+        QTest::newRow("same") << QByteArray("version:2.0.0.1") << QList<int>{2, 0, 0, 1} << false;
+        QTest::newRow("capital V, two parts")
+            << QByteArray("Version:2.1") << QList<int>{2, 1, 0, 0} << true;
+        QTest::newRow("part that is no number")
+            << QByteArray("new version:3.x.1") << QList<int>{3, 1, 0, 0} << true;
+        QTest::newRow("all zero") << QByteArray("version:0.0.0.0") << QList<int>{0, 0, 0, 0}
+                                  << false;
+        QTest::newRow("more than four parts, negative skipped")
+            << QByteArray("VERSION:1.-2.2.3.4.5") << QList<int>{1, 2, 3, 4} << false;
+        QTest::newRow("no marker") << QByteArray("versions: 3.0") << QList<int>{} << false;
+    }
+    void versionInLine()
+    {
+        QFETCH(QByteArray, line);
+        QFETCH(QList<int>, version);
+        QFETCH(bool, newer);
+        const auto offered = UpdateReply::versionInLine(line);
+        QCOMPARE(offered.has_value(), !version.isEmpty());
+        if (offered) {
+            QCOMPARE(QList<int>(offered->begin(), offered->end()), version);
+            QCOMPARE(UpdateReply::isNewer(*offered, {2, 0, 0, 1}), newer);
+        }
+    }
+
+    // A manual check while an automatic one waits: both ask; the later request
+    // replaces the earlier one still in flight, which then stays quiet; and the
+    // automatic one, too, reports "no update" once the manual one has run.
+    void manualWhileAutomaticWaits()
+    {
+        HttpStub stub;
+        stub.ignoreFirst = 1;
+        stub.pieces = {HttpStub::response("version:2.0.0.1\n")};
+        // Long enough that the first request is still waiting when it is replaced.
+        CheckSoftwareUpdate checker(3 * GiveUpMs);
+        QSignalSpy shown(&checker, &CheckSoftwareUpdate::signalViewUpdateRequest);
+        prepare(checker, false);
+        checker.slotCheckForUpdate(stub.url(), 1);
+        prepare(checker, true);
+        checker.slotCheckForUpdate(stub.url(), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(shown.count(), 1, 3000);
+        QCOMPARE(stub.requestLines.size(), 2);
+        QTest::qWait(300);
+        QCOMPARE(shown.count(), 1);
+        QCOMPARE(shown.at(0).at(0).toString(), NoUpdate);
+    }
+
+    void sevenDayRule_data()
+    {
+        QTest::addColumn<QVariant>("stored"); // invalid: the key is absent
+        QTest::addColumn<bool>("manual");
+        QTest::addColumn<bool>("runs");
+        const QDate today(2026, 3, 10);
+        auto date = [&](int days) { return QVariant(today.addDays(days).toString("dd.MM.yyyy")); };
+        QTest::newRow("never checked") << QVariant() << false << true;
+        QTest::newRow("three days ago") << date(-3) << false << false;
+        QTest::newRow("six days ago") << date(-6) << false << false;
+        QTest::newRow("seven days ago") << date(-7) << false << true;
+        QTest::newRow("three days ahead") << date(3) << false << false;
+        QTest::newRow("eight days ahead") << date(8) << false << true;
+        QTest::newRow("not a date") << QVariant("31.02.2026") << false << true;
+        QTest::newRow("manual, three days ago") << date(-3) << true << true;
+    }
+    void sevenDayRule()
+    {
+        QFETCH(QVariant, stored);
+        QFETCH(bool, manual);
+        QFETCH(bool, runs);
+        const QDate today(2026, 3, 10);
+        if (stored.isValid())
+            SettingsStore::open()->setValue(UpdateSchedule::LastCheckKey, stored);
+        QCOMPARE(UpdateSchedule::beginCheck(!manual, today), runs);
+        const QVariant after = SettingsStore::open()->value(UpdateSchedule::LastCheckKey);
+        QCOMPARE(after, runs ? QVariant(QStringLiteral("10.03.2026")) : stored);
+    }
+
+    // Only lines with text get a label; the notice names the Qt actually run.
+    void about()
+    {
+        useServer(QStringLiteral("http://mirror.lan:8123"));
+        AboutInfo about(QString(), QString(), QStringLiteral("MIDI Version : 2"));
+        about.show();
+        QCOMPARE(about.findChildren<QLabel *>().size(), 3);
+        QVERIFY(about.findChild<QLabel *>("notice")->text().contains(QLatin1String(qVersion())));
+        QVERIFY(about.findChild<QLabel *>("main")->text().contains(
+            QLatin1String("http://mirror.lan:8123/update_view.php?")));
+        QTest::mouseClick(about.findChild<QPushButton *>(), Qt::LeftButton);
+        QVERIFY(!about.isVisible()); // hidden, kept for the next time
+    }
+};
+
+QTEST_MAIN(TestUpdate)
+#include "tst_update.moc"
