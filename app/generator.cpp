@@ -257,7 +257,7 @@ void Generator::createArtnetNode()
                                QStringLiteral(" by ") + QLatin1String(Maker::WebAddress));
     // Binds the socket here, so it moves to the node's thread with the node.
     m_artnet->setPollReplyEnabled(true);
-    m_artnet->setDmxInUniverse(quint32(m_settings.dmx_in_universe - 1));
+    m_artnet->setDmxInUniverse(m_settings.dmxInPortAddress());
     m_artnet->setDmxInEnabled(m_settings.dmx_in_enabled);
     m_artnet->selectInterface(m_settings.artnet_interface_name);
     QThread *thread = m_threads.adopt(m_artnet);
@@ -280,7 +280,7 @@ void Generator::rewireArtnet()
         return;
     if (m_calculator)
         m_calculator->setFrameSender(nullptr);
-    m_artnet->setDmxInUniverse(quint32(m_settings.dmx_in_universe - 1));
+    m_artnet->setDmxInUniverse(m_settings.dmxInPortAddress());
     m_artnet->setDmxInEnabled(m_settings.dmx_in_enabled);
     m_artnet->selectInterface(m_settings.artnet_interface_name);
     connectArtnetOutput();

@@ -285,7 +285,7 @@ if chrt -f 10 true 2>/dev/null; then
     PIDS+=("$PID")
     # Every output thread keeps the policy; the timing thread may raise itself.
     for _ in $(seq 30); do
-        classes="$(ps -L -o cls=,rtprio=,comm= -p "$PID" | grep -E 'artnet|midi|ltc|calculator' | sort)"
+        classes="$(ps -L -o cls=,rtprio=,comm= -p "$PID" | grep -E 'artnet|midi|ltc|calculator' | sort || true)"
         [ "$(grep -c . <<<"$classes")" -ge 4 ] && break
         sleep 0.1
     done
