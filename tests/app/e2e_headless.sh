@@ -251,6 +251,12 @@ for sig in INT HUP; do
     [ "$(stored "sig$sig" MidiInterfaceName)" = "All Midi Devices" ] || fail "SIG$sig: keys not saved"
 done
 
+echo "SIGTERM during start-up"
+write_settings early
+start early p0 nomidi
+sleep 0.03
+stop_with early TERM
+
 # A place with its exit flag, and a playlist entry "exits software" due now
 # (its first tick runs at start; the wait keeps that tick inside the hour).
 while [ "$(date +%M%S)" -ge 5955 ]; do sleep 1; done
