@@ -25,6 +25,7 @@ enum class Option {
     NoArtnet,
     Midi,
     NoMidi,
+    Headless,
     Ltc,
     NoLtc,
     Export,
@@ -93,6 +94,7 @@ const Form forms[] = {
     {"nomidi", Option::NoMidi, 0},
     {"/nomidi", Option::NoMidi, 0},
     {"-nomidi", Option::NoMidi, 0},
+    {"headless", Option::Headless, 0},
     {"ltc", Option::Ltc, 0},
     {"/ltc", Option::Ltc, 0},
     {"-ltc", Option::Ltc, 0},
@@ -165,6 +167,7 @@ QString CommandLineParser::helpText()
         {"help", tr("this help")},
         {"version", tr("get version")},
         {"?", tr("get help, this site")},
+        {"headless", tr("runs without a window, as a service")},
         {"systemtime", tr("activated system time")},
         {"playlist", tr("activated playlist")},
         {"noplaylist", tr("deactivated playlist")},
@@ -256,6 +259,9 @@ CommandLineOptions CommandLineParser::parse(const QStringList &arguments, FILE *
             options.midiPresent = true;
             options.midi = option == Option::Midi;
             break;
+        case Option::Headless:
+            options.headless = true;
+            break;
         case Option::Ltc:
         case Option::NoLtc:
             options.ltcPresent = true;
@@ -297,6 +303,16 @@ bool CommandLineParser::asksForTextOnly(int argc, char **argv)
         int value = 0;
         const Option option = match(QString::fromLocal8Bit(argv[i]), &value);
         if (option == Option::Version || option == Option::Help)
+            return true;
+    }
+    return false;
+}
+
+bool CommandLineParser::asksForHeadless(int argc, char **argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        int value = 0;
+        if (match(QString::fromLocal8Bit(argv[i]), &value) == Option::Headless)
             return true;
     }
     return false;

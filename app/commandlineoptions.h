@@ -5,7 +5,7 @@
 
 #include <cstdio>
 
-// The parsed command line, read once by the main window.
+// The parsed command line, read once by the main window or the headless run.
 struct CommandLineOptions {
     bool verbosePresent = false;
     bool verbose = false;
@@ -22,6 +22,8 @@ struct CommandLineOptions {
     bool midi = false;
     bool ltcPresent = false;
     bool ltc = false;
+    // Run without a window, as a service does.
+    bool headless = false;
 
     // Set when "version" or "help" was given: their text has been written and
     // the program ends without showing a window.
@@ -47,6 +49,9 @@ public:
     // True when the raw arguments ask for version or help, so the program can
     // answer without a display.
     static bool asksForTextOnly(int argc, char **argv);
+    // True when the raw arguments ask for a run without a window, so the
+    // program can choose its application object before the parse.
+    static bool asksForHeadless(int argc, char **argv);
 
     // True when the raw arguments ask for an export or import, so the program
     // can run it without a display.

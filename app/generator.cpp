@@ -4,15 +4,37 @@
 #include "verboselog.h"
 #include "version.h"
 
+#include <QMetaMethod>
+
+#include <sched.h>
+
 namespace
 {
 // Stop requests are queued to the workers; this bounds how long the
 // destruction waits for their threads before the application goes away.
 constexpr int ThreadWaitMs = 2000;
+
+// Qt starts a thread of a given priority with an explicit policy of its
+// own, SCHED_OTHER on Linux, where the priority is then meaningless. Started
+// under a real-time policy (chrt, systemd's CPUSchedulingPolicy) that would
+// take the one thing asked for away from exactly the threads that need it, so
+// there the workers inherit the policy instead.
+QThread::Priority outputPriority()
+{
+    const int policy = sched_getscheduler(0);
+    return policy == SCHED_FIFO || policy == SCHED_RR ? QThread::InheritPriority
+                                                      : QThread::HighPriority;
+}
 } // namespace
 
 Generator::Generator(const CommandLineOptions &options, QObject *parent)
-    : QObject(parent), m_options(options)
+    : Generator(options, GeneratorPlatform(), parent)
+{
+}
+
+Generator::Generator(const CommandLineOptions &options, const GeneratorPlatform &platform,
+                     QObject *parent)
+    : QObject(parent), m_options(options), m_platform(platform)
 {
     m_verbose = m_options.verbosePresent && m_options.verbose;
     m_settings.setDefaults();
@@ -25,6 +47,7 @@ Generator::Generator(const CommandLineOptions &options, QObject *parent)
         m_settings.midi_protocol_on = m_options.midi;
     if (m_options.ltcPresent)
         m_settings.ltc_protocol_on = m_options.ltc;
+    m_keys.load();
 }
 
 Generator::~Generator()
@@ -33,16 +56,26 @@ Generator::~Generator()
     m_threads.waitAll(ThreadWaitMs);
 }
 
-void Generator::start(int format)
+int Generator::startFormat() const
+{
+    const int format = m_options.formatPresent ? m_options.format : m_keys.FrameFormat;
+    return format >= Frame24 && format <= Frame30 ? format : -1;
+}
+
+void Generator::start()
 {
     createArtnetNode();
     createMidiOutput();
     createLtcOutput();
-    createCalculator(format);
+    createCalculator();
     createPlaylist();
+    // The protocol options were put into the record before the workers were
+    // wired; the place goes to the calculator's thread like a click.
+    if (m_options.placePresent)
+        slotClickedFile(m_options.place);
 }
 
-void Generator::stop(QString *midiAllPortsName)
+void Generator::stop()
 {
     if (m_playlist) {
         m_playlist->requestStop();
@@ -58,8 +91,7 @@ void Generator::stop(QString *midiAllPortsName)
         m_artnet = nullptr;
     }
     if (m_midi) {
-        if (midiAllPortsName)
-            m_midi->outputDeviceName(-1, *midiAllPortsName);
+        m_midi->outputDeviceName(-1, m_keys.MidiInterfaceName);
         m_midi->deleteLater();
         m_midi = nullptr;
     }
@@ -74,6 +106,18 @@ bool Generator::waitForWorkers(int timeoutMs)
     return m_threads.waitAll(timeoutMs);
 }
 
+void Generator::finish()
+{
+    if (m_finished)
+        return;
+    m_finished = true;
+    stop();
+    m_threads.waitAll(ThreadWaitMs);
+    // "FrameFormat" goes back as it was read: the format chosen during a run
+    // is not remembered.
+    m_keys.save();
+}
+
 void Generator::apply()
 {
     m_settings.saveToStore();
@@ -86,10 +130,13 @@ void Generator::apply()
     emit signalStatusChanged();
 }
 
-QList<StatusFact> Generator::statusFacts() const
+QList<StatusFact> Generator::statusFacts(bool withCount) const
 {
+    ArtnetStatus artnetStatus = m_artnetStatus;
+    if (!withCount)
+        artnetStatus.framesSent = 0;
     const bool ltcOn = m_ltc && m_settings.ltc_protocol_on;
-    return ::statusFacts(m_artnet && m_settings.artnet_protocol_on, m_artnetStatus,
+    return ::statusFacts(m_artnet && m_settings.artnet_protocol_on, artnetStatus,
                          m_midi && m_settings.midi_protocol_on, m_midiStatus,
                          ltcOn ? m_ltcStatus : QString(), m_ltcFailure);
 }
@@ -114,7 +161,7 @@ void Generator::slotMidiStatus(const MidiStatus &status)
     emit signalStatusChanged();
 }
 
-void Generator::createCalculator(int format)
+void Generator::createCalculator()
 {
     auto *calculator = new TimecodeCalculator;
     m_calculator = calculator;
@@ -139,10 +186,8 @@ void Generator::createCalculator(int format)
     connect(calculator, &TimecodeCalculator::signalChangedFile, this,
             &Generator::signalChangedFile);
     connectArtnetOutput();
-    connect(calculator, &TimecodeCalculator::signalArtnetCheckDmxIn, this,
-            &Generator::slotArtnetCheckDmxIn);
-    connect(calculator, &TimecodeCalculator::signalArtnetCheckDmxIn, this,
-            &Generator::signalArtnetCheckDmxIn);
+    connectDmxCheck();
+    relayFrames();
     connectMidiOutput();
     connectLtcOutput();
     if (m_ltc) {
@@ -153,8 +198,6 @@ void Generator::createCalculator(int format)
         connect(calculator, &TimecodeCalculator::signalChangedFreeze, m_ltc,
                 &LtcOutput::slotChangedPlayPause);
     }
-    connect(calculator, &TimecodeCalculator::signalSendTimecodeTimeOut, this,
-            &Generator::signalSendTimecodeTimeOut);
     connect(calculator, &TimecodeCalculator::signalChangedTimeReset, this,
             &Generator::signalChangedTimeReset);
     connect(calculator, &TimecodeCalculator::signalClose, this, &Generator::signalClose);
@@ -164,15 +207,43 @@ void Generator::createCalculator(int format)
     calculator->setPause(true);
     calculator->slotChangedTimeReset();
     // The format shown and the generator must agree from the first frame on.
-    if (format >= Frame24 && format <= Frame30)
-        calculator->slotChangedFrames(TimeCodeFormat(format));
+    m_format = startFormat();
+    if (m_format >= 0)
+        calculator->slotChangedFrames(TimeCodeFormat(m_format));
 
-    thread->start(QThread::HighPriority);
+    thread->start(outputPriority());
+}
+
+// Every frame relayed to this thread wakes it; a run without a window and
+// without anyone listening should not pay for that, so the relays exist only
+// once something is connected to them.
+void Generator::relayFrames()
+{
+    if (!m_calculator)
+        return;
+    const auto unique = Qt::ConnectionType(Qt::AutoConnection | Qt::UniqueConnection);
+    if (isSignalConnected(QMetaMethod::fromSignal(&Generator::signalArtnetCheckDmxIn)))
+        connect(m_calculator, &TimecodeCalculator::signalArtnetCheckDmxIn, this,
+                &Generator::signalArtnetCheckDmxIn, unique);
+    if (isSignalConnected(QMetaMethod::fromSignal(&Generator::signalSendTimecodeTimeOut)))
+        connect(m_calculator, &TimecodeCalculator::signalSendTimecodeTimeOut, this,
+                &Generator::signalSendTimecodeTimeOut, unique);
+}
+
+void Generator::connectNotify(const QMetaMethod &signal)
+{
+    if (signal == QMetaMethod::fromSignal(&Generator::signalArtnetCheckDmxIn) ||
+        signal == QMetaMethod::fromSignal(&Generator::signalSendTimecodeTimeOut))
+        relayFrames();
 }
 
 void Generator::createArtnetNode()
 {
-    m_artnet = new artnet(m_verbose);
+    m_artnet = m_platform.addressEntries
+                   ? new artnet(m_verbose, *m_platform.addressEntries,
+                                m_platform.verboseSink ? m_platform.verboseSink
+                                                       : VerboseLog::standardOutput())
+                   : new artnet(m_verbose);
     // Queued: the node reports from its own thread, and already while binding below.
     connect(m_artnet, &artnet::signalStatus, this, &Generator::slotArtnetStatus,
             Qt::QueuedConnection);
@@ -186,12 +257,12 @@ void Generator::createArtnetNode()
                                QStringLiteral(" by ") + QLatin1String(Maker::WebAddress));
     // Binds the socket here, so it moves to the node's thread with the node.
     m_artnet->setPollReplyEnabled(true);
-    m_artnet->setDmxInUniverse(quint32(m_settings.dmx_in_universe - 1));
+    m_artnet->setDmxInUniverse(m_settings.dmxInPortAddress());
     m_artnet->setDmxInEnabled(m_settings.dmx_in_enabled);
     m_artnet->selectInterface(m_settings.artnet_interface_name);
     QThread *thread = m_threads.adopt(m_artnet);
     thread->setObjectName(QStringLiteral("artnet"));
-    thread->start(QThread::HighPriority);
+    thread->start(outputPriority());
 }
 
 // The calculator's thread sends each ArtTimeCode itself on its frame edge,
@@ -209,10 +280,23 @@ void Generator::rewireArtnet()
         return;
     if (m_calculator)
         m_calculator->setFrameSender(nullptr);
-    m_artnet->setDmxInUniverse(quint32(m_settings.dmx_in_universe - 1));
+    m_artnet->setDmxInUniverse(m_settings.dmxInPortAddress());
     m_artnet->setDmxInEnabled(m_settings.dmx_in_enabled);
     m_artnet->selectInterface(m_settings.artnet_interface_name);
     connectArtnetOutput();
+    connectDmxCheck();
+}
+
+void Generator::connectDmxCheck()
+{
+    if (!m_calculator)
+        return;
+    if (m_settings.dmx_in_enabled)
+        connect(m_calculator, &TimecodeCalculator::signalArtnetCheckDmxIn, this,
+                &Generator::slotArtnetCheckDmxIn, Qt::UniqueConnection);
+    else
+        disconnect(m_calculator, &TimecodeCalculator::signalArtnetCheckDmxIn, this,
+                   &Generator::slotArtnetCheckDmxIn);
 }
 
 void Generator::createPlaylist()
@@ -227,19 +311,20 @@ void Generator::createPlaylist()
     connect(thread, &QThread::started, playlist, &Playlist::slotSendTimecodeTimeOut);
     connect(playlist, &Playlist::stoped, playlist, &QObject::deleteLater);
     connect(playlist, &Playlist::signalActivatedItem, this, &Generator::signalActivatedItem);
+    connect(playlist, &Playlist::signalActivatedItem, this, &Generator::slotActivatedPlaylistItem);
     thread->start(QThread::NormalPriority);
 }
 
 void Generator::createMidiOutput()
 {
-    auto *output = new midi;
+    auto *output = new midi(m_platform.midiService);
     m_midi = output;
     connect(output, &midi::signalStatus, this, &Generator::slotMidiStatus, Qt::QueuedConnection);
     output->setTimecodeType(m_settings.midi_timecode_type);
     output->selectOutputDevice(m_settings.midi_interface_name);
     QThread *thread = m_threads.adopt(output);
     thread->setObjectName(QStringLiteral("midi"));
-    thread->start(QThread::HighPriority);
+    thread->start(outputPriority());
 }
 
 // Codes go from the calculator's thread straight to the MIDI thread; whether
@@ -276,7 +361,7 @@ void Generator::createLtcOutput()
     QThread *thread = m_threads.adopt(output);
     thread->setObjectName(QStringLiteral("ltc"));
     connect(thread, &QThread::started, output, &LtcOutput::slotStart);
-    thread->start(QThread::HighPriority);
+    thread->start(outputPriority());
 }
 
 // Like the other outputs: whether codes reach the LTC output at all is the
@@ -343,12 +428,24 @@ void Generator::slotChangedFrames(int format)
 {
     if (!m_calculator || format < Frame24 || format > Frame30)
         return;
+    m_format = format;
     QMetaObject::invokeMethod(
         m_calculator,
         [calculator = m_calculator.data(), format]() {
             calculator->slotChangedFrames(TimeCodeFormat(format));
         },
         Qt::QueuedConnection);
+    emit signalChangedFrames(format);
+}
+
+void Generator::slotActivatedPlaylistItem(int iPlace)
+{
+    if (iPlace == -3)
+        slotClickedFile(Place::SystemTime);
+    else if (iPlace == -2)
+        emit signalClose();
+    else if (iPlace >= 1)
+        slotClickedFile(iPlace - 1);
 }
 
 // The remote switch gates the check itself, so with it off no channel acts,

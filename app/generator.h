@@ -4,6 +4,7 @@
 #include "commandlineoptions.h"
 #include "dmxremote.h"
 #include "ltcoutput.h"
+#include "mainwindowkeys.h"
 #include "midi.h"
 #include "playlist.h"
 #include "settingstruct.h"
@@ -14,11 +15,24 @@
 #include <QObject>
 #include <QPointer>
 
+#include <memory>
+#include <optional>
+
+// Where the workers meet the machine. Empty members mean the real network
+// interfaces, standard output and MIDI ports; tests hand in fakes so the
+// same wiring runs without touching the machine's ports.
+struct GeneratorPlatform {
+    std::optional<QList<AddressEntry>> addressEntries;
+    VerboseLog::Sink verboseSink;
+    std::shared_ptr<MidiOutputService> midiService;
+};
+
 // The generator without its face: loads the settings record, creates the
 // workers on their threads in their fixed order, wires the outputs to the
 // calculator as the protocol switches say, turns commands into calculator
-// calls and re-wires on apply. The window uses it; a run without a window
-// can use the same instance, so both behave alike.
+// calls and re-wires on apply. It also keeps the keys the program saves at
+// exit. The window and the run without a window both use it, so both behave
+// alike.
 class Generator : public QObject
 {
     Q_OBJECT
@@ -26,6 +40,8 @@ public:
     // Loads the record from the store; the protocol options of `options`
     // override the stored switches.
     explicit Generator(const CommandLineOptions &options, QObject *parent = nullptr);
+    Generator(const CommandLineOptions &options, const GeneratorPlatform &platform,
+              QObject *parent = nullptr);
     // Stops what still runs and waits (bounded) for the worker threads.
     ~Generator() override;
 
@@ -33,20 +49,31 @@ public:
     const SettingStruct &settings() const { return m_settings; }
     const CommandLineOptions &commandLine() const { return m_options; }
     bool isVerbose() const { return m_verbose; }
+    const MainWindowKeys &keys() const { return m_keys; }
+
+    // The frame format the generator starts with: the command line's, else
+    // the stored "FrameFormat"; -1 when neither names a valid format (the
+    // calculator then keeps its own 24 fps).
+    int startFormat() const;
+    // The format last handed to the calculator, -1 while it keeps its own.
+    int format() const { return m_format; }
 
     // Creates the Art-Net node, the MIDI output, the LTC output, the
     // calculator and the playlist, in that order. The generator starts paused
-    // at 00:00:00:00 with no place; a `format` of 0..3 is handed to the
-    // calculator before its thread starts. The playlist is filled from the
-    // store; the command line's playlist option, when given, decides its
+    // at 00:00:00:00 with no place, in the start format; then the command
+    // line's place is selected, if it names one. The playlist is filled from
+    // the store; the command line's playlist option, when given, decides its
     // enabled flag.
-    void start(int format);
+    void start();
     // Stop requests to every worker, the playlist first so no activation
-    // arrives while the others go. `midiAllPortsName`, when given, receives
-    // the all-ports name of the MIDI output before it goes.
-    void stop(QString *midiAllPortsName = nullptr);
+    // arrives while the others go. The all-ports name of the MIDI output is
+    // what the "MidiInterfaceName" key gets at exit.
+    void stop();
     // True when every worker thread finished within the time.
     bool waitForWorkers(int timeoutMs);
+    // The end of a run: stop, a bounded wait for the threads, the keys saved.
+    // Later calls do nothing.
+    void finish();
     int runningWorkerThreads() const { return m_threads.runningCount(); }
 
     // Saves the record and the playlist and re-wires the outputs to the record.
@@ -62,8 +89,9 @@ public:
     // straight to the calculator.
     void performRemoteAction(DmxRemoteAction action);
 
-    // What the outputs do now, as the workers last reported it.
-    QList<StatusFact> statusFacts() const;
+    // What the outputs do now, as the workers last reported it. Without the
+    // count the frames sent read 0, so a log can tell a change from counting.
+    QList<StatusFact> statusFacts(bool withCount = true) const;
 
 signals:
     // Relayed from the calculator, on the thread of this object.
@@ -80,9 +108,13 @@ signals:
     // stays deaf; without a window, performRemoteAction.
     void signalDmxRemoteAction(DmxRemoteAction action);
     // The playlist found an entry due: -3 system time, -2 exit, 1..9 places.
+    // The generator acts on it itself (slotActivatedPlaylistItem).
     void signalActivatedItem(int iPlace);
-    // A place with its exit flag reached its end code.
+    // A place with its exit flag reached its end code, or the playlist's
+    // exit entry came due.
     void signalClose();
+    // A format was handed to the calculator (format() tells which).
+    void signalChangedFrames(int format);
     // statusFacts() has changed.
     void signalStatusChanged();
 
@@ -96,6 +128,9 @@ public slots:
     void slotChangedFreeze();
     void slotChangedTimeReset();
     void slotChangedFrames(int format);
+    // Playlist place codes: -3 system time, 1..9 places, -2 exits the
+    // program through signalClose; anything else is ignored.
+    void slotActivatedPlaylistItem(int iPlace);
     // Once per change of the computed code: reads the remote universe.
     void slotArtnetCheckDmxIn();
 
@@ -104,12 +139,19 @@ private slots:
     void slotMidiStatus(const MidiStatus &status);
     void slotLtcStatus(const QString &text);
 
+protected:
+    void connectNotify(const QMetaMethod &signal) override;
+
 private:
+    void relayFrames();
     void createArtnetNode();
     void createMidiOutput();
     void createLtcOutput();
-    void createCalculator(int format);
+    void createCalculator();
     void createPlaylist();
+    // The remote check runs once per frame on this thread, so it is wired
+    // only while the remote control is on.
+    void connectDmxCheck();
     void connectArtnetOutput();
     void connectMidiOutput();
     // Follows the record: universe, interface and whether codes go out at all.
@@ -119,8 +161,12 @@ private:
     void rewireLtc();
 
     CommandLineOptions m_options;
+    GeneratorPlatform m_platform;
     bool m_verbose = false;
+    bool m_finished = false;
     SettingStruct m_settings;
+    MainWindowKeys m_keys;
+    int m_format = -1;
     QPointer<TimecodeCalculator> m_calculator;
     QPointer<midi> m_midi;
     QPointer<artnet> m_artnet;

@@ -25,26 +25,33 @@ namespace
 {
 constexpr int BlinkPausedMs = 400;
 constexpr int BlinkFrozenMs = 200;
-// Stop requests are queued to the workers; this bounds how long the window's
-// destruction waits for their threads before the application goes away.
+// Stop requests are queued to the update checker; this bounds how long the
+// window's destruction waits for its thread before the application goes away.
 constexpr int ThreadWaitMs = 2000;
 // The automatic check waits a little, so it never competes with the start.
 constexpr uint AutomaticCheckDelaySeconds = 30;
 } // namespace
 
 Orvello::Orvello(const QStringList &arguments, QWidget *parent)
-    : QMainWindow(parent), m_options(CommandLineParser::parse(arguments)), m_generator(m_options)
+    : Orvello(arguments, GeneratorPlatform(), parent)
+{
+}
+
+Orvello::Orvello(const QStringList &arguments, const GeneratorPlatform &platform, QWidget *parent)
+    : QMainWindow(parent), m_options(CommandLineParser::parse(arguments)),
+      m_generator(m_options, platform)
 {
     m_updateLink = UpdateServer::updateLink();
     m_helpLink = UpdateServer::helpLink();
 
-    m_keys.load();
     m_paused = true;
     m_frozen = false;
 
     setWindowTitle(tr("Orvello"));
-    m_view.build(this, m_keys.UseLcd);
-    m_view.checkFormat(m_keys.FrameFormat);
+    m_view.build(this, m_generator.keys().UseLcd);
+    // The command line's format, else the stored one; an invalid stored
+    // value leaves every format button unchecked.
+    m_view.checkFormat(m_options.formatPresent ? m_options.format : m_generator.keys().FrameFormat);
     m_view.updatePlaceButtons(settings());
     connectControls();
     setWindowIcon(QIcon(QStringLiteral(":/images/artnetorvello.png")));
@@ -56,8 +63,7 @@ Orvello::Orvello(const QStringList &arguments, QWidget *parent)
     m_view.colourPlaceButtons(settings(), -1);
 
     connectGenerator();
-    m_generator.start(startFormat());
-    applyCommandLine();
+    m_generator.start();
 
     // Settle the size constraints while no native window exists yet; set
     // later, they are pushed to the platform window, which some platform
@@ -69,11 +75,9 @@ Orvello::~Orvello()
 {
     closeSettingsWindow(false);
     releaseAboutWindow();
-    stopWorkers();
     releaseUpdateChecker();
-    m_generator.waitForWorkers(ThreadWaitMs);
+    m_generator.finish();
     m_updateThread.waitAll(ThreadWaitMs);
-    m_keys.save();
 }
 
 void Orvello::connectControls()
@@ -121,28 +125,12 @@ void Orvello::connectGenerator()
     connect(generator, &Generator::signalChangedPlayPause, this, &Orvello::slotChangedPlayPause);
     connect(generator, &Generator::signalChangedFile, this, &Orvello::slotChangedFile);
     connect(generator, &Generator::signalDmxRemoteAction, this, &Orvello::slotDmxRemoteAction);
-    connect(generator, &Generator::signalActivatedItem, this, &Orvello::slotActivatedPlaylistItem);
     connect(generator, &Generator::signalSendTimecodeTimeOut, this,
             &Orvello::slotSendTimecodeTimeOut);
     connect(generator, &Generator::signalChangedTimeReset, this, &Orvello::slotChangedTimeReset);
     connect(generator, &Generator::signalClose, this, &QWidget::close);
     connect(generator, &Generator::signalStatusChanged, this,
             [this]() { m_view.showStatus(m_generator.statusFacts()); });
-}
-
-int Orvello::startFormat() const
-{
-    const int format = m_options.formatPresent ? m_options.format : m_keys.FrameFormat;
-    return format >= Frame24 && format <= Frame30 ? format : -1;
-}
-
-void Orvello::applyCommandLine()
-{
-    if (m_options.formatPresent)
-        m_view.checkFormat(m_options.format);
-    if (m_options.placePresent)
-        slotClickedFile(m_options.place);
-    // The protocol options were put into the record before the workers were wired.
 }
 
 void Orvello::closeSettingsWindow(bool deferred)
@@ -182,8 +170,7 @@ void Orvello::releaseUpdateChecker()
 
 void Orvello::stopWorkers()
 {
-    // The all-ports name is what gets saved with the window's keys at exit.
-    m_generator.stop(&m_keys.MidiInterfaceName);
+    m_generator.stop();
 }
 
 void Orvello::refreshPlaceButtons(int selected)
@@ -476,12 +463,7 @@ void Orvello::slotSettingsChangedToDefaultExtern()
 
 void Orvello::slotActivatedPlaylistItem(int iPlace)
 {
-    if (iPlace == -3)
-        slotClickedFile(Place::SystemTime);
-    else if (iPlace == -2)
-        close();
-    else if (iPlace >= 1)
-        slotClickedFile(iPlace - 1);
+    m_generator.slotActivatedPlaylistItem(iPlace);
 }
 
 void Orvello::slotClickedFile0()

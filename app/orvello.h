@@ -29,13 +29,16 @@ public:
     // `arguments` is the command line, the program itself first.
     explicit Orvello(const QStringList &arguments = QCoreApplication::arguments(),
                      QWidget *parent = nullptr);
+    // With the machine's network, output and MIDI ports replaced by `platform`.
+    Orvello(const QStringList &arguments, const GeneratorPlatform &platform,
+            QWidget *parent = nullptr);
     ~Orvello() override;
 
     const CommandLineOptions &commandLine() const { return m_options; }
     int runningWorkerThreads() const { return m_generator.runningWorkerThreads(); }
     Generator &generator() { return m_generator; }
     SettingStruct &settings() { return m_generator.settings(); }
-    const MainWindowKeys &windowKeys() const { return m_keys; }
+    const MainWindowKeys &windowKeys() const { return m_generator.keys(); }
     TimecodeCalculator *calculator() const { return m_generator.calculator(); }
     midi *midiOutput() const { return m_generator.midiOutput(); }
     const OrvelloView &view() const { return m_view; }
@@ -109,10 +112,6 @@ protected:
 private:
     void connectControls();
     void connectGenerator();
-    void applyCommandLine();
-    // The frame format the generator starts with: the command line's, else
-    // the stored one; -1 when neither names a valid format.
-    int startFormat() const;
     // Deferred when called from the window's own handlers; at shutdown it
     // goes at once, since no event loop may run to delete it later.
     void closeSettingsWindow(bool deferred = true);
@@ -128,7 +127,6 @@ private:
     Generator m_generator;
     QString m_updateLink;
     QString m_helpLink;
-    MainWindowKeys m_keys;
     bool m_paused = true;
     bool m_frozen = false;
 

@@ -11,7 +11,7 @@
 namespace
 {
 int pipeFds[2] = {-1, -1};
-constexpr int handled[] = {SIGINT, SIGTERM};
+constexpr int handled[] = {SIGINT, SIGTERM, SIGHUP};
 
 extern "C" void onSignal(int signalNumber)
 {
@@ -23,39 +23,38 @@ extern "C" void onSignal(int signalNumber)
 }
 } // namespace
 
-TerminationSignals::TerminationSignals(QObject *parent) : QObject(parent)
+bool TerminationSignals::installEarly()
 {
     if (pipeFds[0] >= 0)
-        return; // one receiver per process
+        return true;
+    ::signal(SIGPIPE, SIG_IGN);
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, pipeFds) != 0) {
         pipeFds[0] = pipeFds[1] = -1;
-        return;
+        return false;
     }
-    m_notifier = new QSocketNotifier(pipeFds[1], QSocketNotifier::Read, this);
-    connect(m_notifier, &QSocketNotifier::activated, this, &TerminationSignals::readSignal);
-
     struct sigaction action = {};
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
     for (int signalNumber : handled)
         ::sigaction(signalNumber, &action, nullptr);
+    return true;
+}
+
+TerminationSignals::TerminationSignals(QObject *parent) : QObject(parent)
+{
+    if (!installEarly())
+        return;
+    m_notifier = new QSocketNotifier(pipeFds[1], QSocketNotifier::Read, this);
+    connect(m_notifier, &QSocketNotifier::activated, this, &TerminationSignals::readSignal);
 }
 
 TerminationSignals::~TerminationSignals()
 {
-    if (!m_notifier)
-        return;
-    struct sigaction action = {};
-    action.sa_handler = SIG_DFL;
-    sigemptyset(&action.sa_mask);
-    for (int signalNumber : handled)
-        ::sigaction(signalNumber, &action, nullptr);
+    // The handlers stay: a signal after this point only adds a byte that
+    // nobody reads, while the process is ending anyway.
     delete m_notifier;
     m_notifier = nullptr;
-    ::close(pipeFds[0]);
-    ::close(pipeFds[1]);
-    pipeFds[0] = pipeFds[1] = -1;
 }
 
 void TerminationSignals::readSignal()

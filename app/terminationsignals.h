@@ -4,13 +4,25 @@
 
 class QSocketNotifier;
 
-// Turns SIGINT and SIGTERM into a signal on the GUI thread. A signal handler
-// may do almost nothing, so it only writes a byte into a socket pair; the
-// event loop reads it and asks for the same orderly end as the close button.
+// Turns SIGINT, SIGTERM and SIGHUP into a signal on the GUI thread. A signal
+// handler may do almost nothing, so it only writes a byte into a socket pair;
+// the event loop reads it and asks for the same orderly end as the close
+// button. SIGHUP counts too: the terminal that started us closing is a request
+// to end, not a crash, and the keys are saved as at any close.
 class TerminationSignals : public QObject
 {
     Q_OBJECT
 public:
+    // The first thing main does, before the application object exists: from
+    // here on these signals wait in the socket pair instead of killing the
+    // process, however early they come. Also ignores SIGPIPE, so output to a
+    // closed standard output is lost instead of ending the program. Once per
+    // process; the pair stays open until the process ends, so a signal during
+    // the last steps of exit is harmless. False when it could not be set up.
+    static bool installEarly();
+
+    // Reads what installEarly() catches (installing it if that has not
+    // happened yet). One receiver at a time.
     explicit TerminationSignals(QObject *parent = nullptr);
     ~TerminationSignals() override;
 

@@ -379,7 +379,7 @@ void artnet::answerPoll(const QHostAddress &poller)
     if (!prepareSending() || !enumerateInterfaces())
         return;
     const int index = ArtnetInterfaces::indexOfSubnet(m_interfaces, poller.toIPv4Address());
-    if (index < 0)
+    if (index < 0 || !pollReplyAllowed(poller))
         return;
     const QByteArray reply = pollReplyFor(poller);
     // Unicast to the poller's Art-Net port, not to the port it sent from.
@@ -389,6 +389,14 @@ void artnet::answerPoll(const QHostAddress &poller)
                    m_interfaces.at(index).entry.ip().toString() + QStringLiteral(" SubId ") +
                    QString::number(0));
     }
+}
+
+// Polls cost us a reply each; see PollReplyLimiter for the limits.
+bool artnet::pollReplyAllowed(const QHostAddress &poller)
+{
+    if (!m_pollClock.isValid())
+        m_pollClock.start();
+    return m_pollLimiter.allow(poller.toIPv4Address(), m_pollClock.elapsed());
 }
 
 bool artnet::setDmxInUniverse(quint32 value)

@@ -5,9 +5,11 @@
 #include "artnetstatus.h"
 #include "clock.h"
 #include "timecodesender.h"
+#include "pollreplylimiter.h"
 #include "verboselog.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QHostAddress>
 #include <QList>
 #include <QMutex>
@@ -114,6 +116,7 @@ public slots:
 
 private:
     void answerPoll(const QHostAddress &poller);
+    bool pollReplyAllowed(const QHostAddress &poller);
     void receiveDmx(const QByteArray &datagram);
     bool bindSocket(QUdpSocket *socket) const;
     bool socketForDmxIn();
@@ -182,4 +185,6 @@ private:
     // What the owner asked for; answers need a bound socket as well.
     bool m_pollReplyEnabled = false;
     std::shared_ptr<ArtTimeCodeSender> m_timeCodeSender;
+    PollReplyLimiter m_pollLimiter;
+    QElapsedTimer m_pollClock;
 };

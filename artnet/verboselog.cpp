@@ -1,16 +1,14 @@
 #include "verboselog.h"
 
-#include <cstdio>
+#include "linewriter.h"
+
 #include <utility>
 
 VerboseLog::VerboseLog(bool enabled, Sink sink) : m_enabled(enabled), m_sink(std::move(sink)) {}
 
 VerboseLog::Sink VerboseLog::standardOutput()
 {
-    return [](const QByteArray &bytes) {
-        std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout);
-        std::fflush(stdout);
-    };
+    return [](const QByteArray &bytes) { LineWriter::standardOutput().append(bytes); };
 }
 
 void VerboseLog::line(const QString &text) const

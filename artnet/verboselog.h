@@ -6,8 +6,8 @@
 #include <functional>
 
 // Diagnosis lines of the Art-Net node. With verbose on, each line goes out
-// with a line end and is flushed at once, so a console or a pipe sees it while
-// the show runs; with verbose off nothing is written. The sink is replaceable
+// with a line end at once, so a console or a pipe sees it while the show
+// runs; with verbose off nothing is written. The sink is replaceable
 // so tests can read exactly what would have been printed.
 class VerboseLog
 {
@@ -16,7 +16,8 @@ public:
 
     VerboseLog(bool enabled, Sink sink);
 
-    // Writes to the process's standard output and flushes.
+    // Hands the line to the writer of standard output (LineWriter), which
+    // never makes the node's thread wait for a blocked or closed stream.
     static Sink standardOutput();
 
     bool enabled() const { return m_enabled; }

@@ -5,6 +5,9 @@
 void MainWindowKeys::load()
 {
     const auto store = SettingsStore::open();
+    // Read after the record (loadFromStore); a damaged store is not trusted.
+    if (SettingsStore::damaged())
+        return;
     UseLcd = store->value(QStringLiteral("UseLcd"), false).toBool();
     FrameFormat = store->value(QStringLiteral("FrameFormat"), 0).toInt();
     MidiTimecodeType = store->value(QStringLiteral("MidiTimecodeType"), 0).toInt();

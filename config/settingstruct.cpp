@@ -25,6 +25,22 @@ QString placeKey(const PlaceKey &key, int index)
 {
     return QString::fromLatin1(key.name).arg(index);
 }
+
+// The store is a text file people edit by hand, so a switch also reads the
+// words for on and off; anything else converts as a number, where text that
+// is not one gives 0.
+bool readSwitch(const QSettings &store, const QString &key, bool current)
+{
+    const QVariant value = store.value(key, QVariant(int(current)));
+    const QString text = value.toString().trimmed().toLower();
+    if (text == QLatin1String("true") || text == QLatin1String("yes") ||
+        text == QLatin1String("on"))
+        return true;
+    if (text == QLatin1String("false") || text == QLatin1String("no") ||
+        text == QLatin1String("off"))
+        return false;
+    return value.toInt() != 0;
+}
 } // namespace
 
 void SettingStruct::setDefaults()
@@ -49,9 +65,19 @@ void SettingStruct::copyPlace(int index, SettingStructItem *to) const
         SettingStructItem::copy(&places[index], to);
 }
 
+quint32 SettingStruct::dmxInPortAddress() const
+{
+    // Widened first: a hand-edited universe may be the lowest int.
+    return quint32(qint64(dmx_in_universe) - 1);
+}
+
 void SettingStruct::loadFromStore()
 {
-    const auto store = SettingsStore::open();
+    const auto store = SettingsStore::openChecked();
+    // A damaged store was reported and copied aside; its leftovers are not
+    // trusted, so the record keeps the defaults.
+    if (SettingsStore::damaged())
+        return;
     for (int i = 0; i < PlaceCount; ++i) {
         for (const PlaceKey &key : placeKeys) {
             quint8 &field = places[i].*key.field;
@@ -59,17 +85,14 @@ void SettingStruct::loadFromStore()
             field = quint8(store->value(placeKey(key, i), QVariant(int(field))).toInt());
         }
     }
-    dmx_in_enabled =
-        store->value(QStringLiteral("dmx_in_enabled"), QVariant(int(dmx_in_enabled))).toInt();
+    dmx_in_enabled = readSwitch(*store, QStringLiteral("dmx_in_enabled"), dmx_in_enabled);
     dmx_in_universe =
         store->value(QStringLiteral("dmx_in_universe"), QVariant(dmx_in_universe)).toInt();
     artnet_protocol_on =
-        store->value(QStringLiteral("artnet_protocol_on"), QVariant(int(artnet_protocol_on)))
-            .toInt();
+        readSwitch(*store, QStringLiteral("artnet_protocol_on"), artnet_protocol_on);
     artnet_interface_name =
         store->value(QStringLiteral("artnet_interface_name"), QString()).toString();
-    midi_protocol_on =
-        store->value(QStringLiteral("midi_protocol_on"), QVariant(int(midi_protocol_on))).toInt();
+    midi_protocol_on = readSwitch(*store, QStringLiteral("midi_protocol_on"), midi_protocol_on);
     midi_interface_name = store->value(QStringLiteral("midi_interface_name"), QString()).toString();
     midi_timecode_type = store->value(QStringLiteral("midi_timecode_type"), QVariant(0u)).toUInt();
     ltc_protocol_on =

@@ -32,8 +32,15 @@ struct SettingStruct {
     // leaves the target unchanged.
     void copyPlace(int index, SettingStructItem *to) const;
 
+    // The node's port-address for dmx_in_universe (universe - 1), computed
+    // without overflow for any stored value; out-of-range values stay out of
+    // range, for the node to refuse.
+    quint32 dmxInPortAddress() const;
+
     // Missing keys keep the current value, except the two interface texts,
-    // which become empty: the outputs then pick their own fallback.
+    // which become empty: the outputs then pick their own fallback. A store
+    // that cannot be read or is malformed is reported and leaves the record
+    // as it is (SettingsStore::openChecked).
     void loadFromStore();
     void saveToStore() const;
     // Removes every key of the application's scope, not only the record's.

@@ -76,6 +76,24 @@ private:
     std::streambuf *m_previous;
 };
 
+// RtMidi's JACK output asks for its server again at every port query while it
+// has none, and each time creates a ring buffer it never frees (16 KiB lost
+// per query, RtMidi 5). So the JACK API is only queried when a server runs.
+bool serverMissing(RtMidi::Api api)
+{
+#ifdef __UNIX_JACK__
+    if (api == RtMidi::UNIX_JACK) {
+        jack_client_t *client = jack_client_open("Orvello probe", JackNoStartServer, nullptr);
+        if (!client)
+            return true;
+        jack_client_close(client);
+    }
+#else
+    Q_UNUSED(api)
+#endif
+    return false;
+}
+
 int resultOf(RtMidiError::Type type)
 {
     switch (type) {
@@ -160,7 +178,7 @@ std::pair<int, std::vector<std::string>> RtMidiOutputService::search()
     std::vector<RtMidi::Api> apis;
     RtMidi::getCompiledApi(apis);
     for (RtMidi::Api api : apis) {
-        if (api == RtMidi::RTMIDI_DUMMY)
+        if (api == RtMidi::RTMIDI_DUMMY || serverMissing(api))
             continue;
         try {
             RtMidiOut out(api, ClientName);

@@ -1,8 +1,8 @@
 #include "playlist.h"
 
-#include <QMutexLocker>
+#include "linewriter.h"
 
-#include <cstdio>
+#include <QMutexLocker>
 
 Playlist::Playlist(bool verbose, const Clock *clock)
     : TimecodeTimer(TickIntervalMs), m_verbose(verbose), m_clock(clock)
@@ -142,8 +142,8 @@ void Playlist::writeLine(const QString &text) const
         m_sink(line);
         return;
     }
-    std::fwrite(line.constData(), 1, size_t(line.size()), stdout);
-    std::fflush(stdout);
+    // Never waits for a blocked or closed standard output.
+    LineWriter::standardOutput().append(line);
 }
 
 void Playlist::slotSendTimecodeTimeOut()

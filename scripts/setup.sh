@@ -35,7 +35,9 @@ orvello_install() {
 
 orvello_build() {
     if [ ! -f "$BUILD_DIR/build.ninja" ]; then
-        cmake -S "$ORVELLO_ROOT" -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >&2
+        # ORVELLO_CMAKE_ARGS: extra configure options, e.g. the sanitizer build.
+        cmake -S "$ORVELLO_ROOT" -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+            ${ORVELLO_CMAKE_ARGS:-} >&2
     fi
     cmake --build "$BUILD_DIR" >&2
 }

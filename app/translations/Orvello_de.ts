@@ -20,6 +20,10 @@
         <translation>Hilfe anzeigen, diese Seite</translation>
     </message>
     <message>
+        <source>runs without a window, as a service</source>
+        <translation>läuft ohne Fenster, als Dienst</translation>
+    </message>
+    <message>
         <source>activated system time</source>
         <translation>Systemzeit aktiviert</translation>
     </message>

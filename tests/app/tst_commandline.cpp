@@ -55,9 +55,14 @@ void TestCommandLine::forms_data()
     rows({"nomidi", "/nomidi", "-nomidi"}, "midi=0");
     rows({"ltc", "/ltc", "-ltc"}, "ltc=1");
     rows({"noltc", "/noltc", "-noltc"}, "ltc=0");
+    rows({"headless"}, "headless");
     // Look-alikes that are not forms of anything.
-    rows({"-version", "/help", "--p1", "--24fps", "-playlist", "--artnet", "Help", "P1", "p10", "p",
-          "-", "", "verbose ", "--h", "/?", "-noupdatecheck", "--starttime", "--ltc", "LTC"},
+    rows({"-version",    "/help",    "--p1", "--24fps",
+          "-playlist",   "--artnet", "Help", "P1",
+          "p10",         "p",        "-",    "",
+          "verbose ",    "--h",      "/?",   "-noupdatecheck",
+          "--starttime", "--ltc",    "LTC",  "--headless",
+          "Headless"},
          "unknown");
 }
 
@@ -90,6 +95,10 @@ void TestCommandLine::forms()
     QCOMPARE(o.midi, key == "midi" && value == 1);
     QCOMPARE(o.ltcPresent, key == "ltc");
     QCOMPARE(o.ltc, key == "ltc" && value == 1);
+    QCOMPARE(o.headless, key == "headless");
+    QByteArray raw = arg.toLocal8Bit();
+    char *argv[] = {const_cast<char *>("orvello"), raw.data()};
+    QCOMPARE(CommandLineParser::asksForHeadless(2, argv), key == "headless");
 }
 
 void TestCommandLine::unknownArgumentsAreReportedButNotTheProgram()
@@ -160,16 +169,17 @@ void TestCommandLine::helpLayout()
 {
     const QStringList lines = CommandLineParser::helpText().split('\n');
     QCOMPARE(lines.first(), QString()); // begins with a line end
-    QCOMPARE(lines.size(), 1 + 12 + 9 + 7 + 2);
+    QCOMPARE(lines.size(), 1 + 13 + 9 + 7 + 2);
     for (int i = 1; i < lines.size(); ++i) {
         QCOMPARE(lines[i].mid(14, 2), QStringLiteral("- "));
         // Only the two file options carry an argument.
         QCOMPARE(lines[i].left(14).trimmed().contains(' '), i >= lines.size() - 2);
     }
-    QCOMPARE(lines[21], QStringLiteral("p9            - activated place 9"));
-    QCOMPARE(lines[22],
+    QCOMPARE(lines[4], QStringLiteral("headless      - runs without a window, as a service"));
+    QCOMPARE(lines[22], QStringLiteral("p9            - activated place 9"));
+    QCOMPARE(lines[23],
              QStringLiteral("artnet        - activate trigger artnet (overwrite settings)"));
-    QCOMPARE(lines[27],
+    QCOMPARE(lines[28],
              QStringLiteral("noltc         - deactivate trigger ltc (overwrite settings)"));
 }
 

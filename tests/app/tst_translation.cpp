@@ -24,6 +24,8 @@ void TestTranslation::germanFilePresent()
     QCOMPARE(QCoreApplication::translate("Orvello", "this help"), QStringLiteral("diese Hilfe"));
     QVERIFY(CommandLineParser::helpText().contains("help          - diese Hilfe"));
     QVERIFY(CommandLineParser::helpText().contains(
+        QStringLiteral("headless      - läuft ohne Fenster, als Dienst")));
+    QVERIFY(CommandLineParser::helpText().contains(
         "--import FILE - DATEI in die gespeicherte Konfiguration lesen und beenden"));
     // Written as the locale encodes it, not as Latin-1, which a UTF-8 terminal garbles.
     FILE *file = std::tmpfile();

@@ -2,16 +2,32 @@
 # End-to-end check of the DMX remote control and the playlist of the real
 # program: e2e_remote.sh <orvello>
 #
-# Orvello runs in a network namespace of its own on 10.77.0.1/24; a stand-in
-# console and tshark sit in a second one on 10.77.0.2/24, never on the host's
-# interfaces. Run "remote": universe 1234 (port-address 1233); the console
-# polls, then steps through channel 1 (24 fps), a frame for another universe,
-# channel 4 (30 fps), channel 8 (pause) and 8 again (play); the capture must
-# show the reply's port-address and each change of the ArtTimeCode stream.
-# Run "playlist": an entry for the current hour starts place 3 at 01:02:03.
+#   e2e_remote.sh <orvello> [headless]
+#
+# With "headless" the same runs use `orvello headless` with no display and no
+# window system variables at all, so both faces are held to the same checks.
+#
+# Orvello runs in a network namespace of its own on 10.77.0.1/24; the console
+# and tshark sit in a second namespace on 10.77.0.2/24. Nothing here touches
+# the host's own interfaces.
+#
+# Run "remote": universe 1234 (port-address 1233: Net 4, Sub-Net 0xD, SwOut
+# 0xD1). The console polls, then drives the program through ArtDmx: channel 1
+# (24 fps), a frame for another universe, channel 4 (30 fps), channel 8 (pause)
+# and channel 8 again (play). The capture must show the reply's port-address
+# and, in the ArtTimeCode stream, each change at the right moment.
+# Run "playlist": one entry for the current hour that starts place 3 at
+# 01:02:03; the stream must begin at that code.
 set -euo pipefail
 
-ORVELLO="${1:?usage: e2e_remote.sh <orvello>}"
+ORVELLO="${1:?usage: e2e_remote.sh <orvello> [headless]}"
+if [ "${2:-}" = headless ]; then
+    RUN=(env -i PATH="$PATH" LANG=C.UTF-8)
+    FACE=(headless)
+else
+    RUN=(env QT_QPA_PLATFORM=offscreen)
+    FACE=()
+fi
 
 if [ "$(id -u)" -ne 0 ]; then
     echo "SKIP: needs root to create network namespaces"
@@ -75,8 +91,8 @@ start_run() {
     for _ in $(seq 100); do grep -q "Capturing on" "$dir/tshark.err" && break; sleep 0.1; done
     grep -q "Capturing on" "$dir/tshark.err" || fail "$name: tshark did not start"
 
-    ip netns exec "$NSA" env QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME="$dir/config" \
-        HOME="$dir/home" "$ORVELLO" noupdatecheck verbose "$@" >"$dir/stdout" 2>"$dir/stderr" &
+    ip netns exec "$NSA" "${RUN[@]}" XDG_CONFIG_HOME="$dir/config" HOME="$dir/home" \
+        "$ORVELLO" "${FACE[@]}" noupdatecheck verbose "$@" >"$dir/stdout" 2>"$dir/stderr" &
     PROGRAM_PID=$!
     PIDS+=("$PROGRAM_PID")
 }

@@ -148,6 +148,85 @@ private slots:
         QVERIFY(stored().isEmpty());
     }
 
+    // The store is edited by hand: words for the switches, any int for the universe.
+    void handEditedValues_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<bool>("on");
+        QTest::addColumn<quint32>("portAddress");
+        QTest::newRow("true") << QByteArray("true") << true << 0xFFFFFFFFu;
+        QTest::newRow("Yes") << QByteArray("Yes") << true << 0xFFFFFFFFu;
+        QTest::newRow("on, spaced") << QByteArray(" on") << true << 0xFFFFFFFFu;
+        QTest::newRow("FALSE") << QByteArray("FALSE") << false << 0xFFFFFFFFu;
+        QTest::newRow("no") << QByteArray("no") << false << 0xFFFFFFFFu;
+        QTest::newRow("off") << QByteArray("off") << false << 0xFFFFFFFFu;
+        QTest::newRow("number 2") << QByteArray("2") << true << 1u;
+        QTest::newRow("lowest int") << QByteArray("-2147483648") << true << 0x7FFFFFFFu;
+        QTest::newRow("highest int") << QByteArray("2147483647") << true << 0x7FFFFFFEu;
+        QTest::newRow("not a word") << QByteArray("maybe") << false << 0xFFFFFFFFu;
+    }
+    void handEditedValues()
+    {
+        QFETCH(QByteArray, text);
+        const QString ini = m_dir.filePath(QStringLiteral("hand.conf"));
+        QFile file(ini);
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        for (const char *key :
+             {"dmx_in_enabled", "artnet_protocol_on", "midi_protocol_on", "dmx_in_universe"})
+            file.write(key + QByteArray("=") + text + '\n');
+        file.close();
+        SettingsStore::useFile(ini);
+        SettingStruct s;
+        s.dmx_in_enabled = !s.artnet_protocol_on; // every switch starts opposite to a row
+        s.loadFromStore();
+        QFETCH(bool, on);
+        QCOMPARE(QList<bool>({s.dmx_in_enabled, s.artnet_protocol_on, s.midi_protocol_on}),
+                 QList<bool>({on, on, on}));
+        QTEST(s.dmxInPortAddress(), "portAddress");
+        QCOMPARE(SettingsStore::problem(), QString());
+    }
+
+    // A store that QSettings cannot read or parse is reported, copied aside
+    // before any write, and the record keeps its defaults.
+    void damagedStore_data()
+    {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<bool>("copied");
+        QTest::newRow("line without a value")
+            << QByteArray(
+                   "[General]\nartnet_protocol_on=0\nthis line is broken\nFrameFormat=3\n")
+            << true;
+        QTest::newRow("a folder in its place") << QByteArray() << false;
+    }
+    void damagedStore()
+    {
+        QFETCH(QByteArray, content);
+        QFETCH(bool, copied);
+        QTemporaryDir dir;
+        const QString ini = dir.filePath(QStringLiteral("Orvello.conf"));
+        if (content.isEmpty()) {
+            QVERIFY(QDir().mkpath(ini));
+        } else {
+            QFile file(ini);
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
+        }
+        SettingsStore::useFile(ini);
+        SettingStruct s;
+        s.loadFromStore();
+        MainWindowKeys keys;
+        keys.load();
+        QVERIFY(s.artnet_protocol_on && keys.FrameFormat == 0);
+        QVERIFY2(SettingsStore::problem().contains(ini), qPrintable(SettingsStore::problem()));
+        MainWindowKeys{false, 2, 0, {}}.save(); // what every exit writes back
+        QFile copy(ini + QStringLiteral(".damaged"));
+        QCOMPARE(copy.exists(), copied);
+        if (copied) {
+            SettingStruct{}.loadFromStore(); // a later start never replaces the first copy
+            QVERIFY(copy.open(QIODevice::ReadOnly));
+            QCOMPARE(copy.readAll(), content);
+        }
+    }
+
     void copyIgnoresMissingRecordsAndPlaces()
     {
         SettingStruct target, source;

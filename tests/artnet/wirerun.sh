@@ -1,0 +1,170 @@
+#!/usr/bin/env bash
+# The real program on a private wire, probed from outside.
+#
+#   wirerun.sh <orvello> storm <quiet s> <storm s> <datagrams/s>
+#       Quiet run, then a storm of hostile and odd Art-Net (wirepeer.py), then
+#       a quiet tail. Fails unless the program is alive after it, the
+#       ArtTimeCode stream has no missed or repeated frame, a poll after the
+#       storm gets exactly one correct reply, SIGTERM ends it with status 0
+#       and nothing was reported on standard error (sanitizer builds included).
+#       Verbose output goes to a pipe nobody reads. Prints the figures.
+#   wirerun.sh <orvello> soak <seconds>
+#       30 fps from the system clock; resident memory and CPU every 10 s;
+#       missed and repeated frames on the wire at the end.
+#
+# The program runs in a namespace of its own with two veth adapters
+# (10.77.0.1/24, 192.168.77.1/24); the peer, its forged addresses and tshark
+# sit in a second one. Nothing here touches the host's interfaces.
+set -euo pipefail
+
+ORVELLO="${1:?usage: wirerun.sh <orvello> storm|soak ...}"
+MODE="${2:?storm or soak}"
+HERE="$(cd "$(dirname "$0")" && pwd)"
+PEER="$HERE/wirepeer.py"
+
+if [ "$(id -u)" -ne 0 ]; then
+    echo "SKIP: needs root to create network namespaces"
+    exit 77
+fi
+for tool in ip tshark python3; do
+    command -v "$tool" >/dev/null || { echo "SKIP: $tool is missing"; exit 77; }
+done
+
+NSA="orvSA$$"
+NSB="orvSB$$"
+WORK="$(mktemp -d /tmp/orvello-wire.XXXXXX)"
+PIDS=()
+cleanup() {
+    for pid in "${PIDS[@]}"; do kill -KILL "$pid" 2>/dev/null || true; done
+    ip netns del "$NSA" 2>/dev/null || true
+    ip netns del "$NSB" 2>/dev/null || true
+    [ -n "${WIRE_KEEP:-}" ] && echo "results kept in $WORK" || rm -rf "$WORK"
+}
+trap cleanup EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+ip netns add "$NSA"
+ip netns add "$NSB"
+ip link add a0 netns "$NSA" type veth peer name b0 netns "$NSB"
+ip link add a1 netns "$NSA" type veth peer name b1 netns "$NSB"
+for ns in "$NSA" "$NSB"; do
+    ip netns exec "$ns" sysctl -qw net.ipv6.conf.all.disable_ipv6=1
+    ip netns exec "$ns" sysctl -qw net.ipv6.conf.default.disable_ipv6=1
+    ip netns exec "$ns" sysctl -qw net.ipv4.conf.all.rp_filter=0
+    ip -n "$ns" link set lo up
+done
+ip -n "$NSA" addr add 10.77.0.1/24 brd + dev a0
+ip -n "$NSA" addr add 192.168.77.1/24 brd + dev a1
+ip -n "$NSB" addr add 10.77.0.2/24 brd + dev b0
+ip -n "$NSB" addr add 192.168.77.2/24 brd + dev b1
+# The forged poll sources live here too, so replies to them reach the wire.
+for i in $(seq 10 59); do ip -n "$NSB" addr add "10.77.0.$i/24" dev b0; done
+for link in a0 a1; do ip -n "$NSA" link set "$link" up; done
+for link in b0 b1; do ip -n "$NSB" link set "$link" up; done
+sleep 1
+
+mkdir -p "$WORK/config" "$WORK/home" "$WORK/runtime"
+chmod 700 "$WORK/runtime"
+# Only what the program sends is captured: the storm itself would drown tshark.
+ip netns exec "$NSB" tshark -q -f 'udp port 6454 and (src host 10.77.0.1 or src host 192.168.77.1)' \
+    -i b0 -i b1 -w "$WORK/cap.pcapng" 2>"$WORK/tshark.err" &
+TSHARK=$!
+PIDS+=("$TSHARK")
+for _ in $(seq 100); do grep -qs "Capturing on" "$WORK/tshark.err" && break; sleep 0.1; done
+grep -q "Capturing on" "$WORK/tshark.err" || fail "tshark did not start"
+
+# Standard output: a pipe this script holds open and never reads.
+mkfifo "$WORK/stdout.fifo"
+exec 7<>"$WORK/stdout.fifo"
+ip netns exec "$NSA" env QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME="$WORK/config" \
+    HOME="$WORK/home" XDG_RUNTIME_DIR="$WORK/runtime" "$ORVELLO" noupdatecheck verbose p0 30fps \
+    >"$WORK/stdout.fifo" 2>"$WORK/stderr" &
+ORV=$!
+PIDS+=("$ORV")
+now() { date +%s.%N; }
+alive() { kill -0 "$ORV" 2>/dev/null || fail "orvello ended: $(cat "$WORK/stderr")"; }
+sleep 2
+alive
+
+phases="{}"
+if [ "$MODE" = storm ]; then
+    QUIET="${3:-4}" STORM="${4:-5}" RATE="${5:-20000}"
+    q0=$(now)
+    sleep "$QUIET"
+    q1=$(now)
+    ip netns exec "$NSB" timeout $((${STORM%.*} + 60)) python3 "$PEER" storm "$STORM" "$RATE" \
+        "$WORK/storm.json"
+    sleep 1
+    alive
+    polled=$(ip netns exec "$NSB" python3 "$PEER" poll 10.77.0.2 10.77.0.1)
+    sleep 1.5
+    read -r s0 s1 < <(python3 -c "import json;d=json.load(open('$WORK/storm.json'));print(d['start'],d['end'])")
+    phases="{\"quiet\": [$q0, $q1], \"storm\": [$s0, $s1], \"after poll\": [$polled, $(now)]}"
+    echo "storm sent: $(cat "$WORK/storm.json")"
+else
+    SECONDS_TOTAL="${3:?soak seconds}"
+    t0=$(now)
+    start_ticks=$(awk '{print $14+$15}' "/proc/$ORV/stat")
+    printf '%8s %10s %6s\n' "t/s" "RSS/KiB" "CPU%"
+    for ((t = 10; t <= SECONDS_TOTAL; t += 10)); do
+        sleep 10
+        alive
+        ticks=$(awk '{print $14+$15}' "/proc/$ORV/stat")
+        rss=$(awk '/^VmRSS/ {print $2}' "/proc/$ORV/status")
+        cpu=$(awk -v a="$start_ticks" -v b="$ticks" -v hz="$(getconf CLK_TCK)" \
+            'BEGIN {printf "%.1f", (b - a) / hz / 10 * 100}')
+        start_ticks=$ticks
+        printf '%8d %10d %6s\n' "$t" "$rss" "$cpu" | tee -a "$WORK/samples"
+    done
+    phases="{\"soak\": [$t0, $(now)]}"
+fi
+
+alive
+kill -TERM "$ORV"
+status=0
+for _ in $(seq 50); do kill -0 "$ORV" 2>/dev/null || break; sleep 0.1; done
+kill -0 "$ORV" 2>/dev/null && fail "SIGTERM did not end the program within 5 s"
+wait "$ORV" || status=$?
+sleep 0.3
+kill -INT "$TSHARK" 2>/dev/null || true
+wait "$TSHARK" 2>/dev/null || true
+
+echo "$phases" >"$WORK/phases.json"
+tshark -r "$WORK/cap.pcapng" -T fields -E separator=, -e frame.time_epoch -e ip.src -e ip.dst \
+    -e udp.payload 2>/dev/null >"$WORK/fields.csv"
+python3 "$PEER" analyse "$WORK/fields.csv" "$WORK/phases.json" >"$WORK/report.json"
+
+[ "$status" -eq 0 ] || fail "exit status $status"
+[ -s "$WORK/stderr" ] && fail "standard error: $(head -c 3000 "$WORK/stderr")"
+python3 - "$WORK/report.json" "$MODE" <<'PY' || fail "wire checks"
+import json, sys
+report, mode = json.load(open(sys.argv[1])), sys.argv[2]
+for dst, tc in report["timecode"].items():
+    print(f"ArtTimeCode to {dst}: {tc['frames']} frames, {tc['missed']} missed, "
+          f"{tc['repeated']} repeated")
+    for phase, late in tc["lateness_ms"].items():
+        print(f"  lateness {phase:10s} n={late['n']:6d} p50={late['p50']} p99={late['p99']} "
+              f"max={late['max']} ms")
+for phase, replies in report["replies"].items():
+    print(f"ArtPollReply {phase:10s} {replies['total']:5d} to {len(replies['to'])} addresses, "
+          f"most to one: {max(replies['to'].values(), default=0)}")
+ok = True
+for dst in ("10.77.0.255", "192.168.77.255"):
+    tc = report["timecode"].get(dst)
+    if not tc or tc["frames"] < 30:
+        print(f"no ArtTimeCode stream to {dst}"); ok = False; continue
+    if tc["missed"] or tc["repeated"]:
+        print(f"{dst}: {tc['missed']} missed, {tc['repeated']} repeated frames"); ok = False
+if mode == "storm":
+    after = report["replies"]["after poll"]["to"]
+    if after != {"10.77.0.2": 1}:
+        print(f"poll after the storm: replies {after}, want exactly one to 10.77.0.2"); ok = False
+sys.exit(0 if ok else 1)
+PY
+if [ "$MODE" = storm ]; then
+    # The one reply after the storm must be ours and whole.
+    tshark -r "$WORK/cap.pcapng" -Y "artnet.poll_reply && ip.dst == 10.77.0.2 && frame.time_epoch >= $polled" \
+        -T fields -e artnet.poll_reply.ip_address -e artnet.poll_reply.short_name -e udp.length \
+        2>/dev/null | grep -q $'^10.77.0.1\tOrvello\t248$' || fail "the reply after the storm is not ours"
+fi
+echo "PASS"
