@@ -25,6 +25,8 @@ enum class Option {
     NoArtnet,
     Midi,
     NoMidi,
+    Ltc,
+    NoLtc,
     Export,
     Import
 };
@@ -91,6 +93,12 @@ const Form forms[] = {
     {"nomidi", Option::NoMidi, 0},
     {"/nomidi", Option::NoMidi, 0},
     {"-nomidi", Option::NoMidi, 0},
+    {"ltc", Option::Ltc, 0},
+    {"/ltc", Option::Ltc, 0},
+    {"-ltc", Option::Ltc, 0},
+    {"noltc", Option::NoLtc, 0},
+    {"/noltc", Option::NoLtc, 0},
+    {"-noltc", Option::NoLtc, 0},
     {"--export", Option::Export, 0},
     {"--import", Option::Import, 0},
 };
@@ -174,6 +182,8 @@ QString CommandLineParser::helpText()
     entries.append({"noartnet", tr("deactivate trigger artnet (overwrite settings)")});
     entries.append({"midi", tr("activate trigger midi (overwrite settings)")});
     entries.append({"nomidi", tr("deactivate trigger midi (overwrite settings)")});
+    entries.append({"ltc", tr("activate trigger ltc (overwrite settings)")});
+    entries.append({"noltc", tr("deactivate trigger ltc (overwrite settings)")});
     entries.append({"verbose", tr("more information at runtime")});
     entries.append({"--export FILE", tr("write the stored configuration to FILE and exit")});
     entries.append({"--import FILE", tr("read FILE into the stored configuration and exit")});
@@ -192,8 +202,8 @@ void CommandLineParser::write(FILE *out, const QString &text)
 {
     if (!out)
         return;
-    // The console gets the local 8-bit encoding.
-    const QByteArray bytes = text.toLatin1();
+    // The console gets the locale's encoding: UTF-8 on today's terminals.
+    const QByteArray bytes = text.toLocal8Bit();
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), out);
     std::fflush(out);
 }
@@ -245,6 +255,11 @@ CommandLineOptions CommandLineParser::parse(const QStringList &arguments, FILE *
         case Option::NoMidi:
             options.midiPresent = true;
             options.midi = option == Option::Midi;
+            break;
+        case Option::Ltc:
+        case Option::NoLtc:
+            options.ltcPresent = true;
+            options.ltc = option == Option::Ltc;
             break;
         case Option::Export:
         case Option::Import:

@@ -20,6 +20,8 @@ struct CommandLineOptions {
     bool artnet = false;
     bool midiPresent = false;
     bool midi = false;
+    bool ltcPresent = false;
+    bool ltc = false;
 
     // Set when "version" or "help" was given: their text has been written and
     // the program ends without showing a window.

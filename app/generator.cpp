@@ -1,5 +1,7 @@
 #include "generator.h"
 
+#include "realtime.h"
+#include "verboselog.h"
 #include "version.h"
 
 namespace
@@ -21,6 +23,8 @@ Generator::Generator(const CommandLineOptions &options, QObject *parent)
         m_settings.artnet_protocol_on = m_options.artnet;
     if (m_options.midiPresent)
         m_settings.midi_protocol_on = m_options.midi;
+    if (m_options.ltcPresent)
+        m_settings.ltc_protocol_on = m_options.ltc;
 }
 
 Generator::~Generator()
@@ -33,6 +37,7 @@ void Generator::start(int format)
 {
     createArtnetNode();
     createMidiOutput();
+    createLtcOutput();
     createCalculator(format);
     createPlaylist();
 }
@@ -44,6 +49,7 @@ void Generator::stop(QString *midiAllPortsName)
         m_playlist = nullptr;
     }
     if (m_calculator) {
+        m_calculator->setFrameSender(nullptr);
         m_calculator->requestStop();
         m_calculator = nullptr;
     }
@@ -56,6 +62,10 @@ void Generator::stop(QString *midiAllPortsName)
             m_midi->outputDeviceName(-1, *midiAllPortsName);
         m_midi->deleteLater();
         m_midi = nullptr;
+    }
+    if (m_ltc) {
+        m_ltc->deleteLater();
+        m_ltc = nullptr;
     }
 }
 
@@ -71,6 +81,37 @@ void Generator::apply()
         m_playlist->savePlaylistToStore();
     rewireArtnet();
     rewireMidi();
+    rewireLtc();
+    // A protocol switch may have changed.
+    emit signalStatusChanged();
+}
+
+QList<StatusFact> Generator::statusFacts() const
+{
+    const bool ltcOn = m_ltc && m_settings.ltc_protocol_on;
+    return ::statusFacts(m_artnet && m_settings.artnet_protocol_on, m_artnetStatus,
+                         m_midi && m_settings.midi_protocol_on, m_midiStatus,
+                         ltcOn ? m_ltcStatus : QString(), m_ltcFailure);
+}
+
+void Generator::slotLtcStatus(const QString &text)
+{
+    m_ltcStatus = text;
+    // Queued from the LTC thread: the output may be gone by now.
+    m_ltcFailure = !m_ltc || !m_ltc->isOpen();
+    emit signalStatusChanged();
+}
+
+void Generator::slotArtnetStatus(const ArtnetStatus &status)
+{
+    m_artnetStatus = status;
+    emit signalStatusChanged();
+}
+
+void Generator::slotMidiStatus(const MidiStatus &status)
+{
+    m_midiStatus = status;
+    emit signalStatusChanged();
 }
 
 void Generator::createCalculator(int format)
@@ -81,6 +122,11 @@ void Generator::createCalculator(int format)
     thread->setObjectName(QStringLiteral("calculator"));
 
     // adopt() already made destroyed -> quit and finished -> deleteLater.
+    // Real time is asked for first, on the thread itself, before any frame.
+    connect(thread, &QThread::started, calculator, [verbose = m_verbose]() {
+        const RealTime::Outcome outcome = RealTime::promoteCurrentThread();
+        VerboseLog(verbose, VerboseLog::standardOutput()).line(outcome.text);
+    });
     connect(thread, &QThread::started, calculator, &TimecodeCalculator::slotChangedTimeReset);
     connect(thread, &QThread::started, calculator, &TimecodeCalculator::slotStart);
     connect(calculator, &TimecodeCalculator::stoped, calculator, &QObject::deleteLater);
@@ -98,6 +144,15 @@ void Generator::createCalculator(int format)
     connect(calculator, &TimecodeCalculator::signalArtnetCheckDmxIn, this,
             &Generator::signalArtnetCheckDmxIn);
     connectMidiOutput();
+    connectLtcOutput();
+    if (m_ltc) {
+        // Paused or frozen, the LTC output falls silent at once rather than
+        // play out the frames it encoded ahead.
+        connect(calculator, &TimecodeCalculator::signalChangedPlayPause, m_ltc,
+                &LtcOutput::slotChangedPlayPause);
+        connect(calculator, &TimecodeCalculator::signalChangedFreeze, m_ltc,
+                &LtcOutput::slotChangedPlayPause);
+    }
     connect(calculator, &TimecodeCalculator::signalSendTimecodeTimeOut, this,
             &Generator::signalSendTimecodeTimeOut);
     connect(calculator, &TimecodeCalculator::signalChangedTimeReset, this,
@@ -118,6 +173,9 @@ void Generator::createCalculator(int format)
 void Generator::createArtnetNode()
 {
     m_artnet = new artnet(m_verbose);
+    // Queued: the node reports from its own thread, and already while binding below.
+    connect(m_artnet, &artnet::signalStatus, this, &Generator::slotArtnetStatus,
+            Qt::QueuedConnection);
     m_artnet->setShareAddress(true);
     m_artnet->setVersInfoH(2);
     m_artnet->setVersInfoL(0);
@@ -136,14 +194,13 @@ void Generator::createArtnetNode()
     thread->start(QThread::HighPriority);
 }
 
-// Codes go from the calculator's thread straight to the node's thread; the
-// window only shows them.
+// The calculator's thread sends each ArtTimeCode itself on its frame edge,
+// before the window and MIDI are told; whether codes go out at all is whether
+// the calculator holds the node's sender.
 void Generator::connectArtnetOutput()
 {
     if (m_calculator && m_artnet && m_settings.artnet_protocol_on)
-        connect(m_calculator, &TimecodeCalculator::signalSendTimecodeTimeOut, m_artnet,
-                qOverload<quint8, quint8, quint8, quint8, quint8>(&artnet::slotSendTimeCode),
-                Qt::ConnectionType(Qt::QueuedConnection | Qt::UniqueConnection));
+        m_calculator->setFrameSender(m_artnet->timeCodeSender());
 }
 
 void Generator::rewireArtnet()
@@ -151,8 +208,7 @@ void Generator::rewireArtnet()
     if (!m_artnet)
         return;
     if (m_calculator)
-        disconnect(m_calculator, &TimecodeCalculator::signalSendTimecodeTimeOut, m_artnet,
-                   qOverload<quint8, quint8, quint8, quint8, quint8>(&artnet::slotSendTimeCode));
+        m_calculator->setFrameSender(nullptr);
     m_artnet->setDmxInUniverse(m_settings.dmxInPortAddress());
     m_artnet->setDmxInEnabled(m_settings.dmx_in_enabled);
     m_artnet->selectInterface(m_settings.artnet_interface_name);
@@ -178,6 +234,7 @@ void Generator::createMidiOutput()
 {
     auto *output = new midi;
     m_midi = output;
+    connect(output, &midi::signalStatus, this, &Generator::slotMidiStatus, Qt::QueuedConnection);
     output->setTimecodeType(m_settings.midi_timecode_type);
     output->selectOutputDevice(m_settings.midi_interface_name);
     QThread *thread = m_threads.adopt(output);
@@ -206,6 +263,44 @@ void Generator::rewireMidi()
     m_midi->setTimecodeType(m_settings.midi_timecode_type);
     m_midi->selectOutputDevice(m_settings.midi_interface_name);
     connectMidiOutput();
+}
+
+void Generator::createLtcOutput()
+{
+    auto *output = new LtcOutput;
+    m_ltc = output;
+    output->setEnabled(m_settings.ltc_protocol_on);
+    output->setLevel(m_settings.ltc_level);
+    output->selectOutputDevice(m_settings.ltc_device);
+    connect(output, &LtcOutput::signalStatusChanged, this, &Generator::slotLtcStatus);
+    QThread *thread = m_threads.adopt(output);
+    thread->setObjectName(QStringLiteral("ltc"));
+    connect(thread, &QThread::started, output, &LtcOutput::slotStart);
+    thread->start(QThread::HighPriority);
+}
+
+// Like the other outputs: whether codes reach the LTC output at all is the
+// existence of this connection; the switch also opens or closes the device.
+void Generator::connectLtcOutput()
+{
+    if (m_calculator && m_ltc && m_settings.ltc_protocol_on)
+        connect(m_calculator, &TimecodeCalculator::signalSendTimecodeTimeOut, m_ltc,
+                &LtcOutput::slotSendTimeCode,
+                Qt::ConnectionType(Qt::QueuedConnection | Qt::UniqueConnection));
+}
+
+void Generator::rewireLtc()
+{
+    if (!m_ltc)
+        return;
+    if (m_calculator)
+        disconnect(m_calculator, &TimecodeCalculator::signalSendTimecodeTimeOut, m_ltc,
+                   &LtcOutput::slotSendTimeCode);
+    // Direct calls into the worker's thread; LtcOutput guards these itself.
+    m_ltc->setEnabled(m_settings.ltc_protocol_on);
+    m_ltc->setLevel(m_settings.ltc_level);
+    m_ltc->selectOutputDevice(m_settings.ltc_device);
+    connectLtcOutput();
 }
 
 void Generator::slotClickedFile(int iFileNumber)

@@ -3,9 +3,11 @@
 #include "artnet.h"
 #include "commandlineoptions.h"
 #include "dmxremote.h"
+#include "ltcoutput.h"
 #include "midi.h"
 #include "playlist.h"
 #include "settingstruct.h"
+#include "statusfacts.h"
 #include "timecodecalculator.h"
 #include "workerthread.h"
 
@@ -32,11 +34,12 @@ public:
     const CommandLineOptions &commandLine() const { return m_options; }
     bool isVerbose() const { return m_verbose; }
 
-    // Creates the Art-Net node, the MIDI output, the calculator and the
-    // playlist, in that order. The generator starts paused at 00:00:00:00
-    // with no place; a `format` of 0..3 is handed to the calculator before
-    // its thread starts. The playlist is filled from the store; the command
-    // line's playlist option, when given, decides its enabled flag.
+    // Creates the Art-Net node, the MIDI output, the LTC output, the
+    // calculator and the playlist, in that order. The generator starts paused
+    // at 00:00:00:00 with no place; a `format` of 0..3 is handed to the
+    // calculator before its thread starts. The playlist is filled from the
+    // store; the command line's playlist option, when given, decides its
+    // enabled flag.
     void start(int format);
     // Stop requests to every worker, the playlist first so no activation
     // arrives while the others go. `midiAllPortsName`, when given, receives
@@ -52,11 +55,15 @@ public:
     TimecodeCalculator *calculator() const { return m_calculator; }
     midi *midiOutput() const { return m_midi; }
     artnet *artnetNode() const { return m_artnet; }
+    LtcOutput *ltcOutput() const { return m_ltc; }
     Playlist *playlist() const { return m_playlist; }
 
     // Does what a remote channel asks without a window: the commands go
     // straight to the calculator.
     void performRemoteAction(DmxRemoteAction action);
+
+    // What the outputs do now, as the workers last reported it.
+    QList<StatusFact> statusFacts() const;
 
 signals:
     // Relayed from the calculator, on the thread of this object.
@@ -67,6 +74,7 @@ signals:
     void signalChangedFile(int iFileNumber);
     void signalChangedTimeReset();
     void signalArtnetCheckDmxIn();
+    // The LTC output's state for the operator; empty while it is off.
     // A remote channel rose while the remote control is on. The owner performs
     // it: the window as a click on its own control, so a disabled control
     // stays deaf; without a window, performRemoteAction.
@@ -75,6 +83,8 @@ signals:
     void signalActivatedItem(int iPlace);
     // A place with its exit flag reached its end code.
     void signalClose();
+    // statusFacts() has changed.
+    void signalStatusChanged();
 
     // The record belongs to the receiver; absent for the system time.
     void signalClickedFile(SettingStructItem *stSettingItem, int iFileNumber);
@@ -89,9 +99,15 @@ public slots:
     // Once per change of the computed code: reads the remote universe.
     void slotArtnetCheckDmxIn();
 
+private slots:
+    void slotArtnetStatus(const ArtnetStatus &status);
+    void slotMidiStatus(const MidiStatus &status);
+    void slotLtcStatus(const QString &text);
+
 private:
     void createArtnetNode();
     void createMidiOutput();
+    void createLtcOutput();
     void createCalculator(int format);
     void createPlaylist();
     void connectArtnetOutput();
@@ -99,6 +115,8 @@ private:
     // Follows the record: universe, interface and whether codes go out at all.
     void rewireArtnet();
     void rewireMidi();
+    void connectLtcOutput();
+    void rewireLtc();
 
     CommandLineOptions m_options;
     bool m_verbose = false;
@@ -106,7 +124,12 @@ private:
     QPointer<TimecodeCalculator> m_calculator;
     QPointer<midi> m_midi;
     QPointer<artnet> m_artnet;
+    QPointer<LtcOutput> m_ltc;
+    QString m_ltcStatus;
+    bool m_ltcFailure = false;
     QPointer<Playlist> m_playlist;
     DmxRemote m_dmxRemote;
     WorkerThreads m_threads;
+    ArtnetStatus m_artnetStatus;
+    MidiStatus m_midiStatus;
 };

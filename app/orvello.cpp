@@ -12,11 +12,13 @@
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLabel>
 #include <QLayout>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStatusBar>
 #include <QTimer>
 
 namespace
@@ -124,6 +126,8 @@ void Orvello::connectGenerator()
             &Orvello::slotSendTimecodeTimeOut);
     connect(generator, &Generator::signalChangedTimeReset, this, &Orvello::slotChangedTimeReset);
     connect(generator, &Generator::signalClose, this, &QWidget::close);
+    connect(generator, &Generator::signalStatusChanged, this,
+            [this]() { m_view.showStatus(m_generator.statusFacts()); });
 }
 
 int Orvello::startFormat() const
@@ -428,7 +432,7 @@ void Orvello::slotSettingsEdit()
 {
     if (!m_settingsWindow) {
         m_settingsWindow = new Settings(playlist(), &settings(), m_generator.artnetNode(),
-                                        m_generator.midiOutput(), nullptr);
+                                        m_generator.midiOutput(), nullptr, m_generator.ltcOutput());
         Settings *window = m_settingsWindow;
         connect(window, &Settings::valueChanged, this, &Orvello::slotSettingsChanged);
         connect(window, &Settings::valueChangedToDefault, this,

@@ -6,13 +6,15 @@
 #include "generator.h"
 #include "mainwindowkeys.h"
 #include "orvelloview.h"
-#include "workerthread.h"
 #include "settings.h"
+#include "workerthread.h"
 
 #include <QCoreApplication>
 #include <QMainWindow>
 #include <QPointer>
 #include <QStringList>
+
+class QLabel;
 
 class QTimer;
 class Playlist;
@@ -97,6 +99,7 @@ public slots:
     void slotClickedFile9();
     void slotClickedFile(int iFileNumber);
     void slotChangedFile(int iFileNumber);
+    // The LTC output's state on the status line; an empty text removes it.
 
 protected:
     void closeEvent(QCloseEvent *event) override;

@@ -1,5 +1,6 @@
 #include "orvelloview.h"
 
+#include "codedisplay.h"
 #include "commandlineoptions.h"
 #include "orvello.h"
 #include "settingstruct.h"
@@ -17,7 +18,11 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QShortcut>
+#include <QStatusBar>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace
 {
@@ -47,6 +52,19 @@ QAction *makeAction(QMainWindow *window, const QString &text, const QKeySequence
     return action;
 }
 
+// A button's own shortcut clicks it by its animation, about 100 ms after the
+// key, and moves the focus to it; on a push button the key's release then
+// clicks it a second time. So the key is a window shortcut of its own that
+// clicks the button at the press, without the animation or a focus change.
+// It is the button's child, so it is found with the button and goes with it.
+void bindKey(QAbstractButton *button, const QKeySequence &key)
+{
+    auto *shortcut = new QShortcut(key, button);
+    shortcut->setContext(Qt::WindowShortcut);
+    shortcut->setAutoRepeat(false);
+    QObject::connect(shortcut, &QShortcut::activated, button, &QAbstractButton::click);
+}
+
 QPushButton *makeButton(QWidget *parent, const char *icon, const QKeySequence &shortcut,
                         const QString &toolTip, const char *name, bool checkable = false)
 {
@@ -54,7 +72,7 @@ QPushButton *makeButton(QWidget *parent, const char *icon, const QKeySequence &s
     button->setObjectName(QLatin1String(name));
     button->setIcon(QIcon(QLatin1String(icon)));
     if (!shortcut.isEmpty())
-        button->setShortcut(shortcut);
+        bindKey(button, shortcut);
     button->setToolTip(toolTip);
     button->setCheckable(checkable);
     return button;
@@ -65,7 +83,7 @@ QRadioButton *makeFormat(QWidget *parent, QButtonGroup *group, const QString &te
 {
     auto *radio = new QRadioButton(text, parent);
     radio->setObjectName(QStringLiteral("format_%1").arg(format));
-    radio->setShortcut(shortcut);
+    bindKey(radio, shortcut);
     radio->setToolTip(toolTip);
     group->addButton(radio, format);
     return radio;
@@ -96,6 +114,59 @@ void OrvelloView::build(QMainWindow *window, bool useLcd)
     m_shownText = QStringLiteral("--:--:--:--");
     buildActions(window);
     window->setCentralWidget(buildCentral(window, useLcd));
+    buildStatusLine(window);
+}
+
+// The status bar also shows the actions' status tips, which QMainWindow routes
+// there by itself; a tip covers the labels only while it is shown.
+void OrvelloView::buildStatusLine(QMainWindow *window)
+{
+    QStatusBar *bar = window->statusBar();
+    bar->setSizeGripEnabled(false);
+    // One fact a line, wrapped at the window's width, so the window keeps its
+    // width and the operator still reads every address. The height is fixed
+    // (room for one wrapped fact) so a fact that comes or goes never resizes
+    // the window under the operator's hand.
+    auto *facts = new QWidget(bar);
+    auto *column = new QVBoxLayout(facts);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    const char *names[] = {"status_artnet", "status_midi", "status_other_source", "status_ltc"};
+    for (int i = 0; i < 4; ++i) {
+        statusLabels[i] = new QLabel(facts);
+        statusLabels[i]->setObjectName(QLatin1String(names[i]));
+        statusLabels[i]->setWordWrap(true);
+        statusLabels[i]->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+        column->addWidget(statusLabels[i]);
+    }
+    column->addStretch(1);
+    facts->setFixedHeight(4 * facts->fontMetrics().lineSpacing());
+    bar->addWidget(facts, 1);
+}
+
+QColor OrvelloView::errorColour()
+{
+    return QColor(200, 0, 0);
+}
+
+void OrvelloView::showStatus(const QList<StatusFact> &facts)
+{
+    for (int i = 0; i < 4; ++i) {
+        QLabel *label = statusLabels[i];
+        if (!label)
+            continue;
+        const auto fact = std::find_if(facts.begin(), facts.end(),
+                                       [i](const StatusFact &f) { return f.topic == i; });
+        if (fact == facts.end()) {
+            label->clear();
+            continue;
+        }
+        label->setText(fact->text);
+        QPalette palette = label->parentWidget()->palette();
+        if (fact->failure)
+            palette.setColor(QPalette::WindowText, errorColour());
+        label->setPalette(palette);
+    }
 }
 
 void OrvelloView::buildActions(QMainWindow *window)
@@ -150,9 +221,8 @@ QWidget *OrvelloView::buildCentral(QMainWindow *window, bool useLcd)
         lcd->display(m_shownText);
         column->addWidget(lcd, 2);
     } else {
-        label = new QLabel(m_shownText, central);
+        label = new CodeDisplay(m_shownText, central);
         label->setObjectName(QStringLiteral("display"));
-        label->setAlignment(Qt::AlignCenter);
         label->setFont(QFont(label->font().family(), DisplayPointSize, QFont::Bold));
         // Pinned at the 22-point size: the fitted font grows with the window
         // and must not raise the window's minimum, or it could never shrink back.
@@ -191,6 +261,13 @@ QWidget *OrvelloView::buildCentral(QMainWindow *window, bool useLcd)
     settingsButton = makeButton(central, ":/images/edit.xpm", QKeySequence(),
                                 Orvello::tr("Ctrl+E - opens the settings window"), "settings");
     settingsButton->addAction(actionEdit);
+    // Return on the focused play button acts like its Space: once, at the press.
+    for (const int key : {Qt::Key_Return, Qt::Key_Enter}) {
+        auto *shortcut = new QShortcut(QKeySequence(key), playPauseButton);
+        shortcut->setContext(Qt::WidgetShortcut);
+        shortcut->setAutoRepeat(false);
+        QObject::connect(shortcut, &QShortcut::activated, playPauseButton, &QAbstractButton::click);
+    }
     for (QPushButton *button : {resetButton, freezeButton, playPauseButton, settingsButton})
         transport->addWidget(button);
     column->addLayout(transport);
@@ -205,7 +282,7 @@ QWidget *OrvelloView::buildCentral(QMainWindow *window, bool useLcd)
         const int number = i + 1;
         auto *button = new QPushButton(QString::number(number), central);
         button->setObjectName(QStringLiteral("place_%1").arg(number));
-        button->setShortcut(QKeySequence(Qt::CTRL | (Qt::Key_0 + number)));
+        bindKey(button, QKeySequence(Qt::CTRL | (Qt::Key_0 + number)));
         button->setToolTip(Orvello::tr("Ctrl+%1 - initializes Start Code %1").arg(number));
         limitSize(button, central);
         placeButtons[i] = button;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "statusfacts.h"
 #include "timecode.h"
 
 #include <QColor>
@@ -7,6 +8,7 @@
 
 class QAction;
 class QButtonGroup;
+class CodeDisplay;
 class QFont;
 class QLabel;
 class QLCDNumber;
@@ -32,6 +34,9 @@ public:
     // Checks the frame-format selector of a format 0..3; others check nothing.
     void checkFormat(int format);
     void showPlayPause(bool paused);
+    // One label per topic on the status line; a topic not in `facts` is blank.
+    void showStatus(const QList<StatusFact> &facts);
+    static QColor errorColour();
 
     void showCode(quint8 hour, quint8 minute, quint8 second, quint8 frame);
     QString displayText() const;
@@ -79,10 +84,12 @@ public:
     QPushButton *systemTimeButton = nullptr;
     QPushButton *placeButtons[PlaceButtons] = {};
 
-    QLabel *label = nullptr;
+    CodeDisplay *label = nullptr;
     QLCDNumber *lcd = nullptr;
     QLabel *versionLabel = nullptr;
     QLabel *linkLabel = nullptr;
+    // Art-Net, MIDI and another source, in StatusFact::Topic order.
+    QLabel *statusLabels[4] = {};
 
     QColor normalColour;
 
@@ -91,6 +98,7 @@ private:
 
     void buildActions(QMainWindow *window);
     QWidget *buildCentral(QMainWindow *window, bool useLcd);
+    void buildStatusLine(QMainWindow *window);
 };
 
 // The update page the link label points at, as an HTML anchor.

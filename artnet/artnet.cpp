@@ -25,20 +25,38 @@ const QHostAddress AllHosts(QHostAddress::Broadcast);
 } // namespace
 
 artnet::artnet(bool verbose)
-    : artnet(verbose, ArtnetInterfaces::platformAddressEntries(), VerboseLog::standardOutput())
+    : artnet(verbose, EntrySource(&ArtnetInterfaces::platformAddressEntries),
+             VerboseLog::standardOutput(), nullptr)
 {
 }
 
 artnet::artnet(bool verbose, const QList<AddressEntry> &entries, VerboseLog::Sink sink)
-    : m_log(verbose, std::move(sink)), m_addressEntries(entries),
-      m_shortName(QStringLiteral("ArtNet by Tarn")),
-      m_longName(QStringLiteral("ArtNet by ") + QLatin1String(Maker::WebAddress))
+    : artnet(
+          verbose, [entries] { return entries; }, std::move(sink), nullptr)
 {
+}
+
+artnet::artnet(bool verbose, EntrySource source, VerboseLog::Sink sink, const Clock *clock)
+    : m_log(verbose, std::move(sink)), m_entrySource(std::move(source)),
+      m_clock(clock ? clock : SystemClock::instance()),
+      m_shortName(QStringLiteral("ArtNet by Tarn")),
+      m_longName(QStringLiteral("ArtNet by ") + QLatin1String(Maker::WebAddress)),
+      m_timeCodeSender(std::make_shared<ArtTimeCodeSender>(this, m_framesSent))
+{
+    qRegisterMetaType<ArtnetStatus>();
+    m_addressEntries = m_entrySource();
+    m_lastInterfaceReadMs = m_clock->monotonicMs();
     enumerateInterfaces();
+    // A child: it moves with the node to the node's thread and ticks there.
+    m_housekeeping = new QTimer(this);
+    m_housekeeping->setInterval(HousekeepingMs);
+    connect(m_housekeeping, &QTimer::timeout, this, &artnet::housekeeping);
+    m_housekeeping->start();
 }
 
 artnet::~artnet()
 {
+    m_timeCodeSender->detach();
     if (m_socket) {
         disconnect(m_socket, nullptr, this, nullptr);
         m_socket->close();
@@ -55,27 +73,69 @@ void artnet::setNodeNames(const QString &shortName, const QString &longName)
 
 void artnet::setPollReplyEnabled(bool enabled)
 {
-    if (enabled == m_pollReplyEnabled)
-        return;
-    m_pollReplyEnabled = enabled ? openSocket() : false;
+    // Kept even when the port is taken now: answers start once a retry binds.
+    m_pollReplyEnabled = enabled;
+    if (enabled)
+        openSocket();
 }
 
 bool artnet::enumerateInterfaces()
 {
     if (m_enumerated)
         return true;
-    m_interfaces = ArtnetInterfaces::enumerate(m_addressEntries,
-                                               [this](const QString &line) { m_log.line(line); });
-    m_addressEntries.clear();
-    m_enumerated = true;
+    const QList<ArtnetInterface> list = ArtnetInterfaces::enumerate(
+        m_addressEntries, [this](const QString &line) { m_log.line(line); });
+    {
+        QMutexLocker lock(&m_selectionLock);
+        m_interfaces = list;
+        m_enumerated = true;
+    }
+    publishDestinations();
     return true;
+}
+
+void artnet::refreshInterfaces()
+{
+    m_lastInterfaceReadMs = m_clock->monotonicMs();
+    QList<AddressEntry> entries = m_entrySource();
+    if (entries == m_addressEntries)
+        return;
+    m_log.line(QStringLiteral("network addresses changed, reading the interfaces again"));
+    m_addressEntries = std::move(entries);
+    const QList<ArtnetInterface> list = ArtnetInterfaces::enumerate(
+        m_addressEntries, [this](const QString &line) { m_log.line(line); });
+    {
+        QMutexLocker lock(&m_selectionLock);
+        m_interfaces = list;
+        applySelection();
+    }
+    publishDestinations();
+    publishStatus();
+}
+
+QList<ArtnetInterface> artnet::interfaces() const
+{
+    QMutexLocker lock(&m_selectionLock);
+    return m_interfaces;
 }
 
 void artnet::selectInterface(const QString &address)
 {
-    const int index =
-        ArtnetInterfaces::indexOfSubnet(m_interfaces, QHostAddress(address).toIPv4Address());
-    QMutexLocker lock(&m_selectionLock);
+    {
+        QMutexLocker lock(&m_selectionLock);
+        m_chosenNetwork = address;
+        applySelection();
+    }
+    publishDestinations();
+    QMetaObject::invokeMethod(this, &artnet::publishStatus, Qt::QueuedConnection);
+}
+
+// The chosen network is remembered by address, not by position, so it is
+// found again when its adapter comes back after a cable or a switch was off.
+void artnet::applySelection()
+{
+    const int index = ArtnetInterfaces::indexOfSubnet(
+        m_interfaces, QHostAddress(m_chosenNetwork).toIPv4Address());
     if (index >= 0) {
         m_singleDestination = true;
         m_hasDestination = true;
@@ -87,6 +147,11 @@ void artnet::selectInterface(const QString &address)
     }
 }
 
+void artnet::publishDestinations()
+{
+    m_timeCodeSender->setDestinations(destinations());
+}
+
 bool artnet::interfaceInfo(int index, quint32 &networkAddress, QString &name) const
 {
     if (index == -1) {
@@ -94,6 +159,7 @@ bool artnet::interfaceInfo(int index, quint32 &networkAddress, QString &name) co
         name = tr("all");
         return true;
     }
+    QMutexLocker lock(&m_selectionLock);
     if (!m_enumerated || index < 0 || index >= m_interfaces.size()) {
         name.clear();
         return false;
@@ -117,16 +183,32 @@ bool artnet::openSocket()
 {
     if (m_bound)
         return true;
+    m_bindWanted = true;
     if (m_socket)
         return false;
+    // Every frame asks for the socket; a busy port is not worth a system call
+    // 30 times a second, and housekeeping keeps trying while no frame comes.
+    const qint64 now = m_clock->monotonicMs();
+    if (m_bindAttempted && now - m_lastBindAttemptMs < BindRetryMs)
+        return false;
+    m_bindAttempted = true;
+    m_lastBindAttemptMs = now;
     auto *socket = new QUdpSocket(this);
     if (!bindSocket(socket)) {
-        // Dropped so that the next need starts afresh: the port may be free by then.
+        // Dropped so that the next attempt starts afresh: the port may be free by then.
         delete socket;
+        m_log.line(QStringLiteral("Art-Net port 6454 in use by another program, trying again"));
+        if (!m_portBusy.exchange(true) && QThread::currentThread() == thread())
+            publishStatus();
         return false;
     }
     m_socket = socket;
+    m_portBusy = false;
     m_bound = bool(connect(socket, &QUdpSocket::readyRead, this, &artnet::readPackage));
+    if (m_bound)
+        m_timeCodeSender->setSocket(socket->socketDescriptor());
+    if (QThread::currentThread() == thread())
+        publishStatus();
     return m_bound;
 }
 
@@ -166,6 +248,7 @@ QList<QHostAddress> artnet::destinations(const QHostAddress *DestIp) const
             return {m_destination};
     }
     QList<QHostAddress> all;
+    QMutexLocker lock(&m_selectionLock);
     for (const ArtnetInterface &iface : m_interfaces)
         all.append(iface.entry.broadcast());
     return all;
@@ -176,12 +259,16 @@ void artnet::slotSendTimeCode(quint8 Hour, quint8 Minute, quint8 Seconds, quint8
 {
     const QList<QHostAddress> targets = destinations(DestIp);
     const QByteArray packet = ArtnetPacket::timeCode(Hour, Minute, Seconds, Frame, Type);
+    bool sent = false;
     for (const QHostAddress &target : targets) {
         if (!prepareSending() || !enumerateInterfaces())
             return;
         // A lost frame is not worth a retry: the next one follows within 42 ms.
-        sendDatagram(packet.constData(), packet.size(), &target);
+        if (sendDatagram(packet.constData(), packet.size(), &target) >= 0)
+            sent = true;
     }
+    if (sent)
+        ++m_framesSent;
 }
 
 void artnet::slotSendTimeCode(quint8 Hour, quint8 Minute, quint8 Seconds, quint8 Frame, quint8 Type)
@@ -251,8 +338,10 @@ void artnet::dispatchDatagram(const QByteArray &datagram, const QHostAddress &se
         m_log.line(QStringLiteral("MadrixN SYNC POST "));
         break;
     case Kind::TimeCode:
-        // Our own broadcasts come back here; the code itself is of no use to us.
+        // Our own broadcasts come back here; the code itself is of no use to us,
+        // but a code from elsewhere means two generators fight over the receivers.
         firstTimeNotice(firstTimeCode, "receiving Art-Net TIMECODE ...");
+        noteTimeCodeFrom(sender);
         break;
     case Kind::UnknownOpCode:
         m_log.line(QStringLiteral("receive not implemented OpCode at time 0x") +
@@ -385,4 +474,71 @@ bool artnet::readDmxIn(quint8 *buffer, quint16 &length)
     length = std::min(length, m_dmxLength);
     std::memcpy(buffer, m_dmxStore.constData(), length);
     return true;
+}
+
+bool artnet::isOwnAddress(const QHostAddress &address) const
+{
+    const quint32 value = address.toIPv4Address();
+    QMutexLocker lock(&m_selectionLock);
+    for (const ArtnetInterface &iface : m_interfaces)
+        if (iface.entry.ip().toIPv4Address() == value)
+            return true;
+    for (const AddressEntry &entry : m_addressEntries)
+        if (entry.entry.ip().toIPv4Address() == value)
+            return true;
+    return false;
+}
+
+void artnet::noteTimeCodeFrom(const QHostAddress &sender)
+{
+    if (sender.isNull() || isOwnAddress(sender))
+        return;
+    const QHostAddress plain(sender.toIPv4Address());
+    m_otherSourceSeenMs = m_clock->monotonicMs();
+    if (plain == m_otherSource)
+        return;
+    m_otherSource = plain;
+    m_log.line(QStringLiteral("ArtTimeCode from another source ") + plain.toString());
+    publishStatus();
+}
+
+ArtnetStatus artnet::status() const
+{
+    ArtnetStatus status;
+    status.bound = m_bound;
+    status.portBusy = !m_bound && m_portBusy;
+    {
+        QMutexLocker lock(&m_selectionLock);
+        status.loopbackOnly = ArtnetInterfaces::isLoopbackOnly(m_interfaces);
+    }
+    for (const QHostAddress &address : destinations())
+        status.destinations.append(address.toString());
+    status.framesSent = m_framesSent;
+    if (!m_otherSource.isNull())
+        status.otherSource = m_otherSource.toString();
+    return status;
+}
+
+void artnet::publishStatus()
+{
+    const ArtnetStatus now = status();
+    if (m_hasPublished && now == m_published)
+        return;
+    m_published = now;
+    m_hasPublished = true;
+    emit signalStatus(now);
+}
+
+void artnet::housekeeping()
+{
+    const qint64 now = m_clock->monotonicMs();
+    if (m_bindWanted && !m_bound)
+        openSocket();
+    if (now - m_lastInterfaceReadMs >= InterfacePollMs)
+        refreshInterfaces();
+    if (!m_otherSource.isNull() && now - m_otherSourceSeenMs >= OtherSourceHoldMs) {
+        m_log.line(QStringLiteral("no more ArtTimeCode from ") + m_otherSource.toString());
+        m_otherSource.clear();
+    }
+    publishStatus();
 }

@@ -2,7 +2,10 @@
 
 #include "artnetinterface.h"
 #include "artnetpackets.h"
+#include "artnetstatus.h"
+#include "clock.h"
 #include "pollreplylimiter.h"
+#include "timecodesender.h"
 #include "verboselog.h"
 
 #include <QByteArray>
@@ -15,6 +18,8 @@
 #include <QString>
 
 #include <atomic>
+#include <functional>
+#include <memory>
 
 class QTimer;
 class QUdpSocket;
@@ -25,14 +30,30 @@ class QUdpSocket;
 // GUI thread still calls selectInterface, setDmxInUniverse, interfaceInfo and
 // readDmxIn directly, so the send selection and the DMX store each sit behind
 // a lock of their own.
+//
+// Machines change under a running show: the port may be held by another
+// program at start, a network may come up later. So the node tries to bind
+// again once a second while it cannot, re-reads the address entries every two
+// seconds, and reports what it does through signalStatus.
 class artnet : public QObject
 {
     Q_OBJECT
 public:
+    using EntrySource = std::function<QList<AddressEntry>()>;
+    static constexpr int BindRetryMs = 1000;
+    static constexpr int InterfacePollMs = 2000;
+    // Another sender is named while its codes keep coming; one that stopped
+    // for this long is forgotten.
+    static constexpr int OtherSourceHoldMs = 3000;
+    static constexpr int HousekeepingMs = 500;
+
     // Uses the machine's interfaces and writes diagnosis to standard output.
     explicit artnet(bool verbose);
     // Enumerates the given address entries instead, and logs into `sink`.
     artnet(bool verbose, const QList<AddressEntry> &entries, VerboseLog::Sink sink);
+    // Reads the entries from `source` at start and at every interface poll;
+    // times bind retries, polls and holds by `clock` (the system's if null).
+    artnet(bool verbose, EntrySource source, VerboseLog::Sink sink, const Clock *clock);
     ~artnet() override;
 
     // Identity and bind mode, set by the owner before first use.
@@ -47,7 +68,7 @@ public:
     bool enumerateInterfaces();
     void selectInterface(const QString &address);
     bool interfaceInfo(int index, quint32 &networkAddress, QString &name) const;
-    const QList<ArtnetInterface> &interfaces() const { return m_interfaces; }
+    QList<ArtnetInterface> interfaces() const;
 
     bool openSocket();
     bool isBound() const { return m_bound; }
@@ -62,6 +83,7 @@ public:
     // The reply a poll from `poller` gets, or empty when no entry's subnet
     // holds it.
     QByteArray pollReplyFor(const QHostAddress &poller) const;
+    ArtnetStatus status() const;
     // Acts on one received datagram as readPackage does.
     void dispatchDatagram(const QByteArray &datagram, const QHostAddress &sender);
 
@@ -72,7 +94,19 @@ public:
     void setDmxInEnabled(bool enabled);
     bool readDmxIn(quint8 *buffer, quint16 &length);
 
+    // Sends ArtTimeCode on the caller's thread, to what slotSendTimeCode would
+    // send to; for the timing thread, so a frame does not wait for this one.
+    std::shared_ptr<FrameSender> timeCodeSender() const { return m_timeCodeSender; }
+
+signals:
+    void signalStatus(const ArtnetStatus &status);
+
 public slots:
+    // Reads the address entries again; when they changed, sends to what
+    // exists now and selects the operator's network again if it is back.
+    void refreshInterfaces();
+    // Bind retry, interface poll, other-source expiry and the status report.
+    void housekeeping();
     void slotSendTimeCode(quint8 Hour, quint8 Minute, quint8 Seconds, quint8 Frame, quint8 Type,
                           const QHostAddress *DestIp);
     void slotSendTimeCode(quint8 Hour, quint8 Minute, quint8 Seconds, quint8 Frame, quint8 Type);
@@ -87,18 +121,44 @@ private:
     bool bindSocket(QUdpSocket *socket) const;
     bool socketForDmxIn();
     void firstTimeNotice(std::atomic<bool> &flag, const char *text);
+    // Caller holds m_selectionLock.
+    void applySelection();
+    bool isOwnAddress(const QHostAddress &address) const;
+    void noteTimeCodeFrom(const QHostAddress &sender);
+    // Emits signalStatus when something the operator sees has changed.
+    void publishStatus();
+    // Hands the current destinations to the timing thread's send path.
+    void publishDestinations();
 
     VerboseLog m_log;
+    EntrySource m_entrySource;
+    const Clock *m_clock;
     QList<AddressEntry> m_addressEntries;
     bool m_shareAddress = true;
     QPointer<QUdpSocket> m_socket;
-    QList<ArtnetInterface> m_interfaces;
     std::atomic<bool> m_bound{false};
+    // Something asked for the socket; until it is bound it is tried again.
+    std::atomic<bool> m_bindWanted{false};
+    std::atomic<bool> m_portBusy{false};
+    qint64 m_lastBindAttemptMs = 0;
+    bool m_bindAttempted = false;
+    qint64 m_lastInterfaceReadMs = 0;
     bool m_enumerated = false;
     bool m_sendReady = false;
+    std::atomic<quint64> m_framesSent{0};
+    QTimer *m_housekeeping = nullptr;
 
-    // Send selection: written by the GUI thread, read for every send.
+    // Received on the node's thread only.
+    QHostAddress m_otherSource;
+    qint64 m_otherSourceSeenMs = 0;
+    ArtnetStatus m_published;
+    bool m_hasPublished = false;
+
+    // Send selection and the interface list: the list is rewritten on the
+    // node's thread, both are read by the GUI thread and for every send.
     mutable QMutex m_selectionLock;
+    QList<ArtnetInterface> m_interfaces;
+    QString m_chosenNetwork;
     bool m_singleDestination = false;
     bool m_hasDestination = false;
     QHostAddress m_destination;
@@ -122,7 +182,9 @@ private:
     QString m_shortName;
     QString m_longName;
     QString m_nodeReport;
+    // What the owner asked for; answers need a bound socket as well.
     bool m_pollReplyEnabled = false;
+    std::shared_ptr<ArtTimeCodeSender> m_timeCodeSender;
     PollReplyLimiter m_pollLimiter;
     QElapsedTimer m_pollClock;
 };

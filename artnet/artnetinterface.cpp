@@ -114,6 +114,11 @@ QList<ArtnetInterface> enumerate(const QList<AddressEntry> &entries, const Log &
     return list;
 }
 
+bool isLoopbackOnly(const QList<ArtnetInterface> &list)
+{
+    return list.size() == 1 && list.first().entry.ip().isLoopback();
+}
+
 int indexOfSubnet(const QList<ArtnetInterface> &list, quint32 address)
 {
     for (int i = 0; i < list.size(); ++i) {

@@ -21,6 +21,11 @@ struct AddressEntry {
     QNetworkAddressEntry entry;
     QString hardwareAddress;
     QString name;
+
+    bool operator==(const AddressEntry &o) const
+    {
+        return entry == o.entry && hardwareAddress == o.hardwareAddress && name == o.name;
+    }
 };
 
 namespace ArtnetInterfaces
@@ -34,6 +39,9 @@ QList<AddressEntry> platformAddressEntries();
 // decision through `log`. Never empty: with no usable entry the result is the
 // loopback fallback 127.0.0.1/8, so timecode is at least seen on this machine.
 QList<ArtnetInterface> enumerate(const QList<AddressEntry> &entries, const Log &log);
+
+// True when the list is the loopback fallback alone.
+bool isLoopbackOnly(const QList<ArtnetInterface> &list);
 
 // Index of the first entry whose subnet holds `address`, or -1.
 int indexOfSubnet(const QList<ArtnetInterface> &list, quint32 address);

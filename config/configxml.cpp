@@ -5,6 +5,7 @@
 
 #include <QFileInfo>
 
+#include <cmath>
 #include <limits>
 
 namespace
@@ -224,6 +225,15 @@ void settingsToXml(QXmlStreamWriter &writer, const SettingStruct &record)
     };
     protocol(QStringLiteral("protocol_artnet"), record.artnet_protocol_on);
     protocol(QStringLiteral("protocol_midi"), record.midi_protocol_on);
+    // A later addition: readers that do not know it skip it, and a file
+    // without it reads as LTC off at the default level.
+    const SettingStruct defaults;
+    if (record.ltc_protocol_on != defaults.ltc_protocol_on ||
+        record.ltc_level != defaults.ltc_level) {
+        versioned(writer, QStringLiteral("protocol_ltc"));
+        attribute(writer, QStringLiteral("enable"), record.ltc_protocol_on ? 1 : 0);
+        writer.writeAttribute(QStringLiteral("level"), QString::number(record.ltc_level));
+    }
 }
 
 bool settingsFromXml(const QDomElement &element, SettingStruct &record)
@@ -235,10 +245,20 @@ bool settingsFromXml(const QDomElement &element, SettingStruct &record)
     const bool dmx = tag == QLatin1String("dmx_in_item");
     const bool artnet = tag == QLatin1String("protocol_artnet");
     const bool midi = tag == QLatin1String("protocol_midi");
-    if (!dmx && !artnet && !midi)
+    const bool ltc = tag == QLatin1String("protocol_ltc");
+    if (!dmx && !artnet && !midi && !ltc)
         return false;
     if (!hasFormatVersion(element))
         return true;
+    if (ltc) {
+        record.ltc_protocol_on = lowByte(element, QStringLiteral("enable"), 0) != 0;
+        // dBFS, so negative and not always whole; anything else is the default.
+        bool ok = false;
+        const double level = element.attribute(QStringLiteral("level")).toDouble(&ok);
+        record.ltc_level =
+            ok && std::isfinite(level) ? qBound(-60.0, level, 0.0) : SettingStruct().ltc_level;
+        return true;
+    }
     if (dmx) {
         record.dmx_in_enabled = lowByte(element, QStringLiteral("dmx_in_enabled"), 0) != 0;
         qint64 universe = 0;

@@ -2,6 +2,8 @@
 
 #include "settingsstore.h"
 
+#include <cmath>
+
 namespace
 {
 // Store order of the seven place keys; the load and the save walk the same list.
@@ -93,6 +95,14 @@ void SettingStruct::loadFromStore()
     midi_protocol_on = readSwitch(*store, QStringLiteral("midi_protocol_on"), midi_protocol_on);
     midi_interface_name = store->value(QStringLiteral("midi_interface_name"), QString()).toString();
     midi_timecode_type = store->value(QStringLiteral("midi_timecode_type"), QVariant(0u)).toUInt();
+    ltc_protocol_on =
+        store->value(QStringLiteral("ltc_protocol_on"), QVariant(int(ltc_protocol_on))).toInt();
+    ltc_device = store->value(QStringLiteral("ltc_device"), ltc_device).toString();
+    // A level that is not a number keeps the current one rather than become 0 dBFS.
+    bool isNumber = false;
+    const double level = store->value(QStringLiteral("ltc_level"), ltc_level).toDouble(&isNumber);
+    if (isNumber && std::isfinite(level))
+        ltc_level = level;
 }
 
 void SettingStruct::saveToStore() const
@@ -109,6 +119,9 @@ void SettingStruct::saveToStore() const
     store->setValue(QStringLiteral("midi_protocol_on"), midi_protocol_on ? 1 : 0);
     store->setValue(QStringLiteral("midi_interface_name"), midi_interface_name);
     store->setValue(QStringLiteral("midi_timecode_type"), uint(midi_timecode_type));
+    store->setValue(QStringLiteral("ltc_protocol_on"), ltc_protocol_on ? 1 : 0);
+    store->setValue(QStringLiteral("ltc_device"), ltc_device);
+    store->setValue(QStringLiteral("ltc_level"), ltc_level);
 }
 
 void SettingStruct::eraseStore()

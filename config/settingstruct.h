@@ -5,7 +5,7 @@
 #include <QString>
 
 // The settings record the main window owns: the nine places and the DMX-in,
-// Art-Net and MIDI settings. Index 0 of places is place 1.
+// Art-Net, MIDI and LTC settings. Index 0 of places is place 1.
 struct SettingStruct {
     static constexpr int PlaceCount = 9;
 
@@ -17,6 +17,11 @@ struct SettingStruct {
     bool midi_protocol_on = true;
     quint32 midi_timecode_type = 0;
     QString midi_interface_name = QStringLiteral("all");
+    // Off by default: LTC is an audio signal, and an output that starts by
+    // itself would play it into whatever speaker is the default.
+    bool ltc_protocol_on = false;
+    QString ltc_device;       // the output device's name; empty is the system default
+    double ltc_level = -18.0; // peak level in dBFS
 
     void setDefaults();
     // Copies every field; a missing record on either side leaves the target as it is.

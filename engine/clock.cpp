@@ -2,12 +2,33 @@
 
 #include "timecode.h"
 
-#include <thread>
+#include <cerrno>
+#include <ctime>
 
 namespace
 {
 // Waits longer than this are a timer's job, not a sleep's.
 constexpr qint64 MaxPreciseWaitMs = 5;
+
+// Sleeps to an absolute instant of `clock`: a relative sleep would add the
+// time spent between reading the clock and going to sleep.
+void sleepUntilNs(clockid_t clock, qint64 ns)
+{
+    timespec target{};
+    target.tv_sec = time_t(ns / 1000000000);
+    target.tv_nsec = long(ns % 1000000000);
+    // Bounded: each interruption by a signal resumes towards the same instant.
+    for (int i = 0; i < 100 && clock_nanosleep(clock, TIMER_ABSTIME, &target, nullptr) == EINTR;
+         ++i) {
+    }
+}
+
+qint64 nowNs(clockid_t clock)
+{
+    timespec ts{};
+    clock_gettime(clock, &ts);
+    return qint64(ts.tv_sec) * 1000000000 + ts.tv_nsec;
+}
 } // namespace
 
 SystemClock::SystemClock() : m_start(std::chrono::steady_clock::now()) {}
@@ -33,20 +54,21 @@ qint64 SystemClock::monotonicNs() const
 
 void SystemClock::waitForMonotonicMs(qint64 ms) const
 {
-    const auto target = m_start + std::chrono::milliseconds(ms);
-    if (target - std::chrono::steady_clock::now() > std::chrono::milliseconds(MaxPreciseWaitMs))
+    // steady_clock is CLOCK_MONOTONIC on Linux.
+    const qint64 targetNs = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                (m_start + std::chrono::milliseconds(ms)).time_since_epoch())
+                                .count();
+    if (targetNs - nowNs(CLOCK_MONOTONIC) > MaxPreciseWaitMs * 1000000)
         return;
-    std::this_thread::sleep_until(target);
+    sleepUntilNs(CLOCK_MONOTONIC, targetNs);
 }
 
 void SystemClock::waitForWallMsOfDay(qint64 msOfDay) const
 {
-    using namespace std::chrono;
     // One sample of the real-time clock, turned into the local time of day
     // with its sub-millisecond part; local offsets are whole seconds, so the
     // millisecond edges of local and universal time coincide.
-    const auto now = system_clock::now();
-    const qint64 utcNs = duration_cast<nanoseconds>(now.time_since_epoch()).count();
+    const qint64 utcNs = nowNs(CLOCK_REALTIME);
     const qint64 offsetMs = qint64(QDateTime::currentDateTime().offsetFromUtc()) * 1000;
     const qint64 dayNs = TimeCodeMath::MsPerDay * 1000000;
     qint64 localNs = (utcNs + offsetMs * 1000000) % dayNs;
@@ -57,7 +79,7 @@ void SystemClock::waitForWallMsOfDay(qint64 msOfDay) const
         waitNs += dayNs;
     if (waitNs > MaxPreciseWaitMs * 1000000)
         return; // already past it (or a clock step moved it far away)
-    std::this_thread::sleep_until(now + nanoseconds(waitNs));
+    sleepUntilNs(CLOCK_REALTIME, utcNs + waitNs);
 }
 
 const Clock *SystemClock::instance()

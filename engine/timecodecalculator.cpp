@@ -68,9 +68,21 @@ void TimecodeCalculator::computeAndSend(qint64 t)
     if (code == m_lastCode)
         return;
     m_lastCode = code;
-    if (!m_freeze && !m_pause)
+    if (!m_freeze && !m_pause) {
+        {
+            QMutexLocker lock(&m_senderLock);
+            if (m_sender)
+                m_sender->sendFrame(code);
+        }
         emit signalSendTimecodeTimeOut(code.Hour, code.Minute, code.Seconds, code.Frame, code.Type);
+    }
     emit signalArtnetCheckDmxIn();
+}
+
+void TimecodeCalculator::setFrameSender(std::shared_ptr<FrameSender> sender)
+{
+    QMutexLocker lock(&m_senderLock);
+    m_sender = std::move(sender);
 }
 
 qint64 TimecodeCalculator::msUntilNextChange(qint64 t) const

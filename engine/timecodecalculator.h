@@ -1,8 +1,13 @@
 #pragma once
 
 #include "clock.h"
+#include "framesender.h"
 #include "timecode.h"
 #include "timecodetimer.h"
+
+#include <QMutex>
+
+#include <memory>
 
 // The generator. Ticks every millisecond on its own thread, derives the code
 // from the wall clock (place 0) or from a counter started at a place's start
@@ -25,6 +30,11 @@ public:
     TimeCodeFormat format() const { return m_format; }
     int placeIndex() const { return m_placeIndex; }
     TimeCode lastCode() const { return m_lastCode; }
+
+    // An output served on this thread before the code signal is emitted; null
+    // for none. Safe from any thread: a send in progress finishes first, and
+    // no frame reaches the old sender after the call returns.
+    void setFrameSender(std::shared_ptr<FrameSender> sender);
 
 signals:
     void signalChangedPlayPause(bool bPause, bool bFreeze);
@@ -81,4 +91,7 @@ private:
     qint64 m_pauseStart = 0;     // monotonic ms at which the current pause began
     int m_placeIndex = -1;       // place whose end code is watched
     SettingStructItem *m_place = nullptr;
+
+    QMutex m_senderLock;
+    std::shared_ptr<FrameSender> m_sender;
 };

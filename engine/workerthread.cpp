@@ -9,7 +9,11 @@ QThread *WorkerThreads::adopt(QObject *worker)
     // Direct: quit() is thread-safe, and a queued call would wait for the GUI
     // thread's event loop, which at shutdown is itself waiting for this thread.
     QObject::connect(worker, &QObject::destroyed, thread, &QThread::quit, Qt::DirectConnection);
-    QObject::connect(thread, &QThread::finished, thread, &QObject::deleteLater);
+    // Direct as well: deleteLater() is thread-safe and posts the deletion at
+    // once. Queued, only a call of deleteLater would be posted, and after the
+    // main loop has ended nothing but a full event pass would ever run it.
+    QObject::connect(thread, &QThread::finished, thread, &QObject::deleteLater,
+                     Qt::DirectConnection);
     worker->moveToThread(thread);
     m_threads.append(thread);
     return thread;

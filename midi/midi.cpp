@@ -5,6 +5,7 @@
 #include <QDeadlineTimer>
 #include <QMutexLocker>
 #include <QThread>
+#include <QTimer>
 #include <QtDebug>
 
 using namespace MidiResult;
@@ -61,6 +62,12 @@ midi::midi(std::shared_ptr<MidiOutputService> service)
     : QObject(nullptr),
       m_service(service ? std::move(service) : std::make_shared<RtMidiOutputService>())
 {
+    qRegisterMetaType<MidiStatus>();
+    // A child: it moves with the output to its thread and ticks there.
+    m_rescanTimer = new QTimer(this);
+    m_rescanTimer->setInterval(RescanMs);
+    connect(m_rescanTimer, &QTimer::timeout, this, &midi::slotRescan);
+    m_rescanTimer->start();
 }
 
 midi::~midi()
@@ -76,8 +83,11 @@ midi::~midi()
 
 void midi::setTimecodeType(quint32 type)
 {
-    QMutexLocker lock(&m_lock);
-    m_timecodeType = type;
+    {
+        QMutexLocker lock(&m_lock);
+        m_timecodeType = type;
+    }
+    QMetaObject::invokeMethod(this, &midi::publishStatus, Qt::QueuedConnection);
 }
 
 quint32 midi::timecodeType() const
@@ -88,11 +98,20 @@ quint32 midi::timecodeType() const
 
 void midi::selectOutputDevice(const QString &name)
 {
-    QMutexLocker lock(&m_lock);
-    enumerateOutputDevices();
+    {
+        QMutexLocker lock(&m_lock);
+        enumerateOutputDevices();
+        m_chosenName = name;
+        selectChosenDevice();
+    }
+    QMetaObject::invokeMethod(this, &midi::publishStatus, Qt::QueuedConnection);
+}
+
+void midi::selectChosenDevice()
+{
     m_selectedDevice = -1;
     for (size_t i = 0; i < m_devices.size(); ++i) {
-        if (m_devices[i].name == name) {
+        if (m_devices[i].name == m_chosenName) {
             m_selectedDevice = qint32(i);
             break;
         }
@@ -165,8 +184,10 @@ midi::MidiOutDevice *midi::readyDevice(int index)
 {
     if (index < 0 || size_t(index) >= m_devices.size())
         return nullptr;
-    if (!m_devices[size_t(index)].opened)
+    if (!m_devices[size_t(index)].opened) {
         openOutputDevice(index);
+        publishStatus();
+    }
     MidiOutDevice &device = m_devices[size_t(index)];
     return device.handle ? &device : nullptr;
 }
@@ -356,4 +377,61 @@ void midi::closeDevice(MidiOutDevice &device)
     // After a successful close the port holds nothing; held messages go with the record.
     device.held.clear();
     device.handle = 0;
+}
+
+void midi::slotRescan()
+{
+    {
+        QMutexLocker lock(&m_lock);
+        // Nothing asked for ports yet: the first need reads the list anyway.
+        if (!m_outputListBuilt)
+            return;
+    }
+    if (!m_service->rescan()) {
+        // Same ports: only those that would not open get another chance.
+        for (MidiOutDevice &device : m_devices)
+            if (device.opened && !device.handle)
+                device.opened = false;
+        publishStatus();
+        return;
+    }
+    // Handles of the old list may name ports of a server that has gone.
+    for (MidiOutDevice &device : m_devices)
+        closeDevice(device);
+    {
+        QMutexLocker lock(&m_lock);
+        m_devices.clear();
+        m_outputListBuilt = false;
+        enumerateOutputDevices();
+        selectChosenDevice();
+    }
+    m_lastSent = TimeCode{0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+    publishStatus();
+}
+
+MidiStatus midi::status() const
+{
+    MidiStatus status;
+    QMutexLocker lock(&m_lock);
+    status.type = m_timecodeType;
+    status.noPorts = m_devices.empty();
+    for (size_t i = 0; i < m_devices.size(); ++i) {
+        if (m_selectedDevice != -1 && qint32(i) != m_selectedDevice)
+            continue;
+        const MidiOutDevice &device = m_devices[i];
+        status.ports.append(device.name);
+        if (device.opened && !device.handle)
+            status.failed.append(device.name);
+    }
+    return status;
+}
+
+void midi::publishStatus()
+{
+    const MidiStatus now = status();
+    if (m_hasPublished && now == m_published)
+        return;
+    m_published = now;
+    m_hasPublished = true;
+    emit signalStatus(now);
 }

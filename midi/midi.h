@@ -1,6 +1,7 @@
 #pragma once
 
 #include "midioutputservice.h"
+#include "midistatus.h"
 #include "mtcmessage.h"
 #include "timecode.h"
 
@@ -8,6 +9,8 @@
 #include <QObject>
 #include <QString>
 #include <memory>
+
+class QTimer;
 #include <vector>
 
 // The MIDI output worker: owns the list of the computer's MIDI output ports,
@@ -20,11 +23,19 @@
 // guarded by one mutex held only for reading or writing them. Opening,
 // sending, the ports' handles and the last sent code belong to the output
 // thread alone, so no lock is held while talking to a port.
+//
+// A MIDI system may start or restart while the program runs (a JACK server
+// started after it), so every two seconds the output asks the service to look
+// again; when the list changed it closes the old ports, reads the new list
+// and selects the operator's port again by name. Ports that failed to open
+// are tried again at the same pace. The port list is rewritten only on the
+// output thread, under the mutex.
 class midi : public QObject
 {
     Q_OBJECT
 public:
     enum MidiTimecodeType : quint32 { MidiClock = 0, MidiClockShort = 1, MidiTimecode = 2 };
+    static constexpr int RescanMs = 2000;
 
     // Without a service the platform's own (RtMidi) is used. Touches no device.
     explicit midi(std::shared_ptr<MidiOutputService> service = nullptr);
@@ -43,8 +54,16 @@ public:
     bool outputDeviceName(qint32 index, QString &name);
     int outputDeviceCount();
 
+    // On the output thread.
+    MidiStatus status() const;
+
+signals:
+    void signalStatus(const MidiStatus &status);
+
 public slots:
     void slotSendTimeCode(quint8 Hour, quint8 Minute, quint8 Seconds, quint8 Frame, quint8 Type);
+    // Looks for the MIDI system's ports again; see the class comment.
+    void slotRescan();
 
 private:
     // A full-frame message and its header; kept together because the port may
@@ -81,6 +100,10 @@ private:
                             Release how);
     void releaseHeldMessages(MidiOutDevice &device, Release how);
     void closeDevice(MidiOutDevice &device);
+    // Caller holds m_lock.
+    void selectChosenDevice();
+    // Emits signalStatus when something the operator sees has changed.
+    void publishStatus();
 
     std::shared_ptr<MidiOutputService> m_service;
 
@@ -88,7 +111,12 @@ private:
     bool m_outputListBuilt = false;
     quint32 m_timecodeType = MidiClock;
     qint32 m_selectedDevice = -1;
+    // The name the operator chose, kept to find the port again after a rescan.
+    QString m_chosenName;
     std::vector<MidiOutDevice> m_devices;
 
     TimeCode m_lastSent{0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+    QTimer *m_rescanTimer = nullptr;
+    MidiStatus m_published;
+    bool m_hasPublished = false;
 };

@@ -59,4 +59,9 @@ public:
     virtual int longMessage(MidiOutHandle handle, MidiOutHeader *header) = 0;
     virtual int unprepareHeader(MidiOutHandle handle, MidiOutHeader *header) = 0;
     virtual int close(MidiOutHandle handle) = 0;
+
+    // Looks for the MIDI system and its ports again, for a system started or
+    // restarted after the program. True when the port list changed; then the
+    // indexes name the new list and handles opened before should be closed.
+    virtual bool rescan() { return false; }
 };

@@ -4,6 +4,7 @@
 #include <RtMidi.h>
 #include <iostream>
 #include <sstream>
+#include <tuple>
 
 #ifdef __LINUX_ALSA__
 #include <alsa/asoundlib.h>
@@ -118,18 +119,61 @@ bool validHeader(const MidiOutHeader *header)
 struct RtMidiOutputService::Port {
     std::unique_ptr<RtMidiOut> out;
     ErrorSink sink;
+    int serversGone = 0;
 };
 
 RtMidiOutputService::RtMidiOutputService() = default;
 
-RtMidiOutputService::~RtMidiOutputService() = default;
+RtMidiOutputService::~RtMidiOutputService()
+{
+    QMutexLocker lock(&m_lock);
+    for (auto &entry : m_ports)
+        if (lost(*entry.second))
+            (void)entry.second->out.release();
+#ifdef __UNIX_JACK__
+    if (m_watch && m_watchedAt == m_serversGone)
+        jack_client_close(static_cast<jack_client_t *>(m_watch));
+#endif
+}
+
+void RtMidiOutputService::jackServerGone(void *service)
+{
+    // Called on JACK's own thread; only the count is touched here.
+    ++static_cast<RtMidiOutputService *>(service)->m_serversGone;
+}
+
+void RtMidiOutputService::watchJackServer()
+{
+#ifdef __UNIX_JACK__
+    if (m_api != RtMidi::UNIX_JACK || (m_watch && m_watchedAt == m_serversGone))
+        return;
+    // A watcher of a server that has gone is as dead as its ports: left alone.
+    const QuietSearch quiet;
+    jack_status_t status;
+    auto *client = jack_client_open("Orvello watch", JackNoStartServer, &status);
+    if (!client)
+        return;
+    m_watchedAt = m_serversGone;
+    jack_on_shutdown(client, &RtMidiOutputService::jackServerGone, this);
+    m_watch = client;
+#endif
+}
+
+bool RtMidiOutputService::lost(const Port &port) const
+{
+    return port.serversGone != m_serversGone;
+}
 
 void RtMidiOutputService::discover()
 {
     if (m_discovered)
         return;
     m_discovered = true;
+    std::tie(m_api, m_names) = search();
+}
 
+std::pair<int, std::vector<std::string>> RtMidiOutputService::search()
+{
     const QuietSearch quiet;
     std::vector<RtMidi::Api> apis;
     RtMidi::getCompiledApi(apis);
@@ -146,14 +190,25 @@ void RtMidiOutputService::discover()
             std::vector<std::string> names;
             for (unsigned int i = 0; i < count; ++i)
                 names.push_back(out.getPortName(i));
-            m_api = api;
-            m_names = std::move(names);
-            return;
+            return {api, std::move(names)};
         } catch (const RtMidiError &) {
             // This API cannot start here (ALSA without a sequencer); try the next.
         } catch (const std::exception &) {
         }
     }
+    return {0, {}};
+}
+
+bool RtMidiOutputService::rescan()
+{
+    // Searched without the lock: a JACK client takes a moment to start, and
+    // sends on open ports must not wait for it.
+    auto found = search();
+    QMutexLocker lock(&m_lock);
+    const bool changed = !m_discovered || found.first != m_api || found.second != m_names;
+    m_discovered = true;
+    std::tie(m_api, m_names) = std::move(found);
+    return changed;
 }
 
 quint32 RtMidiOutputService::deviceCount()
@@ -185,6 +240,9 @@ int RtMidiOutputService::open(MidiOutHandle *handle, quint32 index)
     if (index >= m_names.size())
         return MMSYSERR_BADDEVICEID;
 
+    // Watching starts before the port exists, so no shutdown goes unseen.
+    watchJackServer();
+    const int generation = m_serversGone;
     auto port = std::make_unique<Port>();
     try {
         port->out = std::make_unique<RtMidiOut>(RtMidi::Api(m_api), ClientName);
@@ -216,6 +274,7 @@ int RtMidiOutputService::open(MidiOutHandle *handle, quint32 index)
     } catch (const std::exception &) {
         return MMSYSERR_ERROR;
     }
+    port->serversGone = generation;
     *handle = m_nextHandle++;
     m_ports[*handle] = std::move(port);
     return MMSYSERR_NOERROR;
@@ -262,6 +321,8 @@ int RtMidiOutputService::shortMessageLength(quint8 status)
 
 int RtMidiOutputService::send(Port &port, const quint8 *bytes, size_t size)
 {
+    if (lost(port))
+        return MIDIERR_NOTREADY;
     port.sink = ErrorSink();
     try {
         port.out->sendMessage(bytes, size);
@@ -328,5 +389,11 @@ int RtMidiOutputService::close(MidiOutHandle handle)
 {
     QMutexLocker lock(&m_lock);
     // RtMidiOut closes its port and its client when destroyed.
-    return m_ports.erase(handle) ? MMSYSERR_NOERROR : MMSYSERR_INVALHANDLE;
+    const auto it = m_ports.find(handle);
+    if (it == m_ports.end())
+        return MMSYSERR_INVALHANDLE;
+    if (lost(*it->second))
+        (void)it->second->out.release();
+    m_ports.erase(it);
+    return MMSYSERR_NOERROR;
 }

@@ -3,9 +3,11 @@
 #include "midioutputservice.h"
 
 #include <QMutex>
+#include <atomic>
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 class RtMidiOut;
@@ -16,6 +18,11 @@ class RtMidiOut;
 // first that starts and offers ports is used. With no MIDI system at all the
 // port list is empty. RtMidi reports failures by exception or through its
 // error callback; both end here and come out as result codes.
+//
+// A JACK server that stops takes its clients with it, and RtMidi's JACK port
+// crashes when closed after that. So while ports are open on JACK a client of
+// our own watches the server; ports opened before it went down are never
+// touched again, and are left to the end of the process.
 class RtMidiOutputService : public MidiOutputService
 {
 public:
@@ -36,6 +43,7 @@ public:
     int longMessage(MidiOutHandle handle, MidiOutHeader *header) override;
     int unprepareHeader(MidiOutHandle handle, MidiOutHeader *header) override;
     int close(MidiOutHandle handle) override;
+    bool rescan() override;
 
     // Number of bytes of a message by its status byte; 0 for a data byte.
     static int shortMessageLength(quint8 status);
@@ -43,10 +51,21 @@ public:
 private:
     struct Port;
     void discover();
+    // The first API that starts and offers ports, with their names; 0 and none if none does.
+    static std::pair<int, std::vector<std::string>> search();
     Port *port(MidiOutHandle handle);
     int send(Port &port, const quint8 *bytes, size_t size);
 
+    // Caller holds m_lock.
+    void watchJackServer();
+    bool lost(const Port &port) const;
+    static void jackServerGone(void *service);
+
     QMutex m_lock;
+    // Counts the JACK servers gone since start; a port remembers the count it was opened at.
+    std::atomic<int> m_serversGone{0};
+    void *m_watch = nullptr; // jack_client_t of the running server's watcher
+    int m_watchedAt = -1;
     bool m_discovered = false;
     int m_api = 0; // RtMidi::Api of the ports below
     std::vector<std::string> m_names;

@@ -10,7 +10,7 @@ BUILD_DIR="${ORVELLO_BUILD_DIR:-$ORVELLO_ROOT/build}"
 PACKAGES=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
-    librtmidi-dev
+    librtmidi-dev libltc-dev librtaudio-dev libsndfile1-dev
     iproute2 util-linux
     tshark jackd2
     xvfb xauth xdotool imagemagick

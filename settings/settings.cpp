@@ -1,6 +1,7 @@
 #include "settings.h"
 
 #include "artnet.h"
+#include "ltcoutput.h"
 #include "midi.h"
 #include "settingsplaces.h"
 #include "settingsplaylist.h"
@@ -8,6 +9,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -18,8 +20,8 @@
 #include <QVBoxLayout>
 
 Settings::Settings(Playlist *playlist, SettingStruct *settings, artnet *artnetNode,
-                   midi *midiOutput, QWidget *parent)
-    : QWidget(parent), m_artnet(artnetNode), m_midi(midiOutput)
+                   midi *midiOutput, QWidget *parent, LtcOutput *ltcOutput)
+    : QWidget(parent), m_artnet(artnetNode), m_midi(midiOutput), m_ltc(ltcOutput)
 {
     setWindowIcon(QIcon(QStringLiteral(":/images/artnetorvello.png")));
     setWindowTitle(tr("Settings"));
@@ -30,6 +32,7 @@ Settings::Settings(Playlist *playlist, SettingStruct *settings, artnet *artnetNo
     auto *outputs = new QSplitter(Qt::Horizontal);
     outputs->addWidget(buildArtnetGroup());
     outputs->addWidget(buildMidiGroup());
+    outputs->addWidget(buildLtcGroup());
 
     auto *placesGroup = new QGroupBox(tr("Places"));
     auto *placesLayout = new QVBoxLayout(placesGroup);
@@ -149,6 +152,49 @@ QWidget *Settings::buildMidiGroup()
     return group;
 }
 
+QWidget *Settings::buildLtcGroup()
+{
+    auto *group = new QGroupBox(tr("LTC"));
+    m_ltcTrigger = new QCheckBox(tr("Trigger"));
+    m_ltcTrigger->setObjectName(QStringLiteral("ltcTrigger"));
+    m_ltcTrigger->setChecked(m_working.ltc_protocol_on);
+    m_ltcDevices = new QComboBox;
+    m_ltcDevices->setObjectName(QStringLiteral("ltcDevices"));
+    fillLtcDevices();
+    m_ltcLevel = new QDoubleSpinBox;
+    m_ltcLevel->setObjectName(QStringLiteral("ltcLevel"));
+    m_ltcLevel->setRange(LtcEncoder::MinLevelDbfs, 0.0);
+    m_ltcLevel->setDecimals(1);
+    m_ltcLevel->setSingleStep(1.0);
+    m_ltcLevel->setSuffix(QStringLiteral(" dBFS"));
+    m_ltcLevel->setValue(m_working.ltc_level);
+
+    auto *column = new QVBoxLayout;
+    column->addWidget(m_ltcDevices);
+    column->addWidget(m_ltcLevel);
+    auto *row = new QHBoxLayout(group);
+    row->addWidget(m_ltcTrigger);
+    row->addLayout(column, 1);
+
+    connect(m_ltcTrigger, &QCheckBox::clicked, this, &Settings::slotChanged);
+    connect(m_ltcDevices, &QComboBox::activated, this, &Settings::slotChanged);
+    connect(m_ltcLevel, &QDoubleSpinBox::valueChanged, this, &Settings::slotChanged);
+    return group;
+}
+
+// The system's default first; a stored device that is not there now stays in
+// the list, so opening and closing the window does not lose it.
+void Settings::fillLtcDevices()
+{
+    m_ltcDevices->addItem(tr("System default"), QString());
+    const QStringList names = m_ltc ? m_ltc->outputDeviceNames() : QStringList();
+    for (const QString &name : names)
+        m_ltcDevices->addItem(name, name);
+    if (!m_working.ltc_device.isEmpty() && !names.contains(m_working.ltc_device))
+        m_ltcDevices->addItem(m_working.ltc_device, m_working.ltc_device);
+    m_ltcDevices->setCurrentIndex(qMax(0, m_ltcDevices->findData(m_working.ltc_device)));
+}
+
 void Settings::fillInterfaces()
 {
     if (!m_artnet)
@@ -208,6 +254,9 @@ void Settings::slotChanged()
     const QVariant type = m_midiTypes->currentData();
     if (type.isValid())
         m_working.midi_timecode_type = type.toUInt();
+    m_working.ltc_protocol_on = m_ltcTrigger->isChecked();
+    m_working.ltc_device = m_ltcDevices->currentData().toString();
+    m_working.ltc_level = m_ltcLevel->value();
 }
 
 void Settings::slotPressOk()

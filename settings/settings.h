@@ -7,6 +7,8 @@
 
 class QCheckBox;
 class QComboBox;
+class QDoubleSpinBox;
+class LtcOutput;
 class QPushButton;
 class QSpinBox;
 class Playlist;
@@ -26,7 +28,7 @@ public:
     // Any pointer may be absent; without a node or an output the matching
     // combo box stays empty and its setting is left as it was.
     Settings(Playlist *playlist, SettingStruct *settings, artnet *artnetNode, midi *midiOutput,
-             QWidget *parent = nullptr);
+             QWidget *parent = nullptr, LtcOutput *ltcOutput = nullptr);
 
     void setSettings(SettingStruct *settings);
     const SettingStruct &workingCopy() const { return m_working; }
@@ -55,6 +57,8 @@ protected:
 private:
     QWidget *buildArtnetGroup();
     QWidget *buildMidiGroup();
+    QWidget *buildLtcGroup();
+    void fillLtcDevices();
     void fillInterfaces();
     void fillMidiDevices();
     void fillMidiTypes();
@@ -63,6 +67,7 @@ private:
     SettingStruct m_working;
     QPointer<artnet> m_artnet;
     QPointer<midi> m_midi;
+    QPointer<LtcOutput> m_ltc;
     SettingsPlaces *m_places = nullptr;
     SettingsPlaylist *m_playlist = nullptr;
 
@@ -73,4 +78,7 @@ private:
     QCheckBox *m_midiTrigger = nullptr;
     QComboBox *m_midiDevices = nullptr;
     QComboBox *m_midiTypes = nullptr;
+    QCheckBox *m_ltcTrigger = nullptr;
+    QComboBox *m_ltcDevices = nullptr;
+    QDoubleSpinBox *m_ltcLevel = nullptr;
 };

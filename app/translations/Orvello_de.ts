@@ -76,6 +76,14 @@
         <translation>MIDI-Ausgabe aus (überschreibt Einstellungen)</translation>
     </message>
     <message>
+        <source>activate trigger ltc (overwrite settings)</source>
+        <translation>LTC-Ausgabe an (überschreibt Einstellungen)</translation>
+    </message>
+    <message>
+        <source>deactivate trigger ltc (overwrite settings)</source>
+        <translation>LTC-Ausgabe aus (überschreibt Einstellungen)</translation>
+    </message>
+    <message>
         <source>more information at runtime</source>
         <translation>mehr Informationen zur Laufzeit</translation>
     </message>
@@ -114,6 +122,29 @@
     <message>
         <source>Could not load file %1! It is not a valid Orvello XML file (*.ovxml).</source>
         <translation>Die Datei %1 konnte nicht geladen werden! Sie ist keine gültige Orvello-XML-Datei (*.ovxml).</translation>
+    </message>
+</context>
+<context>
+    <name>LtcOutput</name>
+    <message>
+        <source>LTC: %1</source>
+        <translation>LTC: %1</translation>
+    </message>
+    <message>
+        <source>LTC: no audio system, retrying</source>
+        <translation>LTC: kein Audiosystem, neuer Versuch folgt</translation>
+    </message>
+    <message>
+        <source>LTC: no audio device, retrying</source>
+        <translation>LTC: kein Audiogerät, neuer Versuch folgt</translation>
+    </message>
+    <message>
+        <source>LTC: audio device &quot;%1&quot; not found, retrying</source>
+        <translation>LTC: Audiogerät &quot;%1&quot; nicht gefunden, neuer Versuch folgt</translation>
+    </message>
+    <message>
+        <source>LTC: audio device cannot be opened, retrying</source>
+        <translation>LTC: Audiogerät lässt sich nicht öffnen, neuer Versuch folgt</translation>
     </message>
 </context>
 </TS>

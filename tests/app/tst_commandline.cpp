@@ -53,9 +53,11 @@ void TestCommandLine::forms_data()
     rows({"noartnet", "/noartnet", "-noartnet"}, "artnet=0");
     rows({"midi", "/midi", "-midi"}, "midi=1");
     rows({"nomidi", "/nomidi", "-nomidi"}, "midi=0");
+    rows({"ltc", "/ltc", "-ltc"}, "ltc=1");
+    rows({"noltc", "/noltc", "-noltc"}, "ltc=0");
     // Look-alikes that are not forms of anything.
     rows({"-version", "/help", "--p1", "--24fps", "-playlist", "--artnet", "Help", "P1", "p10", "p",
-          "-", "", "verbose ", "--h", "/?", "-noupdatecheck", "--starttime"},
+          "-", "", "verbose ", "--h", "/?", "-noupdatecheck", "--starttime", "--ltc", "LTC"},
          "unknown");
 }
 
@@ -86,6 +88,8 @@ void TestCommandLine::forms()
     QCOMPARE(o.artnet, key == "artnet" && value == 1);
     QCOMPARE(o.midiPresent, key == "midi");
     QCOMPARE(o.midi, key == "midi" && value == 1);
+    QCOMPARE(o.ltcPresent, key == "ltc");
+    QCOMPARE(o.ltc, key == "ltc" && value == 1);
 }
 
 void TestCommandLine::unknownArgumentsAreReportedButNotTheProgram()
@@ -105,12 +109,13 @@ void TestCommandLine::unknownArgumentsAreReportedButNotTheProgram()
 void TestCommandLine::laterOverridesEarlier()
 {
     CommandLineOptions o = parse({"25fps", "30fps", "p3", "p0", "artnet", "noartnet", "nomidi",
-                                  "midi", "noplaylist", "playlist"});
+                                  "midi", "noplaylist", "playlist", "ltc", "noltc"});
     QCOMPARE(o.format, 3);
     QCOMPARE(o.place, -3);
     QVERIFY(o.artnetPresent && !o.artnet);
     QVERIFY(o.midiPresent && o.midi);
     QVERIFY(o.playlistPresent && o.playlist);
+    QVERIFY(o.ltcPresent && !o.ltc);
 }
 
 // Runs the built program with no display at all: version and help must still
@@ -155,7 +160,7 @@ void TestCommandLine::helpLayout()
 {
     const QStringList lines = CommandLineParser::helpText().split('\n');
     QCOMPARE(lines.first(), QString()); // begins with a line end
-    QCOMPARE(lines.size(), 1 + 12 + 9 + 5 + 2);
+    QCOMPARE(lines.size(), 1 + 12 + 9 + 7 + 2);
     for (int i = 1; i < lines.size(); ++i) {
         QCOMPARE(lines[i].mid(14, 2), QStringLiteral("- "));
         // Only the two file options carry an argument.
@@ -164,6 +169,8 @@ void TestCommandLine::helpLayout()
     QCOMPARE(lines[21], QStringLiteral("p9            - activated place 9"));
     QCOMPARE(lines[22],
              QStringLiteral("artnet        - activate trigger artnet (overwrite settings)"));
+    QCOMPARE(lines[27],
+             QStringLiteral("noltc         - deactivate trigger ltc (overwrite settings)"));
 }
 
 QTEST_GUILESS_MAIN(TestCommandLine)

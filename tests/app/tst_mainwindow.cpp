@@ -1,3 +1,4 @@
+#include "codedisplay.h"
 #include "orvello.h"
 #include "privatenetwork.h"
 #include "settingsstore.h"
@@ -51,9 +52,11 @@ class TestMainWindow : public QObject
     {
         SettingsStore::open()->setValue(key, value);
     }
+    // As a user types: to whatever has the focus, not to the window.
     void press(int key, Qt::KeyboardModifiers modifiers = Qt::ControlModifier)
     {
-        QTest::keyClick(m_window, Qt::Key(key), modifiers);
+        QWidget *focus = QApplication::focusWidget();
+        QTest::keyClick(focus ? focus : m_window, Qt::Key(key), modifiers);
     }
     QPushButton *button(int n) const // 0 system time, 1..9 places
     {
@@ -103,6 +106,72 @@ private slots:
         const int sent = log.codes.size();
         QTest::qWait(200);
         QVERIFY(w->view().displayText() == held && log.codes.size() == sent);
+    }
+
+    // Each way of asking gives exactly one toggle, at once, whatever has the focus:
+    // a second toggle from the key's release or a late animated click would show here.
+    void oneToggleEach_data()
+    {
+        QTest::addColumn<QString>("focus"); // object name of the focused widget
+        QTest::addColumn<int>("key");       // 0: a mouse click on the play button
+        for (const char *focus : {"play_pause", "freeze", "format_1", "place_3", "reset"})
+            QTest::addRow("Space on %s", focus) << focus << int(Qt::Key_Space);
+        QTest::newRow("Return on play_pause") << "play_pause" << int(Qt::Key_Return);
+        QTest::newRow("Enter on play_pause") << "play_pause" << int(Qt::Key_Enter);
+        QTest::newRow("click") << "play_pause" << 0;
+    }
+
+    void oneToggleEach()
+    {
+        QFETCH(QString, focus);
+        QFETCH(int, key);
+        Orvello *w = open();
+        QList<bool> answers;
+        connect(&w->generator(), &Generator::signalChangedPlayPause, this,
+                [&answers](bool paused, bool) { answers << paused; });
+        QWidget *target = w->findChild<QWidget *>(focus);
+        target->setFocus();
+        QTRY_COMPARE(QApplication::focusWidget(), target);
+        QPushButton *play = w->view().playPauseButton;
+        if (key)
+            press(key, Qt::NoModifier);
+        else
+            QTest::mouseClick(play, Qt::LeftButton);
+        QTRY_COMPARE_WITH_TIMEOUT(answers.size(), 1, 1000);
+        QTest::qWait(300); // an animated click would land about 100 ms after the key
+        QCOMPARE(answers, QList<bool>{false});
+        QCOMPARE(QApplication::focusWidget(), key ? target : play);
+        QVERIFY(!play->isChecked());
+    }
+
+    // In this namespace only loopback exists and no MIDI system runs: both are
+    // failures until the operator switches the outputs off; no message box opens.
+    void statusLine()
+    {
+        seed(QStringLiteral("midi_protocol_on"), 1);
+        Orvello *w = open();
+        QLabel *artnet = w->findChild<QLabel *>(QStringLiteral("status_artnet"));
+        QLabel *midi = w->findChild<QLabel *>(QStringLiteral("status_midi"));
+        const auto red = [](const QLabel *l) {
+            return l->palette().color(QPalette::WindowText) == OrvelloView::errorColour();
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(artnet->text().startsWith("Art-Net: loopback only (no network)"),
+                                 3000);
+        QTRY_COMPARE_WITH_TIMEOUT(midi->text(), QStringLiteral("MIDI: no MIDI ports"), 3000);
+        QVERIFY(red(artnet) && red(midi) && artnet->isVisible());
+        QVERIFY(w->findChild<QLabel *>(QStringLiteral("status_other_source"))->text().isEmpty());
+        w->slotClickedFile(-3); // running: the count follows within a second
+        QTRY_VERIFY_WITH_TIMEOUT(!artnet->text().endsWith("frames sent: 0"), 3000);
+        QVERIFY(QApplication::activeModalWidget() == nullptr);
+
+        w->settings().artnet_protocol_on = false;
+        w->settings().midi_protocol_on = false;
+        w->applySettings();
+        QCOMPARE(artnet->text() + ' ' + midi->text(), QStringLiteral("Art-Net: off MIDI: off"));
+        QVERIFY(!red(artnet) && !red(midi));
+
+        w->view().actionHelp->showStatusText(w);
+        QCOMPARE(w->statusBar()->currentMessage(), QStringLiteral("opens the Help"));
     }
 
     void freezeResetAndFormatShortcuts()
@@ -174,7 +243,7 @@ private slots:
     void playlistExitClosesTheWindow()
     {
         Orvello *w = open();
-        QTRY_COMPARE(w->runningWorkerThreads(), 4);
+        QTRY_COMPARE(w->runningWorkerThreads(), 5);
         w->slotActivatedPlaylistItem(-2);
         QVERIFY(!w->isVisible() && !w->calculator());
         QTRY_COMPARE_WITH_TIMEOUT(w->runningWorkerThreads(), 0, 2000);
@@ -294,7 +363,7 @@ private slots:
     void labelShowsCodesInAFontThatFollowsTheWindow()
     {
         Orvello *w = open();
-        QLabel *label = w->view().label;
+        CodeDisplay *label = w->view().label;
         QVERIFY(label && !w->view().lcd && label->font().bold());
         for (quint8 type = 0; type < 4; ++type) { // the same text at every format
             w->slotSendTimecodeTimeOut(9, 10, 0, 29 - type, type);
@@ -426,7 +495,8 @@ private slots:
             QCOMPARE(button->toolTip(), tip);
             QCOMPARE(button->icon().isNull(), bool(qobject_cast<QRadioButton *>(button)));
             if (button != v.playPauseButton && button != v.settingsButton)
-                QCOMPARE(button->shortcut().toString(), tip.section(QLatin1Char(' '), 0, 0));
+                QCOMPARE(button->findChild<QShortcut *>()->key().toString(),
+                         tip.section(QLatin1Char(' '), 0, 0));
         }
         QCOMPARE(v.fps30Drop->text(), QStringLiteral("30 Drop"));
         QCOMPARE(v.systemTimeButton->maximumSize(), QSize(45, 30));

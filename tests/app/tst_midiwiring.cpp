@@ -1,6 +1,8 @@
 #include "orvello.h"
 #include "privatenetwork.h"
+#include "settingsstore.h"
 
+#include <QTemporaryDir>
 #include <QtTest>
 
 // The calculator's per-frame signal reaches the MIDI output only while MIDI is
@@ -14,8 +16,15 @@ static bool unwire(Orvello &w)
 class TestMidiWiring : public QObject
 {
     Q_OBJECT
+    QTemporaryDir m_dir;
 private slots:
-    void initTestCase() { REQUIRE_PRIVATE_NETWORK(); }
+    void initTestCase()
+    {
+        REQUIRE_PRIVATE_NETWORK();
+        // Run by hand too, so the store is the test's own: init() erases it.
+        QVERIFY(m_dir.isValid());
+        SettingsStore::useFile(m_dir.filePath(QStringLiteral("store.conf")));
+    }
     void init() { SettingStruct::eraseStore(); }
 
     void startWiring_data()

@@ -1,8 +1,11 @@
 #include "commandlineoptions.h"
 #include "translation.h"
 
+#include <QFile>
 #include <QTranslator>
+
 #include <QtTest>
+#include <cstdio>
 
 class TestTranslation : public QObject
 {
@@ -22,6 +25,18 @@ void TestTranslation::germanFilePresent()
     QVERIFY(CommandLineParser::helpText().contains("help          - diese Hilfe"));
     QVERIFY(CommandLineParser::helpText().contains(
         "--import FILE - DATEI in die gespeicherte Konfiguration lesen und beenden"));
+    // Written as the locale encodes it, not as Latin-1, which a UTF-8 terminal garbles.
+    FILE *file = std::tmpfile();
+    QVERIFY(file);
+    CommandLineParser::parse({QStringLiteral("orvello"), QStringLiteral("help")}, file);
+    std::rewind(file);
+    QFile written;
+    QVERIFY(written.open(file, QIODevice::ReadOnly));
+    const QByteArray bytes = written.readAll();
+    std::fclose(file);
+    QVERIFY(bytes.contains("automatische Updatepr\xc3\xbc"
+                           "fung aus"));
+    QVERIFY(QString::fromLocal8Bit(bytes).contains(CommandLineParser::helpText()));
     QCoreApplication::removeTranslator(&translator);
 }
 

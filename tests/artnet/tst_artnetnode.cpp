@@ -1,11 +1,15 @@
 #include "artnet.h"
+#include "fakeclock.h"
 #include "privatenetwork.h"
 #include "workerthread.h"
 
 #include <QNetworkDatagram>
 #include <QScopeGuard>
+#include <QSignalSpy>
 #include <QUdpSocket>
 #include <QtTest>
+
+#include <thread>
 
 namespace
 {
@@ -52,6 +56,21 @@ struct Node {
     artnet node;
 };
 
+// A node on a machine the test changes at will, timed by a clock it moves by hand.
+struct LiveNode {
+    explicit LiveNode(const QList<AddressEntry> &start = {})
+        : machine(start),
+          node(
+              true, [this] { return machine; }, [this](const QByteArray &b) { out += b; }, &clock)
+    {
+    }
+    QStringList destinations() const { return node.status().destinations; }
+    QList<AddressEntry> machine;
+    FakeClock clock;
+    QByteArray out;
+    artnet node;
+};
+
 const QHostAddress Peer(QStringLiteral("127.0.0.2"));
 const QHostAddress Self(QStringLiteral("127.0.0.1"));
 const auto Shared = QUdpSocket::ShareAddress | QUdpSocket::ReuseAddressHint;
@@ -63,11 +82,16 @@ class TestArtnetNode : public QObject
 private slots:
     void twoAdapters();
     void verboseLines();
+    // After verboseLines: that one must see the first ArtTimeCode of the process.
+    void anotherTimeCodeSource();
+    void interfacesFollowTheMachine();
 
     // On the loopback of a private network namespace.
-    void bindRetryAndPollReply();
+    void busyPortRetriedOnceASecond();
     void dmxInputStore();
     void dmxReadNeverTornAcrossThreads();
+    void timeCodeSenderSendsFromAnyThread_data();
+    void timeCodeSenderSendsFromAnyThread();
 };
 
 void TestArtnetNode::twoAdapters()
@@ -138,41 +162,116 @@ void TestArtnetNode::verboseLines()
 
     QCOMPARE(send(packet("Art-Net", 0x5200), 2), QByteArray("ART SYNC \nART SYNC \n"));
     QCOMPARE(send(packet("Art-Net", 0x9700, 20), 2),
-             QByteArray("receiving Art-Net TIMECODE ...\n"));
+             QByteArray("receiving Art-Net TIMECODE ...\n"
+                        "ArtTimeCode from another source 127.0.0.2\n"));
     QCOMPARE(send(packet("Art-Net", 0x5101), 2), "receiving Art-Net SYNC PRE ...\n" + pre + pre);
     QCOMPARE(send(packet("Art-Net", 0x5202), 2), "receiving Art-Net SYNC POST ...\n" + post + post);
     QCOMPARE(send(packet("MadrixN", 0x5202), 2), "receiving MadrixN SYNC POST ...\n" + post + post);
     // Another node in the same process does not see them again.
-    other.node.dispatchDatagram(packet("Art-Net", 0x9700, 20), Peer);
+    other.node.dispatchDatagram(packet("Art-Net", 0x9700, 20), Self);
     QCOMPARE(quiet.take() + other.take(), QByteArray());
 }
 
-// A port taken at first is tried again at the next send; poll replies go to
-// the poller's port 6454, not to the port it sent from.
-void TestArtnetNode::bindRetryAndPollReply()
+// A port taken at start is tried once a second, by frames and by housekeeping alike;
+// once bound, polls are answered (to the poller's port 6454, not the one it sent from).
+void TestArtnetNode::busyPortRetriedOnceASecond()
 {
     REQUIRE_PRIVATE_NETWORK();
     auto blocker = std::make_unique<QUdpSocket>();
     QVERIFY(blocker->bind(QHostAddress::AnyIPv4, 6454, QUdpSocket::DontShareAddress));
-    Node n(true);
+    LiveNode n;
     n.node.setShareAddress(false);
-    n.node.slotSendTimeCode(1, 2, 3, 4, 1, &Peer);
-    QVERIFY(!n.node.isBound());
+    n.node.setPollReplyEnabled(true);
+    const QByteArray busy("Art-Net port 6454 in use by another program, trying again\n");
+    auto attemptsAfter = [&](qint64 ms, int frames) {
+        n.clock.advance(ms);
+        for (int i = 0; i < frames; ++i)
+            n.node.slotSendTimeCode(1, 2, 3, 4, 1, &Peer);
+        return n.out.count(busy);
+    };
+    QCOMPARE(attemptsAfter(0, 30), 1);
+    QCOMPARE(attemptsAfter(999, 30), 1);
+    QCOMPARE(attemptsAfter(1, 30), 2);
+    QVERIFY(n.node.status().portBusy);
+    QCOMPARE(n.node.status().framesSent, quint64(0));
 
     blocker.reset();
     // The console shares the port: the node's plain bind fails, its shared retry must not.
     QUdpSocket peer, sender;
     QVERIFY(peer.bind(Peer, 6454, Shared));
-    n.node.slotSendTimeCode(1, 2, 3, 4, 1, &Peer);
-    QTRY_VERIFY_WITH_TIMEOUT(peer.hasPendingDatagrams(), 5000);
-    QCOMPARE(peer.receiveDatagram().data(), ArtnetPacket::timeCode(1, 2, 3, 4, 1));
+    n.clock.advance(1000);
+    n.node.housekeeping(); // no frame needed
+    QVERIFY(n.node.isBound());
+    QVERIFY(!n.node.status().portBusy);
+    n.out.clear();
 
-    n.node.setPollReplyEnabled(true);
     QVERIFY(sender.bind(Peer, 0));
     sender.writeDatagram(packet("Art-Net", 0x2000), Self, 6454);
     QTRY_VERIFY_WITH_TIMEOUT(peer.hasPendingDatagrams(), 5000);
     QCOMPARE(peer.receiveDatagram().data().mid(10, 4), bytes({127, 0, 0, 1}));
-    QCOMPARE(n.take(), QByteArray("PollReply to 127.0.0.2 from 127.0.0.1 SubId 0\n"));
+    QCOMPARE(n.out, QByteArray("PollReply to 127.0.0.2 from 127.0.0.1 SubId 0\n"));
+    n.node.slotSendTimeCode(1, 2, 3, 4, 1, &Peer);
+    QTRY_VERIFY_WITH_TIMEOUT(peer.hasPendingDatagrams(), 5000);
+    QCOMPARE(peer.receiveDatagram().data(), ArtnetPacket::timeCode(1, 2, 3, 4, 1));
+    QCOMPARE(n.node.status().framesSent, quint64(1));
+}
+
+// Our own broadcasts come back from our own addresses; anything else is a second generator.
+void TestArtnetNode::anotherTimeCodeSource()
+{
+    LiveNode n(TwoAdapters);
+    QSignalSpy reports(&n.node, &artnet::signalStatus);
+    const QByteArray code = ArtnetPacket::timeCode(1, 2, 3, 4, 1);
+    auto otherAfter = [&](qint64 ms, const char *sender) {
+        n.clock.advance(ms);
+        if (sender)
+            n.node.dispatchDatagram(code, QHostAddress(QLatin1String(sender)));
+        n.node.housekeeping();
+        return n.node.status().otherSource;
+    };
+    QCOMPARE(otherAfter(0, "10.0.0.5"), QString());
+    QCOMPARE(otherAfter(0, "192.168.1.10"), QString());
+    QCOMPARE(otherAfter(0, "10.0.0.9"), QStringLiteral("10.0.0.9"));
+    QCOMPARE(reports.last().at(0).value<ArtnetStatus>().otherSource, QStringLiteral("10.0.0.9"));
+    QCOMPARE(otherAfter(2999, "10.0.0.9"), QStringLiteral("10.0.0.9")); // still sending
+    QCOMPARE(otherAfter(2999, nullptr), QStringLiteral("10.0.0.9"));
+    QCOMPARE(otherAfter(1, nullptr), QString()); // it stopped: the warning goes
+    QCOMPARE(reports.last().at(0).value<ArtnetStatus>().otherSource, QString());
+}
+
+// Started before the show network, the node must find it, come back to the operator's
+// choice when that network returns, and say so in the verbose log.
+void TestArtnetNode::interfacesFollowTheMachine()
+{
+    LiveNode n;
+    QSignalSpy reports(&n.node, &artnet::signalStatus);
+    n.node.selectInterface(QStringLiteral("192.168.1.0")); // chosen while it is absent
+    QVERIFY(n.node.status().loopbackOnly);
+    QCOMPARE(n.destinations(), QStringList{"127.255.255.255"});
+
+    const QList<AddressEntry> tenOnly{TwoAdapters.first()};
+    struct Step {
+        qint64 ms;
+        QList<AddressEntry> machine;
+        QStringList destinations;
+    };
+    const Step steps[] = {
+        {1999, TwoAdapters, {"127.255.255.255"}}, // not read again yet
+        {1, TwoAdapters, {"192.168.1.255"}},      // the chosen network appeared
+        {2000, tenOnly, {"10.255.255.255"}},      // and went: every entry left
+        {2000, TwoAdapters, {"192.168.1.255"}},   // and is back
+        {2000, {}, {"127.255.255.255"}},
+    };
+    for (const Step &step : steps) {
+        n.machine = step.machine;
+        n.clock.advance(step.ms);
+        n.out.clear();
+        n.node.housekeeping();
+        QCOMPARE(n.destinations(), step.destinations);
+        QCOMPARE(reports.last().at(0).value<ArtnetStatus>().destinations, step.destinations);
+    }
+    QCOMPARE(n.node.status().loopbackOnly, true);
+    QVERIFY(n.out.startsWith("network addresses changed, reading the interfaces again\n"));
 }
 
 // Length clamping and zero fill are the packet tests' business.
@@ -230,7 +329,7 @@ void TestArtnetNode::dmxInputStore()
 void TestArtnetNode::dmxReadNeverTornAcrossThreads()
 {
     REQUIRE_PRIVATE_NETWORK();
-    auto *node = new artnet(false, {}, [](const QByteArray &) {});
+    auto *node = new artnet(false, QList<AddressEntry>{}, [](const QByteArray &) {});
     QVERIFY(node->setDmxInUniverse(0));
     WorkerThreads threads;
     threads.adopt(node)->start();
@@ -278,4 +377,61 @@ void TestArtnetNode::dmxReadNeverTornAcrossThreads()
 }
 
 QTEST_GUILESS_MAIN(TestArtnetNode)
+// The timing thread's path: the same bytes to the same destinations as the
+// slot, written while the node's thread does nothing. Two adapters whose
+// "broadcast" addresses are two peers on the loopback tell the destinations apart.
+void TestArtnetNode::timeCodeSenderSendsFromAnyThread_data()
+{
+    QTest::addColumn<QString>("select");
+    QTest::addColumn<QString>("reached");
+    QTest::newRow("every adapter") << QString() << QStringLiteral("xy");
+    QTest::newRow("first adapter") << QStringLiteral("10.0.0.0") << QStringLiteral("x");
+    QTest::newRow("second adapter") << QStringLiteral("10.0.1.0") << QStringLiteral("y");
+    QTest::newRow("adapter gone") << QStringLiteral("172.16.0.0") << QStringLiteral("xy");
+}
+
+void TestArtnetNode::timeCodeSenderSendsFromAnyThread()
+{
+    REQUIRE_PRIVATE_NETWORK();
+    QFETCH(QString, select);
+    QFETCH(QString, reached);
+    QUdpSocket x, y;
+    QVERIFY(x.bind(QHostAddress(QStringLiteral("127.0.0.2")), 6454, Shared));
+    QVERIFY(y.bind(QHostAddress(QStringLiteral("127.0.0.3")), 6454, Shared));
+    auto n = std::make_unique<Node>(
+        false, QList<AddressEntry>{entry("10.0.0.5", "255.255.255.0", "127.0.0.2", "", "x"),
+                                   entry("10.0.1.5", "255.255.255.0", "127.0.0.3", "", "y")});
+    if (!select.isEmpty())
+        n->node.selectInterface(select);
+    const std::shared_ptr<FrameSender> sender = n->node.timeCodeSender();
+    // Which peers got the exact frame within `ms`, without running this thread's
+    // event loop; '!' for other bytes.
+    auto got = [&](int ms) {
+        QString peers;
+        for (QUdpSocket *peer : {&x, &y}) {
+            if (!peer->waitForReadyRead(ms))
+                continue;
+            const bool exact =
+                peer->receiveDatagram().data() == ArtnetPacket::timeCode(1, 2, 3, 4, 3);
+            peers += !exact ? '!' : peer == &x ? 'x' : 'y';
+        }
+        return peers;
+    };
+
+    // Without a socket the frame goes the queued way, and the node binds as it sends.
+    sender->sendFrame(TimeCode::make(1, 2, 3, 4, 3));
+    QVERIFY(!n->node.isBound());
+    QTRY_VERIFY_WITH_TIMEOUT(n->node.isBound(), 5000);
+    QCOMPARE(got(300), reached);
+
+    std::thread timing([&] { sender->sendFrame(TimeCode::make(1, 2, 3, 4, 3)); });
+    timing.join();
+    QCOMPARE(got(300), reached);
+
+    // A node that has gone leaves a sender that sends nothing and does not crash.
+    n.reset();
+    sender->sendFrame(TimeCode::make(1, 2, 3, 4, 3));
+    QCOMPARE(got(100), QString());
+}
+
 #include "tst_artnetnode.moc"

@@ -60,11 +60,14 @@ private slots:
         int index = 0;
         for (const QVariant &value : QVariantList{"abc", "12", 300, -1}) // no number, text, too big
             SettingsStore::open()->setValue(QStringLiteral("start_hour_%1").arg(index++), value);
+        SettingsStore::open()->setValue(QStringLiteral("ltc_level"), "loud");
         SettingStruct s;
         s.places[4].StartHour = 7;
         s.dmx_in_universe = 3;
         s.artnet_protocol_on = false;
         s.midi_timecode_type = 2;
+        s.ltc_level = -20;
+        s.ltc_device = QStringLiteral("system");
         s.loadFromStore();
         // Converted as QVariant converts and truncated to a byte; absent keys keep
         // the current values, except the interface texts (empty) and the MIDI type (0).
@@ -74,7 +77,8 @@ private slots:
         QCOMPARE(hours, (QList<int>{0, 12, 44, 255, 7, 0, 0, 0, 0}));
         QVERIFY(s.dmx_in_universe == 3 && !s.artnet_protocol_on && s.midi_timecode_type == 0);
         QCOMPARE(s.artnet_interface_name + s.midi_interface_name, QString());
-        QCOMPARE(stored().size(), 4); // loading writes nothing
+        QVERIFY(s.ltc_level == -20 && s.ltc_device == QStringLiteral("system"));
+        QCOMPARE(stored().size(), 5); // loading writes nothing
 
         s.setDefaults();
         for (const SettingStructItem &place : s.places)
@@ -83,6 +87,7 @@ private slots:
         QVERIFY(s.artnet_protocol_on && s.midi_protocol_on && s.midi_timecode_type == 0);
         QCOMPARE(s.artnet_interface_name, QStringLiteral("255.255.255.255"));
         QCOMPARE(s.midi_interface_name, QStringLiteral("all"));
+        QVERIFY(!s.ltc_protocol_on && s.ltc_device.isEmpty() && s.ltc_level == -18);
     }
 
     void saveLoadAndErase()
@@ -96,6 +101,9 @@ private slots:
         written.artnet_interface_name = QStringLiteral("10.77.0.0");
         written.midi_timecode_type = 1;
         written.midi_interface_name = QStringLiteral("mtcdump:input");
+        written.ltc_protocol_on = true;
+        written.ltc_device = QStringLiteral("system");
+        written.ltc_level = -12.5;
         written.saveToStore();
         const MainWindowKeys keys{true, 3, 2, QStringLiteral("All Midi Devices")};
         keys.save(); // all but UseLcd, which the program never writes
@@ -105,12 +113,13 @@ private slots:
             for (const QString key : {"start_hour", "start_minute", "start_seconds", "end_hour",
                                       "end_minute", "end_seconds", "exits_at_end"})
                 types[key + QLatin1Char('_') + QString::number(i)] = "int";
-        for (const char *key :
-             {"dmx_in_enabled", "dmx_in_universe", "artnet_protocol_on", "midi_protocol_on"})
+        for (const char *key : {"dmx_in_enabled", "dmx_in_universe", "artnet_protocol_on",
+                                "midi_protocol_on", "ltc_protocol_on"})
             types[key] = "int";
         for (const char *key :
-             {"artnet_interface_name", "midi_interface_name", "MidiInterfaceName"})
+             {"artnet_interface_name", "midi_interface_name", "MidiInterfaceName", "ltc_device"})
             types[key] = "QString";
+        types["ltc_level"] = "double";
         types["midi_timecode_type"] = "uint";
         QCOMPARE(stored(), types);
         QCOMPARE(SettingsStore::open()->value("dmx_in_enabled"), QVariant(1)); // bools as 0/1
@@ -124,6 +133,8 @@ private slots:
                 !read.midi_protocol_on && read.midi_timecode_type == 1);
         QCOMPARE(read.artnet_interface_name, written.artnet_interface_name);
         QCOMPARE(read.midi_interface_name, written.midi_interface_name);
+        QVERIFY(read.ltc_protocol_on && read.ltc_device == written.ltc_device &&
+                read.ltc_level == -12.5);
         MainWindowKeys again;
         again.load();
         QVERIFY(again.UseLcd && again.FrameFormat == 3 && again.MidiTimecodeType == 2 &&

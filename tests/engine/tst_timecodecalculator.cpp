@@ -43,6 +43,20 @@ struct Rig {
     QString lastSent() const { return sent.isEmpty() ? QString() : text(sent.last()); }
 };
 
+// Records each code it is handed and how many code signals had gone before it.
+struct RecordingSender : FrameSender {
+    explicit RecordingSender(const QSignalSpy &spy) : signalsSoFar(spy) {}
+    void sendFrame(const TimeCode &c) override
+    {
+        codes << QString::asprintf("%02d:%02d:%02d:%02d/%d", c.Hour, c.Minute, c.Seconds, c.Frame,
+                                   c.Type);
+        before << int(signalsSoFar.count());
+    }
+    const QSignalSpy &signalsSoFar;
+    QStringList codes;
+    QList<int> before;
+};
+
 SettingStructItem place(int startSec, int endSec, bool exitAtEnd = false)
 {
     SettingStructItem item;
@@ -69,6 +83,7 @@ private slots:
     void endCodeStopsAndExits();
     void resetDuringPlaceKeepsEndWatched();
     void pauseTakesTimeOutFreezeDoesNot();
+    void frameSenderHasEachSentCodeFirst();
     void formatSwitchSendsAtOnce();
     void systemTimeWhilePausedStartsSending();
     void counterWrapsAtMidnight();
@@ -192,6 +207,35 @@ void TestTimecodeCalculator::pauseTakesTimeOutFreezeDoesNot()
     QCOMPARE(r.sent.count(), before); // the frozen frame is not sent again
     r.run(1);
     QCOMPARE(r.lastSent(), QStringLiteral("00:01:46:02/1")); // jumped 5 s ahead
+}
+
+// The sender gets exactly the codes the signal carries, each before the signal
+// goes out, and nothing once it is taken away.
+void TestTimecodeCalculator::frameSenderHasEachSentCodeFirst()
+{
+    Rig r;
+    auto sender = std::make_shared<RecordingSender>(r.sent);
+    r.calc.setFrameSender(sender);
+    r.calc.slotChangedFrame25();
+    r.run(200); // paused: nothing
+    r.select(0, place(100, 200));
+    r.run(1000);
+    r.calc.slotChangedFreeze();
+    r.run(500);
+    r.calc.slotChangedFreeze();
+    r.run(500);
+    QStringList signalled;
+    for (const QList<QVariant> &args : std::as_const(r.sent))
+        signalled << text(args);
+    QCOMPARE(sender->codes, signalled);
+    QVERIFY(signalled.size() > 25); // frames before and after the freeze
+    for (int i = 0; i < sender->before.size(); ++i)
+        QCOMPARE(sender->before[i], i);
+
+    r.calc.setFrameSender(nullptr);
+    r.run(1000);
+    QCOMPARE(sender->codes.size(), signalled.size());
+    QCOMPARE(r.sent.count(), signalled.size() + 25);
 }
 
 void TestTimecodeCalculator::formatSwitchSendsAtOnce()

@@ -10,7 +10,7 @@
 // A MIDI output service with named ports that logs every call and lets a test
 // answer any call in the port's place. Calls are logged by letter, so those on
 // a port read as a word ("ORPLRU"): c count, n name, O open, R reset, S short,
-// P prepare, L long, U unprepare, C close.
+// P prepare, L long, U unprepare, C close, s rescan.
 class FakeMidiOutputService : public MidiOutputService
 {
 public:
@@ -28,7 +28,8 @@ public:
         char op = 0;
         int port, nth, code;
     } fail;
-    bool holds = false; // the port keeps each long message until it is reset
+    bool holds = false;   // the port keeps each long message until it is reset
+    bool changed = false; // the next rescan finds a new port list in `names`
 
     QStringList names;
     std::vector<Call> calls;
@@ -75,6 +76,11 @@ public:
     }
     int unprepareHeader(MidiOutHandle h, MidiOutHeader *m) override { return call('U', h, m); }
     int close(MidiOutHandle h) override { return call('C', h); }
+    bool rescan() override
+    {
+        log({'s', -1, {}, 0});
+        return std::exchange(changed, false);
+    }
 
 private:
     int log(Call c)

@@ -8,6 +8,11 @@
 # stopped. The capture file receives the decoded codes and one second of the
 # received quarter-frame bytes. MTC_MIN_CODES: fewest codes to pass;
 # MTC_EXPECT_NONE=1: pass only if nothing at all arrives (output switched off).
+# MTC_LATE_SERVER=1: the program starts first and the JACK server some seconds
+# later, as when a show computer's MIDI system comes up after the generator.
+# MTC_RESTART_SERVER=1: once codes flow, the JACK server and the receiver stop
+# and start again; the codes must reach the new receiver.
+# The program always gets a settings folder of its own in the work folder.
 set -u
 
 mode=$1 capture=$2
@@ -61,16 +66,29 @@ wait_for() {
     return 1
 }
 
-jackd -n "$server" -r -d dummy -r 48000 -p 1024 >"$work/jackd.log" 2>&1 &
-jackd_pid=$!
-timeout 15 jack_wait -w -t 10 >/dev/null || fail "JACK server $server did not start"
+start_program() {
+    env HOME="$work/home" XDG_CONFIG_HOME="$work/config" "${program[@]}" >"$work/program.log" 2>&1 &
+    program_pid=$!
+}
 
-jack_midi_dump -a mtcdump >"$work/dump.log" 2>&1 &
-dump_pid=$!
-wait_for 50 sh -c 'jack_lsp 2>/dev/null | grep -qx "mtcdump:input"' || fail "receiver port missing"
+if [ "${MTC_LATE_SERVER:-0}" = 1 ]; then
+    start_program
+    sleep 3
+    kill -0 "$program_pid" 2>/dev/null || fail "program ended early"
+fi
 
-"${program[@]}" >"$work/program.log" 2>&1 &
-program_pid=$!
+start_server() {
+    jackd -n "$server" -r -d dummy -r 48000 -p 1024 >>"$work/jackd.log" 2>&1 &
+    jackd_pid=$!
+    timeout 15 jack_wait -w -t 10 >/dev/null || fail "JACK server $server did not start"
+
+    jack_midi_dump -a mtcdump >"$work/dump.log" 2>&1 &
+    dump_pid=$!
+    wait_for 50 sh -c 'jack_lsp 2>/dev/null | grep -qx "mtcdump:input"' || fail "receiver port missing"
+}
+start_server
+
+[ "${MTC_LATE_SERVER:-0}" = 1 ] || start_program
 
 # RtMidi's JACK output registers "<client>:MTC out" and connects it to the
 # port it opened; connect it here too in case the program did not.
@@ -92,6 +110,16 @@ if [ "${MTC_EXPECT_NONE:-0}" = 1 ]; then
     exit 0
 fi
 wait_for 100 sender_connected || fail "no Orvello MIDI port connected to mtcdump:input"
+
+if [ "${MTC_RESTART_SERVER:-0}" = 1 ]; then
+    sleep 1
+    stop "$dump_pid" INT
+    stop "$jackd_pid" TERM
+    sleep 3
+    kill -0 "$program_pid" 2>/dev/null || fail "program ended while the server was down"
+    start_server
+    wait_for 100 sender_connected || fail "no MIDI port on the restarted server"
+fi
 
 if [ "$mode" = exit ]; then
     # Bounded: the program sends for a few seconds and ends.

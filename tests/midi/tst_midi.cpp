@@ -2,6 +2,7 @@
 #include "midi.h"
 #include "rtmidioutputservice.h"
 
+#include <QSignalSpy>
 #include <QtTest>
 
 using Fake = FakeMidiOutputService;
@@ -279,6 +280,43 @@ private slots:
         QCOMPARE(out.outputDeviceCount(), ports.size());
         QCOMPARE(fake->ops(-1).count('c'), 1);
         QCOMPARE(fake->ops(-1).count('n'), ports.size());
+    }
+
+    // A MIDI system started after the program, a failed open, then a restart
+    // that lists the ports in another order: the chosen port is found by name.
+    void portsComeBack()
+    {
+        auto fake = std::make_shared<Fake>(QStringList{});
+        midi out(fake);
+        QSignalSpy reports(&out, &midi::signalStatus);
+        out.selectOutputDevice("mtcdump:input");
+        send(out, tc(1, 2, 3, 4));
+        QCOMPARE(out.status().noPorts, true);
+
+        fake->names = QStringList{"other:in", "mtcdump:input"};
+        fake->changed = true;
+        fake->fail = {'O', 1, 1, MMSYSERR_ERROR};
+        // Driven by the output's own timer, as on its thread.
+        QTRY_COMPARE_WITH_TIMEOUT(out.selectedOutputDevice(), 1, 3000);
+        send(out, tc(1, 2, 3, 5));
+        QCOMPARE(out.status().failed, QStringList{"mtcdump:input"});
+        QCOMPARE(reports.last().at(0).value<MidiStatus>().failed, QStringList{"mtcdump:input"});
+
+        out.slotRescan(); // same list: the failed port is tried again
+        send(out, tc(1, 2, 3, 6));
+        QCOMPARE(fake->ops(1), "OOR" + QByteArray(8, 'S'));
+        QCOMPARE(fake->ops(0), QByteArray());
+        const MidiStatus sending = reports.last().at(0).value<MidiStatus>();
+        QCOMPARE(sending.ports, QStringList{"mtcdump:input"});
+        QVERIFY(sending.failed.isEmpty() && !sending.noPorts);
+
+        fake->names = QStringList{"mtcdump:input", "other:in"};
+        fake->changed = true;
+        out.slotRescan();
+        QCOMPARE(fake->ops(1).right(1), "C"); // the old handle is let go
+        QCOMPARE(out.selectedOutputDevice(), 0);
+        send(out, tc(1, 2, 3, 7));
+        QCOMPARE(fake->ops(0), "OR" + QByteArray(8, 'S'));
     }
 
     void rtMidiWithoutMidiSystem()

@@ -1,0 +1,149 @@
+#!/usr/bin/env bash
+# Wire benchmark: how late each ArtTimeCode arrives at a peer, for the real
+# program and for a minimal reference sender in the same run.
+#
+#   bench/wire_bench.sh [seconds per round, 10] [rounds, 3] [formats, "1 3"] [sources, "clock place"]
+#
+# Formats are 0 = 24, 1 = 25, 2 = 30 drop, 3 = 30 fps; sources "clock" (place 0)
+# and "place" (place 1 counting from 00:00:00:00). The program and the
+# reference run in turn, alternating which goes first, in a namespace with two
+# veth adapters (10.77.0.1/24, 192.168.77.1/24); the receiver sits in the peer
+# namespace and takes the kernel's receive time of every packet. Nothing here
+# touches the host's own interfaces. Needs root. ORVELLO_BUILD_DIR chooses the
+# build (default build/). WIRE_BENCH_KEEP=dir keeps the captures there.
+set -euo pipefail
+
+SECONDS_PER_ROUND="${1:-10}"
+ROUNDS="${2:-3}"
+FORMATS="${3:-1 3}"
+SOURCES="${4:-clock place}"
+SKIP=2 # start-up of the program, left out of every capture
+
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+BUILD="${ORVELLO_BUILD_DIR:-$ROOT/build}"
+ORVELLO="$BUILD/app/orvello"
+TOOL="$BUILD/bench/wire_bench"
+
+if [ "$(id -u)" -ne 0 ]; then
+    echo "SKIP: needs root to create network namespaces"
+    exit 77
+fi
+for f in "$ORVELLO" "$TOOL"; do
+    [ -x "$f" ] || { echo "missing $f: build the targets orvello and wire_bench" >&2; exit 1; }
+done
+
+NSA="orvWA$$"
+NSB="orvWB$$"
+WORK="$(mktemp -d /tmp/orvello-wire.XXXXXX)"
+PIDS=()
+
+cleanup() {
+    for pid in "${PIDS[@]}"; do
+        kill -KILL "$pid" 2>/dev/null || true
+    done
+    ip netns del "$NSA" 2>/dev/null || true
+    ip netns del "$NSB" 2>/dev/null || true
+    if [ -n "${WIRE_BENCH_KEEP:-}" ]; then
+        mkdir -p "$WIRE_BENCH_KEEP" && cp -r "$WORK"/. "$WIRE_BENCH_KEEP"/
+    fi
+    rm -rf "$WORK"
+}
+trap cleanup EXIT
+
+ip netns add "$NSA"
+ip netns add "$NSB"
+ip link add a0 netns "$NSA" type veth peer name b0 netns "$NSB"
+ip link add a1 netns "$NSA" type veth peer name b1 netns "$NSB"
+for ns in "$NSA" "$NSB"; do
+    ip netns exec "$ns" sysctl -qw net.ipv6.conf.all.disable_ipv6=1
+    ip netns exec "$ns" sysctl -qw net.ipv6.conf.default.disable_ipv6=1
+    ip -n "$ns" link set lo up
+done
+ip -n "$NSA" addr add 10.77.0.1/24 brd + dev a0
+ip -n "$NSA" addr add 192.168.77.1/24 brd + dev a1
+ip -n "$NSB" addr add 10.77.0.2/24 brd + dev b0
+ip -n "$NSB" addr add 192.168.77.2/24 brd + dev b1
+for link in a0 a1; do ip -n "$NSA" link set "$link" up; done
+for link in b0 b1; do ip -n "$NSB" link set "$link" up; done
+sleep 1 # a veth needs a moment for carrier
+
+# Codes on the clock source are times of day: one zone for every process.
+export TZ=UTC
+mkdir -p "$WORK/config" "$WORK/home"
+# A copy under a name of its own: a `pkill -x orvello` elsewhere on the
+# machine must not end the program in the middle of a round.
+cp "$ORVELLO" "$WORK/orvello-bench"
+FAILED=0
+
+# cpu_ticks <pid>: user + system time of a process, in clock ticks.
+cpu_ticks() {
+    awk '{ print $14 + $15 }' "/proc/$1/stat" 2>/dev/null || echo gone
+}
+
+# run_one <sender> <format> <source> <round>: one capture, one line of the list.
+run_one() {
+    local sender="$1" format="$2" source="$3" round="$4"
+    local cap="$WORK/$sender-$format-$source-$round.cap"
+    ip netns exec "$NSB" "$TOOL" receive "$SKIP" "$SECONDS_PER_ROUND" "$cap" 2>"$cap.err" &
+    local receiver=$!
+    PIDS+=("$receiver")
+    for _ in $(seq 50); do
+        grep -qs receiving "$cap.err" && break
+        sleep 0.1
+    done
+    local cpu="-" rss="-"
+    if [ "$sender" = reference ]; then
+        ip netns exec "$NSA" "$TOOL" send "$format" "$source" \
+            "$(awk -v a="$SKIP" -v b="$SECONDS_PER_ROUND" 'BEGIN { print a + b + 0.5 }')" 10.77.0.255 192.168.77.255
+    else
+        local place=p0 flag
+        [ "$source" = place ] && place=p1
+        flag=(24fps 25fps 30drop 30fps)
+        # `ip netns exec` execs the program, so this is the program's own pid.
+        ip netns exec "$NSA" env QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME="$WORK/config" \
+            HOME="$WORK/home" "$WORK/orvello-bench" noupdatecheck verbose "${flag[$format]}" "$place" \
+            >"$cap.out" 2>&1 &
+        local pid=$!
+        PIDS+=("$pid")
+        sleep "$SKIP"
+        local t0 c0 t1 c1
+        t0=$(date +%s.%N)
+        c0=$(cpu_ticks "$pid")
+        sleep "$SECONDS_PER_ROUND"
+        t1=$(date +%s.%N)
+        c1=$(cpu_ticks "$pid")
+        rss=$(awk '/^VmRSS:/ { print $2 }' "/proc/$pid/status" 2>/dev/null || echo gone)
+        if [ "$c0" = gone ] || [ "$c1" = gone ] || [ "$rss" = gone ]; then
+            echo "orvello ended before the end of round $round ($format $source); left out" >&2
+            FAILED=1
+            wait "$receiver" || true
+            return
+        fi
+        cpu=$(awk -v c="$((c1 - c0))" -v hz="$(getconf CLK_TCK)" -v t0="$t0" -v t1="$t1" \
+            'BEGIN { printf "%.3f", 100 * c / hz / (t1 - t0) }')
+        sleep 0.5
+        kill -TERM "$pid"
+        wait "$pid" || true
+    fi
+    wait "$receiver"
+    echo "$sender $format $source $cap $cpu $rss" >>"$WORK/list"
+}
+
+echo "wire benchmark: $ROUNDS rounds of $SECONDS_PER_ROUND s, formats $FORMATS, sources $SOURCES"
+for round in $(seq "$ROUNDS"); do
+    for format in $FORMATS; do
+        for source in $SOURCES; do
+            if [ $((round % 2)) -eq 1 ]; then
+                order="reference orvello"
+            else
+                order="orvello reference"
+            fi
+            for sender in $order; do
+                run_one "$sender" "$format" "$source" "$round"
+            done
+        done
+    done
+    echo "round $round done" >&2
+done
+"$TOOL" report "$WORK/list"
+exit "$FAILED"

@@ -1,0 +1,228 @@
+#include "ltcoutput.h"
+
+#include "rtaudiooutputservice.h"
+
+#include <QMutexLocker>
+#include <QTimer>
+
+using namespace AudioResult;
+
+LtcOutput::LtcOutput(std::shared_ptr<AudioOutputService> service)
+    : QObject(nullptr),
+      m_service(service ? std::move(service) : std::make_shared<RtAudioOutputService>())
+{
+}
+
+LtcOutput::~LtcOutput()
+{
+    QMutexLocker lock(&m_lock);
+    closeLocked();
+}
+
+void LtcOutput::setEnabled(bool on)
+{
+    QMutexLocker lock(&m_lock);
+    if (on == m_enabled)
+        return;
+    m_enabled = on;
+    requestCheck();
+}
+
+void LtcOutput::requestCheck()
+{
+    QMetaObject::invokeMethod(this, &LtcOutput::slotCheckOutput, Qt::QueuedConnection);
+}
+
+void LtcOutput::setLevel(double dbfs)
+{
+    QMutexLocker lock(&m_lock);
+    m_level = dbfs;
+}
+
+void LtcOutput::selectOutputDevice(const QString &name)
+{
+    QMutexLocker lock(&m_lock);
+    if (name == m_device)
+        return;
+    m_device = name;
+    m_deviceChanged = true;
+    requestCheck();
+}
+
+QStringList LtcOutput::outputDeviceNames()
+{
+    QMutexLocker lock(&m_lock);
+    return m_service->deviceNames();
+}
+
+QString LtcOutput::statusText() const
+{
+    QMutexLocker lock(&m_lock);
+    return m_status;
+}
+
+bool LtcOutput::isOpen() const
+{
+    QMutexLocker lock(&m_lock);
+    return m_open;
+}
+
+void LtcOutput::slotStart()
+{
+    if (!m_retry) {
+        m_retry = new QTimer(this);
+        m_retry->setInterval(RetryMs);
+        connect(m_retry, &QTimer::timeout, this, &LtcOutput::slotCheckOutput);
+        m_retry->start();
+    }
+    slotCheckOutput();
+}
+
+void LtcOutput::slotCheckOutput()
+{
+    QMutexLocker lock(&m_lock);
+    if (!m_enabled) {
+        closeLocked();
+        m_lastResult = -1;
+        setStatusLocked(QString());
+        return;
+    }
+    if (m_open && !m_deviceChanged && m_service->isRunning())
+        return;
+    m_deviceChanged = false;
+    openLocked();
+}
+
+void LtcOutput::openLocked()
+{
+    const bool wasOpen = m_open;
+    closeLocked();
+    // No stream runs now, so the player may be reset from this side.
+    m_player.clear();
+    m_running = false;
+    const int result = m_service->open(m_device, &m_player);
+    m_open = result == Ok;
+    if (m_open) {
+        m_player.setSampleRate(m_service->sampleRate());
+        m_encoder = std::make_unique<LtcEncoder>(m_service->sampleRate());
+        setStatusLocked(tr("LTC: %1").arg(m_service->description()));
+    } else if (result != m_lastResult || wasOpen) {
+        switch (result) {
+        case NoAudioSystem:
+            setStatusLocked(tr("LTC: no audio system, retrying"));
+            break;
+        case NoDevice:
+            setStatusLocked(m_device.isEmpty()
+                                ? tr("LTC: no audio device, retrying")
+                                : tr("LTC: audio device \"%1\" not found, retrying").arg(m_device));
+            break;
+        default:
+            setStatusLocked(tr("LTC: audio device cannot be opened, retrying"));
+            break;
+        }
+    }
+    m_lastResult = result;
+}
+
+void LtcOutput::closeLocked()
+{
+    if (!m_open)
+        return;
+    m_service->close();
+    m_open = false;
+}
+
+void LtcOutput::setStatusLocked(const QString &text)
+{
+    if (text == m_status)
+        return;
+    m_status = text;
+    emit signalStatusChanged(text);
+}
+
+void LtcOutput::slotChangedPlayPause(bool bPause, bool bFreeze)
+{
+    if (!bPause && !bFreeze)
+        return; // the next code starts a run
+    // The last code sent is heard whole; the frames encoded ahead are not.
+    if (m_running)
+        m_player.stopAfter(quint32(m_index));
+    m_running = false;
+}
+
+qint64 LtcOutput::stepsFromLast(const TimeCode &code) const
+{
+    TimeCode c = m_last;
+    const int limit = TimeCodeMath::framesPerSecond(TimeCodeFormat(code.Type));
+    for (int steps = 1; steps <= limit; ++steps) {
+        c = LtcTiming::nextCode(c);
+        if (c == code)
+            return steps;
+    }
+    return 0;
+}
+
+void LtcOutput::slotSendTimeCode(quint8 Hour, quint8 Minute, quint8 Seconds, quint8 Frame,
+                                 quint8 Type)
+{
+    const TimeCode code = TimeCode::make(Hour, Minute, Seconds, Frame, Type);
+    double level;
+    {
+        QMutexLocker lock(&m_lock);
+        if (!m_open || !m_encoder)
+            return;
+        level = m_level;
+    }
+    if (!LtcTiming::isValidCode(code))
+        return;
+    m_encoder->setLevel(level);
+    const qint64 now = m_service->nowNs();
+    const qint64 frame = LtcTiming::frameNs(code.Type);
+
+    // A code that continues the run (the next one, or a few later when the
+    // generator's thread was held up) keeps the run's grid of frame times, even
+    // when it arrives late: its frame was heard on time from what was encoded
+    // ahead. A code arriving before its place on the grid moves the grid
+    // earlier (the run began with a late code), since a code can arrive late
+    // but never before its frame has begun. Anything else starts a new run at
+    // the code's arrival.
+    const qint64 steps = m_running ? stepsFromLast(code) : 0;
+    const qint64 expected = m_runStart + (m_index + steps) * frame;
+    if (steps > 0) {
+        m_index += steps;
+        if (now < expected)
+            m_runStart -= expected - now;
+    } else {
+        m_run = m_player.silence();
+        m_encoder->reset();
+        m_running = true;
+        m_runStart = now;
+        m_index = 0;
+        m_queuedIndex = -1;
+    }
+    m_last = code;
+
+    // Queue every frame that starts before the audio side will ask for it,
+    // and one more, so a code arriving a little late finds its frame queued.
+    // The code itself is queued too: with little latency it is still heard
+    // from its start.
+    const qint64 horizon = now + m_service->aheadNs() + frame;
+    TimeCode c = code;
+    for (qint64 n = m_index; n < m_index + LtcPlayer::Slots; ++n, c = LtcTiming::nextCode(c)) {
+        const qint64 start = m_runStart + n * frame;
+        if (start >= horizon)
+            break;
+        if (n <= m_queuedIndex)
+            continue;
+        LtcPlayer::Frame *slot = m_player.next();
+        if (!slot)
+            break;
+        slot->length = m_encoder->encode(c, slot->samples, LtcEncoder::MaxSamplesPerFrame);
+        slot->startNs = start;
+        slot->run = m_run;
+        slot->index = quint32(n);
+        if (slot->length > 0)
+            m_player.commit();
+        m_queuedIndex = n;
+    }
+}

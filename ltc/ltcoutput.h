@@ -1,0 +1,89 @@
+#pragma once
+
+#include "audiooutputservice.h"
+#include "ltcencoder.h"
+#include "ltcplayer.h"
+#include "timecode.h"
+
+#include <QMutex>
+#include <QObject>
+#include <QString>
+#include <memory>
+
+class QTimer;
+
+// The LTC output worker: encodes every frame it is given as LTC and queues it
+// for the audio thread to start at the sample heard when that frame begins.
+// Because the audio system plays what it is handed only after its latency, the
+// frames that follow a code are encoded ahead, as the generator will count
+// them; a code that does not follow (a jump, a new format), a pause or a
+// freeze cuts what was queued, so the output is silent until the next frame.
+// Without an audio system or device it says so and tries again every few
+// seconds, so a device plugged in (or a JACK server started) later is used.
+//
+// Threads: lives on a thread of its own. The GUI thread sets the level and the
+// device and lists devices by direct calls, guarded by one mutex held briefly;
+// the audio thread only ever touches the player, which takes no lock.
+class LtcOutput : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr int RetryMs = 3000;
+
+    // Without a service the platform's own (RtAudio) is used. Touches no device.
+    explicit LtcOutput(std::shared_ptr<AudioOutputService> service = nullptr);
+    ~LtcOutput() override;
+
+    // Off, no stream is open and nothing is retried: the output touches no
+    // device unless the operator switched it on. Takes effect on its thread.
+    void setEnabled(bool on);
+    // Both take effect from the next frame; a new device reopens the stream.
+    void setLevel(double dbfs);
+    void selectOutputDevice(const QString &name);
+    QStringList outputDeviceNames();
+    QString statusText() const;
+    bool isOpen() const;
+
+    const LtcPlayer &player() const { return m_player; }
+
+signals:
+    void signalStatusChanged(const QString &text);
+
+public slots:
+    // Opens the output; call on the output's thread once it runs.
+    void slotStart();
+    void slotSendTimeCode(quint8 Hour, quint8 Minute, quint8 Seconds, quint8 Frame, quint8 Type);
+    void slotChangedPlayPause(bool bPause, bool bFreeze);
+    // Tries to (re)open when no stream runs; the retry timer calls it.
+    void slotCheckOutput();
+
+private:
+    void requestCheck();
+    void openLocked();
+    void closeLocked();
+    void setStatusLocked(const QString &text);
+    // How many frames after the run's last code `code` is, up to a second; 0 if not.
+    qint64 stepsFromLast(const TimeCode &code) const;
+
+    std::shared_ptr<AudioOutputService> m_service;
+    LtcPlayer m_player;
+    QTimer *m_retry = nullptr;
+
+    mutable QMutex m_lock;
+    QString m_device;
+    bool m_enabled = true;
+    double m_level = LtcEncoder::DefaultLevelDbfs;
+    bool m_deviceChanged = false;
+    QString m_status;
+    bool m_open = false;
+    int m_lastResult = -1;
+
+    // Output thread only.
+    std::unique_ptr<LtcEncoder> m_encoder;
+    bool m_running = false; // a run of consecutive codes is being queued
+    TimeCode m_last;        // the last code of this run
+    qint64 m_runStart = 0;  // when the run's first frame began
+    qint64 m_index = 0;     // frame number of the last code within the run
+    qint64 m_queuedIndex = -1;
+    quint64 m_run = 0;
+};

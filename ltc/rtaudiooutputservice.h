@@ -1,0 +1,51 @@
+#pragma once
+
+#include "audiooutputservice.h"
+
+#include <atomic>
+#include <memory>
+
+class RtAudio;
+
+// The audio output on RtAudio. The compiled audio systems are tried in a fixed
+// order (JACK first, where a studio routes LTC, then the desktop's sound
+// server, then the hardware directly) and the first one that opens the device
+// is kept. RtAudio throws on failure and its back ends print to standard
+// error; both stay here: failures come out as result codes, and the printing
+// is muted while looking for a system, where a missing one is the usual case.
+class RtAudioOutputService : public AudioOutputService
+{
+public:
+    // The client name on JACK.
+    static constexpr const char *ClientName = "Orvello";
+    static constexpr unsigned int BufferFrames = 256;
+
+    RtAudioOutputService();
+    ~RtAudioOutputService() override;
+
+    QStringList deviceNames() override;
+    int open(const QString &device, AudioRenderer *renderer) override;
+    void close() override;
+    bool isRunning() override;
+    quint32 sampleRate() const override { return m_rate; }
+    QString description() const override { return m_description; }
+    qint64 aheadNs() const override { return m_aheadNs.load(std::memory_order_relaxed); }
+    qint64 nowNs() const override;
+
+private:
+    static int callback(void *out, void *in, unsigned int frames, double streamTime,
+                        unsigned int status, void *user);
+    // When the first sample of the buffer asked for at `now` is heard; audio thread only.
+    qint64 playTime(qint64 now, qint64 streamNs);
+
+    std::unique_ptr<RtAudio> m_audio;
+    AudioRenderer *m_renderer = nullptr;
+    quint32 m_rate = 0;
+    QString m_description;
+    std::atomic<qint64> m_aheadNs{0};
+    std::atomic<qint64> m_lastCallbackNs{0};
+    // Audio thread only, reset before the stream starts.
+    bool m_haveOffset = false;
+    qint64 m_offset = 0;
+    int m_farBuffers = 0;
+};

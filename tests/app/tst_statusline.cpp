@@ -1,0 +1,121 @@
+#include "artnet.h"
+#include "fakemidioutputservice.h"
+#include "midi.h"
+#include "privatenetwork.h"
+#include "statusfacts.h"
+
+#include <QUdpSocket>
+#include <QtTest>
+
+namespace
+{
+AddressEntry entry(const char *ip, const char *mask, const char *broadcast)
+{
+    AddressEntry e{{}, QStringLiteral("02:00:00:00:00:01"), QStringLiteral("eth")};
+    e.entry.setIp(QHostAddress(QLatin1String(ip)));
+    e.entry.setNetmask(QHostAddress(QLatin1String(mask)));
+    e.entry.setBroadcast(QHostAddress(QLatin1String(broadcast)));
+    return e;
+}
+const QList<AddressEntry> TwoSubnets{entry("10.77.0.1", "255.255.255.0", "10.77.0.255"),
+                                     entry("192.168.77.1", "255.255.255.0", "192.168.77.255")};
+
+// The status a real node reports in each situation, on the namespace's loopback.
+ArtnetStatus artnetIn(const QString &situation)
+{
+    std::unique_ptr<QUdpSocket> blocker;
+    if (situation == QLatin1String("port busy")) {
+        blocker = std::make_unique<QUdpSocket>();
+        if (!blocker->bind(QHostAddress::AnyIPv4, 6454, QUdpSocket::DontShareAddress))
+            qFatal("port 6454 is taken already");
+    }
+    const bool loopback = situation == QLatin1String("loopback only");
+    artnet node(false, loopback ? QList<AddressEntry>{} : TwoSubnets, [](const QByteArray &) {});
+    node.setShareAddress(false);
+    node.setPollReplyEnabled(true);
+    if (loopback)
+        node.slotSendTimeCode(1, 2, 3, 4, 1);
+    if (situation == QLatin1String("another source"))
+        node.dispatchDatagram(ArtnetPacket::timeCode(1, 2, 3, 4, 1),
+                              QHostAddress(QStringLiteral("10.77.0.9")));
+    return node.status();
+}
+
+MidiStatus midiIn(const QString &situation)
+{
+    using namespace MidiResult;
+    auto fake = std::make_shared<FakeMidiOutputService>(
+        situation == QLatin1String("none") ? QStringList{} : QStringList{"synth", "mtc:in"});
+    if (situation == QLatin1String("open fails"))
+        fake->fail = {'O', 1, 1, MMSYSERR_ERROR};
+    midi out(fake);
+    out.setTimecodeType(midi::MidiTimecode);
+    out.selectOutputDevice(QStringLiteral("mtc:in"));
+    out.slotSendTimeCode(1, 2, 3, 4, 1);
+    return out.status();
+}
+} // namespace
+
+class TestStatusLine : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase() { REQUIRE_PRIVATE_NETWORK(); }
+    void facts_data();
+    void facts();
+};
+
+void TestStatusLine::facts_data()
+{
+    QTest::addColumn<QString>("artnet"); // situation, or "off"
+    QTest::addColumn<QString>("midi");   // situation, or "off"
+    QTest::addColumn<QStringList>("texts");
+    QTest::addColumn<QString>("failures"); // one digit per fact
+    const QString midiOk = QStringLiteral("MIDI: to mtc:in, MIDI Timecode");
+    QTest::newRow("two subnets")
+        << "two subnets"
+        << "sending"
+        << QStringList{"Art-Net: to 10.77.0.255, 192.168.77.255, frames sent: 0", midiOk} << "00";
+    QTest::newRow("port busy") << "port busy"
+                               << "off"
+                               << QStringList{"Art-Net: port 6454 in use by another program",
+                                              "MIDI: off"}
+                               << "10";
+    QTest::newRow("loopback only")
+        << "loopback only"
+        << "none"
+        << QStringList{"Art-Net: loopback only (no network), frames sent: 1", "MIDI: no MIDI ports"}
+        << "11";
+    QTest::newRow("another source")
+        << "another source"
+        << "open fails"
+        << QStringList{"Art-Net: to 10.77.0.255, 192.168.77.255, frames sent: 0",
+                       "MIDI: cannot open mtc:in", "another timecode source at 10.77.0.9"}
+        << "011";
+    QTest::newRow("both off") << "off"
+                              << "off" << QStringList{"Art-Net: off", "MIDI: off"} << "00";
+}
+
+void TestStatusLine::facts()
+{
+    QFETCH(QString, artnet);
+    QFETCH(QString, midi);
+    QFETCH(QStringList, texts);
+    QFETCH(QString, failures);
+    const bool artnetOn = artnet != QLatin1String("off");
+    const bool midiOn = midi != QLatin1String("off");
+    const QList<StatusFact> facts =
+        statusFacts(artnetOn, artnetOn ? artnetIn(artnet) : ArtnetStatus{}, midiOn,
+                    midiOn ? midiIn(midi) : MidiStatus{});
+    QStringList gotTexts;
+    QString gotFailures;
+    for (const StatusFact &fact : facts) {
+        gotTexts << fact.text;
+        gotFailures += fact.failure ? QLatin1Char('1') : QLatin1Char('0');
+    }
+    QCOMPARE(gotTexts, texts);
+    QCOMPARE(gotFailures, failures);
+}
+
+QTEST_GUILESS_MAIN(TestStatusLine)
+#include "tst_statusline.moc"

@@ -1,0 +1,208 @@
+#!/usr/bin/env bash
+# End to end of the LTC output: the real program on a private JACK server
+# (dummy driver), its LTC port recorded by jack_rec and by our own listener and
+# decoded with libltc, beside the ArtTimeCode it sends at the same moment.
+#
+#   ltc_e2e.sh <orvello> <ltcdecode>
+#
+# Cases: system time at 25 fps (consecutive codes, no drop-frame flag, offset
+# to ArtTimeCode within one frame), at 30 drop (the drop-frame flag on every
+# frame), and place 1 ending after two seconds (silence once paused).
+# Orvello runs in a network namespace of its own with one veth adapter,
+# 10.77.0.1/24; the Art-Net listener sits in the peer namespace. Nothing here
+# touches the host's own interfaces or sound devices.
+set -uo pipefail
+
+ORVELLO="${1:?usage: ltc_e2e.sh <orvello> <ltcdecode>}"
+DECODE="${2:?usage: ltc_e2e.sh <orvello> <ltcdecode>}"
+
+if [ "$(id -u)" -ne 0 ]; then
+    echo "SKIP: needs root to create network namespaces"
+    exit 77
+fi
+for tool in ip python3 jackd jack_wait jack_lsp jack_rec; do
+    command -v "$tool" >/dev/null || { echo "SKIP: $tool is missing"; exit 77; }
+done
+
+NSA="orvLa$$"
+NSB="orvLb$$"
+WORK="$(mktemp -d /tmp/orvello-ltc.XXXXXX)"
+export JACK_DEFAULT_SERVER="orvltc$$" JACK_NO_AUDIO_RESERVATION=1
+PORT="Orvello:outport 0"
+program_pid="" jackd_pid="" listener_pid=""
+
+# Ends a process of ours by its PID: TERM, then KILL after 3 s.
+stop() {
+    local pid=$1
+    [ -n "$pid" ] || return 0
+    kill -TERM "$pid" 2>/dev/null || return 0
+    for _ in $(seq 30); do
+        kill -0 "$pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    kill -KILL "$pid" 2>/dev/null
+    wait "$pid" 2>/dev/null
+}
+
+cleanup() {
+    stop "$program_pid"
+    stop "$listener_pid"
+    stop "$jackd_pid"
+    ip netns del "$NSA" 2>/dev/null || true
+    ip netns del "$NSB" 2>/dev/null || true
+    [ -n "${LTC_E2E_KEEP:-}" ] && echo "kept $WORK" || rm -rf "$WORK"
+}
+trap cleanup EXIT
+
+fail() {
+    echo "FAIL: $*" >&2
+    grep -h -B2 -A1 "break" "$WORK"/*/wav.txt >&2
+    for f in "$WORK"/jackd.log "$WORK"/*/stderr "$WORK"/*/wav.txt; do
+        [ -s "$f" ] && { echo "--- $f" >&2; tail -n 8 "$f" >&2; }
+    done
+    exit 1
+}
+
+wait_for() {
+    local tries=$1
+    shift
+    while [ "$tries" -gt 0 ]; do
+        "$@" && return 0
+        sleep 0.1
+        tries=$((tries - 1))
+    done
+    return 1
+}
+
+jackd -n "$JACK_DEFAULT_SERVER" -r -d dummy -r 48000 -p 256 >"$WORK/jackd.log" 2>&1 &
+jackd_pid=$!
+timeout 15 jack_wait -w -t 10 >/dev/null 2>&1 || fail "JACK server did not start"
+
+ip netns add "$NSA" && ip netns add "$NSB" || fail "cannot create namespaces"
+ip link add a0 netns "$NSA" type veth peer name b0 netns "$NSB"
+for ns in "$NSA" "$NSB"; do
+    ip netns exec "$ns" sysctl -qw net.ipv6.conf.all.disable_ipv6=1
+    ip netns exec "$ns" sysctl -qw net.ipv6.conf.default.disable_ipv6=1
+    ip -n "$ns" link set lo up
+done
+ip -n "$NSA" addr add 10.77.0.1/24 brd + dev a0
+ip -n "$NSB" addr add 10.77.0.2/24 brd + dev b0
+ip -n "$NSA" link set a0 up
+ip -n "$NSB" link set b0 up
+sleep 1 # a veth needs a moment for carrier
+
+# run_case <name> <seconds> <settings lines> <program arguments...>
+# Records the LTC port for <seconds> once it exists, with jack_rec (decoded
+# into wav.txt) and with the stamping listener (listen.txt), while the peer
+# namespace writes every ArtTimeCode with its arrival time (artnet.txt).
+run_case() {
+    local name=$1 seconds=$2 settings=$3
+    shift 3
+    local dir="$WORK/$name"
+    mkdir -p "$dir/config/orvello.example" "$dir/home"
+    printf '[General]\n%b' "$settings" >"$dir/config/orvello.example/Orvello.conf"
+
+    ip netns exec "$NSB" python3 -u - "$((seconds + 8))" "$dir/artnet.txt" >"$dir/listener.out" <<'PY' &
+import socket, sys, time
+s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+s.bind(("", 6454))
+s.settimeout(0.2)
+end = time.time() + float(sys.argv[1])
+out = open(sys.argv[2], "w", buffering=1)
+print("ready")
+while time.time() < end:
+    try:
+        data, _ = s.recvfrom(2048)
+    except socket.timeout:
+        continue
+    t = time.time()
+    # ArtTimeCode: "Art-Net\0", OpCode 0x9700 little-endian, then frames,
+    # seconds, minutes, hours and type at 14..18.
+    if len(data) >= 19 and data[:8] == b"Art-Net\0" and data[8] == 0x00 and data[9] == 0x97:
+        f, sec, m, h, typ = data[14], data[15], data[16], data[17], data[18]
+        out.write("%.6f %02d:%02d:%02d%s%02d\n" % (t, h, m, sec, ";" if typ == 2 else ":", f))
+PY
+    listener_pid=$!
+    wait_for 50 grep -qs ready "$dir/listener.out" || fail "$name: Art-Net listener did not start"
+
+    ip netns exec "$NSA" env QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME="$dir/config" \
+        HOME="$dir/home" "$ORVELLO" noupdatecheck ltc "$@" >"$dir/stdout" 2>"$dir/stderr" &
+    program_pid=$!
+    wait_for 100 sh -c "jack_lsp 2>/dev/null | grep -qx '$PORT'" ||
+        fail "$name: no LTC port '$PORT'"
+
+    local xruns_before
+    xruns_before=$(xruns)
+    jack_rec -f "$dir/rec.wav" -d "$seconds" "$PORT" >/dev/null 2>&1 &
+    local rec_pid=$!
+    "$DECODE" listen "$PORT" "$seconds" >"$dir/listen.txt" 2>"$dir/listen.err" ||
+        fail "$name: listener failed: $(cat "$dir/listen.err")"
+    wait "$rec_pid" || fail "$name: jack_rec failed"
+    kill -0 "$program_pid" 2>/dev/null || fail "$name: orvello ended early"
+    stop "$program_pid"
+    program_pid=""
+    stop "$listener_pid"
+    listener_pid=""
+    "$DECODE" wav "$dir/rec.wav" >"$dir/wav.txt" || fail "$name: cannot decode the recording"
+    SUMMARY=$(grep '^summary' "$dir/wav.txt")
+    XRUNS=$(($(xruns) - xruns_before))
+    echo "$name: $SUMMARY, JACK overruns while recording: $XRUNS"
+}
+
+# An overrun of the JACK server (this machine is shared and jackd runs without
+# real-time rights) loses audio time for every client alike; a frame may be
+# lost with it, which is no fault of the program. Small ones lose nothing.
+xruns() {
+    # The driver's own overruns, and cycles in which some client (the
+    # recorders included) was not scheduled in time.
+    { sed -n 's/.*Process XRun = \([0-9]*\) usec.*/\1/p' "$WORK/jackd.log" | awk '$1 >= 5000'
+      grep 'JackEngine::XRun' "$WORK/jackd.log"; } | wc -l
+}
+breaks_ok() { [ "$(field breaks)" -le "$XRUNS" ]; }
+
+field() { sed -n "s/.* $1=\([0-9.]*\).*/\1/p" <<<"$SUMMARY"; }
+
+# 25 fps: every frame consecutive at the rate, no drop-frame flag, and heard
+# within one frame of the ArtTimeCode carrying the same code.
+run_case running 4 "" p0 25fps
+[ "$(field codes)" -ge $((95 - XRUNS)) ] || fail "running: only $(field codes) codes in 4 s at 25 fps"
+breaks_ok || fail "running: codes out of sequence"
+[ "$(field dropframe)" -eq 0 ] || fail "running: drop-frame flag at 25 fps"
+[ "$(field fps)" -eq 25 ] || fail "running: decoded at $(field fps) fps"
+sed -n '2,6p' "$WORK/running/wav.txt"
+python3 - "$WORK/running/listen.txt" "$WORK/running/artnet.txt" 40 <<'PY' || fail "running: LTC not in step with ArtTimeCode"
+import sys
+art = {}
+for line in open(sys.argv[2]):
+    t, code = line.split()
+    art.setdefault(code, float(t))
+offsets = []
+for line in open(sys.argv[1]):
+    parts = line.split()
+    if len(parts) >= 3 and parts[1] in art:
+        offsets.append((float(parts[2]) - art[parts[1]]) * 1000)
+if len(offsets) < 50:
+    sys.exit("only %d codes seen on both outputs" % len(offsets))
+offsets.sort()
+print("LTC minus ArtTimeCode over %d codes: min %.2f ms, median %.2f ms, max %.2f ms"
+      % (len(offsets), offsets[0], offsets[len(offsets) // 2], offsets[-1]))
+sys.exit(0 if max(abs(offsets[0]), abs(offsets[-1])) < float(sys.argv[3]) else 1)
+PY
+
+# 30 drop: the drop-frame flag on every frame, as ArtTimeCode's Type 2 says.
+run_case drop 3 "" p0 30drop
+[ "$(field codes)" -ge $((85 - XRUNS)) ] || fail "drop: only $(field codes) codes in 3 s"
+breaks_ok || fail "drop: codes out of sequence"
+[ "$(field dropframe)" -eq "$(field codes)" ] || fail "drop: drop-frame flag missing"
+
+# Place 1 runs from 00:00:00 and pauses at its end code 00:00:02: silent from then on.
+run_case paused 4 "start_hour_0=0\nstart_minute_0=0\nstart_seconds_0=0\nend_hour_0=0\nend_minute_0=0\nend_seconds_0=2\n" p1 25fps
+last=$(grep -v '^summary' "$WORK/paused/wav.txt" | tail -n 1 | cut -d' ' -f2)
+breaks_ok || fail "paused: codes out of sequence"
+# The end code is the last code sent, and heard whole.
+[ "$last" = "00:00:02:00" ] || fail "paused: last code heard $last, expected the place's end 00:00:02:00"
+python3 -c "import sys; sys.exit(0 if float('$(field sound_until)') < float('$(field length)') - 1.5 else 1)" ||
+    fail "paused: sound until $(field sound_until) s of $(field length) s"
+echo "paused: last code $last, silent after $(field sound_until) s of $(field length) s"
+echo "PASS"

@@ -1,0 +1,190 @@
+// Reads LTC the way a receiver does, with libltc's decoder, for the end-to-end
+// run of the real program.
+//
+//   ltcdecode wav FILE
+//       decodes a recording (jack_rec's WAV file)
+//   ltcdecode listen PORT SECONDS
+//       records the JACK output PORT itself and stamps every frame with the
+//       wall-clock time it is heard: the cycle's time plus the port's playback
+//       latency, as a receiver behind the sound card would hear it
+//
+// Prints one line per decoded frame, "<sample> <code> [<wall time>]" (";"
+// before the frames marks the drop-frame flag), then a summary line:
+//   summary codes=N breaks=B dropframe=D fps=F sound_until=S length=L
+// breaks counts frames that are not one frame after the one before or do not
+// start one frame's worth of samples later; sound_until is the time (s) of
+// the last sample that is not silence.
+#include "ltcdecodehelper.h"
+
+#include <jack/jack.h>
+#include <sndfile.h>
+
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <thread>
+#include <vector>
+
+namespace
+{
+
+struct Cycle {
+    long long firstSample;
+    double wall; // seconds since the epoch at which the cycle began
+};
+
+struct Recorder {
+    jack_port_t *port = nullptr;
+    std::vector<float> samples; // preallocated; filled by the process callback
+    std::vector<Cycle> cycles;
+    std::atomic<size_t> used{0};
+    std::atomic<size_t> cycleCount{0};
+};
+
+double wallNow()
+{
+    return std::chrono::duration<double>(std::chrono::system_clock::now().time_since_epoch())
+        .count();
+}
+
+int process(jack_nframes_t frames, void *arg)
+{
+    auto *r = static_cast<Recorder *>(arg);
+    const double wall = wallNow();
+    const size_t at = r->used.load();
+    const size_t n = std::min<size_t>(frames, r->samples.size() - at);
+    if (n == 0)
+        return 0;
+    const auto *in = static_cast<const float *>(jack_port_get_buffer(r->port, frames));
+    std::memcpy(r->samples.data() + at, in, n * sizeof(float));
+    const size_t c = r->cycleCount.load();
+    if (c < r->cycles.size()) {
+        r->cycles[c] = {static_cast<long long>(at), wall};
+        r->cycleCount.store(c + 1);
+    }
+    r->used.store(at + n);
+    return 0;
+}
+
+int report(std::vector<float> &audio, double rate, const Recorder *stamps, double latencySeconds)
+{
+    // Frames per second from the first two frames' distance, then checked.
+    LtcDecodeHelper decoder(int(rate / 25));
+    std::vector<DecodedLtc> frames = decoder.write(audio.data(), audio.size());
+    // A frame that began before the recording was read from its tail only.
+    while (!frames.empty() && frames.front().startSample < 0)
+        frames.erase(frames.begin());
+    int fps = 0;
+    for (const DecodedLtc &d : frames)
+        fps = std::max(fps, d.frame + 1);
+    fps = fps > 25 ? 30 : fps > 24 ? 25 : 24;
+
+    int breaks = 0, dropFrame = 0;
+    size_t cycle = 0;
+    for (size_t i = 0; i < frames.size(); ++i) {
+        const DecodedLtc &d = frames[i];
+        dropFrame += d.dropFrame;
+        bool inStep = true;
+        if (i > 0) {
+            const DecodedLtc &p = frames[i - 1];
+            int f = p.frame + 1, s = p.seconds, m = p.minutes, h = p.hours;
+            if (f >= fps) {
+                f = 0;
+                ++s;
+            }
+            if (s >= 60) {
+                s = 0;
+                ++m;
+            }
+            if (m >= 60) {
+                m = 0;
+                h = (h + 1) % 24;
+            }
+            // The first frame may have begun before the recording, so its
+            // start is not measured against.
+            inStep = d.frame == f && d.seconds == s && d.minutes == m && d.hours == h &&
+                     (i == 1 || std::fabs(double(d.startSample - p.startSample) - rate / fps) <= 3);
+            breaks += !inStep;
+        }
+        std::printf("%lld %s", d.startSample, d.text().toLatin1().constData());
+        if (stamps) {
+            while (cycle + 1 < stamps->cycleCount.load() &&
+                   stamps->cycles[cycle + 1].firstSample <= d.startSample)
+                ++cycle;
+            const Cycle &c = stamps->cycles[cycle];
+            std::printf(" %.6f", c.wall + (d.startSample - c.firstSample) / rate + latencySeconds);
+        }
+        std::printf("%s\n", inStep ? "" : " <- break");
+    }
+    long long last = -1;
+    for (size_t i = 0; i < audio.size(); ++i)
+        if (audio[i] != 0.0f)
+            last = (long long)i;
+    std::printf("summary codes=%zu breaks=%d dropframe=%d fps=%d sound_until=%.3f length=%.3f\n",
+                frames.size(), breaks, dropFrame, fps, (last + 1) / rate, audio.size() / rate);
+    return 0;
+}
+
+int decodeWav(const char *path)
+{
+    SF_INFO info{};
+    SNDFILE *file = sf_open(path, SFM_READ, &info);
+    if (!file) {
+        std::fprintf(stderr, "cannot read %s: %s\n", path, sf_strerror(nullptr));
+        return 2;
+    }
+    std::vector<float> all(size_t(info.frames) * size_t(info.channels));
+    const sf_count_t got = sf_readf_float(file, all.data(), info.frames);
+    sf_close(file);
+    std::vector<float> mono(static_cast<size_t>(got));
+    for (sf_count_t i = 0; i < got; ++i)
+        mono[size_t(i)] = all[size_t(i) * size_t(info.channels)];
+    return report(mono, info.samplerate, nullptr, 0);
+}
+
+int listen(const char *source, double seconds)
+{
+    jack_status_t status;
+    jack_client_t *client = jack_client_open("ltcdecode", JackNoStartServer, &status);
+    if (!client) {
+        std::fprintf(stderr, "no JACK server\n");
+        return 2;
+    }
+    const double rate = jack_get_sample_rate(client);
+    Recorder r;
+    r.samples.resize(size_t(seconds * rate));
+    r.cycles.resize(size_t(seconds * rate) + 1);
+    r.port = jack_port_register(client, "in", JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0);
+    jack_set_process_callback(client, process, &r);
+    if (!r.port || jack_activate(client) != 0 ||
+        jack_connect(client, source, jack_port_name(r.port)) != 0) {
+        std::fprintf(stderr, "cannot connect %s\n", source);
+        jack_client_close(client);
+        return 2;
+    }
+    // What the source's samples take from its cycle to the sound card.
+    jack_latency_range_t range{};
+    jack_port_get_latency_range(jack_port_by_name(client, source), JackPlaybackLatency, &range);
+    const double latency = range.max / rate;
+    for (int i = 0; i < int(seconds * 100) + 200 && r.used.load() < r.samples.size(); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    jack_deactivate(client);
+    jack_client_close(client);
+    r.samples.resize(r.used.load());
+    std::printf("latency %.6f\n", latency);
+    return report(r.samples, rate, &r, latency);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (argc == 3 && std::strcmp(argv[1], "wav") == 0)
+        return decodeWav(argv[2]);
+    if (argc == 4 && std::strcmp(argv[1], "listen") == 0)
+        return listen(argv[2], std::atof(argv[3]));
+    std::fprintf(stderr, "usage: ltcdecode wav FILE | ltcdecode listen PORT SECONDS\n");
+    return 2;
+}
