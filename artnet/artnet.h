@@ -4,8 +4,8 @@
 #include "artnetpackets.h"
 #include "artnetstatus.h"
 #include "clock.h"
-#include "timecodesender.h"
 #include "pollreplylimiter.h"
+#include "timecodesender.h"
 #include "verboselog.h"
 
 #include <QByteArray>
