@@ -1,5 +1,7 @@
 #include "generator.h"
 
+#include "settingsstore.h"
+
 #include "realtime.h"
 #include "verboselog.h"
 #include "version.h"
@@ -138,7 +140,7 @@ QList<StatusFact> Generator::statusFacts(bool withCount) const
     const bool ltcOn = m_ltc && m_settings.ltc_protocol_on;
     return ::statusFacts(m_artnet && m_settings.artnet_protocol_on, artnetStatus,
                          m_midi && m_settings.midi_protocol_on, m_midiStatus,
-                         ltcOn ? m_ltcStatus : QString(), m_ltcFailure);
+                         ltcOn ? m_ltcStatus : QString(), m_ltcFailure, SettingsStore::problem());
 }
 
 void Generator::slotLtcStatus(const QString &text)

@@ -131,8 +131,9 @@ void OrvelloView::buildStatusLine(QMainWindow *window)
     auto *column = new QVBoxLayout(facts);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
-    const char *names[] = {"status_artnet", "status_midi", "status_other_source", "status_ltc"};
-    for (int i = 0; i < 4; ++i) {
+    const char *names[StatusFact::TopicCount] = {
+        "status_artnet", "status_midi", "status_other_source", "status_ltc", "status_store"};
+    for (int i = 0; i < StatusFact::TopicCount; ++i) {
         statusLabels[i] = new QLabel(facts);
         statusLabels[i]->setObjectName(QLatin1String(names[i]));
         statusLabels[i]->setWordWrap(true);
@@ -151,12 +152,14 @@ QColor OrvelloView::errorColour()
 
 void OrvelloView::showStatus(const QList<StatusFact> &facts)
 {
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < StatusFact::TopicCount; ++i) {
         QLabel *label = statusLabels[i];
         if (!label)
             continue;
         const auto fact = std::find_if(facts.begin(), facts.end(),
                                        [i](const StatusFact &f) { return f.topic == i; });
+        // An absent fact takes no line, so the ones shown sit together at the top.
+        label->setVisible(fact != facts.end());
         if (fact == facts.end()) {
             label->clear();
             continue;

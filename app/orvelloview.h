@@ -89,7 +89,7 @@ public:
     QLabel *versionLabel = nullptr;
     QLabel *linkLabel = nullptr;
     // Art-Net, MIDI and another source, in StatusFact::Topic order.
-    QLabel *statusLabels[4] = {};
+    QLabel *statusLabels[StatusFact::TopicCount] = {};
 
     QColor normalColour;
 

@@ -56,11 +56,16 @@ StatusFact midiFact(bool on, const MidiStatus &status)
 } // namespace
 
 QList<StatusFact> statusFacts(bool artnetOn, const ArtnetStatus &artnet, bool midiOn,
-                              const MidiStatus &midi, const QString &ltc, bool ltcFailure)
+                              const MidiStatus &midi, const QString &ltc, bool ltcFailure,
+                              const QString &store)
 {
     QList<StatusFact> facts{artnetFact(artnetOn, artnet), midiFact(midiOn, midi)};
     if (!ltc.isEmpty())
         facts.append({StatusFact::Ltc, ltc, ltcFailure});
+    // A damaged or read-only store stays a failure for the whole run: the
+    // operator's settings are not what they expect until someone looks.
+    if (!store.isEmpty())
+        facts.append({StatusFact::Store, store, true});
     if (!artnet.otherSource.isEmpty())
         facts.append({StatusFact::OtherSource,
                       tr("another timecode source at %1").arg(artnet.otherSource), true});

@@ -9,7 +9,7 @@
 // One fact of the status line, as text an operator reads. A failure is shown
 // in the error colour until the worker reports its cause gone.
 struct StatusFact {
-    enum Topic { Artnet, Midi, OtherSource, Ltc };
+    enum Topic { Artnet, Midi, OtherSource, Ltc, Store, TopicCount };
     Topic topic;
     QString text;
     bool failure = false;
@@ -22,7 +22,8 @@ struct StatusFact {
 
 // What the outputs do, in words: Art-Net and MIDI always, another timecode
 // source only while one is seen, LTC while it is switched on (`ltc` is the
-// LTC output's own text). Shared by the window and any console report.
+// LTC output's own text), and what was wrong with the settings store at start
+// (`store`, empty when it was fine). Shared by the window and any console report.
 QList<StatusFact> statusFacts(bool artnetOn, const ArtnetStatus &artnet, bool midiOn,
                               const MidiStatus &midi, const QString &ltc = QString(),
-                              bool ltcFailure = false);
+                              bool ltcFailure = false, const QString &store = QString());

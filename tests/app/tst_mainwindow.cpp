@@ -174,6 +174,26 @@ private slots:
         QCOMPARE(w->statusBar()->currentMessage(), QStringLiteral("opens the Help"));
     }
 
+    // A damaged store is named in the status line, in the error colour, for
+    // the whole run; a sound store adds no line.
+    void damagedStoreInStatusLine()
+    {
+        const QString ini = m_dir.filePath(QStringLiteral("store.conf"));
+        QFile file(ini);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("[General]\nbroken line\n") > 0);
+        file.close();
+        Orvello *w = open();
+        QLabel *store = w->findChild<QLabel *>(QStringLiteral("status_store"));
+        QTRY_VERIFY_WITH_TIMEOUT(store->text().contains(ini), 3000);
+        QCOMPARE(store->palette().color(QPalette::WindowText), OrvelloView::errorColour());
+        QVERIFY(store->isVisible());
+        QFile::remove(ini);
+        QFile::remove(ini + QStringLiteral(".damaged"));
+        w = open();
+        QTest::qWait(300);
+        QVERIFY(w->findChild<QLabel *>(QStringLiteral("status_store"))->text().isEmpty());
+    }
+
     void freezeResetAndFormatShortcuts()
     {
         Orvello *w = open({QStringLiteral("24fps")});
