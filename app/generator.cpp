@@ -139,10 +139,9 @@ void Generator::createCalculator(int format)
     connect(calculator, &TimecodeCalculator::signalChangedFile, this,
             &Generator::signalChangedFile);
     connectArtnetOutput();
+    // One queued hop per frame: the slot passes the signal on itself.
     connect(calculator, &TimecodeCalculator::signalArtnetCheckDmxIn, this,
             &Generator::slotArtnetCheckDmxIn);
-    connect(calculator, &TimecodeCalculator::signalArtnetCheckDmxIn, this,
-            &Generator::signalArtnetCheckDmxIn);
     connectMidiOutput();
     connectLtcOutput();
     if (m_ltc) {
@@ -355,6 +354,7 @@ void Generator::slotChangedFrames(int format)
 // whatever the console keeps sending.
 void Generator::slotArtnetCheckDmxIn()
 {
+    emit signalArtnetCheckDmxIn();
     if (!m_settings.dmx_in_enabled)
         return;
     const DmxRemoteAction action = m_dmxRemote.check(m_artnet);
