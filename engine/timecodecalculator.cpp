@@ -6,8 +6,9 @@ namespace
 // precise wait. Timer wake-ups run up to a millisecond or so late.
 constexpr qint64 EarlyWakeMs = 2;
 // With the kernel timer aimed at each change, the own timer only stands by in
-// case that wake-up is lost; it fires this long after the change was due.
-constexpr qint64 StandByMs = 100;
+// case that wake-up is lost; it fires at most this long after the change was
+// due. It is moved on only when it comes within half of that, not every frame.
+constexpr qint64 StandByMs = 300;
 } // namespace
 
 TimecodeCalculator::TimecodeCalculator(const Clock *clock)
@@ -119,7 +120,8 @@ void TimecodeCalculator::tickAndSchedule()
         wait = msUntilNextChange(t);
         // One wake-up per change, on its first microseconds.
         if (aimAtNextChange(mono, t, wait)) {
-            setNextTick(int(wait + StandByMs));
+            if (msToNextTick() < wait + StandByMs / 2)
+                setNextTick(int(wait + StandByMs));
             return;
         }
         if (wait > EarlyWakeMs)
