@@ -17,6 +17,9 @@ constexpr int CachedChars = 128;
 CodeDisplay::CodeDisplay(const QString &text, QWidget *parent) : QWidget(parent), m_text(text)
 {
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+    // The display fills its own background: a changed digit then repaints
+    // this widget alone, not the window and every widget behind it as well.
+    setAttribute(Qt::WA_OpaquePaintEvent);
     relayout();
 }
 
@@ -94,6 +97,7 @@ QSize CodeDisplay::minimumSizeHint() const
 void CodeDisplay::paintEvent(QPaintEvent *event)
 {
     QPainter painter(this);
+    painter.fillRect(event->rect(), palette().brush(backgroundRole()));
     painter.setFont(font());
     const QPalette::ColorGroup group = !isEnabled()       ? QPalette::Disabled
                                        : isActiveWindow() ? QPalette::Active

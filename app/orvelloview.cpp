@@ -327,18 +327,21 @@ void OrvelloView::showPlayPause(bool paused)
     playPauseButton->setChecked(paused);
 }
 
+// Runs once per frame on the window's thread: digits appended by hand, with
+// none of the allocations and translation look-ups of a formatted string.
 QString OrvelloView::codeText(quint8 hour, quint8 minute, quint8 second, quint8 frame)
 {
-    const auto prefix = [](quint8 v) { return v <= 9 ? QStringLiteral("0") : QString(); };
-    return Orvello::tr("%1%2:%3%4:%5%6:%7%8")
-        .arg(prefix(hour))
-        .arg(hour)
-        .arg(prefix(minute))
-        .arg(minute)
-        .arg(prefix(second))
-        .arg(second)
-        .arg(prefix(frame))
-        .arg(frame);
+    QString text;
+    text.reserve(11);
+    for (const quint8 v : {hour, minute, second, frame}) {
+        if (!text.isEmpty())
+            text += u':';
+        if (v >= 100)
+            text += QChar(u'0' + v / 100);
+        text += QChar(u'0' + v / 10 % 10); // a single digit gets its leading zero
+        text += QChar(u'0' + v % 10);
+    }
+    return text;
 }
 
 void OrvelloView::showCode(quint8 hour, quint8 minute, quint8 second, quint8 frame)

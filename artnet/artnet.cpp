@@ -524,7 +524,15 @@ void artnet::publishStatus()
     const ArtnetStatus now = status();
     if (m_hasPublished && now == m_published)
         return;
+    const qint64 nowMs = m_clock->monotonicMs();
+    if (m_hasPublished && nowMs - m_publishedMs < FrameCountReportMs) {
+        ArtnetStatus countOnly = m_published;
+        countOnly.framesSent = now.framesSent;
+        if (countOnly == now)
+            return;
+    }
     m_published = now;
+    m_publishedMs = nowMs;
     m_hasPublished = true;
     emit signalStatus(now);
 }

@@ -46,6 +46,9 @@ public:
     // for this long is forgotten.
     static constexpr int OtherSourceHoldMs = 3000;
     static constexpr int HousekeepingMs = 500;
+    // A rising frame count alone is reported at most this often: each report
+    // re-lays out the window's status line, and a show runs for hours.
+    static constexpr int FrameCountReportMs = 1000;
 
     // Uses the machine's interfaces and writes diagnosis to standard output.
     explicit artnet(bool verbose);
@@ -153,6 +156,7 @@ private:
     qint64 m_otherSourceSeenMs = 0;
     ArtnetStatus m_published;
     bool m_hasPublished = false;
+    qint64 m_publishedMs = 0;
 
     // Send selection and the interface list: the list is rewritten on the
     // node's thread, both are read by the GUI thread and for every send.

@@ -9,6 +9,8 @@ namespace
 {
 // Waits longer than this are a timer's job, not a sleep's.
 constexpr qint64 MaxPreciseWaitMs = 5;
+// Farther than this, a deadline on the time of day is a clock step, not a wait.
+constexpr qint64 MaxDeadlineMs = 5000;
 
 // Sleeps to an absolute instant of `clock`: a relative sleep would add the
 // time spent between reading the clock and going to sleep.
@@ -52,18 +54,16 @@ qint64 SystemClock::monotonicNs() const
         .count();
 }
 
-void SystemClock::waitForMonotonicMs(qint64 ms) const
+bool SystemClock::monotonicDeadlineNs(qint64 ms, qint64 *ns) const
 {
     // steady_clock is CLOCK_MONOTONIC on Linux.
-    const qint64 targetNs = std::chrono::duration_cast<std::chrono::nanoseconds>(
-                                (m_start + std::chrono::milliseconds(ms)).time_since_epoch())
-                                .count();
-    if (targetNs - nowNs(CLOCK_MONOTONIC) > MaxPreciseWaitMs * 1000000)
-        return;
-    sleepUntilNs(CLOCK_MONOTONIC, targetNs);
+    *ns = std::chrono::duration_cast<std::chrono::nanoseconds>(
+              (m_start + std::chrono::milliseconds(ms)).time_since_epoch())
+              .count();
+    return true;
 }
 
-void SystemClock::waitForWallMsOfDay(qint64 msOfDay) const
+bool SystemClock::wallDeadlineNs(qint64 msOfDay, qint64 *ns) const
 {
     // One sample of the real-time clock, turned into the local time of day
     // with its sub-millisecond part; local offsets are whole seconds, so the
@@ -77,9 +77,33 @@ void SystemClock::waitForWallMsOfDay(qint64 msOfDay) const
     qint64 waitNs = (msOfDay * 1000000 - localNs) % dayNs;
     if (waitNs < 0)
         waitNs += dayNs;
-    if (waitNs > MaxPreciseWaitMs * 1000000)
-        return; // already past it (or a clock step moved it far away)
-    sleepUntilNs(CLOCK_REALTIME, utcNs + waitNs);
+    // An instant just passed is the nearest one, not the one a day later.
+    if (waitNs > dayNs / 2)
+        waitNs -= dayNs;
+    if (waitNs > MaxDeadlineMs * 1000000 || waitNs < -MaxDeadlineMs * 1000000)
+        return false; // a clock step moved it far away
+    *ns = utcNs + waitNs;
+    return true;
+}
+
+void SystemClock::waitForMonotonicMs(qint64 ms) const
+{
+    qint64 targetNs = 0;
+    monotonicDeadlineNs(ms, &targetNs);
+    if (targetNs - nowNs(CLOCK_MONOTONIC) > MaxPreciseWaitMs * 1000000)
+        return;
+    sleepUntilNs(CLOCK_MONOTONIC, targetNs);
+}
+
+void SystemClock::waitForWallMsOfDay(qint64 msOfDay) const
+{
+    qint64 targetNs = 0;
+    if (!wallDeadlineNs(msOfDay, &targetNs))
+        return;
+    const qint64 waitNs = targetNs - nowNs(CLOCK_REALTIME);
+    if (waitNs < 0 || waitNs > MaxPreciseWaitMs * 1000000)
+        return; // already past it
+    sleepUntilNs(CLOCK_REALTIME, targetNs);
 }
 
 const Clock *SystemClock::instance()

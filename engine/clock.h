@@ -21,6 +21,23 @@ public:
     // that tests move by hand does not wait.
     virtual void waitForMonotonicMs(qint64 ms) const { Q_UNUSED(ms) }
     virtual void waitForWallMsOfDay(qint64 msOfDay) const { Q_UNUSED(msOfDay) }
+
+    // The kernel's reading of CLOCK_MONOTONIC (or CLOCK_REALTIME) at which
+    // monotonicMs() reaches `ms` (or the time of day reaches `msOfDay`, the
+    // nearest such instant within a few seconds), so that a kernel timer can
+    // wake the caller exactly there. False for a clock that tests move by hand.
+    virtual bool monotonicDeadlineNs(qint64 ms, qint64 *ns) const
+    {
+        Q_UNUSED(ms)
+        Q_UNUSED(ns)
+        return false;
+    }
+    virtual bool wallDeadlineNs(qint64 msOfDay, qint64 *ns) const
+    {
+        Q_UNUSED(msOfDay)
+        Q_UNUSED(ns)
+        return false;
+    }
 };
 
 class SystemClock : public Clock
@@ -31,6 +48,8 @@ public:
     qint64 monotonicMs() const override;
     void waitForMonotonicMs(qint64 ms) const override;
     void waitForWallMsOfDay(qint64 msOfDay) const override;
+    bool monotonicDeadlineNs(qint64 ms, qint64 *ns) const override;
+    bool wallDeadlineNs(qint64 msOfDay, qint64 *ns) const override;
     // The monotonic reading at full resolution, for measurements.
     qint64 monotonicNs() const;
 

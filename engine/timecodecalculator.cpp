@@ -5,12 +5,20 @@ namespace
 // How long before a frame edge the timer wakes the calculator; the rest is a
 // precise wait. Timer wake-ups run up to a millisecond or so late.
 constexpr qint64 EarlyWakeMs = 2;
+// With the kernel timer aimed at each change, the own timer only stands by in
+// case that wake-up is lost; it fires at most this long after the change was
+// due. It is moved on only when it comes within half of that, not every frame.
+constexpr qint64 StandByMs = 300;
 } // namespace
 
 TimecodeCalculator::TimecodeCalculator(const Clock *clock)
     : TimecodeTimer(1), m_clock(clock ? clock : SystemClock::instance()),
-      m_place(new SettingStructItem)
+      m_place(new SettingStructItem), m_edge(new EdgeTimer(this))
 {
+    connect(m_edge, &EdgeTimer::fired, this, [this]() {
+        if (isTimerActive())
+            tickAndSchedule();
+    });
     m_startReference = m_clock->monotonicMs();
     m_pauseStart = m_startReference;
 }
@@ -110,6 +118,12 @@ void TimecodeCalculator::tickAndSchedule()
         const qint64 t = m_systemTime ? sourceMs() : TimeCodeMath::wrapDay(mono - m_startReference);
         computeAndSend(t);
         wait = msUntilNextChange(t);
+        // One wake-up per change, on its first microseconds.
+        if (aimAtNextChange(mono, t, wait)) {
+            if (msToNextTick() < wait + StandByMs / 2)
+                setNextTick(int(wait + StandByMs));
+            return;
+        }
         if (wait > EarlyWakeMs)
             break;
         // The change is imminent: wait for it precisely.
@@ -121,6 +135,15 @@ void TimecodeCalculator::tickAndSchedule()
     // Wake early: the timer's own lateness is absorbed by the precise wait,
     // never added to the frame.
     setNextTick(int(qMax<qint64>(1, wait - EarlyWakeMs)));
+}
+
+bool TimecodeCalculator::aimAtNextChange(qint64 mono, qint64 t, qint64 wait)
+{
+    qint64 ns = 0;
+    if (m_systemTime)
+        return m_clock->wallDeadlineNs(TimeCodeMath::wrapDay(t + wait), &ns) &&
+               m_edge->armAt(CLOCK_REALTIME, ns);
+    return m_clock->monotonicDeadlineNs(mono + wait, &ns) && m_edge->armAt(CLOCK_MONOTONIC, ns);
 }
 
 void TimecodeCalculator::tickSoon()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "clock.h"
+#include "edgetimer.h"
 #include "framesender.h"
 #include "timecode.h"
 #include "timecodetimer.h"
@@ -68,10 +69,14 @@ private:
     qint64 sourceMs() const;
     // Derives the code from the source time `t` and emits what changed.
     void computeAndSend(qint64 t);
-    // Sleeps through the frame: the timer wakes the calculator shortly before
-    // the next change and a short precise wait makes the code leave on its
-    // first millisecond, instead of 1000 wake-ups a second at a random phase.
+    // Sleeps through the frame: a kernel timer aimed at the next change wakes
+    // the calculator once, on its first microseconds. A clock that cannot be
+    // aimed at falls back to the own timer shortly before the change and a
+    // short precise wait, instead of 1000 wake-ups a second at a random phase.
     void tickAndSchedule();
+    // Aims the kernel timer at the next change, `wait` ms after the source
+    // time `t` read at monotonic `mono`; false when the clock cannot be aimed at.
+    bool aimAtNextChange(qint64 mono, qint64 t, qint64 wait);
     // A command changed the source or its phase: compute again at once.
     void tickSoon();
 
@@ -91,6 +96,8 @@ private:
     qint64 m_pauseStart = 0;     // monotonic ms at which the current pause began
     int m_placeIndex = -1;       // place whose end code is watched
     SettingStructItem *m_place = nullptr;
+
+    EdgeTimer *m_edge = nullptr;
 
     QMutex m_senderLock;
     std::shared_ptr<FrameSender> m_sender;

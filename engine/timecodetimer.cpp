@@ -45,3 +45,8 @@ void TimecodeTimer::setNextTick(int ms)
     if (m_timer->isActive())
         m_timer->start(ms);
 }
+
+int TimecodeTimer::msToNextTick() const
+{
+    return m_timer->remainingTime();
+}

@@ -34,6 +34,8 @@ protected:
     // Sets the time to the next tick while the timer runs; the ticks after it
     // keep that period until it is set again.
     void setNextTick(int ms);
+    // Milliseconds until the timer fires; -1 when it is not running.
+    int msToNextTick() const;
 
 private:
     QTimer *m_timer = nullptr;

@@ -1,0 +1,78 @@
+#include "edgetimer.h"
+
+#include <QSocketNotifier>
+
+#include <sys/timerfd.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+
+EdgeTimer::EdgeTimer(QObject *parent) : QObject(parent) {}
+
+EdgeTimer::~EdgeTimer()
+{
+    for (Source *source : {&m_monotonic, &m_realtime}) {
+        delete source->notifier;
+        if (source->fd >= 0)
+            ::close(source->fd);
+    }
+}
+
+EdgeTimer::Source *EdgeTimer::sourceFor(clockid_t clock)
+{
+    Source *source = clock == CLOCK_REALTIME ? &m_realtime : &m_monotonic;
+    if (source->fd >= 0)
+        return source;
+    source->fd = timerfd_create(clock, TFD_NONBLOCK | TFD_CLOEXEC);
+    if (source->fd < 0)
+        return nullptr;
+    source->notifier = new QSocketNotifier(source->fd, QSocketNotifier::Read, this);
+    const int fd = source->fd;
+    connect(source->notifier, &QSocketNotifier::activated, this, [this, fd]() {
+        drain(fd);
+        emit fired();
+    });
+    return source;
+}
+
+void EdgeTimer::drain(int fd)
+{
+    // Reading clears the expiry; a cancelled real-time timer answers ECANCELED,
+    // which also clears it. Bounded: the descriptor is non-blocking.
+    std::uint64_t expirations = 0;
+    for (int i = 0; i < 4 && ::read(fd, &expirations, sizeof expirations) < 0 && errno == EINTR;
+         ++i) {
+    }
+}
+
+bool EdgeTimer::armAt(clockid_t clock, qint64 ns)
+{
+    Source *source = sourceFor(clock);
+    if (!source)
+        return false;
+    // Only one of the two may be pending: the owner aims at one clock at a time.
+    Source *other = source == &m_realtime ? &m_monotonic : &m_realtime;
+    if (other->fd >= 0) {
+        const itimerspec off{};
+        timerfd_settime(other->fd, 0, &off, nullptr);
+    }
+    itimerspec spec{};
+    // An instant at or before the epoch would disarm the timer; one past is due at once.
+    if (ns < 1)
+        ns = 1;
+    spec.it_value.tv_sec = time_t(ns / 1000000000);
+    spec.it_value.tv_nsec = long(ns % 1000000000);
+    int flags = TFD_TIMER_ABSTIME;
+    if (clock == CLOCK_REALTIME)
+        flags |= TFD_TIMER_CANCEL_ON_SET;
+    return timerfd_settime(source->fd, flags, &spec, nullptr) == 0;
+}
+
+void EdgeTimer::disarm()
+{
+    const itimerspec off{};
+    for (Source *source : {&m_monotonic, &m_realtime})
+        if (source->fd >= 0)
+            timerfd_settime(source->fd, 0, &off, nullptr);
+}
