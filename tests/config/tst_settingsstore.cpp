@@ -193,8 +193,7 @@ private slots:
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<bool>("copied");
         QTest::newRow("line without a value")
-            << QByteArray(
-                   "[General]\nartnet_protocol_on=0\nthis line is broken\nFrameFormat=3\n")
+            << QByteArray("[General]\nartnet_protocol_on=0\nthis line is broken\nFrameFormat=3\n")
             << true;
         QTest::newRow("a folder in its place") << QByteArray() << false;
     }
