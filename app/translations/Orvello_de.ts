@@ -253,7 +253,7 @@
     </message>
     <message>
         <source>Ctrl+Alt+3 - sending with 30 dropped frames</source>
-        <translation>Strg+Alt+3 - sendet mit 30 Frames Drop-Frame</translation>
+        <translation>Strg+Alt+3 - sendet mit 30 Frames (Drop Frame)</translation>
     </message>
     <message>
         <source>30 FPS</source>
