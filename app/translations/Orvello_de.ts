@@ -4,10 +4,6 @@
 <context>
     <name>Orvello</name>
     <message>
-        <source>Orvello</source>
-        <translation>Orvello</translation>
-    </message>
-    <message>
         <source>this help</source>
         <translation>diese Hilfe</translation>
     </message>
@@ -92,10 +88,6 @@
         <translation>mehr Informationen zur Laufzeit</translation>
     </message>
     <message>
-        <source>skip unknown parameter &quot;%1&quot;</source>
-        <translation>überspringe unbekannten Parameter &quot;%1&quot;</translation>
-    </message>
-    <message>
         <source>write the stored configuration to FILE and exit</source>
         <translation>gespeicherte Konfiguration in DATEI schreiben und beenden</translation>
     </message>
@@ -112,6 +104,10 @@
         <translation>--export und --import können nicht zusammen angegeben werden</translation>
     </message>
     <message>
+        <source>Orvello XML Files (*.ovxml);;All Files (*)</source>
+        <translation>Orvello-XML-Dateien (*.ovxml);;Alle Dateien (*)</translation>
+    </message>
+    <message>
         <source>The file %1 could not be written!
 %2.</source>
         <translation>Die Datei %1 konnte nicht geschrieben werden!
@@ -126,6 +122,250 @@
     <message>
         <source>Could not load file %1! It is not a valid Orvello XML file (*.ovxml).</source>
         <translation>Die Datei %1 konnte nicht geladen werden! Sie ist keine gültige Orvello-XML-Datei (*.ovxml).</translation>
+    </message>
+    <message>
+        <source>skip unknown parameter &quot;%1&quot;</source>
+        <translation>überspringe unbekannten Parameter &quot;%1&quot;</translation>
+    </message>
+    <message>
+        <source>Orvello</source>
+        <translation>Orvello</translation>
+    </message>
+    <message>
+        <source>Check for Updates</source>
+        <translation>Nach Updates suchen</translation>
+    </message>
+    <message>
+        <source>&lt;center&gt;A new version %1 is available!&lt;/b&gt;&lt;br&gt;Download the update here :&lt;br&gt;%2&lt;/center&gt;</source>
+        <translation>&lt;center&gt;Eine neue Version %1 ist verfügbar!&lt;/b&gt;&lt;br&gt;Das Update gibt es hier:&lt;br&gt;%2&lt;/center&gt;</translation>
+    </message>
+    <message>
+        <source>Help</source>
+        <translation>Hilfe</translation>
+    </message>
+    <message>
+        <source>&lt;b&gt;Help&lt;/b&gt;&lt;br&gt;Please use the online help on the website:&lt;br&gt;%1</source>
+        <translation>&lt;b&gt;Hilfe&lt;/b&gt;&lt;br&gt;Bitte die Online-Hilfe auf der Website nutzen:&lt;br&gt;%1</translation>
+    </message>
+    <message>
+        <source>Art-Net Version : </source>
+        <translation>Art-Net-Version : </translation>
+    </message>
+    <message>
+        <source>MIDI Version : </source>
+        <translation>MIDI-Version : </translation>
+    </message>
+    <message>
+        <source>Choose a File to Open for Import</source>
+        <translation>Datei für den Import wählen</translation>
+    </message>
+    <message>
+        <source>Export File</source>
+        <translation>Datei exportieren</translation>
+    </message>
+    <message>
+        <source>New Settings</source>
+        <translation>Neue Einstellungen</translation>
+    </message>
+    <message>
+        <source>Ctrl+N New Configuration</source>
+        <translation>Strg+N Neue Konfiguration</translation>
+    </message>
+    <message>
+        <source>Import Settings</source>
+        <translation>Einstellungen importieren</translation>
+    </message>
+    <message>
+        <source>Ctrl+L Import Configuration</source>
+        <translation>Strg+L Konfiguration importieren</translation>
+    </message>
+    <message>
+        <source>Export Settings</source>
+        <translation>Einstellungen exportieren</translation>
+    </message>
+    <message>
+        <source>Ctrl+S Export Configuration</source>
+        <translation>Strg+S Konfiguration exportieren</translation>
+    </message>
+    <message>
+        <source>Edit Configuration</source>
+        <translation>Konfiguration bearbeiten</translation>
+    </message>
+    <message>
+        <source>Ctrl+E Edit Configuration</source>
+        <translation>Strg+E Konfiguration bearbeiten</translation>
+    </message>
+    <message>
+        <source>checks if a newer software version is available online</source>
+        <translation>prüft, ob online eine neuere Softwareversion verfügbar ist</translation>
+    </message>
+    <message>
+        <source>Help...</source>
+        <translation>Hilfe...</translation>
+    </message>
+    <message>
+        <source>opens the Help</source>
+        <translation>öffnet die Hilfe</translation>
+    </message>
+    <message>
+        <source>About %1...</source>
+        <translation>Über %1...</translation>
+    </message>
+    <message>
+        <source>opens the About window</source>
+        <translation>öffnet das Info-Fenster</translation>
+    </message>
+    <message>
+        <source>About Qt...</source>
+        <translation>Über Qt...</translation>
+    </message>
+    <message>
+        <source>opens the About Qt window</source>
+        <translation>öffnet das Info-Fenster zu Qt</translation>
+    </message>
+    <message>
+        <source>Quit</source>
+        <translation>Beenden</translation>
+    </message>
+    <message>
+        <source>exits this software</source>
+        <translation>beendet diese Software</translation>
+    </message>
+    <message>
+        <source>24 FPS</source>
+        <translation>24 FPS</translation>
+    </message>
+    <message>
+        <source>Ctrl+Alt+1 - sending with 24 frames</source>
+        <translation>Strg+Alt+1 - sendet mit 24 Frames</translation>
+    </message>
+    <message>
+        <source>25 FPS</source>
+        <translation>25 FPS</translation>
+    </message>
+    <message>
+        <source>Ctrl+Alt+2 - sending with 25 frames</source>
+        <translation>Strg+Alt+2 - sendet mit 25 Frames</translation>
+    </message>
+    <message>
+        <source>30 Drop</source>
+        <translation>30 Drop</translation>
+    </message>
+    <message>
+        <source>Ctrl+Alt+3 - sending with 30 dropped frames</source>
+        <translation>Strg+Alt+3 - sendet mit 30 Frames (Drop Frame)</translation>
+    </message>
+    <message>
+        <source>30 FPS</source>
+        <translation>30 FPS</translation>
+    </message>
+    <message>
+        <source>Ctrl+Alt+4 - sending with 30 frames</source>
+        <translation>Strg+Alt+4 - sendet mit 30 Frames</translation>
+    </message>
+    <message>
+        <source>Ctrl+R - resets the Start Code</source>
+        <translation>Strg+R - setzt den Startcode zurück</translation>
+    </message>
+    <message>
+        <source>Ctrl+F - freezes the System Time or Start Code</source>
+        <translation>Strg+F - friert Systemzeit oder Startcode ein</translation>
+    </message>
+    <message>
+        <source>Space Key - starts/pauses the Start Code</source>
+        <translation>Leertaste - startet/pausiert den Startcode</translation>
+    </message>
+    <message>
+        <source>Ctrl+E - opens the settings window</source>
+        <translation>Strg+E - öffnet das Einstellungsfenster</translation>
+    </message>
+    <message>
+        <source>Ctrl+0 - initializes Systemtime</source>
+        <translation>Strg+0 - schaltet auf Systemzeit</translation>
+    </message>
+    <message>
+        <source>Ctrl+%1 - initializes Start Code %1</source>
+        <translation>Strg+%1 - schaltet auf Startcode %1</translation>
+    </message>
+    <message>
+        <source>%1 %2</source>
+        <translation>%1 %2</translation>
+    </message>
+    <message>
+        <source>Visit the homepage to access software updates and the help.</source>
+        <translation>Software-Updates und Hilfe gibt es auf der Homepage.</translation>
+    </message>
+    <message>
+        <source>Ctrl+%1</source>
+        <translation>Strg+%1</translation>
+    </message>
+    <message>
+        <source> - Start Code %1:%2:%3</source>
+        <translation> - Startcode %1:%2:%3</translation>
+    </message>
+    <message>
+        <source> - Stop Code %1:%2:%3</source>
+        <translation> - Stoppcode %1:%2:%3</translation>
+    </message>
+    <message>
+        <source> - and exits software</source>
+        <translation> - und beendet die Software</translation>
+    </message>
+    <message>
+        <source>MIDI Clock</source>
+        <translation>MIDI Clock</translation>
+    </message>
+    <message>
+        <source>MIDI Clock (short)</source>
+        <translation>MIDI Clock (kurz)</translation>
+    </message>
+    <message>
+        <source>MIDI Timecode</source>
+        <translation>MIDI Timecode</translation>
+    </message>
+    <message>
+        <source>unknown type</source>
+        <translation>unbekannter Typ</translation>
+    </message>
+    <message>
+        <source>Art-Net: off</source>
+        <translation>Art-Net: aus</translation>
+    </message>
+    <message>
+        <source>Art-Net: port 6454 in use by another program</source>
+        <translation>Art-Net: Port 6454 von einem anderen Programm belegt</translation>
+    </message>
+    <message>
+        <source>frames sent: %1</source>
+        <translation>gesendete Frames: %1</translation>
+    </message>
+    <message>
+        <source>Art-Net: loopback only (no network), %1</source>
+        <translation>Art-Net: nur Loopback (kein Netzwerk), %1</translation>
+    </message>
+    <message>
+        <source>Art-Net: to %1, %2</source>
+        <translation>Art-Net: an %1, %2</translation>
+    </message>
+    <message>
+        <source>MIDI: off</source>
+        <translation>MIDI: aus</translation>
+    </message>
+    <message>
+        <source>MIDI: no MIDI ports</source>
+        <translation>MIDI: keine MIDI-Ports</translation>
+    </message>
+    <message>
+        <source>MIDI: cannot open %1</source>
+        <translation>MIDI: %1 lässt sich nicht öffnen</translation>
+    </message>
+    <message>
+        <source>MIDI: to %1, %2</source>
+        <translation>MIDI: an %1, %2</translation>
+    </message>
+    <message>
+        <source>another timecode source at %1</source>
+        <translation>weitere Timecode-Quelle bei %1</translation>
     </message>
 </context>
 <context>
@@ -149,6 +389,402 @@
     <message>
         <source>LTC: audio device cannot be opened, retrying</source>
         <translation>LTC: Audiogerät lässt sich nicht öffnen, neuer Versuch folgt</translation>
+    </message>
+</context>
+<context>
+    <name>SettingsStore</name>
+    <message>
+        <source>Settings store %1 cannot be read; starting with the default settings.</source>
+        <translation>Einstellungsspeicher %1 kann nicht gelesen werden; Start mit den Standardeinstellungen.</translation>
+    </message>
+    <message>
+        <source>Settings store %1 is damaged and could not be copied; starting with the default settings.</source>
+        <translation>Einstellungsspeicher %1 ist beschädigt und konnte nicht kopiert werden; Start mit den Standardeinstellungen.</translation>
+    </message>
+    <message>
+        <source>Settings store %1 is damaged; a copy was kept as %2. Starting with the default settings.</source>
+        <translation>Einstellungsspeicher %1 ist beschädigt; eine Kopie liegt unter %2. Start mit den Standardeinstellungen.</translation>
+    </message>
+    <message>
+        <source>Settings store %1 is read-only; changes will not be kept.</source>
+        <translation>Einstellungsspeicher %1 ist schreibgeschützt; Änderungen werden nicht gespeichert.</translation>
+    </message>
+</context>
+<context>
+    <name>Settings</name>
+    <message>
+        <source>Settings</source>
+        <translation>Einstellungen</translation>
+    </message>
+    <message>
+        <source>Places</source>
+        <translation>Plätze</translation>
+    </message>
+    <message>
+        <source>Playlist</source>
+        <translation>Playlist</translation>
+    </message>
+    <message>
+        <source>Export</source>
+        <translation>Exportieren</translation>
+    </message>
+    <message>
+        <source>click for export configuration</source>
+        <translation>klicken, um die Konfiguration zu exportieren</translation>
+    </message>
+    <message>
+        <source>Import</source>
+        <translation>Importieren</translation>
+    </message>
+    <message>
+        <source>click for import configuiration</source>
+        <translation>klicken, um eine Konfiguration zu importieren</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>click OK to apply the changes</source>
+        <translation>OK klicken, um die Änderungen zu übernehmen</translation>
+    </message>
+    <message>
+        <source>Defaults</source>
+        <translation>Standardwerte</translation>
+    </message>
+    <message>
+        <source>click Defaults to restore the default settings</source>
+        <translation>Standardwerte klicken, um die Standardeinstellungen wiederherzustellen</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+    <message>
+        <source>click Cancel to discard any changes</source>
+        <translation>Abbrechen klicken, um alle Änderungen zu verwerfen</translation>
+    </message>
+    <message>
+        <source>ArtNet</source>
+        <translation>ArtNet</translation>
+    </message>
+    <message>
+        <source>Trigger</source>
+        <translation>Trigger</translation>
+    </message>
+    <message>
+        <source>DMX Remote Control on Universe:</source>
+        <translation>DMX-Fernsteuerung auf Universe:</translation>
+    </message>
+    <message>
+        <source>Enable/Disable DMX Remote Control,
+Ch1=24Fps,
+Ch2=25fps,
+Ch3=30Drop,
+Ch4=30fps,
+Ch5=spare,
+Ch6=reset,
+Ch7=freeez,
+Ch8=play/pause,
+Ch9=spare,
+Ch10=systemtime place 0,
+Ch11=time code place 1,
+Ch12=time code place 2,
+Ch13=time code place 3,
+Ch14=time code place 4,
+Ch15=time code place 5,
+Ch16=time code place 6,
+Ch17=time code place 7,
+Ch18=time code place 8,
+Ch19=time code place 9</source>
+        <translation>DMX-Fernsteuerung ein/aus,
+K1=24fps,
+K2=25fps,
+K3=30Drop,
+K4=30fps,
+K5=frei,
+K6=Reset,
+K7=Einfrieren,
+K8=Play/Pause,
+K9=frei,
+K10=Systemzeit Platz 0,
+K11=Timecode Platz 1,
+K12=Timecode Platz 2,
+K13=Timecode Platz 3,
+K14=Timecode Platz 4,
+K15=Timecode Platz 5,
+K16=Timecode Platz 6,
+K17=Timecode Platz 7,
+K18=Timecode Platz 8,
+K19=Timecode Platz 9</translation>
+    </message>
+    <message>
+        <source>Universe for DMX Remote Control</source>
+        <translation>Universe für die DMX-Fernsteuerung</translation>
+    </message>
+    <message>
+        <source>Midi</source>
+        <translation>Midi</translation>
+    </message>
+    <message>
+        <source>LTC</source>
+        <translation>LTC</translation>
+    </message>
+    <message>
+        <source>System default</source>
+        <translation>Systemstandard</translation>
+    </message>
+    <message>
+        <source>MIDI Clock</source>
+        <translation>MIDI Clock</translation>
+    </message>
+    <message>
+        <source>MIDI Clock (short)</source>
+        <translation>MIDI Clock (kurz)</translation>
+    </message>
+    <message>
+        <source>MIDI Timecode</source>
+        <translation>MIDI Timecode</translation>
+    </message>
+</context>
+<context>
+    <name>SettingsPlaces</name>
+    <message>
+        <source>#</source>
+        <translation>#</translation>
+    </message>
+    <message>
+        <source>information about state</source>
+        <translation>Information zum Zustand</translation>
+    </message>
+    <message>
+        <source>time start</source>
+        <translation>Zeit Start</translation>
+    </message>
+    <message>
+        <source>time code range start</source>
+        <translation>Beginn des Timecode-Bereichs</translation>
+    </message>
+    <message>
+        <source>time end</source>
+        <translation>Zeit Ende</translation>
+    </message>
+    <message>
+        <source>time code range end</source>
+        <translation>Ende des Timecode-Bereichs</translation>
+    </message>
+    <message>
+        <source>at end</source>
+        <translation>am Ende</translation>
+    </message>
+    <message>
+        <source>exit software at end of time code</source>
+        <translation>Software am Ende des Timecodes beenden</translation>
+    </message>
+    <message>
+        <source>Exit</source>
+        <translation>Beenden</translation>
+    </message>
+    <message>
+        <source>exits software at end of time code</source>
+        <translation>beendet die Software am Ende des Timecodes</translation>
+    </message>
+    <message>
+        <source>start time code greater then end time code
+</source>
+        <translation>Start-Timecode größer als End-Timecode
+</translation>
+    </message>
+    <message>
+        <source>ok</source>
+        <translation>ok</translation>
+    </message>
+</context>
+<context>
+    <name>SettingsPlaylist</name>
+    <message>
+        <source>Ctrl+O - enabled play list triggering</source>
+        <translation>Strg+O - Auslösen durch die Playlist einschalten</translation>
+    </message>
+    <message>
+        <source>Ctrl+Ins - add a new line at end</source>
+        <translation>Strg+Einfg - neue Zeile am Ende anfügen</translation>
+    </message>
+    <message>
+        <source>Ctrl+Del - delete last line</source>
+        <translation>Strg+Entf - letzte Zeile löschen</translation>
+    </message>
+    <message>
+        <source>Ctrl+U - shift selected line up</source>
+        <translation>Strg+U - gewählte Zeile nach oben schieben</translation>
+    </message>
+    <message>
+        <source>Ctrl+D - shift selected line down</source>
+        <translation>Strg+D - gewählte Zeile nach unten schieben</translation>
+    </message>
+    <message>
+        <source>Place</source>
+        <translation>Platz</translation>
+    </message>
+    <message>
+        <source>Year</source>
+        <translation>Jahr</translation>
+    </message>
+    <message>
+        <source>Month</source>
+        <translation>Monat</translation>
+    </message>
+    <message>
+        <source>Day</source>
+        <translation>Tag</translation>
+    </message>
+    <message>
+        <source>Weekday</source>
+        <translation>Wochentag</translation>
+    </message>
+    <message>
+        <source>Hour</source>
+        <translation>Stunde</translation>
+    </message>
+    <message>
+        <source>Minute</source>
+        <translation>Minute</translation>
+    </message>
+    <message>
+        <source>system time</source>
+        <translation>Systemzeit</translation>
+    </message>
+    <message>
+        <source>place %1</source>
+        <comment>place number</comment>
+        <translation>Platz %1</translation>
+    </message>
+    <message>
+        <source>Exits software</source>
+        <translation>Software beenden</translation>
+    </message>
+    <message>
+        <source>select place or exits software</source>
+        <translation>Platz wählen oder Software beenden</translation>
+    </message>
+    <message>
+        <source>select year</source>
+        <translation>Jahr wählen</translation>
+    </message>
+    <message>
+        <source>select week day</source>
+        <translation>Wochentag wählen</translation>
+    </message>
+    <message>
+        <source>select month</source>
+        <translation>Monat wählen</translation>
+    </message>
+    <message>
+        <source>select day</source>
+        <translation>Tag wählen</translation>
+    </message>
+    <message>
+        <source>select hour</source>
+        <translation>Stunde wählen</translation>
+    </message>
+    <message>
+        <source>select minute</source>
+        <translation>Minute wählen</translation>
+    </message>
+</context>
+<context>
+    <name>Playlist</name>
+    <message>
+        <source>Monday</source>
+        <translation>Montag</translation>
+    </message>
+    <message>
+        <source>Tuesday</source>
+        <translation>Dienstag</translation>
+    </message>
+    <message>
+        <source>Wednesday</source>
+        <translation>Mittwoch</translation>
+    </message>
+    <message>
+        <source>Thursday</source>
+        <translation>Donnerstag</translation>
+    </message>
+    <message>
+        <source>Friday</source>
+        <translation>Freitag</translation>
+    </message>
+    <message>
+        <source>Saturday</source>
+        <translation>Samstag</translation>
+    </message>
+    <message>
+        <source>Sunday</source>
+        <translation>Sonntag</translation>
+    </message>
+</context>
+<context>
+    <name>AboutInfo</name>
+    <message>
+        <source>About %1</source>
+        <translation>Über %1</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>click OK to close this window</source>
+        <translation>OK klicken, um dieses Fenster zu schließen</translation>
+    </message>
+    <message>
+        <source>Version: </source>
+        <translation>Version: </translation>
+    </message>
+    <message>
+        <source>Date: </source>
+        <translation>Datum: </translation>
+    </message>
+    <message>
+        <source>Developed by the Orvello project</source>
+        <translation>Entwickelt vom Orvello-Projekt</translation>
+    </message>
+    <message>
+        <source>English original text by the Orvello project</source>
+        <translation>Deutsche Übersetzung vom Orvello-Projekt</translation>
+    </message>
+    <message>
+        <source>This program uses &lt;a href=&quot;https://www.qt.io/&quot;&gt;Qt&lt;/a&gt; version %1 under the &lt;a href=&quot;https://www.gnu.org/licenses/lgpl-3.0.html&quot;&gt;GNU Lesser General Public License version 3&lt;/a&gt;.</source>
+        <translation>Dieses Programm verwendet &lt;a href=&quot;https://www.qt.io/&quot;&gt;Qt&lt;/a&gt; Version %1 unter der &lt;a href=&quot;https://www.gnu.org/licenses/lgpl-3.0.html&quot;&gt;GNU Lesser General Public License Version 3&lt;/a&gt;.</translation>
+    </message>
+</context>
+<context>
+    <name>CheckSoftwareUpdate</name>
+    <message>
+        <source>There is no update available!</source>
+        <translation>Es ist kein Update verfügbar!</translation>
+    </message>
+    <message>
+        <source>There is no internet connection available to check for updates!</source>
+        <translation>Für die Updateprüfung besteht keine Internetverbindung!</translation>
+    </message>
+</context>
+<context>
+    <name>midi</name>
+    <message>
+        <source>All Midi Devices</source>
+        <translation>Alle MIDI-Geräte</translation>
+    </message>
+</context>
+<context>
+    <name>artnet</name>
+    <message>
+        <source>all</source>
+        <translation>alle</translation>
+    </message>
+    <message>
+        <source>lo</source>
+        <translation>lo</translation>
     </message>
 </context>
 </TS>

@@ -1,4 +1,5 @@
 #include "commandlineoptions.h"
+#include "playlist.h"
 #include "translation.h"
 
 #include <QFile>
@@ -22,6 +23,8 @@ void TestTranslation::germanFilePresent()
     QTranslator translator;
     QVERIFY(installTranslation(translator, QStringLiteral(ORVELLO_QM_DIR), QLocale("de_DE")));
     QCOMPARE(QCoreApplication::translate("Orvello", "this help"), QStringLiteral("diese Hilfe"));
+    // The libraries' contexts come from the same file.
+    QCOMPARE(Playlist::weekdayText(6, false), QStringLiteral("Sonntag"));
     QVERIFY(CommandLineParser::helpText().contains("help          - diese Hilfe"));
     QVERIFY(CommandLineParser::helpText().contains(
         QStringLiteral("headless      - läuft ohne Fenster, als Dienst")));
