@@ -24,48 +24,22 @@ BUILD="${ORVELLO_BUILD_DIR:-$ROOT/build}"
 ORVELLO="$BUILD/app/orvello"
 TOOL="$BUILD/bench/wire_bench"
 
-if [ "$(id -u)" -ne 0 ]; then
-    echo "SKIP: needs root to create network namespaces"
-    exit 77
-fi
+source "$ROOT/tests/common/netns.sh"
+netns_require ip
 for f in "$ORVELLO" "$TOOL"; do
     [ -x "$f" ] || { echo "missing $f: build the targets orvello and wire_bench" >&2; exit 1; }
 done
 
-NSA="orvWA$$"
-NSB="orvWB$$"
-WORK="$(mktemp -d /tmp/orvello-wire.XXXXXX)"
-PIDS=()
-
-cleanup() {
-    for pid in "${PIDS[@]}"; do
-        kill -KILL "$pid" 2>/dev/null || true
-    done
-    ip netns del "$NSA" 2>/dev/null || true
-    ip netns del "$NSB" 2>/dev/null || true
+netns_init W wire
+keep_and_clean() {
+    netns_teardown
     if [ -n "${WIRE_BENCH_KEEP:-}" ]; then
         mkdir -p "$WIRE_BENCH_KEEP" && cp -r "$WORK"/. "$WIRE_BENCH_KEEP"/
     fi
     rm -rf "$WORK"
 }
-trap cleanup EXIT
-
-ip netns add "$NSA"
-ip netns add "$NSB"
-ip link add a0 netns "$NSA" type veth peer name b0 netns "$NSB"
-ip link add a1 netns "$NSA" type veth peer name b1 netns "$NSB"
-for ns in "$NSA" "$NSB"; do
-    ip netns exec "$ns" sysctl -qw net.ipv6.conf.all.disable_ipv6=1
-    ip netns exec "$ns" sysctl -qw net.ipv6.conf.default.disable_ipv6=1
-    ip -n "$ns" link set lo up
-done
-ip -n "$NSA" addr add 10.77.0.1/24 brd + dev a0
-ip -n "$NSA" addr add 192.168.77.1/24 brd + dev a1
-ip -n "$NSB" addr add 10.77.0.2/24 brd + dev b0
-ip -n "$NSB" addr add 192.168.77.2/24 brd + dev b1
-for link in a0 a1; do ip -n "$NSA" link set "$link" up; done
-for link in b0 b1; do ip -n "$NSB" link set "$link" up; done
-sleep 1 # a veth needs a moment for carrier
+trap keep_and_clean EXIT
+netns_setup 2
 
 # Codes on the clock source are times of day: one zone for every process.
 export TZ=UTC

@@ -18,55 +18,10 @@ SECONDS_TO_MEASURE="${3:-60}"
 MEASURE_OPTIONS=("${@:4}")
 [ ${#MEASURE_OPTIONS[@]} -gt 0 ] || MEASURE_OPTIONS=(p0 25fps nomidi)
 
-if [ "$(id -u)" -ne 0 ]; then
-    echo "SKIP: needs root to create network namespaces"
-    exit 77
-fi
-for tool in ip tshark python3; do
-    command -v "$tool" >/dev/null || { echo "SKIP: $tool is missing"; exit 77; }
-done
-
-NSA="orvHA$$"
-NSB="orvHB$$"
-WORK="$(mktemp -d /tmp/orvello-headless.XXXXXX)"
-PIDS=()
-
-cleanup() {
-    for pid in "${PIDS[@]}"; do
-        kill -KILL "$pid" 2>/dev/null || true
-    done
-    ip netns del "$NSA" 2>/dev/null || true
-    ip netns del "$NSB" 2>/dev/null || true
-    rm -rf "$WORK"
-}
-trap cleanup EXIT
-
-fail() {
-    echo "FAIL: $*" >&2
-    for f in "$WORK"/*/stdout "$WORK"/*/stderr; do
-        [ -s "$f" ] && { echo "--- $f" >&2; tail -n 15 "$f" >&2; }
-    done
-    exit 1
-}
-
-setup_network() {
-    ip netns add "$NSA"
-    ip netns add "$NSB"
-    ip link add a0 netns "$NSA" type veth peer name b0 netns "$NSB"
-    ip link add a1 netns "$NSA" type veth peer name b1 netns "$NSB"
-    for ns in "$NSA" "$NSB"; do
-        ip netns exec "$ns" sysctl -qw net.ipv6.conf.all.disable_ipv6=1
-        ip netns exec "$ns" sysctl -qw net.ipv6.conf.default.disable_ipv6=1
-        ip -n "$ns" link set lo up
-    done
-    ip -n "$NSA" addr add 10.77.0.1/24 brd + dev a0
-    ip -n "$NSA" addr add 192.168.77.1/24 brd + dev a1
-    ip -n "$NSB" addr add 10.77.0.2/24 brd + dev b0
-    ip -n "$NSB" addr add 192.168.77.2/24 brd + dev b1
-    for link in a0 a1; do ip -n "$NSA" link set "$link" up; done
-    for link in b0 b1; do ip -n "$NSB" link set "$link" up; done
-    sleep 1 # a veth needs a moment for carrier
-}
+HERE="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+source "$HERE/../common/netns.sh"
+netns_require ip tshark python3
+netns_init H headless
 
 # write_settings <name> <key=value>...: a private settings folder for one run.
 write_settings() {
@@ -110,35 +65,9 @@ stop_with() {
     echo "  $sig: status 0 after $ms ms"
 }
 
-poll_from() { # poll_from <source> <target>
-    ip netns exec "$NSB" python3 - "$1" "$2" <<'EOF'
-import socket, sys
-s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
-s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-s.setsockopt(socket.SOL_SOCKET, socket.SO_BROADCAST, 1)
-s.bind((sys.argv[1], 6454))
-s.sendto(b"Art-Net\0" + bytes([0x00, 0x20, 0, 14, 0, 0]), (sys.argv[2], 6454))
-EOF
-}
-
 capture_start() { # capture_start <name>
-    local dir="$WORK/$1"
-    mkdir -p "$dir"
-    ip netns exec "$NSB" tshark -q -f 'udp port 6454' -i b0 -i b1 -w "$dir/cap.pcapng" \
-        2>"$dir/tshark.err" &
-    TSHARK=$!
-    PIDS+=("$TSHARK")
-    for _ in $(seq 100); do
-        grep -q "Capturing on" "$dir/tshark.err" && return 0
-        sleep 0.1
-    done
-    fail "$1: tshark did not start"
-}
-
-capture_stop() {
-    sleep 0.3
-    kill -INT "$TSHARK" 2>/dev/null || true
-    wait "$TSHARK" 2>/dev/null || true
+    mkdir -p "$WORK/$1"
+    netns_capture "$1" "$WORK/$1/cap.pcapng" 'udp port 6454' b0 b1
 }
 
 # check_stream <name> <type> <fps>: every new code once to each subnet's
@@ -203,7 +132,7 @@ measure() {
     stop_with "$name" TERM
 }
 
-setup_network
+netns_setup 2
 
 if [ "$MODE" = measure ]; then
     measure
@@ -220,10 +149,10 @@ kill -0 "$PID" 2>/dev/null || fail "run: ended early"
 if grep -q '/platforms/\|libQt6XcbQpa' "/proc/$PID/maps"; then
     fail "run: a platform plugin is loaded"
 fi
-poll_from 10.77.0.2 10.77.0.1
+netns_poll 10.77.0.2 10.77.0.1
 sleep 2.5
 stop_with run TERM
-capture_stop
+netns_capture_stop
 check_stream run 1 25
 expected="Orvello v2.0.0.1 headless: 25 fps, system time, Art-Net to 10.77.0.255 192.168.77.255, MIDI off, playlist off"
 grep -qxF "$expected" "$WORK/run/stdout" || fail "run: start line"
@@ -309,7 +238,7 @@ mkfifo "$WORK/closed/fifo"
 head -c 1 "$WORK/closed/fifo" >/dev/null &
 OUT="$WORK/closed/fifo" start closed verbose p0 nomidi
 sleep 1
-poll_from 10.77.0.2 10.77.0.1 # a verbose line to write after the reader left
+netns_poll 10.77.0.2 10.77.0.1 # a verbose line to write after the reader left
 sleep 0.5
 stop_with closed TERM
 

@@ -15,56 +15,17 @@ set -euo pipefail
 ORVELLO="${1:?usage: e2e_artnet.sh <orvello> [measure]}"
 MODE="${2:-check}"
 
-if [ "$(id -u)" -ne 0 ]; then
-    echo "SKIP: needs root to create network namespaces"
-    exit 77
-fi
-for tool in ip tshark python3; do
-    command -v "$tool" >/dev/null || { echo "SKIP: $tool is missing"; exit 77; }
-done
-
-NSA="orvA$$"
-NSB="orvB$$"
-WORK="$(mktemp -d /tmp/orvello-e2e.XXXXXX)"
-PIDS=()
-
-cleanup() {
-    for pid in "${PIDS[@]}"; do
-        kill -KILL "$pid" 2>/dev/null || true
-    done
-    ip netns del "$NSA" 2>/dev/null || true
-    ip netns del "$NSB" 2>/dev/null || true
-    rm -rf "$WORK"
-}
-trap cleanup EXIT
-
-fail() {
-    echo "FAIL: $*" >&2
-    exit 1
-}
+HERE="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+source "$HERE/../common/netns.sh"
+netns_require ip tshark python3
+netns_init "" e2e
 
 setup_network() {
-    ip netns add "$NSA"
-    ip netns add "$NSB"
-    ip link add a0 netns "$NSA" type veth peer name b0 netns "$NSB"
-    ip link add a1 netns "$NSA" type veth peer name b1 netns "$NSB"
-    for ns in "$NSA" "$NSB"; do
-        ip netns exec "$ns" sysctl -qw net.ipv6.conf.all.disable_ipv6=1
-        ip netns exec "$ns" sysctl -qw net.ipv6.conf.default.disable_ipv6=1
-        ip netns exec "$ns" sysctl -qw net.ipv4.conf.all.rp_filter=0
-        ip -n "$ns" link set lo up
-    done
-    ip -n "$NSA" addr add 10.77.0.1/24 brd + dev a0
-    ip -n "$NSA" addr add 192.168.77.1/24 brd + dev a1
-    ip -n "$NSB" addr add 10.77.0.2/24 brd + dev b0
-    ip -n "$NSB" addr add 192.168.77.2/24 brd + dev b1
+    netns_setup 2
     # A console on a network the program has no adapter in.
     ip -n "$NSB" addr add 172.31.77.2/24 brd + dev b0
-    for link in a0 a1; do ip -n "$NSA" link set "$link" up; done
-    for link in b0 b1; do ip -n "$NSB" link set "$link" up; done
     MAC_A0="$(ip netns exec "$NSA" cat /sys/class/net/a0/address)"
     MAC_A1="$(ip netns exec "$NSA" cat /sys/class/net/a1/address)"
-    sleep 1 # a veth needs a moment for carrier
 }
 
 # write_settings <name> <key=value>...: a private settings folder for one run.
@@ -88,15 +49,7 @@ run_case() {
     local dir="$WORK/$name"
     [ -d "$dir" ] || write_settings "$name"
 
-    ip netns exec "$NSB" tshark -q -f 'udp port 6454' -i b0 -i b1 -w "$dir/cap.pcapng" \
-        2>"$dir/tshark.err" &
-    local tshark_pid=$!
-    PIDS+=("$tshark_pid")
-    for _ in $(seq 100); do
-        grep -q "Capturing on" "$dir/tshark.err" && break
-        sleep 0.1
-    done
-    grep -q "Capturing on" "$dir/tshark.err" || fail "$name: tshark did not start"
+    netns_capture "$name" "$dir/cap.pcapng" 'udp port 6454' b0 b1
 
     ip netns exec "$NSA" env QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME="$dir/config" \
         HOME="$dir/home" "$ORVELLO" noupdatecheck verbose "$@" >"$dir/stdout" 2>"$dir/stderr" &
@@ -104,29 +57,10 @@ run_case() {
     PIDS+=("$pid")
     sleep 1.5
     kill -0 "$pid" 2>/dev/null || fail "$name: orvello ended early: $(cat "$dir/stderr")"
-    ip netns exec "$NSB" python3 - <<'EOF'
-import socket
-poll = b"Art-Net\0" + bytes([0x00, 0x20, 0, 14, 0, 0])
-for source, target in (("10.77.0.2", "10.77.0.1"), ("192.168.77.2", "192.168.77.255"),
-                       ("172.31.77.2", "10.77.0.1")):
-    s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
-    s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-    s.setsockopt(socket.SOL_SOCKET, socket.SO_BROADCAST, 1)
-    s.bind((source, 6454))
-    s.sendto(poll, (target, 6454))
-    s.close()
-EOF
+    netns_poll 10.77.0.2 10.77.0.1 192.168.77.2 192.168.77.255 172.31.77.2 10.77.0.1
     sleep "$seconds"
-    kill -TERM "$pid" 2>/dev/null || true
-    for _ in $(seq 30); do
-        kill -0 "$pid" 2>/dev/null || break
-        sleep 0.1
-    done
-    kill -KILL "$pid" 2>/dev/null || true
-    wait "$pid" 2>/dev/null || true
-    sleep 0.3
-    kill -INT "$tshark_pid" 2>/dev/null || true
-    wait "$tshark_pid" 2>/dev/null || true
+    netns_end "$pid"
+    netns_capture_stop
 }
 
 # The captured datagrams as CSV: time, source, destination, ports, payload.

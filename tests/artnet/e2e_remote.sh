@@ -29,50 +29,14 @@ else
     FACE=()
 fi
 
-if [ "$(id -u)" -ne 0 ]; then
-    echo "SKIP: needs root to create network namespaces"
-    exit 77
-fi
-for tool in ip tshark python3; do
-    command -v "$tool" >/dev/null || { echo "SKIP: $tool is missing"; exit 77; }
-done
-
-NSA="orvRA$$"
-NSB="orvRB$$"
-WORK="$(mktemp -d /tmp/orvello-remote.XXXXXX)"
-PIDS=()
-
-cleanup() {
-    for pid in "${PIDS[@]}"; do
-        kill -KILL "$pid" 2>/dev/null || true
-    done
-    ip netns del "$NSA" 2>/dev/null || true
-    ip netns del "$NSB" 2>/dev/null || true
-    rm -rf "$WORK"
-}
-trap cleanup EXIT
-
-fail() { echo "FAIL: $*" >&2; exit 1; }
-
-setup_network() {
-    ip netns add "$NSA"
-    ip netns add "$NSB"
-    ip link add a0 netns "$NSA" type veth peer name b0 netns "$NSB"
-    for ns in "$NSA" "$NSB"; do
-        ip netns exec "$ns" sysctl -qw net.ipv6.conf.all.disable_ipv6=1
-        ip netns exec "$ns" sysctl -qw net.ipv6.conf.default.disable_ipv6=1
-        ip -n "$ns" link set lo up
-    done
-    ip -n "$NSA" addr add 10.77.0.1/24 brd + dev a0
-    ip -n "$NSB" addr add 10.77.0.2/24 brd + dev b0
-    ip -n "$NSA" link set a0 up
-    ip -n "$NSB" link set b0 up
-    sleep 1 # a veth needs a moment for carrier
-}
+HERE="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+source "$HERE/../common/netns.sh"
+netns_require ip tshark python3
+netns_init R remote
 
 # start_run <name> <key=value>... -- <program arguments...>
 # A private settings folder, a capture and the program. Sets PROGRAM_PID and
-# TSHARK_PID.
+# TSHARK.
 start_run() {
     local name="$1"
     shift
@@ -84,12 +48,7 @@ start_run() {
     } >"$dir/config/orvello.example/Orvello.conf"
     shift
 
-    ip netns exec "$NSB" tshark -q -f 'udp port 6454' -i b0 -w "$dir/cap.pcapng" \
-        2>"$dir/tshark.err" &
-    TSHARK_PID=$!
-    PIDS+=("$TSHARK_PID")
-    for _ in $(seq 100); do grep -q "Capturing on" "$dir/tshark.err" && break; sleep 0.1; done
-    grep -q "Capturing on" "$dir/tshark.err" || fail "$name: tshark did not start"
+    netns_capture "$name" "$dir/cap.pcapng" 'udp port 6454' b0
 
     ip netns exec "$NSA" "${RUN[@]}" XDG_CONFIG_HOME="$dir/config" HOME="$dir/home" \
         "$ORVELLO" "${FACE[@]}" noupdatecheck verbose "$@" >"$dir/stdout" 2>"$dir/stderr" &
@@ -98,16 +57,11 @@ start_run() {
 }
 
 stop_run() {
-    kill -TERM "$PROGRAM_PID" 2>/dev/null || true
-    for _ in $(seq 30); do kill -0 "$PROGRAM_PID" 2>/dev/null || break; sleep 0.1; done
-    kill -KILL "$PROGRAM_PID" 2>/dev/null || true
-    wait "$PROGRAM_PID" 2>/dev/null || true
-    sleep 0.3
-    kill -INT "$TSHARK_PID" 2>/dev/null || true
-    wait "$TSHARK_PID" 2>/dev/null || true
+    netns_end "$PROGRAM_PID"
+    netns_capture_stop
 }
 
-setup_network
+netns_setup 1
 
 echo "remote control on universe 1234, system time at 25 fps"
 start_run remote dmx_in_enabled=1 dmx_in_universe=1234 -- p0 25fps

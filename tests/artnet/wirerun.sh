@@ -22,56 +22,20 @@ MODE="${2:?storm or soak}"
 HERE="$(cd "$(dirname "$0")" && pwd)"
 PEER="$HERE/wirepeer.py"
 
-if [ "$(id -u)" -ne 0 ]; then
-    echo "SKIP: needs root to create network namespaces"
-    exit 77
-fi
-for tool in ip tshark python3; do
-    command -v "$tool" >/dev/null || { echo "SKIP: $tool is missing"; exit 77; }
-done
+source "$HERE/../common/netns.sh"
+netns_require ip tshark python3
+netns_init S wire
+trap 'netns_teardown; [ -n "${WIRE_KEEP:-}" ] && echo "results kept in $WORK" || rm -rf "$WORK"' EXIT
 
-NSA="orvSA$$"
-NSB="orvSB$$"
-WORK="$(mktemp -d /tmp/orvello-wire.XXXXXX)"
-PIDS=()
-cleanup() {
-    for pid in "${PIDS[@]}"; do kill -KILL "$pid" 2>/dev/null || true; done
-    ip netns del "$NSA" 2>/dev/null || true
-    ip netns del "$NSB" 2>/dev/null || true
-    [ -n "${WIRE_KEEP:-}" ] && echo "results kept in $WORK" || rm -rf "$WORK"
-}
-trap cleanup EXIT
-fail() { echo "FAIL: $*" >&2; exit 1; }
-
-ip netns add "$NSA"
-ip netns add "$NSB"
-ip link add a0 netns "$NSA" type veth peer name b0 netns "$NSB"
-ip link add a1 netns "$NSA" type veth peer name b1 netns "$NSB"
-for ns in "$NSA" "$NSB"; do
-    ip netns exec "$ns" sysctl -qw net.ipv6.conf.all.disable_ipv6=1
-    ip netns exec "$ns" sysctl -qw net.ipv6.conf.default.disable_ipv6=1
-    ip netns exec "$ns" sysctl -qw net.ipv4.conf.all.rp_filter=0
-    ip -n "$ns" link set lo up
-done
-ip -n "$NSA" addr add 10.77.0.1/24 brd + dev a0
-ip -n "$NSA" addr add 192.168.77.1/24 brd + dev a1
-ip -n "$NSB" addr add 10.77.0.2/24 brd + dev b0
-ip -n "$NSB" addr add 192.168.77.2/24 brd + dev b1
+netns_setup 2
 # The forged poll sources live here too, so replies to them reach the wire.
 for i in $(seq 10 59); do ip -n "$NSB" addr add "10.77.0.$i/24" dev b0; done
-for link in a0 a1; do ip -n "$NSA" link set "$link" up; done
-for link in b0 b1; do ip -n "$NSB" link set "$link" up; done
-sleep 1
 
 mkdir -p "$WORK/config" "$WORK/home" "$WORK/runtime"
 chmod 700 "$WORK/runtime"
 # Only what the program sends is captured: the storm itself would drown tshark.
-ip netns exec "$NSB" tshark -q -f 'udp port 6454 and (src host 10.77.0.1 or src host 192.168.77.1)' \
-    -i b0 -i b1 -w "$WORK/cap.pcapng" 2>"$WORK/tshark.err" &
-TSHARK=$!
-PIDS+=("$TSHARK")
-for _ in $(seq 100); do grep -qs "Capturing on" "$WORK/tshark.err" && break; sleep 0.1; done
-grep -q "Capturing on" "$WORK/tshark.err" || fail "tshark did not start"
+netns_capture wire "$WORK/cap.pcapng" 'udp port 6454 and (src host 10.77.0.1 or src host 192.168.77.1)' \
+    b0 b1
 
 # Standard output: a pipe this script holds open and never reads.
 mkfifo "$WORK/stdout.fifo"
@@ -125,9 +89,7 @@ status=0
 for _ in $(seq 50); do kill -0 "$ORV" 2>/dev/null || break; sleep 0.1; done
 kill -0 "$ORV" 2>/dev/null && fail "SIGTERM did not end the program within 5 s"
 wait "$ORV" || status=$?
-sleep 0.3
-kill -INT "$TSHARK" 2>/dev/null || true
-wait "$TSHARK" 2>/dev/null || true
+netns_capture_stop
 
 echo "$phases" >"$WORK/phases.json"
 tshark -r "$WORK/cap.pcapng" -T fields -E separator=, -e frame.time_epoch -e ip.src -e ip.dst \

@@ -11,10 +11,10 @@ set -uo pipefail
 
 ORVELLO="$1" DECODE="$2"
 
-[ "$(id -u)" -eq 0 ] || { echo "SKIP: needs root to create network namespaces"; exit 77; }
-for tool in ip python3 jackd jack_wait jack_lsp; do
-    command -v "$tool" >/dev/null || { echo "SKIP: $tool is missing"; exit 77; }
-done
+HERE="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+source "$HERE/../common/jackserver.sh"
+source "$HERE/../common/netns.sh"
+netns_require ip python3 jackd jack_wait jack_lsp
 
 NSA="orvLa$$"
 NSB="orvLb$$"
@@ -22,19 +22,6 @@ WORK="$(mktemp -d /tmp/orvello-ltc.XXXXXX)"
 export JACK_DEFAULT_SERVER="orvltc$$" JACK_NO_AUDIO_RESERVATION=1
 PORT="Orvello:outport 0"
 program_pid="" jackd_pid="" listener_pid=""
-
-# Ends a process of ours by its PID: TERM, then KILL after 3 s.
-stop() {
-    local pid=$1
-    [ -n "$pid" ] || return 0
-    kill -TERM "$pid" 2>/dev/null || return 0
-    for _ in $(seq 30); do
-        kill -0 "$pid" 2>/dev/null || break
-        sleep 0.1
-    done
-    kill -KILL "$pid" 2>/dev/null
-    wait "$pid" 2>/dev/null
-}
 
 cleanup() {
     stop "$program_pid"
@@ -55,25 +42,8 @@ fail() {
     exit 1
 }
 
-wait_for() {
-    for _ in $(seq "$1"); do "${@:2}" && return 0; sleep 0.1; done
-    return 1
-}
-
-jackd -n "$JACK_DEFAULT_SERVER" -r -d dummy -r 48000 -p 256 >"$WORK/jackd.log" 2>&1 &
-jackd_pid=$!
-timeout 15 jack_wait -w -t 10 >/dev/null 2>&1 || fail "JACK server did not start"
-
-ip netns add "$NSA" && ip netns add "$NSB" || fail "cannot create namespaces"
-ip link add a0 netns "$NSA" type veth peer name b0 netns "$NSB"
-for n in "$NSA a0 1" "$NSB b0 2"; do
-    set -- $n
-    ip netns exec "$1" sysctl -qw net.ipv6.conf.all.disable_ipv6=1 net.ipv6.conf.default.disable_ipv6=1
-    ip -n "$1" link set lo up
-    ip -n "$1" addr add "10.77.0.$3/24" brd + dev "$2"
-    ip -n "$1" link set "$2" up
-done
-sleep 1 # a veth needs a moment for carrier
+jack_server_start 256 "$WORK/jackd.log"
+netns_setup 1
 
 # run_case <name> <seconds> <settings lines> <program arguments...>
 # Records the LTC port for <seconds> once it exists with the stamping listener

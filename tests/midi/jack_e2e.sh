@@ -21,25 +21,15 @@ work=$(mktemp -d /tmp/orvello-mtc.XXXXXX)
 server="orvmtc$$"
 export JACK_DEFAULT_SERVER=$server JACK_NO_AUDIO_RESERVATION=1
 
-# Ends a process of ours by its PID: the signal given, then TERM after 3 s.
-stop() {
-    local pid=$1 sig=$2
-    kill "-$sig" "$pid" 2>/dev/null || return 0
-    for _ in $(seq 30); do
-        kill -0 "$pid" 2>/dev/null || break
-        sleep 0.1
-    done
-    kill -0 "$pid" 2>/dev/null && kill "$pid" 2>/dev/null
-    wait "$pid" 2>/dev/null
-}
+source "$(dirname "${BASH_SOURCE[0]}")/../common/jackserver.sh"
 
 # Newest first: the clients leave the server before it goes. jack_midi_dump
 # closes its client on INT only; killed otherwise, the server waits seconds
 # for it.
 cleanup() {
-    [ -n "${program_pid:-}" ] && stop "$program_pid" TERM
-    [ -n "${dump_pid:-}" ] && stop "$dump_pid" INT
-    [ -n "${jackd_pid:-}" ] && stop "$jackd_pid" TERM
+    [ -n "${program_pid:-}" ] && stop "$program_pid" TERM TERM
+    [ -n "${dump_pid:-}" ] && stop "$dump_pid" INT TERM
+    [ -n "${jackd_pid:-}" ] && stop "$jackd_pid" TERM TERM
     rm -rf "$work"
 }
 trap cleanup EXIT
@@ -50,12 +40,6 @@ fail() {
         [ -s "$work/$f" ] && { echo "--- $f" >&2; tail -n 20 "$work/$f" >&2; }
     done
     exit 1
-}
-
-# Waits up to $1 tenths of a second for the command after it to succeed.
-wait_for() {
-    for _ in $(seq "$1"); do "${@:2}" && return 0; sleep 0.1; done
-    return 1
 }
 
 start_program() {
@@ -70,9 +54,7 @@ if [ "${MTC_LATE_SERVER:-0}" = 1 ]; then
 fi
 
 start_server() {
-    jackd -n "$server" -r -d dummy -r 48000 -p 1024 >>"$work/jackd.log" 2>&1 &
-    jackd_pid=$!
-    timeout 15 jack_wait -w -t 10 >/dev/null || fail "JACK server $server did not start"
+    jack_server_start 1024 "$work/jackd.log"
 
     jack_midi_dump -a mtcdump >"$work/dump.log" 2>&1 &
     dump_pid=$!
@@ -95,8 +77,8 @@ none=${MTC_EXPECT_NONE:-0}
 
 if [ "${MTC_RESTART_SERVER:-0}" = 1 ]; then
     sleep 1
-    stop "$dump_pid" INT
-    stop "$jackd_pid" TERM
+    stop "$dump_pid" INT TERM
+    stop "$jackd_pid" TERM TERM
     sleep 3
     kill -0 "$program_pid" 2>/dev/null || fail "program ended while the server was down"
     start_server
@@ -107,11 +89,11 @@ sleep "$seconds"
 kill -0 "$program_pid" 2>/dev/null || fail "program ended early"
 [ "$none" = 1 ] && jack_lsp 2>/dev/null | grep -q '^Orvello' &&
     fail "a MIDI port was opened although the output is off"
-stop "$program_pid" TERM
+stop "$program_pid" TERM TERM
 program_pid=
 # Stopping the receiver flushes what it printed.
 sleep 0.3
-stop "$dump_pid" INT
+stop "$dump_pid" INT TERM
 dump_pid=
 if [ "$none" = 1 ]; then
     grep -q '^ *[0-9]*: ' "$work/dump.log" && fail "MIDI arrived although the output is off"

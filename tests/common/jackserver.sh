@@ -1,0 +1,33 @@
+# A private JACK server on the dummy driver for end-to-end runs, sourced by
+# the scripts that need one. The caller exports JACK_DEFAULT_SERVER (a name
+# with its own PID in it, so runs side by side never meet) and
+# JACK_NO_AUDIO_RESERVATION=1, and defines fail().
+
+# jack_server_start <period> <log>: starts the server, appending to <log>,
+# and returns once clients can connect. Sets jackd_pid.
+jack_server_start() {
+    jackd -n "$JACK_DEFAULT_SERVER" -r -d dummy -r 48000 -p "$1" >>"$2" 2>&1 &
+    jackd_pid=$!
+    timeout 15 jack_wait -w -t 10 >/dev/null 2>&1 || fail "JACK server $JACK_DEFAULT_SERVER did not start"
+}
+
+# stop <pid> [signal [then]]: ends a process of ours by its PID with the
+# signal (TERM), and with the second one (KILL) if it is still there after 3 s.
+stop() {
+    local pid=$1 sig=${2:-TERM} then=${3:-KILL}
+    [ -n "$pid" ] || return 0
+    kill "-$sig" "$pid" 2>/dev/null || return 0
+    for _ in $(seq 30); do
+        kill -0 "$pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    kill -0 "$pid" 2>/dev/null && kill "-$then" "$pid" 2>/dev/null
+    wait "$pid" 2>/dev/null
+}
+
+# wait_for <tenths> <command...>: true once the command succeeds, false when
+# the time is up.
+wait_for() {
+    for _ in $(seq "$1"); do "${@:2}" && return 0; sleep 0.1; done
+    return 1
+}
