@@ -57,16 +57,16 @@ bool EdgeTimer::armAt(clockid_t clock, qint64 ns)
         const itimerspec off{};
         timerfd_settime(other->fd, 0, &off, nullptr);
     }
-    itimerspec spec{};
+    itimerspec due{};
     // An instant at or before the epoch would disarm the timer; one past is due at once.
     if (ns < 1)
         ns = 1;
-    spec.it_value.tv_sec = time_t(ns / 1000000000);
-    spec.it_value.tv_nsec = long(ns % 1000000000);
+    due.it_value.tv_sec = time_t(ns / 1000000000);
+    due.it_value.tv_nsec = long(ns % 1000000000);
     int flags = TFD_TIMER_ABSTIME;
     if (clock == CLOCK_REALTIME)
         flags |= TFD_TIMER_CANCEL_ON_SET;
-    return timerfd_settime(source->fd, flags, &spec, nullptr) == 0;
+    return timerfd_settime(source->fd, flags, &due, nullptr) == 0;
 }
 
 void EdgeTimer::disarm()

@@ -1,66 +1,18 @@
 #include "rtaudiooutputservice.h"
 
+#include "quietsearch.h"
+
 #include <RtAudio.h>
 #include <algorithm>
 #include <chrono>
-#include <iostream>
-#include <sstream>
-
-#ifdef __LINUX_ALSA__
-#include <alsa/asoundlib.h>
-#endif
-#ifdef __UNIX_JACK__
-#include <jack/jack.h>
-#endif
 
 using namespace AudioResult;
 
 namespace
 {
-
-#ifdef __LINUX_ALSA__
-void quietAlsa(const char *, int, const char *, int, const char *, ...) {}
-#endif
-#ifdef __UNIX_JACK__
-void quietJack(const char *) {}
-#endif
 // Stream errors after the start (a JACK server that quits) arrive here on the
 // audio system's thread; the stream state tells the output, so they stay quiet.
 void quietRtAudio(RtAudioError::Type, const std::string &) {}
-
-// Mutes RtAudio's own std::cerr reports and the ALSA and JACK libraries'
-// printers for the duration of a search, then restores their defaults.
-class QuietSearch
-{
-public:
-    QuietSearch() : m_previous(std::cerr.rdbuf(m_sink.rdbuf()))
-    {
-#ifdef __LINUX_ALSA__
-        snd_lib_error_set_handler(&quietAlsa);
-#endif
-#ifdef __UNIX_JACK__
-        jack_set_error_function(&quietJack);
-        jack_set_info_function(&quietJack);
-#endif
-    }
-    ~QuietSearch()
-    {
-#ifdef __UNIX_JACK__
-        jack_set_error_function(nullptr);
-        jack_set_info_function(nullptr);
-#endif
-#ifdef __LINUX_ALSA__
-        snd_lib_error_set_handler(nullptr);
-#endif
-        std::cerr.rdbuf(m_previous);
-    }
-    QuietSearch(const QuietSearch &) = delete;
-    QuietSearch &operator=(const QuietSearch &) = delete;
-
-private:
-    std::ostringstream m_sink;
-    std::streambuf *m_previous;
-};
 
 // Fixed order; an API not compiled into this RtAudio is skipped.
 const RtAudio::Api ApiOrder[] = {RtAudio::UNIX_JACK,      RtAudio::LINUX_PULSE,

@@ -1,14 +1,11 @@
 #include "rtmidioutputservice.h"
 
+#include "quietsearch.h"
+
 #include <QMutexLocker>
 #include <RtMidi.h>
-#include <iostream>
-#include <sstream>
 #include <tuple>
 
-#ifdef __LINUX_ALSA__
-#include <alsa/asoundlib.h>
-#endif
 #ifdef __UNIX_JACK__
 #include <jack/jack.h>
 #endif
@@ -31,49 +28,6 @@ struct ErrorSink {
         sink->failed = true;
         sink->type = type;
     }
-};
-
-#ifdef __LINUX_ALSA__
-void quietAlsa(const char *, int, const char *, int, const char *, ...) {}
-#endif
-#ifdef __UNIX_JACK__
-void quietJack(const char *) {}
-#endif
-
-// While looking for a MIDI system, an API that is not there is the expected
-// case, not news for the console: RtMidi writes its reason to std::cerr before
-// it throws, and the ALSA and JACK libraries print theirs on standard error.
-// All three are muted for the search only and restored to their defaults.
-class QuietSearch
-{
-public:
-    QuietSearch() : m_previous(std::cerr.rdbuf(m_sink.rdbuf()))
-    {
-#ifdef __LINUX_ALSA__
-        snd_lib_error_set_handler(&quietAlsa);
-#endif
-#ifdef __UNIX_JACK__
-        jack_set_error_function(&quietJack);
-        jack_set_info_function(&quietJack);
-#endif
-    }
-    ~QuietSearch()
-    {
-#ifdef __UNIX_JACK__
-        jack_set_error_function(nullptr);
-        jack_set_info_function(nullptr);
-#endif
-#ifdef __LINUX_ALSA__
-        snd_lib_error_set_handler(nullptr);
-#endif
-        std::cerr.rdbuf(m_previous);
-    }
-    QuietSearch(const QuietSearch &) = delete;
-    QuietSearch &operator=(const QuietSearch &) = delete;
-
-private:
-    std::ostringstream m_sink;
-    std::streambuf *m_previous;
 };
 
 // RtMidi's JACK output asks for its server again at every port query while it
