@@ -8,7 +8,7 @@ BUILD_DIR="${ORVELLO_BUILD_DIR:-$ORVELLO_ROOT/build}"
 # Build and test dependencies. tshark and jackd2 are the outside peers of the
 # end-to-end tests; xvfb and friends let anyone look at the real window.
 PACKAGES=(
-    cmake ninja-build g++ pkg-config
+    cmake ninja-build g++ pkg-config ccache
     qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
     librtmidi-dev libltc-dev librtaudio-dev libjack-jackd2-dev
     iproute2 util-linux
@@ -36,7 +36,9 @@ orvello_install() {
 orvello_build() {
     if [ ! -f "$BUILD_DIR/build.ninja" ]; then
         # ORVELLO_CMAKE_ARGS: extra configure options, e.g. the sanitizer build.
+        # ccache lets a second checkout or build folder reuse what one built.
         cmake -S "$ORVELLO_ROOT" -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+            -DCMAKE_CXX_COMPILER_LAUNCHER=ccache \
             ${ORVELLO_CMAKE_ARGS:-} >&2
     fi
     cmake --build "$BUILD_DIR" >&2
