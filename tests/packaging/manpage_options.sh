@@ -11,7 +11,7 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 
 # As an operator reads it: plain text, wide enough that no tag wraps.
 text="$(LC_ALL=C.UTF-8 MANWIDTH=200 man -l -E ascii "$page" 2>/dev/null | col -b)"
-options="$(printf '%s\n' "$text" | sed -n '/^OPTIONS$/,/^[A-Z]/p')"
+options="$(sed -n '/^OPTIONS$/,/^[A-Z]/p' <<<"$text")"
 [ -n "$options" ] || fail "no OPTIONS section"
 
 # The help's entries begin at the line's first column; the option is the
@@ -21,13 +21,15 @@ while read -r word _; do
     [ -n "$word" ] || continue
     word="${word%-}" # a name of 14 characters runs into its "- "
     count=$((count + 1))
-    printf '%s\n' "$options" | grep -qE "^ {7}$(printf '%s' "$word" | sed 's/[][\.*^$?+(){}|/]/\\&/g')( |$)" ||
+    # Here-strings, not pipes: grep -q ends at its first match, and under
+    # pipefail a writer still writing would fail the check.
+    grep -qE "^ {7}$(sed 's/[][\.*^$?+(){}|/]/\\&/g' <<<"$word")( |$)" <<<"$options" ||
         fail "option \"$word\" of --help is missing from the manual page"
 done < <(LC_ALL=C "$program" --help | tail -n +2 | grep -E '^[^ ]')
 [ "$count" -ge 20 ] || fail "only $count options read from --help"
 
 for section in NAME SYNOPSIS DESCRIPTION OPTIONS SETTINGS FILES SIGNALS "EXIT STATUS"; do
-    printf '%s\n' "$text" | grep -qx "$section" || fail "no section $section"
+    grep -qx "$section" <<<"$text" || fail "no section $section"
 done
 
 # The warnings lintian reports: unknown macros, lines too long to break.
