@@ -16,7 +16,7 @@ PACKAGES=(
     iproute2 util-linux python3
     tshark jackd2
     xvfb xauth xdotool imagemagick
-    dpkg-dev debhelper fakeroot lintian desktop-file-utils appstream librsvg2-bin
+    dpkg-dev debhelper fakeroot lintian desktop-file-utils appstream librsvg2-bin man-db bsdextrautils
 )
 
 orvello_install() {
