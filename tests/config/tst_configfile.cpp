@@ -210,6 +210,24 @@ private slots:
         QCOMPARE(ConfigFile::withExtension("/x/my.shows/show"), "/x/my.shows/show.ovxml");
         QCOMPARE(ConfigFile::withExtension("/x/shows/show.xml"), "/x/shows/show.xml");
     }
+
+    // The file dialogs start in Documents, or in the home folder where there
+    // is none; the folder kept always ends in one slash.
+    void dialogFolder()
+    {
+        QTemporaryDir home;
+        const QByteArray oldHome = qgetenv("HOME");
+        qputenv("HOME", home.path().toLocal8Bit());
+        const QString withoutDocuments = ConfigFile::defaultConfigFolder();
+        QVERIFY(QDir(home.path()).mkdir(QStringLiteral("Documents")));
+        const QString withDocuments = ConfigFile::defaultConfigFolder();
+        qputenv("HOME", oldHome);
+        QCOMPARE(withoutDocuments, home.path() + QLatin1Char('/'));
+        QCOMPARE(withDocuments, home.path() + QStringLiteral("/Documents/"));
+        ConfigFile::saveConfigFolder(QStringLiteral("/shows"));
+        QCOMPARE(SettingsStore::open()->value("path_export_import").toString(), "/shows/");
+        QCOMPARE(ConfigFile::loadConfigFolder(), "/shows/");
+    }
 };
 
 QTEST_GUILESS_MAIN(TestConfigFile)
