@@ -146,6 +146,8 @@ void Orvello::closeSettingsWindow(bool deferred)
     else
         delete m_settingsWindow;
     m_settingsWindow = nullptr;
+    if (m_generator.isVerbose())
+        qDebug("close settings");
 }
 
 Playlist *Orvello::playlist() const

@@ -828,6 +828,10 @@ K19=Timecode Platz 9</translation>
         <source>There is no internet connection available to check for updates!</source>
         <translation>Für die Updateprüfung besteht keine Internetverbindung!</translation>
     </message>
+    <message>
+        <source>The update server %1:%2 answered %3 %4.</source>
+        <translation>Der Update-Server %1:%2 antwortete %3 %4.</translation>
+    </message>
 </context>
 <context>
     <name>midi</name>
