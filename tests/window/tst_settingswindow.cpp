@@ -70,7 +70,13 @@ class TestSettingsWindow : public QObject
     }
 
 private slots:
-    void initTestCase() { REQUIRE_PRIVATE_NETWORK(); }
+    void initTestCase()
+    {
+        REQUIRE_PRIVATE_NETWORK();
+        // The file dialog keeps its state in the user's configuration folder.
+        QVERIFY(m_dir.isValid());
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_dir.path()));
+    }
     void init()
     {
         QVERIFY(m_dir.isValid());
