@@ -258,7 +258,10 @@ void artnet::slotSendTimeCode(quint8 Hour, quint8 Minute, quint8 Seconds, quint8
                               const QHostAddress *DestIp)
 {
     const QList<QHostAddress> targets = destinations(DestIp);
-    const QByteArray packet = ArtnetPacket::timeCode(Hour, Minute, Seconds, Frame, Type);
+    // The same bytes as the timing thread's path, which also comes here
+    // while the node has no socket yet.
+    const QByteArray packet =
+        m_timeCodeSender->packetFor(TimeCode::make(Hour, Minute, Seconds, Frame, Type));
     bool sent = false;
     for (const QHostAddress &target : targets) {
         if (!prepareSending() || !enumerateInterfaces())

@@ -100,6 +100,11 @@ public:
     // Sends ArtTimeCode on the caller's thread, to what slotSendTimeCode would
     // send to; for the timing thread, so a frame does not wait for this one.
     std::shared_ptr<FrameSender> timeCodeSender() const { return m_timeCodeSender; }
+    // Every ArtTimeCode carries the code shifted by `shift` and `streamId`.
+    void setTimeCodeOptions(const FrameShift &shift, quint8 streamId)
+    {
+        m_timeCodeSender->setCodeOptions(shift, streamId);
+    }
 
 signals:
     void signalStatus(const ArtnetStatus &status);

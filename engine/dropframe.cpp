@@ -84,6 +84,11 @@ qint64 firstMsOfFrame(qint64 frame)
 
 } // namespace DropFrame
 
+TimeCode FrameShift::apply(const TimeCode &code) const
+{
+    return TimeCodeMath::addFrames(code, frames, trueDropFrame);
+}
+
 namespace TimeCodeMath
 {
 

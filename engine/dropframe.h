@@ -35,6 +35,22 @@ qint64 frameAtMs(qint64 ms);
 qint64 firstMsOfFrame(qint64 frame);
 } // namespace DropFrame
 
+// How an output moves the generator's code before sending it: `frames`
+// ahead (positive) or behind, counted as the generator counts. Receivers
+// differ in latency; the shifted code leaves on the same frame edge.
+struct FrameShift {
+    int frames = 0;
+    bool trueDropFrame = false;
+
+    static constexpr int Limit = 30;
+    TimeCode apply(const TimeCode &code) const;
+    bool operator==(const FrameShift &o) const
+    {
+        return frames == o.frames && trueDropFrame == o.trueDropFrame;
+    }
+    bool operator!=(const FrameShift &o) const { return !(*this == o); }
+};
+
 namespace TimeCodeMath
 {
 // The code `frames` frames after `code` (before it when negative), across
