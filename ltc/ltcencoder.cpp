@@ -64,8 +64,9 @@ qint64 frameNs(quint8 type)
 
 qint64 frameStartNs(quint8 type, qint64 n, bool trueDropFrame)
 {
+    // 1001/30000 s is 100,100,000/3 ns; exact, and no overflow for years.
     if (trueDropFrame && type == Frame30Drop)
-        return n * 1001000000LL / 30000;
+        return n * 100100000LL / 3;
     return n * frameNs(type);
 }
 
