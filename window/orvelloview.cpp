@@ -354,7 +354,8 @@ void OrvelloView::showCode(quint8 hour, quint8 minute, quint8 second, quint8 fra
     if (label)
         label->setText(m_shownText);
     else if (lcd)
-        lcd->display(m_shownText);
+        // The segments have no ";": the drop-frame mark shows as their point.
+        lcd->display(dropFrame ? QString(m_shownText).replace(u';', u'.') : m_shownText);
 }
 
 QString OrvelloView::displayText() const
