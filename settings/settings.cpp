@@ -75,6 +75,10 @@ Settings::Settings(Playlist *playlist, SettingStruct *settings, artnet *artnetNo
             buttons->addStretch();
     }
 
+    // A hand-edited store or an imported file may hold what the outputs
+    // cannot use: shown at once, not only at OK.
+    markInvalidFields();
+
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(outputs);
     layout->addWidget(pages, 1);
@@ -167,6 +171,7 @@ QWidget *Settings::buildMidiGroup()
     fillMidiTypes();
 
     m_midiOffset = offsetBox("midiOffset", m_working.midi_offset);
+    m_midiOffset->setPrefix(tr("Offset "));
 
     auto *column = new QVBoxLayout;
     column->addWidget(m_midiDevices);
@@ -200,6 +205,7 @@ QWidget *Settings::buildLtcGroup()
     m_ltcLevel->setValue(m_working.ltc_level);
 
     m_ltcOffset = offsetBox("ltcOffset", m_working.ltc_offset);
+    m_ltcOffset->setPrefix(tr("Offset "));
     m_ltcUserBits = new QLineEdit(m_working.ltc_userbits);
     m_ltcUserBits->setObjectName(QStringLiteral("ltcUserBits"));
     m_ltcUserBits->setPlaceholderText(tr("user bits"));
@@ -211,7 +217,10 @@ QWidget *Settings::buildLtcGroup()
     column->addWidget(m_ltcDevices);
     column->addWidget(m_ltcLevel);
     column->addWidget(m_ltcOffset);
-    column->addWidget(m_ltcUserBits);
+    auto *userBitsRow = new QHBoxLayout;
+    userBitsRow->addWidget(new QLabel(tr("User bits")));
+    userBitsRow->addWidget(m_ltcUserBits, 1);
+    column->addLayout(userBitsRow);
     auto *row = new QHBoxLayout(group);
     row->addWidget(m_ltcTrigger);
     row->addLayout(column, 1);

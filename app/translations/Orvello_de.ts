@@ -386,6 +386,14 @@ Aus: 30 Drop läuft mit 30 Frames pro Sekunde und ist nur als Drop-Frame gekennz
         <translation>Frames, die diese Ausgabe dem Timecode voraus (positiv) oder hinterher ist</translation>
     </message>
     <message>
+        <source>Offset </source>
+        <translation>Versatz </translation>
+    </message>
+    <message>
+        <source>User bits</source>
+        <translation>User-Bits</translation>
+    </message>
+    <message>
         <source>unknown type</source>
         <translation>unbekannter Typ</translation>
     </message>
