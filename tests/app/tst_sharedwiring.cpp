@@ -129,7 +129,8 @@ private slots:
             << QVariantMap{{"true_drop_frame", 0},
                            {"artnet_broadcast", 0},
                            {"artnet_unicast", "10.77.0.9"}}
-            << "30 drop, system time, Art-Net to 10.77.0.9, MIDI to \"A\" \"B\" (MIDI Clock), "
+            << "30 drop at 29.97 fps, system time, Art-Net to 10.77.0.9, MIDI to \"A\" \"B\" (MIDI "
+               "Clock), "
                "playlist off";
         QTest::newRow("invalid stored format, no place, MIDI off, playlist by option")
             << QStringList{"nomidi", "playlist"}
