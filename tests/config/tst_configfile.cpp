@@ -180,6 +180,8 @@ private slots:
             << "dmx=0/256 an=1 mi=1 wire=1/0/[10.77.0.2]/2/0,0,-30/0123ABCD pl=0";
         QTest::newRow("playlist enabled negative") << R"(<playlist version="1" enabled="-1"/>)"
                                                    << "dmx=0/256 an=1 mi=1 pl=1";
+        QTest::newRow("playlist enabled low bits")
+            << R"(<playlist version="1" enabled="256"/>)" << Defaults;
         QTest::newRow("playlist enabled not a number")
             << R"(<playlist version="1" enabled="yes"/>)" << Defaults;
         QTest::newRow("entry places st, ex, 10, --")
