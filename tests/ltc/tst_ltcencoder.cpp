@@ -86,8 +86,6 @@ private slots:
         QTest::newRow("date at 25, zone west")
             << tc(1, 2, 3, 4, Frame25) << "date" << false
             << QStringList{"01:02:03:04", "01:02:03:05"} << "26-12-07 -0330";
-        QTest::newRow("date at 24") << tc(1, 2, 3, 4, Frame24) << "DATE" << false
-                                    << QStringList{"01:02:03:04"} << "26-12-07 -0330";
         QTest::newRow("true drop skips 00 and 01")
             << tc(0, 0, 59, 28, Frame30Drop) << "" << true
             << QStringList{"00:00:59;28", "00:00:59;29", "00:01:00;02", "00:01:00;03"}
