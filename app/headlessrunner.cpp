@@ -12,13 +12,14 @@ constexpr int TransportSettleMs = 50;
 // lists its ports); a status that holds this long is worth a line.
 constexpr int StatusSettleMs = 250;
 
-QString formatName(int format)
+QString formatName(int format, bool trueDropFrame)
 {
     switch (format) {
     case Frame25:
         return QStringLiteral("25 fps");
     case Frame30Drop:
-        return QStringLiteral("30 drop");
+        // Says which of the two a receiver gets: they drift 3.6 s an hour apart.
+        return trueDropFrame ? QStringLiteral("30 drop at 29.97 fps") : QStringLiteral("30 drop");
     case Frame30:
         return QStringLiteral("30 fps");
     default:
@@ -116,7 +117,8 @@ QString HeadlessRunner::startLine() const
         m_options.placePresent ? placeName(m_options.place) : QStringLiteral("paused, no place");
     const Playlist *playlist = m_generator.playlist();
     return QStringLiteral("Orvello %1 headless: %2, %3, %4, playlist %5")
-        .arg(CommandLineParser::versionText(), formatName(m_generator.format()), source,
+        .arg(CommandLineParser::versionText(),
+             formatName(m_generator.format(), m_generator.settings().true_drop_frame), source,
              outputsText(),
              playlist && playlist->enabled ? QStringLiteral("on") : QStringLiteral("off"));
 }
@@ -154,7 +156,7 @@ QString HeadlessRunner::transportText() const
                               ? QStringLiteral("frozen")
                               : (m_paused ? QStringLiteral("paused") : QStringLiteral("running"));
     return state + QStringLiteral(", ") + placeName(m_place) + QStringLiteral(", ") +
-           formatName(m_generator.format());
+           formatName(m_generator.format(), m_generator.settings().true_drop_frame);
 }
 
 void HeadlessRunner::write(const QString &line)

@@ -242,23 +242,62 @@ QList<QHostAddress> artnet::destinations(const QHostAddress *DestIp) const
 {
     if (DestIp && !DestIp->isNull())
         return {*DestIp};
-    {
-        QMutexLocker lock(&m_selectionLock);
-        if (m_singleDestination && m_hasDestination)
-            return {m_destination};
-    }
     QList<QHostAddress> all;
     QMutexLocker lock(&m_selectionLock);
-    for (const ArtnetInterface &iface : m_interfaces)
-        all.append(iface.entry.broadcast());
+    if (m_broadcast) {
+        if (m_singleDestination && m_hasDestination) {
+            all.append(m_destination);
+        } else {
+            for (const ArtnetInterface &iface : m_interfaces)
+                all.append(iface.entry.broadcast());
+        }
+    }
+    // An address given twice, or equal to a broadcast, gets one copy.
+    for (const QHostAddress &address : m_unicast)
+        if (!all.contains(address))
+            all.append(address);
     return all;
+}
+
+void artnet::setDestinationOptions(bool broadcast, const QList<QHostAddress> &unicast)
+{
+    {
+        QMutexLocker lock(&m_selectionLock);
+        m_broadcast = broadcast;
+        m_unicast = unicast;
+    }
+    publishDestinations();
+    QMetaObject::invokeMethod(this, &artnet::publishStatus, Qt::QueuedConnection);
+}
+
+bool artnet::parseUnicast(const QString &text, QList<QHostAddress> *out)
+{
+    QList<QHostAddress> addresses;
+    for (const QString &word : text.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        // QHostAddress also takes "10.1" and "0x0a000001"; an operator
+        // who typed those most likely meant something else.
+        QHostAddress address;
+        if (word.count(QLatin1Char('.')) != 3 || !address.setAddress(word) ||
+            address.protocol() != QAbstractSocket::IPv4Protocol || address.toIPv4Address() == 0)
+            return false;
+        for (const QChar c : word)
+            if (!c.isDigit() && c != QLatin1Char('.'))
+                return false;
+        addresses.append(address);
+    }
+    if (out)
+        *out = addresses;
+    return true;
 }
 
 void artnet::slotSendTimeCode(quint8 Hour, quint8 Minute, quint8 Seconds, quint8 Frame, quint8 Type,
                               const QHostAddress *DestIp)
 {
     const QList<QHostAddress> targets = destinations(DestIp);
-    const QByteArray packet = ArtnetPacket::timeCode(Hour, Minute, Seconds, Frame, Type);
+    // The same bytes as the timing thread's path, which also comes here
+    // while the node has no socket yet.
+    const QByteArray packet =
+        m_timeCodeSender->packetFor(TimeCode::make(Hour, Minute, Seconds, Frame, Type));
     bool sent = false;
     for (const QHostAddress &target : targets) {
         if (!prepareSending() || !enumerateInterfaces())

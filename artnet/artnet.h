@@ -81,8 +81,14 @@ public:
     qint64 sendDatagram(const char *data, qint64 length, const QHostAddress *destination);
 
     // Where the next timecode goes: DestIp if given, else the selected
-    // destination, else every entry's broadcast address in list order.
+    // destination, else every entry's broadcast address in list order; the
+    // broadcasts only while they are on, then the unicast addresses.
     QList<QHostAddress> destinations(const QHostAddress *DestIp = nullptr) const;
+    // Broadcasts on or off, and the addresses that get every code directly.
+    void setDestinationOptions(bool broadcast, const QList<QHostAddress> &unicast);
+    // Dotted IPv4 addresses separated by blanks, none of them 0.0.0.0; false
+    // when any is not one, and then `out` is left as it is.
+    static bool parseUnicast(const QString &text, QList<QHostAddress> *out);
     // The reply a poll from `poller` gets, or empty when no entry's subnet
     // holds it.
     QByteArray pollReplyFor(const QHostAddress &poller) const;
@@ -100,6 +106,11 @@ public:
     // Sends ArtTimeCode on the caller's thread, to what slotSendTimeCode would
     // send to; for the timing thread, so a frame does not wait for this one.
     std::shared_ptr<FrameSender> timeCodeSender() const { return m_timeCodeSender; }
+    // Every ArtTimeCode carries the code shifted by `shift` and `streamId`.
+    void setTimeCodeOptions(const FrameShift &shift, quint8 streamId)
+    {
+        m_timeCodeSender->setCodeOptions(shift, streamId);
+    }
 
 signals:
     void signalStatus(const ArtnetStatus &status);
@@ -165,6 +176,8 @@ private:
     QString m_chosenNetwork;
     bool m_singleDestination = false;
     bool m_hasDestination = false;
+    bool m_broadcast = true;
+    QList<QHostAddress> m_unicast;
     QHostAddress m_destination;
 
     // DMX input store: written by reception on the node's thread and by the

@@ -18,6 +18,7 @@ constexpr quint8 ProtVer = 14;
 // ArtTimeCode offsets
 constexpr int TcProtVerHi = 10;
 constexpr int TcProtVerLo = 11;
+constexpr int TcStreamId = 13;
 constexpr int TcFrames = 14;
 constexpr int TcSeconds = 15;
 constexpr int TcMinutes = 16;
@@ -143,11 +144,13 @@ Classified classify(const QByteArray &datagram)
     return result;
 }
 
-QByteArray timeCode(quint8 hour, quint8 minute, quint8 seconds, quint8 frame, quint8 type)
+QByteArray timeCode(quint8 hour, quint8 minute, quint8 seconds, quint8 frame, quint8 type,
+                    quint8 streamId)
 {
     QByteArray data = header(TimeCodeSize, OpTimeCode);
     putByte(data, TcProtVerHi, 0);
     putByte(data, TcProtVerLo, ProtVer);
+    putByte(data, TcStreamId, streamId);
     putByte(data, TcFrames, frame);
     putByte(data, TcSeconds, seconds);
     putByte(data, TcMinutes, minute);

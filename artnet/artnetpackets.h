@@ -59,7 +59,10 @@ struct Classified {
 Classified classify(const QByteArray &datagram);
 
 // ArtTimeCode for one code value; the five values go out unchecked.
-QByteArray timeCode(quint8 hour, quint8 minute, quint8 seconds, quint8 frame, quint8 type);
+// `streamId` tells a receiver of several streams which one this is; 0 is
+// the master stream.
+QByteArray timeCode(quint8 hour, quint8 minute, quint8 seconds, quint8 frame, quint8 type,
+                    quint8 streamId = 0);
 
 // What the node tells a poller about itself.
 struct PollReplyInfo {

@@ -42,8 +42,9 @@ void ArtTimeCodeSender::sendFrame(const TimeCode &code)
             node, [node]() { node->prepareSending(); }, Qt::QueuedConnection);
         m_prepared = true;
     }
+    const TimeCode out = m_shift.apply(code);
     const QByteArray packet =
-        ArtnetPacket::timeCode(code.Hour, code.Minute, code.Seconds, code.Frame, code.Type);
+        ArtnetPacket::timeCode(out.Hour, out.Minute, out.Seconds, out.Frame, out.Type, m_streamId);
     bool sent = false;
     for (const sockaddr_in &target : m_targets) {
         // Non-blocking like the socket it duplicates; a lost frame is not
@@ -54,6 +55,21 @@ void ArtTimeCodeSender::sendFrame(const TimeCode &code)
     }
     if (sent)
         ++m_framesSent;
+}
+
+QByteArray ArtTimeCodeSender::packetFor(const TimeCode &code)
+{
+    QMutexLocker lock(&m_lock);
+    const TimeCode out = m_shift.apply(code);
+    return ArtnetPacket::timeCode(out.Hour, out.Minute, out.Seconds, out.Frame, out.Type,
+                                  m_streamId);
+}
+
+void ArtTimeCodeSender::setCodeOptions(const FrameShift &shift, quint8 streamId)
+{
+    QMutexLocker lock(&m_lock);
+    m_shift = shift;
+    m_streamId = streamId;
 }
 
 void ArtTimeCodeSender::setSocket(qintptr descriptor)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "dropframe.h"
 #include "framesender.h"
 
 #include <QHostAddress>
@@ -27,6 +28,10 @@ public:
     ~ArtTimeCodeSender() override;
 
     void sendFrame(const TimeCode &code) override;
+    // The ArtTimeCode that goes out for the generator's `code`: shifted and
+    // with the stream id as set. Safe from any thread.
+    QByteArray packetFor(const TimeCode &code);
+    void setCodeOptions(const FrameShift &shift, quint8 streamId);
 
     // Called by the node whenever these change. -1 drops the socket.
     void setSocket(qintptr descriptor);
@@ -43,4 +48,6 @@ private:
     int m_fd = -1;
     std::vector<sockaddr_in> m_targets;
     bool m_prepared = false;
+    FrameShift m_shift;
+    quint8 m_streamId = 0;
 };

@@ -26,6 +26,14 @@ bool readNumber(const QDomElement &element, const QString &name, qint64 *value)
     return true;
 }
 
+// A frame offset, signed; missing, not a number or out of range is 0.
+qint32 readOffset(const QDomElement &element, const QString &name)
+{
+    bool ok = false;
+    const int value = element.attribute(name).toInt(&ok);
+    return ok && qAbs(value) <= SettingStruct::OffsetLimit ? value : 0;
+}
+
 // A number too large for the byte reads as a non-number does: its low bits
 // would be some other, unrelated value.
 quint8 lowByte(const QDomElement &element, const QString &name, quint8 fallback)
@@ -323,22 +331,48 @@ void settingsToXml(QXmlStreamWriter &writer, const SettingStruct &record)
         if (record.dmx_in_universe != 256)
             attribute(writer, QStringLiteral("dmx_in_universe"), record.dmx_in_universe);
     }
-    const auto protocol = [&](const QString &tag, bool on) {
-        if (on)
-            return;
-        versioned(writer, tag);
-        attribute(writer, QStringLiteral("enable"), 0);
-    };
-    protocol(QStringLiteral("protocol_artnet"), record.artnet_protocol_on);
-    protocol(QStringLiteral("protocol_midi"), record.midi_protocol_on);
-    // A later addition: readers that do not know it skip it, and a file
-    // without it reads as LTC off at the default level.
+    // Later additions are written only away from their defaults, so a show
+    // that does not use them exports as before and older readers skip them.
     const SettingStruct defaults;
+    if (record.true_drop_frame) {
+        versioned(writer, QStringLiteral("timecode"));
+        attribute(writer, QStringLiteral("true_drop_frame"), 1);
+    }
+    if (!record.artnet_protocol_on || !record.artnet_broadcast || record.artnet_stream_id != 0 ||
+        record.artnet_offset != 0) {
+        versioned(writer, QStringLiteral("protocol_artnet"));
+        if (!record.artnet_protocol_on)
+            attribute(writer, QStringLiteral("enable"), 0);
+        if (!record.artnet_broadcast)
+            attribute(writer, QStringLiteral("broadcast"), 0);
+        if (record.artnet_stream_id != 0)
+            attribute(writer, QStringLiteral("stream_id"), record.artnet_stream_id);
+        if (record.artnet_offset != 0)
+            attribute(writer, QStringLiteral("offset"), record.artnet_offset);
+    }
+    for (const QString &address :
+         record.artnet_unicast.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        versioned(writer, QStringLiteral("artnet_unicast"));
+        writer.writeAttribute(QStringLiteral("address"), address);
+    }
+    if (!record.midi_protocol_on || record.midi_offset != 0) {
+        versioned(writer, QStringLiteral("protocol_midi"));
+        if (!record.midi_protocol_on)
+            attribute(writer, QStringLiteral("enable"), 0);
+        if (record.midi_offset != 0)
+            attribute(writer, QStringLiteral("offset"), record.midi_offset);
+    }
+    // A file without this element reads as LTC off at the default level.
     if (record.ltc_protocol_on != defaults.ltc_protocol_on ||
-        record.ltc_level != defaults.ltc_level) {
+        record.ltc_level != defaults.ltc_level || record.ltc_offset != 0 ||
+        !record.ltc_userbits.trimmed().isEmpty()) {
         versioned(writer, QStringLiteral("protocol_ltc"));
         attribute(writer, QStringLiteral("enable"), record.ltc_protocol_on ? 1 : 0);
         writer.writeAttribute(QStringLiteral("level"), QString::number(record.ltc_level));
+        if (record.ltc_offset != 0)
+            attribute(writer, QStringLiteral("offset"), record.ltc_offset);
+        if (!record.ltc_userbits.trimmed().isEmpty())
+            writer.writeAttribute(QStringLiteral("userbits"), record.ltc_userbits.trimmed());
     }
 }
 
@@ -352,10 +386,23 @@ bool settingsFromXml(const QDomElement &element, SettingStruct &record)
     const bool artnet = tag == QLatin1String("protocol_artnet");
     const bool midi = tag == QLatin1String("protocol_midi");
     const bool ltc = tag == QLatin1String("protocol_ltc");
-    if (!dmx && !artnet && !midi && !ltc)
+    const bool timecode = tag == QLatin1String("timecode");
+    const bool unicast = tag == QLatin1String("artnet_unicast");
+    if (!dmx && !artnet && !midi && !ltc && !timecode && !unicast)
         return false;
     if (!hasFormatVersion(element))
         return true;
+    if (timecode) {
+        record.true_drop_frame = lowByte(element, QStringLiteral("true_drop_frame"), 0) != 0;
+        return true;
+    }
+    if (unicast) {
+        // One address an element; the list is checked where it is used.
+        const QString address = element.attribute(QStringLiteral("address")).trimmed();
+        if (!address.isEmpty() && !address.contains(QLatin1Char(' ')))
+            record.artnet_unicast = (record.artnet_unicast + QLatin1Char(' ') + address).trimmed();
+        return true;
+    }
     if (ltc) {
         record.ltc_protocol_on = lowByte(element, QStringLiteral("enable"), 0) != 0;
         // dBFS, so negative and not always whole; anything else is the default.
@@ -363,6 +410,8 @@ bool settingsFromXml(const QDomElement &element, SettingStruct &record)
         const double level = element.attribute(QStringLiteral("level")).toDouble(&ok);
         record.ltc_level =
             ok && std::isfinite(level) ? qBound(-60.0, level, 0.0) : SettingStruct().ltc_level;
+        record.ltc_offset = readOffset(element, QStringLiteral("offset"));
+        record.ltc_userbits = element.attribute(QStringLiteral("userbits")).trimmed();
         return true;
     }
     if (dmx) {
@@ -377,6 +426,12 @@ bool settingsFromXml(const QDomElement &element, SettingStruct &record)
     } else {
         const bool on = lowByte(element, QStringLiteral("enable"), 1) != 0;
         (artnet ? record.artnet_protocol_on : record.midi_protocol_on) = on;
+        (artnet ? record.artnet_offset : record.midi_offset) =
+            readOffset(element, QStringLiteral("offset"));
+        if (artnet) {
+            record.artnet_broadcast = lowByte(element, QStringLiteral("broadcast"), 1) != 0;
+            record.artnet_stream_id = lowByte(element, QStringLiteral("stream_id"), 0);
+        }
     }
     return true;
 }

@@ -41,6 +41,15 @@ bool readSwitch(const QSettings &store, const QString &key, bool current)
         return false;
     return value.toInt() != 0;
 }
+
+// An offset outside the range is brought into it; text that is not a number
+// keeps the current one.
+qint32 readOffset(const QSettings &store, const QString &key, qint32 current)
+{
+    bool ok = false;
+    const int value = store.value(key, current).toInt(&ok);
+    return ok ? qBound(-SettingStruct::OffsetLimit, value, SettingStruct::OffsetLimit) : current;
+}
 } // namespace
 
 void SettingStruct::setDefaults()
@@ -103,6 +112,18 @@ void SettingStruct::loadFromStore()
     const double level = store->value(QStringLiteral("ltc_level"), ltc_level).toDouble(&isNumber);
     if (isNumber && std::isfinite(level))
         ltc_level = level;
+    true_drop_frame = readSwitch(*store, QStringLiteral("true_drop_frame"), true_drop_frame);
+    artnet_broadcast = readSwitch(*store, QStringLiteral("artnet_broadcast"), artnet_broadcast);
+    artnet_unicast = store->value(QStringLiteral("artnet_unicast"), artnet_unicast).toString();
+    bool ok = false;
+    const int streamId =
+        store->value(QStringLiteral("artnet_stream_id"), int(artnet_stream_id)).toInt(&ok);
+    if (ok && streamId >= 0 && streamId <= 255)
+        artnet_stream_id = quint8(streamId);
+    artnet_offset = readOffset(*store, QStringLiteral("artnet_offset"), artnet_offset);
+    midi_offset = readOffset(*store, QStringLiteral("midi_offset"), midi_offset);
+    ltc_offset = readOffset(*store, QStringLiteral("ltc_offset"), ltc_offset);
+    ltc_userbits = store->value(QStringLiteral("ltc_userbits"), ltc_userbits).toString();
 }
 
 void SettingStruct::saveToStore() const
@@ -122,6 +143,14 @@ void SettingStruct::saveToStore() const
     store->setValue(QStringLiteral("ltc_protocol_on"), ltc_protocol_on ? 1 : 0);
     store->setValue(QStringLiteral("ltc_device"), ltc_device);
     store->setValue(QStringLiteral("ltc_level"), ltc_level);
+    store->setValue(QStringLiteral("true_drop_frame"), true_drop_frame ? 1 : 0);
+    store->setValue(QStringLiteral("artnet_broadcast"), artnet_broadcast ? 1 : 0);
+    store->setValue(QStringLiteral("artnet_unicast"), artnet_unicast);
+    store->setValue(QStringLiteral("artnet_stream_id"), int(artnet_stream_id));
+    store->setValue(QStringLiteral("artnet_offset"), artnet_offset);
+    store->setValue(QStringLiteral("midi_offset"), midi_offset);
+    store->setValue(QStringLiteral("ltc_offset"), ltc_offset);
+    store->setValue(QStringLiteral("ltc_userbits"), ltc_userbits);
 }
 
 void SettingStruct::eraseStore()

@@ -22,6 +22,18 @@ struct SettingStruct {
     bool ltc_protocol_on = false;
     QString ltc_device;       // the output device's name; empty is the system default
     double ltc_level = -18.0; // peak level in dBFS
+    // The 30 Drop format at 30000/1001 frames a second with drop-frame
+    // labels; off, it runs at 30 and is only labelled drop-frame.
+    bool true_drop_frame = false;
+    bool artnet_broadcast = true;
+    QString artnet_unicast; // IPv4 addresses separated by blanks
+    quint8 artnet_stream_id = 0;
+    // Frames each output runs ahead of (positive) or behind the generator.
+    static constexpr int OffsetLimit = 30;
+    qint32 artnet_offset = 0;
+    qint32 midi_offset = 0;
+    qint32 ltc_offset = 0;
+    QString ltc_userbits; // empty, eight hexadecimal digits or "date"
 
     void setDefaults();
     // Copies every field; a missing record on either side leaves the target as it is.

@@ -65,14 +65,14 @@ void TimecodeCalculator::computeAndSend(qint64 t)
 {
     // The end test runs before the send, so the last code sent for a place
     // is the last one computed at or before the end code's millisecond 000.
-    if (!m_systemTime && m_placeIndex >= 0 && t > m_place->endMs() && !m_pause) {
+    if (!m_systemTime && m_placeIndex >= 0 && pastEndCode(t) && !m_pause) {
         setPause(true);
         m_placeIndex = -1;
         if (m_place->ExitAtEnd)
             emit signalClose();
     }
 
-    const TimeCode code = TimeCodeMath::fromMsOfDay(t, m_format);
+    const TimeCode code = codeAt(t);
     if (code == m_lastCode)
         return;
     m_lastCode = code;
@@ -95,15 +95,78 @@ void TimecodeCalculator::setFrameSender(std::shared_ptr<FrameSender> sender)
 
 qint64 TimecodeCalculator::msUntilNextChange(qint64 t) const
 {
-    const int msec = int(t % 1000);
-    const int frame = TimeCodeMath::frameOfMillisecond(msec, m_format);
-    const int fps = TimeCodeMath::framesPerSecond(m_format);
-    const int nextEdge =
-        frame + 1 >= fps ? 1000 : TimeCodeMath::firstMsOfFrame(frame + 1, m_format);
-    qint64 wait = nextEdge - msec;
-    if (!m_systemTime && m_placeIndex >= 0 && !m_pause && t <= m_place->endMs())
-        wait = qMin(wait, m_place->endMs() + 1 - t);
+    qint64 wait;
+    if (countsDropFrames()) {
+        wait = dropFrameWait(t);
+    } else {
+        const int msec = int(t % 1000);
+        const int frame = TimeCodeMath::frameOfMillisecond(msec, m_format);
+        const int fps = TimeCodeMath::framesPerSecond(m_format);
+        const int nextEdge =
+            frame + 1 >= fps ? 1000 : TimeCodeMath::firstMsOfFrame(frame + 1, m_format);
+        wait = nextEdge - msec;
+    }
+    if (!m_systemTime && m_placeIndex >= 0 && !m_pause && !pastEndCode(t)) {
+        const qint64 untilPast =
+            countsDropFrames() ? dropFrameEndElapsed() + 1 - TimeCodeMath::wrapDay(t - m_originMs)
+                               : m_place->endMs() + 1 - t;
+        wait = qMin(wait, untilPast);
+    }
     return wait;
+}
+
+TimeCode TimecodeCalculator::codeAt(qint64 t) const
+{
+    if (!countsDropFrames())
+        return TimeCodeMath::fromMsOfDay(t, m_format);
+    if (m_systemTime)
+        // A day of labels is 86.4 ms shorter than the day: the last label is
+        // held until midnight, where the count starts again from the clock.
+        return DropFrame::labelOfFrame(qMin(DropFrame::frameAtMs(t), DropFrame::FramesPerDay - 1));
+    return DropFrame::labelOfFrame(m_originFrame +
+                                   DropFrame::frameAtMs(TimeCodeMath::wrapDay(t - m_originMs)));
+}
+
+// Frame edges at 30000/1001 fall between milliseconds: each wait aims at the
+// first whole millisecond of the next frame, computed from the frame count,
+// so the edges never drift however long the code runs.
+qint64 TimecodeCalculator::dropFrameWait(qint64 t) const
+{
+    if (m_systemTime) {
+        const qint64 frame = DropFrame::frameAtMs(t);
+        if (frame >= DropFrame::FramesPerDay - 1)
+            return TimeCodeMath::MsPerDay - t;
+        return DropFrame::firstMsOfFrame(frame + 1) - t;
+    }
+    const qint64 elapsed = TimeCodeMath::wrapDay(t - m_originMs);
+    return qMin(DropFrame::firstMsOfFrame(DropFrame::frameAtMs(elapsed) + 1) - elapsed,
+                TimeCodeMath::MsPerDay - elapsed);
+}
+
+qint64 TimecodeCalculator::dropFrameEndElapsed() const
+{
+    // The last legal label at or before the end code, which has no frames:
+    // one before the first legal label after its frame 00.
+    const TimeCode after =
+        TimeCode::make(m_place->EndHour, m_place->EndMinute, m_place->EndSecond, 1, Frame30Drop);
+    const qint64 endFrame = DropFrame::frameOfLabel(after) - 1;
+    if (endFrame < m_originFrame)
+        return -1;
+    return DropFrame::firstMsOfFrame(endFrame - m_originFrame);
+}
+
+bool TimecodeCalculator::pastEndCode(qint64 t) const
+{
+    if (countsDropFrames())
+        return TimeCodeMath::wrapDay(t - m_originMs) > dropFrameEndElapsed();
+    return t > m_place->endMs();
+}
+
+void TimecodeCalculator::setOrigin(qint64 originMs, const TimeCode &label)
+{
+    m_originMs = TimeCodeMath::wrapDay(originMs);
+    // A place that starts on a label the count leaves out starts on the next one.
+    m_originFrame = DropFrame::frameOfLabel(label);
 }
 
 void TimecodeCalculator::tickAndSchedule()
@@ -165,6 +228,8 @@ void TimecodeCalculator::slotChangedFile(SettingStructItem *stSettingItem, int i
             m_placeIndex = iFileNumber;
             setPause(false);
             m_startReference = m_clock->monotonicMs() - m_place->startMs();
+            setOrigin(m_place->startMs(), TimeCode::make(m_place->StartHour, m_place->StartMinute,
+                                                         m_place->StartSecond, 0, Frame30Drop));
         }
     }
     // The record was handed over with the signal and is ours to release.
@@ -178,6 +243,7 @@ void TimecodeCalculator::slotChangedTimeReset()
     m_startReference = now;
     if (m_pause)
         m_pauseStart = now; // resuming then starts from 00:00:00:00
+    setOrigin(0, TimeCode());
     emit signalChangedTimeReset();
     tickSoon();
 }
@@ -219,4 +285,10 @@ void TimecodeCalculator::slotChangedFrame30()
 void TimecodeCalculator::slotChangedFrame30Drop()
 {
     slotChangedFrames(Frame30Drop);
+}
+
+void TimecodeCalculator::slotChangedTrueDropFrame(bool on)
+{
+    m_trueDropFrame = on;
+    tickSoon();
 }

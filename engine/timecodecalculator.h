@@ -1,6 +1,7 @@
 #pragma once
 
 #include "clock.h"
+#include "dropframe.h"
 #include "edgetimer.h"
 #include "framesender.h"
 #include "timecode.h"
@@ -29,6 +30,7 @@ public:
     bool isFrozen() const { return m_freeze; }
     bool isSystemTime() const { return m_systemTime; }
     TimeCodeFormat format() const { return m_format; }
+    bool isTrueDropFrame() const { return m_trueDropFrame; }
     int placeIndex() const { return m_placeIndex; }
     TimeCode lastCode() const { return m_lastCode; }
 
@@ -58,6 +60,9 @@ public slots:
     void slotChangedFrame25();
     void slotChangedFrame30();
     void slotChangedFrame30Drop();
+    // On: the 30 Drop format runs at 30000/1001 frames a second with the
+    // drop-frame labels; off: it runs at 30 and is only labelled drop-frame.
+    void slotChangedTrueDropFrame(bool on);
 
     // Milliseconds from the time `t` (of the current source) to the next
     // instant at which the computed code can change: the next frame edge, or
@@ -84,6 +89,19 @@ private:
     // a step of the wall clock does not move a running place.
     qint64 counterMs() const;
 
+    // True drop-frame: the code is a frame count, not a time of day. The
+    // clock counts frames from midnight; the counter from its origin, the
+    // counter time at which it stood on frame m_originFrame (the legal label
+    // of a place's start code, or 00:00:00;00 after a reset).
+    bool countsDropFrames() const { return m_trueDropFrame && m_format == Frame30Drop; }
+    TimeCode codeAt(qint64 t) const;
+    bool pastEndCode(qint64 t) const;
+    qint64 dropFrameWait(qint64 t) const;
+    // Milliseconds of counter time from the origin to the instant the code
+    // passes the end code's frame; -1 when the end lies before the origin.
+    qint64 dropFrameEndElapsed() const;
+    void setOrigin(qint64 originMs, const TimeCode &label);
+
     const Clock *m_clock;
     TimeCodeFormat m_format = Frame24;
     // Before any place is chosen, play counts from the reset instant: that is
@@ -95,6 +113,9 @@ private:
     qint64 m_startReference = 0; // monotonic ms at which the counter read 00:00:00.000
     qint64 m_pauseStart = 0;     // monotonic ms at which the current pause began
     int m_placeIndex = -1;       // place whose end code is watched
+    bool m_trueDropFrame = false;
+    qint64 m_originMs = 0;
+    qint64 m_originFrame = 0;
     SettingStructItem *m_place = nullptr;
 
     EdgeTimer *m_edge = nullptr;

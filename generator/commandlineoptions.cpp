@@ -28,6 +28,8 @@ enum class Option {
     Headless,
     Ltc,
     NoLtc,
+    TrueDrop,
+    NoTrueDrop,
     Export,
     Import
 };
@@ -101,6 +103,12 @@ const Form forms[] = {
     {"noltc", Option::NoLtc, 0},
     {"/noltc", Option::NoLtc, 0},
     {"-noltc", Option::NoLtc, 0},
+    {"truedrop", Option::TrueDrop, 0},
+    {"/truedrop", Option::TrueDrop, 0},
+    {"-truedrop", Option::TrueDrop, 0},
+    {"notruedrop", Option::NoTrueDrop, 0},
+    {"/notruedrop", Option::NoTrueDrop, 0},
+    {"-notruedrop", Option::NoTrueDrop, 0},
     {"--export", Option::Export, 0},
     {"--import", Option::Import, 0},
 };
@@ -187,6 +195,8 @@ QString CommandLineParser::helpText()
     entries.append({"nomidi", tr("deactivate trigger midi (overwrite settings)")});
     entries.append({"ltc", tr("activate trigger ltc (overwrite settings)")});
     entries.append({"noltc", tr("deactivate trigger ltc (overwrite settings)")});
+    entries.append({"truedrop", tr("30 drop runs at 29.97 fps (overwrite settings)")});
+    entries.append({"notruedrop", tr("30 drop runs at 30 fps (overwrite settings)")});
     entries.append({"verbose", tr("more information at runtime")});
     entries.append({"--export FILE", tr("write the stored configuration to FILE and exit")});
     entries.append({"--import FILE", tr("read FILE into the stored configuration and exit")});
@@ -266,6 +276,11 @@ CommandLineOptions CommandLineParser::parse(const QStringList &arguments, FILE *
         case Option::NoLtc:
             options.ltcPresent = true;
             options.ltc = option == Option::Ltc;
+            break;
+        case Option::TrueDrop:
+        case Option::NoTrueDrop:
+            options.trueDropPresent = true;
+            options.trueDrop = option == Option::TrueDrop;
             break;
         case Option::Export:
         case Option::Import:

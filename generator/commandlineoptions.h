@@ -22,6 +22,8 @@ struct CommandLineOptions {
     bool midi = false;
     bool ltcPresent = false;
     bool ltc = false;
+    bool trueDropPresent = false;
+    bool trueDrop = false;
     // Run without a window, as a service does.
     bool headless = false;
 

@@ -49,6 +49,8 @@ Generator::Generator(const CommandLineOptions &options, const GeneratorPlatform 
         m_settings.midi_protocol_on = m_options.midi;
     if (m_options.ltcPresent)
         m_settings.ltc_protocol_on = m_options.ltc;
+    if (m_options.trueDropPresent)
+        m_settings.true_drop_frame = m_options.trueDrop;
     m_keys.load();
 }
 
@@ -125,6 +127,13 @@ void Generator::apply()
     m_settings.saveToStore();
     if (m_playlist)
         m_playlist->savePlaylistToStore();
+    if (m_calculator)
+        QMetaObject::invokeMethod(
+            m_calculator,
+            [calculator = m_calculator.data(), on = m_settings.true_drop_frame]() {
+                calculator->slotChangedTrueDropFrame(on);
+            },
+            Qt::QueuedConnection);
     rewireArtnet();
     rewireMidi();
     rewireLtc();
@@ -207,6 +216,7 @@ void Generator::createCalculator()
     // The generator starts paused at 00:00:00:00. These run on this thread,
     // so the pause answer reaches whoever listens before the first frame.
     calculator->setPause(true);
+    calculator->slotChangedTrueDropFrame(m_settings.true_drop_frame);
     calculator->slotChangedTimeReset();
     // The format shown and the generator must agree from the first frame on.
     m_format = startFormat();
@@ -262,6 +272,7 @@ void Generator::createArtnetNode()
     m_artnet->setDmxInUniverse(m_settings.dmxInPortAddress());
     m_artnet->setDmxInEnabled(m_settings.dmx_in_enabled);
     m_artnet->selectInterface(m_settings.artnet_interface_name);
+    applyArtnetOptions();
     QThread *thread = m_threads.adopt(m_artnet);
     thread->setObjectName(QStringLiteral("artnet"));
     thread->start(outputPriority());
@@ -285,6 +296,7 @@ void Generator::rewireArtnet()
     m_artnet->setDmxInUniverse(m_settings.dmxInPortAddress());
     m_artnet->setDmxInEnabled(m_settings.dmx_in_enabled);
     m_artnet->selectInterface(m_settings.artnet_interface_name);
+    applyArtnetOptions();
     connectArtnetOutput();
     connectDmxCheck();
 }
@@ -324,6 +336,7 @@ void Generator::createMidiOutput()
     connect(output, &midi::signalStatus, this, &Generator::slotMidiStatus, Qt::QueuedConnection);
     output->setTimecodeType(m_settings.midi_timecode_type);
     output->selectOutputDevice(m_settings.midi_interface_name);
+    output->setFrameShift(shiftFor(m_settings.midi_offset));
     QThread *thread = m_threads.adopt(output);
     thread->setObjectName(QStringLiteral("midi"));
     thread->start(outputPriority());
@@ -349,6 +362,7 @@ void Generator::rewireMidi()
     // Direct calls into the worker's thread; midi guards these itself.
     m_midi->setTimecodeType(m_settings.midi_timecode_type);
     m_midi->selectOutputDevice(m_settings.midi_interface_name);
+    m_midi->setFrameShift(shiftFor(m_settings.midi_offset));
     connectMidiOutput();
 }
 
@@ -359,6 +373,7 @@ void Generator::createLtcOutput()
     output->setEnabled(m_settings.ltc_protocol_on);
     output->setLevel(m_settings.ltc_level);
     output->selectOutputDevice(m_settings.ltc_device);
+    applyLtcOptions();
     connect(output, &LtcOutput::signalStatusChanged, this, &Generator::slotLtcStatus);
     QThread *thread = m_threads.adopt(output);
     thread->setObjectName(QStringLiteral("ltc"));
@@ -387,7 +402,37 @@ void Generator::rewireLtc()
     m_ltc->setEnabled(m_settings.ltc_protocol_on);
     m_ltc->setLevel(m_settings.ltc_level);
     m_ltc->selectOutputDevice(m_settings.ltc_device);
+    applyLtcOptions();
     connectLtcOutput();
+}
+
+FrameShift Generator::shiftFor(qint32 offset) const
+{
+    FrameShift shift;
+    shift.frames = qBound(-FrameShift::Limit, int(offset), FrameShift::Limit);
+    shift.trueDropFrame = m_settings.true_drop_frame;
+    return shift;
+}
+
+void Generator::applyArtnetOptions()
+{
+    m_artnet->setTimeCodeOptions(shiftFor(m_settings.artnet_offset), m_settings.artnet_stream_id);
+    // A list with an address that is not one sends to none of it; the
+    // settings window refuses such a list at OK.
+    QList<QHostAddress> unicast;
+    artnet::parseUnicast(m_settings.artnet_unicast, &unicast);
+    m_artnet->setDestinationOptions(m_settings.artnet_broadcast, unicast);
+}
+
+void Generator::applyLtcOptions()
+{
+    m_ltc->setFrameShift(shiftFor(m_settings.ltc_offset));
+    // A value the store or a file holds that is not one of the three forms
+    // sends zeros, as before there were user bits; the settings window
+    // refuses such a value at OK.
+    UserBits bits;
+    UserBits::parse(m_settings.ltc_userbits, &bits);
+    m_ltc->setUserBits(bits);
 }
 
 void Generator::slotClickedFile(int iFileNumber)

@@ -159,6 +159,10 @@ private:
     void rewireMidi();
     void connectLtcOutput();
     void rewireLtc();
+    // The record's offset for one output, counted as the generator counts.
+    FrameShift shiftFor(qint32 offset) const;
+    void applyArtnetOptions();
+    void applyLtcOptions();
 
     CommandLineOptions m_options;
     GeneratorPlatform m_platform;

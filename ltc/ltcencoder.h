@@ -1,6 +1,9 @@
 #pragma once
 
 #include "timecode.h"
+#include "userbits.h"
+
+#include <QDateTime>
 
 #include <QtGlobal>
 
@@ -30,16 +33,31 @@ public:
     void setLevel(double dbfs);
     double level() const { return m_levelDbfs; }
 
+    // What a frame carries besides its code. With true drop-frame the 30 Drop
+    // frames run at 30000/1001 a second; `date` is the clock's local date and
+    // UTC offset for user bits of kind Date.
+    struct Options {
+        bool trueDropFrame = false;
+        UserBits userBits;
+        QDate date;
+        int utcOffsetSeconds = 0;
+    };
+
     // Writes the frame carrying `code` as float samples (at most capacity) and
     // returns how many were written; 0 for a code that is not a valid code of
-    // its Type. At 44100 Hz frames alternate in length so the rate holds.
-    int encode(const TimeCode &code, float *out, int capacity);
+    // its Type. At 44100 Hz frames alternate in length so the rate holds, and
+    // at 29.97 so the frames keep to it.
+    int encode(const TimeCode &code, float *out, int capacity, const Options &options);
+    int encode(const TimeCode &code, float *out, int capacity)
+    {
+        return encode(code, out, capacity, Options());
+    }
 
     // Starts the waveform afresh, for a code that does not follow the last one.
     void reset();
 
 private:
-    int applyFormat(quint8 type);
+    int applyFormat(quint8 type, bool trueDropFrame);
 
     LTCEncoder *m_encoder = nullptr;
     quint32 m_sampleRate;
@@ -51,9 +69,15 @@ private:
 namespace LtcTiming
 {
 // The code one frame after `code`, as the generator counts: 30 drop counts
-// like 30, only the Type tells them apart; 23:59:59:last wraps to midnight.
-TimeCode nextCode(const TimeCode &code);
+// like 30, only the Type tells them apart, unless it is true drop-frame;
+// 23:59:59:last wraps to midnight.
+TimeCode nextCode(const TimeCode &code, bool trueDropFrame = false);
 // Length of one frame of the code's Type in nanoseconds.
 qint64 frameNs(quint8 type);
-bool isValidCode(const TimeCode &code);
+// When frame `n` of a run begins, in nanoseconds after the run's first:
+// n whole frames of frameNs, or at 30000/1001 exactly, so a long run of
+// true drop-frame does not drift by the nanoseconds frameNs leaves out.
+qint64 frameStartNs(quint8 type, qint64 n, bool trueDropFrame);
+// With true drop-frame a 30 Drop code must also be a legal label.
+bool isValidCode(const TimeCode &code, bool trueDropFrame = false);
 } // namespace LtcTiming

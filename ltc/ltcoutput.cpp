@@ -7,9 +7,10 @@
 
 using namespace AudioResult;
 
-LtcOutput::LtcOutput(std::shared_ptr<AudioOutputService> service)
+LtcOutput::LtcOutput(std::shared_ptr<AudioOutputService> service, const Clock *clock)
     : QObject(nullptr),
-      m_service(service ? std::move(service) : std::make_shared<RtAudioOutputService>())
+      m_service(service ? std::move(service) : std::make_shared<RtAudioOutputService>()),
+      m_clock(clock ? clock : SystemClock::instance())
 {
 }
 
@@ -37,6 +38,18 @@ void LtcOutput::setLevel(double dbfs)
 {
     QMutexLocker lock(&m_lock);
     m_level = dbfs;
+}
+
+void LtcOutput::setFrameShift(const FrameShift &shift)
+{
+    QMutexLocker lock(&m_lock);
+    m_shift = shift;
+}
+
+void LtcOutput::setUserBits(const UserBits &bits)
+{
+    QMutexLocker lock(&m_lock);
+    m_userBits = bits;
 }
 
 void LtcOutput::selectOutputDevice(const QString &name)
@@ -155,7 +168,7 @@ qint64 LtcOutput::stepsFromLast(const TimeCode &code) const
     TimeCode c = m_last;
     const int limit = TimeCodeMath::framesPerSecond(TimeCodeFormat(code.Type));
     for (int steps = 1; steps <= limit; ++steps) {
-        c = LtcTiming::nextCode(c);
+        c = LtcTiming::nextCode(c, m_runTrueDrop);
         if (c == code)
             return steps;
     }
@@ -165,19 +178,31 @@ qint64 LtcOutput::stepsFromLast(const TimeCode &code) const
 void LtcOutput::slotSendTimeCode(quint8 Hour, quint8 Minute, quint8 Seconds, quint8 Frame,
                                  quint8 Type)
 {
-    const TimeCode code = TimeCode::make(Hour, Minute, Seconds, Frame, Type);
+    TimeCode code = TimeCode::make(Hour, Minute, Seconds, Frame, Type);
     double level;
+    LtcEncoder::Options options;
     {
         QMutexLocker lock(&m_lock);
         if (!m_open || !m_encoder)
             return;
         level = m_level;
+        code = m_shift.apply(code);
+        options.trueDropFrame = m_shift.trueDropFrame;
+        options.userBits = m_userBits;
     }
-    if (!LtcTiming::isValidCode(code))
+    if (!LtcTiming::isValidCode(code, options.trueDropFrame))
         return;
     m_encoder->setLevel(level);
     const qint64 now = m_service->nowNs();
-    const qint64 frame = LtcTiming::frameNs(code.Type);
+    const bool trueDrop = options.trueDropFrame;
+    const auto startOf = [&](qint64 n) {
+        return m_runStart + LtcTiming::frameStartNs(code.Type, n, trueDrop);
+    };
+    QDateTime wall;
+    if (options.userBits.kind == UserBits::Date) {
+        wall = m_clock->wallClock();
+        options.utcOffsetSeconds = wall.offsetFromUtc();
+    }
 
     // A code that continues the run (the next one, or a few later when the
     // generator's thread was held up) keeps the run's grid of frame times, even
@@ -186,8 +211,9 @@ void LtcOutput::slotSendTimeCode(quint8 Hour, quint8 Minute, quint8 Seconds, qui
     // earlier (the run began with a late code), since a code can arrive late
     // but never before its frame has begun. Anything else starts a new run at
     // the code's arrival.
-    const qint64 steps = m_running ? stepsFromLast(code) : 0;
-    const qint64 expected = m_runStart + (m_index + steps) * frame;
+    // A change of the counting is a new run: its frames have another length.
+    const qint64 steps = m_running && m_runTrueDrop == trueDrop ? stepsFromLast(code) : 0;
+    const qint64 expected = startOf(m_index + steps);
     if (steps > 0) {
         m_index += steps;
         if (now < expected)
@@ -196,6 +222,7 @@ void LtcOutput::slotSendTimeCode(quint8 Hour, quint8 Minute, quint8 Seconds, qui
         m_run = m_player.silence();
         m_encoder->reset();
         m_running = true;
+        m_runTrueDrop = trueDrop;
         m_runStart = now;
         m_index = 0;
         m_queuedIndex = -1;
@@ -206,10 +233,12 @@ void LtcOutput::slotSendTimeCode(quint8 Hour, quint8 Minute, quint8 Seconds, qui
     // and one more, so a code arriving a little late finds its frame queued.
     // The code itself is queued too: with little latency it is still heard
     // from its start.
-    const qint64 horizon = now + m_service->aheadNs() + frame;
+    const qint64 horizon =
+        now + m_service->aheadNs() + LtcTiming::frameStartNs(code.Type, 1, trueDrop);
     TimeCode c = code;
-    for (qint64 n = m_index; n < m_index + LtcPlayer::Slots; ++n, c = LtcTiming::nextCode(c)) {
-        const qint64 start = m_runStart + n * frame;
+    for (qint64 n = m_index; n < m_index + LtcPlayer::Slots;
+         ++n, c = LtcTiming::nextCode(c, trueDrop)) {
+        const qint64 start = startOf(n);
         if (start >= horizon)
             break;
         if (n <= m_queuedIndex)
@@ -217,7 +246,9 @@ void LtcOutput::slotSendTimeCode(quint8 Hour, quint8 Minute, quint8 Seconds, qui
         LtcPlayer::Frame *slot = m_player.next();
         if (!slot)
             break;
-        slot->length = m_encoder->encode(c, slot->samples, LtcEncoder::MaxSamplesPerFrame);
+        if (options.userBits.kind == UserBits::Date)
+            options.date = dateForCode(wall, c);
+        slot->length = m_encoder->encode(c, slot->samples, LtcEncoder::MaxSamplesPerFrame, options);
         slot->startNs = start;
         slot->run = m_run;
         slot->index = quint32(n);

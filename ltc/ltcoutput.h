@@ -1,6 +1,8 @@
 #pragma once
 
 #include "audiooutputservice.h"
+#include "clock.h"
+#include "dropframe.h"
 #include "ltcencoder.h"
 #include "ltcplayer.h"
 #include "timecode.h"
@@ -31,7 +33,9 @@ public:
     static constexpr int RetryMs = 3000;
 
     // Without a service the platform's own (RtAudio) is used. Touches no device.
-    explicit LtcOutput(std::shared_ptr<AudioOutputService> service = nullptr);
+    // The clock gives the date for user bits that carry it.
+    explicit LtcOutput(std::shared_ptr<AudioOutputService> service = nullptr,
+                       const Clock *clock = nullptr);
     ~LtcOutput() override;
 
     // Off, no stream is open and nothing is retried: the output touches no
@@ -40,6 +44,10 @@ public:
     // Both take effect from the next frame; a new device reopens the stream.
     void setLevel(double dbfs);
     void selectOutputDevice(const QString &name);
+    // How codes are shifted and counted (true drop-frame runs 30 Drop at
+    // 30000/1001), and what the user bits carry; from the next code on.
+    void setFrameShift(const FrameShift &shift);
+    void setUserBits(const UserBits &bits);
     QStringList outputDeviceNames();
     QString statusText() const;
     bool isOpen() const;
@@ -66,6 +74,7 @@ private:
     qint64 stepsFromLast(const TimeCode &code) const;
 
     std::shared_ptr<AudioOutputService> m_service;
+    const Clock *m_clock;
     LtcPlayer m_player;
     QTimer *m_retry = nullptr;
 
@@ -74,6 +83,8 @@ private:
     bool m_enabled = true;
     double m_level = LtcEncoder::DefaultLevelDbfs;
     bool m_deviceChanged = false;
+    FrameShift m_shift;
+    UserBits m_userBits;
     QString m_status;
     bool m_open = false;
     int m_lastResult = -1;
@@ -82,8 +93,9 @@ private:
     std::unique_ptr<LtcEncoder> m_encoder;
     bool m_running = false; // a run of consecutive codes is being queued
     TimeCode m_last;        // the last code of this run
-    qint64 m_runStart = 0;  // when the run's first frame began
-    qint64 m_index = 0;     // frame number of the last code within the run
+    bool m_runTrueDrop = false;
+    qint64 m_runStart = 0; // when the run's first frame began
+    qint64 m_index = 0;    // frame number of the last code within the run
     qint64 m_queuedIndex = -1;
     quint64 m_run = 0;
 };

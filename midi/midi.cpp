@@ -96,6 +96,12 @@ quint32 midi::timecodeType() const
     return m_timecodeType;
 }
 
+void midi::setFrameShift(const FrameShift &shift)
+{
+    QMutexLocker lock(&m_lock);
+    m_shift = shift;
+}
+
 void midi::selectOutputDevice(const QString &name)
 {
     {
@@ -194,7 +200,7 @@ midi::MidiOutDevice *midi::readyDevice(int index)
 
 void midi::slotSendTimeCode(quint8 Hour, quint8 Minute, quint8 Seconds, quint8 Frame, quint8 Type)
 {
-    const TimeCode timecode = TimeCode::make(Hour, Minute, Seconds, Frame, Type);
+    TimeCode timecode = TimeCode::make(Hour, Minute, Seconds, Frame, Type);
 
     quint32 type;
     qint32 device;
@@ -203,6 +209,7 @@ void midi::slotSendTimeCode(quint8 Hour, quint8 Minute, quint8 Seconds, quint8 F
         enumerateOutputDevices();
         type = m_timecodeType;
         device = m_selectedDevice;
+        timecode = m_shift.apply(timecode);
     }
     // Nobody acts on the result: every failure has been written where it happened.
     sendTimeCode(timecode, type, device);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "dropframe.h"
 #include "midioutputservice.h"
 #include "midistatus.h"
 #include "mtcmessage.h"
@@ -43,6 +44,8 @@ public:
 
     void setTimecodeType(quint32 type);
     quint32 timecodeType() const;
+    // Every code goes out shifted by this, from the next frame on.
+    void setFrameShift(const FrameShift &shift);
 
     // Selects the first port whose name equals name exactly; any other name
     // (the "All Midi Devices" text included) selects all ports (-1).
@@ -110,6 +113,7 @@ private:
     mutable QMutex m_lock;
     bool m_outputListBuilt = false;
     quint32 m_timecodeType = MidiClock;
+    FrameShift m_shift;
     qint32 m_selectedDevice = -1;
     // The name the operator chose, kept to find the port again after a rescan.
     QString m_chosenName;

@@ -16,6 +16,8 @@
 #include <QHBoxLayout>
 #include <QHostAddress>
 #include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QSplitter>
@@ -35,6 +37,7 @@ Settings::Settings(Playlist *playlist, SettingStruct *settings, artnet *artnetNo
     outputs->addWidget(buildArtnetGroup());
     outputs->addWidget(buildMidiGroup());
     outputs->addWidget(buildLtcGroup());
+    outputs->addWidget(buildTimecodeGroup());
 
     auto *placesGroup = new QGroupBox(tr("Places"));
     auto *placesLayout = new QVBoxLayout(placesGroup);
@@ -78,6 +81,10 @@ Settings::Settings(Playlist *playlist, SettingStruct *settings, artnet *artnetNo
     // Drawn as the default, so the operator sees what Return does.
     m_ok->setDefault(true);
 
+    // A hand-edited store or an imported file may hold what the outputs
+    // cannot use: shown at once, not only at OK.
+    markInvalidFields();
+
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(outputs);
     layout->addWidget(pages, 1);
@@ -118,12 +125,36 @@ QWidget *Settings::buildArtnetGroup()
     m_dmxUniverse->setValue(m_working.dmx_in_universe);
     m_dmxUniverse->setToolTip(tr("Universe for DMX Remote Control"));
 
+    m_artnetBroadcast = new QCheckBox(tr("Broadcast"));
+    m_artnetBroadcast->setObjectName(QStringLiteral("artnetBroadcast"));
+    m_artnetBroadcast->setChecked(m_working.artnet_broadcast);
+    m_artnetUnicast = new QLineEdit(m_working.artnet_unicast);
+    m_artnetUnicast->setObjectName(QStringLiteral("artnetUnicast"));
+    m_artnetUnicast->setPlaceholderText(tr("unicast addresses"));
+    m_artnetUnicast->setToolTip(
+        tr("IPv4 addresses that get the time code as well, separated by blanks"));
+    m_artnetStreamId = new QSpinBox;
+    m_artnetStreamId->setObjectName(QStringLiteral("artnetStreamId"));
+    m_artnetStreamId->setRange(0, 255);
+    m_artnetStreamId->setValue(m_working.artnet_stream_id);
+    m_artnetStreamId->setToolTip(tr("Stream ID of the time code, 0 is the master"));
+    m_artnetOffset = offsetBox("artnetOffset", m_working.artnet_offset);
+
     auto *grid = new QGridLayout(group);
     grid->addWidget(m_artnetTrigger, 0, 0);
     grid->addWidget(m_interfaces, 0, 1);
-    grid->addWidget(m_dmxEnabled, 1, 0);
-    grid->addWidget(m_dmxUniverse, 1, 1);
+    grid->addWidget(m_artnetBroadcast, 1, 0);
+    grid->addWidget(m_artnetUnicast, 1, 1);
+    grid->addWidget(new QLabel(tr("Stream ID")), 2, 0);
+    grid->addWidget(m_artnetStreamId, 2, 1);
+    grid->addWidget(new QLabel(tr("Offset")), 3, 0);
+    grid->addWidget(m_artnetOffset, 3, 1);
+    grid->addWidget(m_dmxEnabled, 4, 0);
+    grid->addWidget(m_dmxUniverse, 4, 1);
     grid->setColumnStretch(1, 1);
+    connect(m_artnetBroadcast, &QCheckBox::clicked, this, &Settings::slotChanged);
+    connect(m_artnetUnicast, &QLineEdit::textEdited, this, &Settings::slotChanged);
+    connect(m_artnetStreamId, &QSpinBox::valueChanged, this, &Settings::slotChanged);
 
     connect(m_artnetTrigger, &QCheckBox::clicked, this, &Settings::slotChanged);
     connect(m_interfaces, &QComboBox::activated, this, &Settings::slotChanged);
@@ -145,9 +176,13 @@ QWidget *Settings::buildMidiGroup()
     m_midiTypes->setObjectName(QStringLiteral("midiTypes"));
     fillMidiTypes();
 
+    m_midiOffset = offsetBox("midiOffset", m_working.midi_offset);
+    m_midiOffset->setPrefix(tr("Offset "));
+
     auto *column = new QVBoxLayout;
     column->addWidget(m_midiDevices);
     column->addWidget(m_midiTypes);
+    column->addWidget(m_midiOffset);
     auto *row = new QHBoxLayout(group);
     row->addWidget(m_midiTrigger);
     row->addLayout(column, 1);
@@ -175,9 +210,23 @@ QWidget *Settings::buildLtcGroup()
     m_ltcLevel->setSuffix(QStringLiteral(" dBFS"));
     m_ltcLevel->setValue(m_working.ltc_level);
 
+    m_ltcOffset = offsetBox("ltcOffset", m_working.ltc_offset);
+    m_ltcOffset->setPrefix(tr("Offset "));
+    m_ltcUserBits = new QLineEdit(m_working.ltc_userbits);
+    m_ltcUserBits->setObjectName(QStringLiteral("ltcUserBits"));
+    m_ltcUserBits->setPlaceholderText(tr("user bits"));
+    m_ltcUserBits->setToolTip(
+        tr("User bits: empty for zeros, eight hexadecimal digits, or \"date\" for the date "
+           "and time zone"));
+
     auto *column = new QVBoxLayout;
     column->addWidget(m_ltcDevices);
     column->addWidget(m_ltcLevel);
+    column->addWidget(m_ltcOffset);
+    auto *userBitsRow = new QHBoxLayout;
+    userBitsRow->addWidget(new QLabel(tr("User bits")));
+    userBitsRow->addWidget(m_ltcUserBits, 1);
+    column->addLayout(userBitsRow);
     auto *row = new QHBoxLayout(group);
     row->addWidget(m_ltcTrigger);
     row->addLayout(column, 1);
@@ -185,7 +234,47 @@ QWidget *Settings::buildLtcGroup()
     connect(m_ltcTrigger, &QCheckBox::clicked, this, &Settings::slotChanged);
     connect(m_ltcDevices, &QComboBox::activated, this, &Settings::slotChanged);
     connect(m_ltcLevel, &QDoubleSpinBox::valueChanged, this, &Settings::slotChanged);
+    connect(m_ltcUserBits, &QLineEdit::textEdited, this, &Settings::slotChanged);
     return group;
+}
+
+QWidget *Settings::buildTimecodeGroup()
+{
+    auto *group = new QGroupBox(tr("Time code"));
+    m_trueDropFrame = new QCheckBox(tr("30 Drop at 29.97 fps"));
+    m_trueDropFrame->setObjectName(QStringLiteral("trueDropFrame"));
+    m_trueDropFrame->setChecked(m_working.true_drop_frame);
+    m_trueDropFrame->setToolTip(
+        tr("On: 30 Drop runs at 29.97 frames per second and skips frames 00 and 01 at every "
+           "minute except each tenth, as video does.\nOff: 30 Drop runs at 30 frames per "
+           "second and is only labelled drop-frame."));
+    auto *column = new QVBoxLayout(group);
+    column->addWidget(m_trueDropFrame);
+    column->addStretch();
+    connect(m_trueDropFrame, &QCheckBox::clicked, this, &Settings::slotChanged);
+    return group;
+}
+
+QSpinBox *Settings::offsetBox(const char *name, qint32 value)
+{
+    auto *box = new QSpinBox;
+    box->setObjectName(QLatin1String(name));
+    box->setRange(-SettingStruct::OffsetLimit, SettingStruct::OffsetLimit);
+    box->setValue(value);
+    box->setSuffix(tr(" frames"));
+    box->setToolTip(tr("Frames this output runs ahead of (positive) or behind the time code"));
+    connect(box, &QSpinBox::valueChanged, this, &Settings::slotChanged);
+    return box;
+}
+
+bool Settings::markInvalidFields()
+{
+    const bool unicastOk = artnet::parseUnicast(m_artnetUnicast->text(), nullptr);
+    const bool userBitsOk = UserBits::parse(m_ltcUserBits->text(), nullptr);
+    const QString invalid = QStringLiteral("background-color: #ffb0b0;");
+    m_artnetUnicast->setStyleSheet(unicastOk ? QString() : invalid);
+    m_ltcUserBits->setStyleSheet(userBitsOk ? QString() : invalid);
+    return unicastOk && userBitsOk;
 }
 
 // The system's default first; a stored device that is not there now stays in
@@ -263,10 +352,22 @@ void Settings::slotChanged()
     m_working.ltc_protocol_on = m_ltcTrigger->isChecked();
     m_working.ltc_device = m_ltcDevices->currentData().toString();
     m_working.ltc_level = m_ltcLevel->value();
+    m_working.true_drop_frame = m_trueDropFrame->isChecked();
+    m_working.artnet_broadcast = m_artnetBroadcast->isChecked();
+    m_working.artnet_unicast = m_artnetUnicast->text().simplified();
+    m_working.artnet_stream_id = quint8(m_artnetStreamId->value());
+    m_working.artnet_offset = m_artnetOffset->value();
+    m_working.midi_offset = m_midiOffset->value();
+    m_working.ltc_offset = m_ltcOffset->value();
+    m_working.ltc_userbits = m_ltcUserBits->text().trimmed();
 }
 
 void Settings::slotPressOk()
 {
+    // An address or user bits the outputs could not use stay marked and the
+    // window stays open, rather than send to nowhere.
+    if (!markInvalidFields())
+        return;
     if (m_callerRecord)
         m_callerRecord->copyFrom(&m_working);
     if (m_playlist->isChanged())

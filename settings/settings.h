@@ -8,6 +8,7 @@
 class QCheckBox;
 class QComboBox;
 class QDoubleSpinBox;
+class QLineEdit;
 class LtcOutput;
 class QPushButton;
 class QSpinBox;
@@ -63,6 +64,12 @@ private:
     QWidget *buildArtnetGroup();
     QWidget *buildMidiGroup();
     QWidget *buildLtcGroup();
+    QWidget *buildTimecodeGroup();
+    // A spin box for an output's offset in frames.
+    QSpinBox *offsetBox(const char *name, qint32 value);
+    // Marks the text fields that hold something the outputs cannot use;
+    // true when every field is usable.
+    bool markInvalidFields();
     void fillLtcDevices();
     void fillInterfaces();
     void fillMidiDevices();
@@ -87,4 +94,12 @@ private:
     QCheckBox *m_ltcTrigger = nullptr;
     QComboBox *m_ltcDevices = nullptr;
     QDoubleSpinBox *m_ltcLevel = nullptr;
+    QCheckBox *m_trueDropFrame = nullptr;
+    QCheckBox *m_artnetBroadcast = nullptr;
+    QLineEdit *m_artnetUnicast = nullptr;
+    QSpinBox *m_artnetStreamId = nullptr;
+    QSpinBox *m_artnetOffset = nullptr;
+    QSpinBox *m_midiOffset = nullptr;
+    QSpinBox *m_ltcOffset = nullptr;
+    QLineEdit *m_ltcUserBits = nullptr;
 };

@@ -243,8 +243,8 @@ void Orvello::slotBlinkingTimecode()
 void Orvello::slotSendTimecodeTimeOut(quint8 Hour, quint8 Minute, quint8 Seconds, quint8 Frame,
                                       quint8 Type)
 {
-    Q_UNUSED(Type)
-    m_view.showCode(Hour, Minute, Seconds, Frame);
+    m_view.showCode(Hour, Minute, Seconds, Frame,
+                    Type == Frame30Drop && settings().true_drop_frame);
 }
 
 // Not modal: the automatic check may answer during a show, and the operator's

@@ -329,13 +329,17 @@ void OrvelloView::showPlayPause(bool paused)
 
 // Runs once per frame on the window's thread: digits appended by hand, with
 // none of the allocations and translation look-ups of a formatted string.
-QString OrvelloView::codeText(quint8 hour, quint8 minute, quint8 second, quint8 frame)
+QString OrvelloView::codeText(quint8 hour, quint8 minute, quint8 second, quint8 frame,
+                              bool dropFrame)
 {
     QString text;
     text.reserve(11);
-    for (const quint8 v : {hour, minute, second, frame}) {
-        if (!text.isEmpty())
-            text += u':';
+    const quint8 fields[] = {hour, minute, second, frame};
+    for (int i = 0; i < 4; ++i) {
+        const quint8 v = fields[i];
+        // Drop-frame labels are told apart by the separator before the frames.
+        if (i > 0)
+            text += dropFrame && i == 3 ? u';' : u':';
         if (v >= 100)
             text += QChar(u'0' + v / 100);
         text += QChar(u'0' + v / 10 % 10); // a single digit gets its leading zero
@@ -344,13 +348,14 @@ QString OrvelloView::codeText(quint8 hour, quint8 minute, quint8 second, quint8 
     return text;
 }
 
-void OrvelloView::showCode(quint8 hour, quint8 minute, quint8 second, quint8 frame)
+void OrvelloView::showCode(quint8 hour, quint8 minute, quint8 second, quint8 frame, bool dropFrame)
 {
-    m_shownText = codeText(hour, minute, second, frame);
+    m_shownText = codeText(hour, minute, second, frame, dropFrame);
     if (label)
         label->setText(m_shownText);
     else if (lcd)
-        lcd->display(m_shownText);
+        // The segments have no ";": the drop-frame mark shows as their point.
+        lcd->display(dropFrame ? QString(m_shownText).replace(u';', u'.') : m_shownText);
 }
 
 QString OrvelloView::displayText() const

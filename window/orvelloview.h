@@ -38,7 +38,8 @@ public:
     void showStatus(const QList<StatusFact> &facts);
     static QColor errorColour();
 
-    void showCode(quint8 hour, quint8 minute, quint8 second, quint8 frame);
+    // `dropFrame` shows the ";" of true drop-frame labels before the frames.
+    void showCode(quint8 hour, quint8 minute, quint8 second, quint8 frame, bool dropFrame = false);
     QString displayText() const;
     QWidget *display() const;
     void setDisplayShown(bool shown);
@@ -52,7 +53,8 @@ public:
     // selected: -3 system time, 0..8 places 1..9, -1 none.
     void colourPlaceButtons(const SettingStruct &settings, int selected);
 
-    static QString codeText(quint8 hour, quint8 minute, quint8 second, quint8 frame);
+    static QString codeText(quint8 hour, quint8 minute, quint8 second, quint8 frame,
+                            bool dropFrame = false);
     // number: 1..9
     static QString placeToolTip(int number, const SettingStructItem &place);
     static QString placeIconPath(const SettingStructItem &place);

@@ -84,6 +84,14 @@
         <translation>LTC-Ausgabe aus (überschreibt Einstellungen)</translation>
     </message>
     <message>
+        <source>30 drop runs at 29.97 fps (overwrite settings)</source>
+        <translation>30 Drop läuft mit 29,97 fps (überschreibt Einstellungen)</translation>
+    </message>
+    <message>
+        <source>30 drop runs at 30 fps (overwrite settings)</source>
+        <translation>30 Drop läuft mit 30 fps (überschreibt Einstellungen)</translation>
+    </message>
+    <message>
         <source>more information at runtime</source>
         <translation>mehr Informationen zur Laufzeit</translation>
     </message>
@@ -322,6 +330,68 @@
     <message>
         <source>MIDI Timecode</source>
         <translation>MIDI Timecode</translation>
+    </message>
+    <message>
+        <source>Broadcast</source>
+        <translation>Broadcast</translation>
+    </message>
+    <message>
+        <source>unicast addresses</source>
+        <translation>Unicast-Adressen</translation>
+    </message>
+    <message>
+        <source>IPv4 addresses that get the time code as well, separated by blanks</source>
+        <translation>IPv4-Adressen, die den Timecode zusätzlich erhalten, durch Leerzeichen getrennt</translation>
+    </message>
+    <message>
+        <source>Stream ID</source>
+        <translation>Stream-ID</translation>
+    </message>
+    <message>
+        <source>Stream ID of the time code, 0 is the master</source>
+        <translation>Stream-ID des Timecodes, 0 ist der Master</translation>
+    </message>
+    <message>
+        <source>Offset</source>
+        <translation>Versatz</translation>
+    </message>
+    <message>
+        <source>user bits</source>
+        <translation>User-Bits</translation>
+    </message>
+    <message>
+        <source>User bits: empty for zeros, eight hexadecimal digits, or &quot;date&quot; for the date and time zone</source>
+        <translation>User-Bits: leer für Nullen, acht Hexadezimalziffern oder &quot;date&quot; für Datum und Zeitzone</translation>
+    </message>
+    <message>
+        <source>Time code</source>
+        <translation>Timecode</translation>
+    </message>
+    <message>
+        <source>30 Drop at 29.97 fps</source>
+        <translation>30 Drop mit 29,97 fps</translation>
+    </message>
+    <message>
+        <source>On: 30 Drop runs at 29.97 frames per second and skips frames 00 and 01 at every minute except each tenth, as video does.
+Off: 30 Drop runs at 30 frames per second and is only labelled drop-frame.</source>
+        <translation>An: 30 Drop läuft mit 29,97 Frames pro Sekunde und lässt die Frames 00 und 01 zu Beginn jeder Minute aus, außer jeder zehnten, wie Video.
+Aus: 30 Drop läuft mit 30 Frames pro Sekunde und ist nur als Drop-Frame gekennzeichnet.</translation>
+    </message>
+    <message>
+        <source> frames</source>
+        <translation> Frames</translation>
+    </message>
+    <message>
+        <source>Frames this output runs ahead of (positive) or behind the time code</source>
+        <translation>Frames, die diese Ausgabe dem Timecode voraus (positiv) oder hinterher ist</translation>
+    </message>
+    <message>
+        <source>Offset </source>
+        <translation>Versatz </translation>
+    </message>
+    <message>
+        <source>User bits</source>
+        <translation>User-Bits</translation>
     </message>
     <message>
         <source>unknown type</source>

@@ -63,7 +63,8 @@ struct Recorder : QObject {
         wiring.facts << QString::number(g.format()) << destinations.join(' ')
                      << QString::number(g.midiOutput()->timecodeType())
                      << QString::number(g.midiOutput()->selectedOutputDevice())
-                     << QString::number(g.playlist()->enabled.load());
+                     << QString::number(g.playlist()->enabled.load())
+                     << QString::number(g.calculator()->isTrueDropFrame());
         for (const StatusFact &fact : g.statusFacts(false))
             wiring.facts << fact.text;
         wiring.facts << QString::number(
@@ -121,6 +122,16 @@ private slots:
                            {"midi_protocol_on", 0},
                            {"playlist_enabled", 1}}
             << "30 drop, system time, Art-Net off, MIDI to \"A\" \"B\" (MIDI Clock), playlist on";
+        // The option overrides the stored switch; broadcasts off leave the
+        // unicast address alone in the line.
+        QTest::newRow("true drop-frame by option, unicast only")
+            << QStringList{"p0", "30drop", "truedrop"}
+            << QVariantMap{{"true_drop_frame", 0},
+                           {"artnet_broadcast", 0},
+                           {"artnet_unicast", "10.77.0.9"}}
+            << "30 drop at 29.97 fps, system time, Art-Net to 10.77.0.9, MIDI to \"A\" \"B\" (MIDI "
+               "Clock), "
+               "playlist off";
         QTest::newRow("invalid stored format, no place, MIDI off, playlist by option")
             << QStringList{"nomidi", "playlist"}
             << QVariantMap{{"FrameFormat", 9}, {"artnet_interface_name", "192.168.77.0"}}
@@ -162,6 +173,7 @@ private slots:
         QCOMPARE(runnerWiring.types, windowWiring.types);
         QCOMPARE(runnerWiring.places.isEmpty(), codes == 0);
         QCOMPARE(runnerWiring.types.size(), codes);
+        QCOMPARE(runnerWiring.facts.at(5), QString::number(args.contains("truedrop")));
         // The same keys saved at the end; no update check ran, though the
         // headless run was not told "noupdatecheck" like the window.
         QCOMPARE(stored(), windowKeys);

@@ -122,15 +122,16 @@ print(f"  poll replies ok: {len(rows)}, none to the foreign subnet")
 EOF
 }
 
-# check_timecode <name> <type> <destinations, comma-separated, in order or "">
+# check_timecode <name> <type> <destinations, comma-separated, in order or ""> [stream id]
 # Every new code goes once to each destination, in the given order, as a
 # well-formed 20-byte ArtTimeCode of the given type that follows the clock.
 check_timecode() {
     fields "$1" >"$WORK/$1/fields"
-    python3 - "$WORK/$1/fields" "$2" "$3" <<'EOF' || fail "$1: timecode"
+    python3 - "$WORK/$1/fields" "$2" "$3" "${4:-0}" <<'EOF' || fail "$1: timecode"
 import sys, time
 rows = [l.rstrip("\n").split(",") for l in open(sys.argv[1]) if l.strip()]
 ftype, order = int(sys.argv[2]), [d for d in sys.argv[3].split(",") if d]
+stream = int(sys.argv[4])
 ours = ("10.77.0.1", "192.168.77.1")
 fps = {0: 24, 1: 25, 2: 30, 3: 30}[ftype]
 per_dest = {}
@@ -138,7 +139,7 @@ for t, src, dst, sport, dport, payload in rows:
     p = bytes.fromhex(payload)
     if src not in ours or p[8:10] != b"\x00\x97":
         continue
-    head = b"Art-Net\0\x00\x97\x00\x0e\x00\x00"
+    head = b"Art-Net\0\x00\x97\x00\x0e\x00" + bytes([stream])
     if len(p) != 20 or p[:14] != head or p[19] != 0 or p[18] != ftype or dport != "6454":
         sys.exit(f"bad ArtTimeCode to {dst}: {payload}")
     ff, ss, mm, hh = p[14], p[15], p[16], p[17]
@@ -246,5 +247,18 @@ echo "Art-Net switched off by the command line"
 run_case cmdoff 2 p0 noartnet
 check_timecode cmdoff 1 ""
 check_replies cmdoff
+
+echo "unicast addresses after the chosen subnet's broadcast"
+write_settings unicast "artnet_interface_name=192.168.77.0" "artnet_unicast=10.77.0.2 192.168.77.2"
+run_case unicast 2 p0 25fps
+check_timecode unicast 1 "192.168.77.255,10.77.0.2,192.168.77.2"
+check_flagged unicast
+
+echo "broadcasts off: unicast only, true drop-frame, stream id 3"
+write_settings unicastonly "artnet_broadcast=0" "artnet_unicast=10.77.0.2" "true_drop_frame=1" \
+    "artnet_stream_id=3"
+run_case unicastonly 2 p0 30drop
+check_timecode unicastonly 2 "10.77.0.2" 3
+check_flagged unicastonly
 
 echo "PASS"

@@ -92,6 +92,8 @@ private slots:
     void dmxReadNeverTornAcrossThreads();
     void timeCodeSenderSendsFromAnyThread_data();
     void timeCodeSenderSendsFromAnyThread();
+    void unicastList_data();
+    void unicastList();
 };
 
 void TestArtnetNode::twoAdapters()
@@ -383,37 +385,60 @@ QTEST_GUILESS_MAIN(TestArtnetNode)
 void TestArtnetNode::timeCodeSenderSendsFromAnyThread_data()
 {
     QTest::addColumn<QString>("select");
+    QTest::addColumn<bool>("broadcast");
+    QTest::addColumn<QString>("unicast");
+    QTest::addColumn<int>("offset");
+    QTest::addColumn<int>("streamId");
     QTest::addColumn<QString>("reached");
-    QTest::newRow("every adapter") << QString() << QStringLiteral("xy");
-    QTest::newRow("first adapter") << QStringLiteral("10.0.0.0") << QStringLiteral("x");
-    QTest::newRow("second adapter") << QStringLiteral("10.0.1.0") << QStringLiteral("y");
-    QTest::newRow("adapter gone") << QStringLiteral("172.16.0.0") << QStringLiteral("xy");
+    QTest::newRow("every adapter") << QString() << true << QString() << 0 << 0 << "xy";
+    QTest::newRow("first adapter") << "10.0.0.0" << true << QString() << 0 << 0 << "x";
+    QTest::newRow("second adapter") << "10.0.1.0" << true << QString() << 0 << 0 << "y";
+    QTest::newRow("adapter gone") << "172.16.0.0" << true << QString() << 0 << 0 << "xy";
+    QTest::newRow("unicast beside the broadcast")
+        << "10.0.1.0" << true << "127.0.0.4" << 0 << 0 << "yz";
+    QTest::newRow("unicast only") << QString() << false << "127.0.0.4 127.0.0.2" << 0 << 0 << "xz";
+    QTest::newRow("nothing at all") << QString() << false << QString() << 0 << 0 << "";
+    QTest::newRow("offset over a second, stream id")
+        << "10.0.0.0" << true << QString() << 26 << 9 << "x";
 }
 
 void TestArtnetNode::timeCodeSenderSendsFromAnyThread()
 {
     REQUIRE_PRIVATE_NETWORK();
     QFETCH(QString, select);
+    QFETCH(bool, broadcast);
+    QFETCH(QString, unicast);
+    QFETCH(int, offset);
+    QFETCH(int, streamId);
     QFETCH(QString, reached);
-    QUdpSocket x, y;
+    QUdpSocket x, y, z;
     QVERIFY(x.bind(QHostAddress(QStringLiteral("127.0.0.2")), 6454, Shared));
     QVERIFY(y.bind(QHostAddress(QStringLiteral("127.0.0.3")), 6454, Shared));
+    QVERIFY(z.bind(QHostAddress(QStringLiteral("127.0.0.4")), 6454, Shared));
     auto n = std::make_unique<Node>(
         false, QList<AddressEntry>{entry("10.0.0.5", "255.255.255.0", "127.0.0.2", "", "x"),
                                    entry("10.0.1.5", "255.255.255.0", "127.0.0.3", "", "y")});
     if (!select.isEmpty())
         n->node.selectInterface(select);
+    QList<QHostAddress> unicastAddresses;
+    QVERIFY(artnet::parseUnicast(unicast, &unicastAddresses));
+    n->node.setDestinationOptions(broadcast, unicastAddresses);
+    n->node.setTimeCodeOptions(FrameShift{offset, false}, quint8(streamId));
+    // 01:02:03:04 at 30 fps, moved by the offset.
+    const TimeCode shifted = TimeCodeMath::addFrames(TimeCode::make(1, 2, 3, 4, 3), offset, false);
+    const QByteArray expected = ArtnetPacket::timeCode(
+        shifted.Hour, shifted.Minute, shifted.Seconds, shifted.Frame, 3, quint8(streamId));
+    QCOMPARE(expected.at(13), char(streamId));
     const std::shared_ptr<FrameSender> sender = n->node.timeCodeSender();
     // Which peers got the exact frame within `ms`, without running this thread's
     // event loop; '!' for other bytes.
     auto got = [&](int ms) {
         QString peers;
-        for (QUdpSocket *peer : {&x, &y}) {
+        for (QUdpSocket *peer : {&x, &y, &z}) {
             if (!peer->waitForReadyRead(ms))
                 continue;
-            const bool exact =
-                peer->receiveDatagram().data() == ArtnetPacket::timeCode(1, 2, 3, 4, 3);
-            peers += !exact ? '!' : peer == &x ? 'x' : 'y';
+            const bool exact = peer->receiveDatagram().data() == expected;
+            peers += !exact ? '!' : peer == &x ? 'x' : peer == &y ? 'y' : 'z';
         }
         return peers;
     };
@@ -421,6 +446,8 @@ void TestArtnetNode::timeCodeSenderSendsFromAnyThread()
     // Without a socket the frame goes the queued way, and the node binds as it sends.
     sender->sendFrame(TimeCode::make(1, 2, 3, 4, 3));
     QVERIFY(!n->node.isBound());
+    if (reached.isEmpty()) // nowhere to send to: the slot never reaches the bind
+        n->node.openSocket();
     QTRY_VERIFY_WITH_TIMEOUT(n->node.isBound(), 5000);
     QCOMPARE(got(300), reached);
 
@@ -432,6 +459,45 @@ void TestArtnetNode::timeCodeSenderSendsFromAnyThread()
     n.reset();
     sender->sendFrame(TimeCode::make(1, 2, 3, 4, 3));
     QCOMPARE(got(100), QString());
+}
+
+void TestArtnetNode::unicastList_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("parsed"); // "refused" when the list is refused
+    QTest::newRow("two, blanks around") << " 10.77.0.2   192.168.77.9 "
+                                        << "10.77.0.2 192.168.77.9";
+    QTest::newRow("empty") << ""
+                           << "";
+    QTest::newRow("short form") << "10.1"
+                                << "refused";
+    QTest::newRow("any address") << "0.0.0.0"
+                                 << "refused";
+    QTest::newRow("byte too big") << "10.77.0.256"
+                                  << "refused";
+    QTest::newRow("host name") << "desk"
+                               << "refused";
+    QTest::newRow("hexadecimal") << "0x0a.0.0.1"
+                                 << "refused";
+    QTest::newRow("IPv6") << "::1"
+                          << "refused";
+    QTest::newRow("one bad among good") << "10.77.0.2 10.77.0"
+                                        << "refused";
+}
+
+// What the settings window accepts at OK and the node sends to.
+void TestArtnetNode::unicastList()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, parsed);
+    QList<QHostAddress> out{QHostAddress(QStringLiteral("1.2.3.4"))};
+    const bool ok = artnet::parseUnicast(text, &out);
+    QStringList got;
+    for (const QHostAddress &a : out)
+        got << a.toString();
+    QCOMPARE(ok ? got.join(' ') : QStringLiteral("refused"), parsed);
+    if (!ok)
+        QCOMPARE(got, QStringList{"1.2.3.4"}); // left as it was
 }
 
 #include "tst_artnetnode.moc"

@@ -34,6 +34,18 @@ QString summary(const SettingStruct &r, Playlist &p)
         parts << QStringLiteral("if=%1,%2,%3")
                      .arg(r.artnet_interface_name, r.midi_interface_name)
                      .arg(r.midi_timecode_type);
+    if (r.true_drop_frame || !r.artnet_broadcast || !r.artnet_unicast.isEmpty() ||
+        r.artnet_stream_id || r.artnet_offset || r.midi_offset || r.ltc_offset ||
+        !r.ltc_userbits.isEmpty())
+        parts << QStringLiteral("wire=%1/%2/[%3]/%4/%5,%6,%7/%8")
+                     .arg(int(r.true_drop_frame))
+                     .arg(int(r.artnet_broadcast))
+                     .arg(r.artnet_unicast)
+                     .arg(r.artnet_stream_id)
+                     .arg(r.artnet_offset)
+                     .arg(r.midi_offset)
+                     .arg(r.ltc_offset)
+                     .arg(r.ltc_userbits);
     parts << QStringLiteral("pl=%1").arg(int(p.enabled.load()));
     for (int i = 0; i < p.itemCount(); ++i) {
         const PlaylistTime e = p.itemAt(i).entry;
@@ -60,6 +72,14 @@ void fillShow(SettingStruct &r, Playlist &p)
     r.ltc_protocol_on = true;
     r.ltc_level = -12.5;
     r.ltc_device = QStringLiteral("system");
+    r.true_drop_frame = true;
+    r.artnet_broadcast = false;
+    r.artnet_unicast = QStringLiteral("10.77.0.2 192.168.77.9");
+    r.artnet_stream_id = 7;
+    r.artnet_offset = -30;
+    r.midi_offset = 2;
+    r.ltc_offset = 30;
+    r.ltc_userbits = QStringLiteral("date");
     p.enabled = true;
     p.appendItem({3, 0xFFFF, 0xFF, 0xFF, 0, 19, 30});
     p.appendItem({0xFD, 0xFFFF, 0xFF, 0xFF, 0xFF, 0, 0});
@@ -122,6 +142,8 @@ private slots:
         out.ltc_device.clear(); // a device, like an interface, belongs to one computer
         QCOMPARE(summary(in, inList), summary(out, outList));
         QVERIFY(summary(in, inList).contains(QLatin1String("lt=1/-12.5/")));
+        QVERIFY(summary(in, inList)
+                    .contains(QLatin1String("wire=1/0/[10.77.0.2 192.168.77.9]/7/-30,2,30/date")));
     }
 
     void readingRules_data()
@@ -154,6 +176,10 @@ private slots:
         QTest::newRow("ltc level not a number, without version")
             << R"(<protocol_ltc version="1" enable="1" level="loud"/><protocol_ltc enable="0" level="-3"/>)"
             << "dmx=0/256 an=1 mi=1 lt=1/-18/ pl=0";
+        // Offsets out of range or not numbers read as 0; stream id keeps its low byte.
+        QTest::newRow("wire options")
+            << R"(<timecode version="1" true_drop_frame="1"/><protocol_artnet version="1" broadcast="0" stream_id="258" offset="-31"/><artnet_unicast version="1" address=" 10.77.0.2 "/><artnet_unicast version="1" address="a b"/><artnet_unicast address="10.77.0.3"/><protocol_midi version="1" offset="x"/><protocol_ltc version="1" offset="-30" userbits="0123ABCD"/>)"
+            << "dmx=0/256 an=1 mi=1 wire=1/0/[10.77.0.2]/0/0,0,-30/0123ABCD pl=0";
         QTest::newRow("playlist enabled negative") << R"(<playlist version="1" enabled="-1"/>)"
                                                    << "dmx=0/256 an=1 mi=1 pl=1";
         QTest::newRow("playlist enabled low bits")

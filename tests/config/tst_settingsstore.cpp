@@ -61,7 +61,10 @@ private slots:
         for (const QVariant &value : QVariantList{"abc", "12", 300, -1}) // no number, text, too big
             SettingsStore::open()->setValue(QStringLiteral("start_hour_%1").arg(index++), value);
         SettingsStore::open()->setValue(QStringLiteral("ltc_level"), "loud");
+        SettingsStore::open()->setValue(QStringLiteral("midi_offset"), 99);
+        SettingsStore::open()->setValue(QStringLiteral("ltc_offset"), "late");
         SettingStruct s;
+        s.ltc_offset = 4;
         s.places[4].StartHour = 7;
         s.dmx_in_universe = 3;
         s.artnet_protocol_on = false;
@@ -78,7 +81,8 @@ private slots:
         QVERIFY(s.dmx_in_universe == 3 && !s.artnet_protocol_on && s.midi_timecode_type == 0);
         QCOMPARE(s.artnet_interface_name + s.midi_interface_name, QString());
         QVERIFY(s.ltc_level == -20 && s.ltc_device == QStringLiteral("system"));
-        QCOMPARE(stored().size(), 5); // loading writes nothing
+        QVERIFY(s.midi_offset == 30 && s.ltc_offset == 4); // brought into range, or kept
+        QCOMPARE(stored().size(), 7);                      // loading writes nothing
 
         s.setDefaults();
         for (const SettingStructItem &place : s.places)
@@ -104,6 +108,14 @@ private slots:
         written.ltc_protocol_on = true;
         written.ltc_device = QStringLiteral("system");
         written.ltc_level = -12.5;
+        written.true_drop_frame = true;
+        written.artnet_broadcast = false;
+        written.artnet_unicast = QStringLiteral("10.77.0.2 10.77.0.3");
+        written.artnet_stream_id = 200;
+        written.artnet_offset = -30;
+        written.midi_offset = 3;
+        written.ltc_offset = 30;
+        written.ltc_userbits = QStringLiteral("date");
         written.saveToStore();
         const MainWindowKeys keys{true, 3, 2, QStringLiteral("All Midi Devices")};
         keys.save(); // all but UseLcd, which the program never writes
@@ -113,11 +125,13 @@ private slots:
             for (const QString key : {"start_hour", "start_minute", "start_seconds", "end_hour",
                                       "end_minute", "end_seconds", "exits_at_end"})
                 types[key + QLatin1Char('_') + QString::number(i)] = "int";
-        for (const char *key : {"dmx_in_enabled", "dmx_in_universe", "artnet_protocol_on",
-                                "midi_protocol_on", "ltc_protocol_on"})
-            types[key] = "int";
         for (const char *key :
-             {"artnet_interface_name", "midi_interface_name", "MidiInterfaceName", "ltc_device"})
+             {"dmx_in_enabled", "dmx_in_universe", "artnet_protocol_on", "midi_protocol_on",
+              "ltc_protocol_on", "true_drop_frame", "artnet_broadcast", "artnet_stream_id",
+              "artnet_offset", "midi_offset", "ltc_offset"})
+            types[key] = "int";
+        for (const char *key : {"artnet_interface_name", "midi_interface_name", "MidiInterfaceName",
+                                "ltc_device", "artnet_unicast", "ltc_userbits"})
             types[key] = "QString";
         types["ltc_level"] = "double";
         types["midi_timecode_type"] = "uint";
@@ -135,6 +149,10 @@ private slots:
         QCOMPARE(read.midi_interface_name, written.midi_interface_name);
         QVERIFY(read.ltc_protocol_on && read.ltc_device == written.ltc_device &&
                 read.ltc_level == -12.5);
+        QVERIFY(read.true_drop_frame && !read.artnet_broadcast &&
+                read.artnet_unicast == written.artnet_unicast && read.artnet_stream_id == 200 &&
+                read.artnet_offset == -30 && read.midi_offset == 3 && read.ltc_offset == 30 &&
+                read.ltc_userbits == written.ltc_userbits);
         MainWindowKeys again;
         again.load();
         QVERIFY(again.UseLcd && again.FrameFormat == 3 && again.MidiTimecodeType == 2 &&

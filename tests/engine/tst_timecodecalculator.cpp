@@ -1,8 +1,11 @@
+#include "dropframe.h"
 #include "fakeclock.h"
 #include "timecodecalculator.h"
 
 #include <QSignalSpy>
 #include <QtTest>
+
+#include <functional>
 
 namespace
 {
@@ -41,7 +44,38 @@ struct Rig {
         calc.slotChangedFile(n == Place::SystemTime ? nullptr : new SettingStructItem(item), n);
     }
     QString lastSent() const { return sent.isEmpty() ? QString() : text(sent.last()); }
+
+    // Sleeps as the timing thread does: from each tick straight to the
+    // instant the calculator says the code changes next. `source` gives the
+    // time the code is derived from. Returns the monotonic time of each code sent.
+    QList<qint64> runByWaits(qint64 ms, const std::function<qint64()> &source)
+    {
+        QList<qint64> at;
+        QObject::connect(&calc, &TimecodeCalculator::signalSendTimecodeTimeOut, &calc,
+                         [&] { at << clock.monotonicMs(); });
+        const qint64 end = clock.monotonicMs() + ms;
+        while (clock.monotonicMs() < end) {
+            calc.slotSendTimecodeTimeOut();
+            const qint64 wait = calc.msUntilNextChange(source());
+            if (wait < 1)
+                return {};
+            clock.advance(wait);
+        }
+        QObject::disconnect(&calc, &TimecodeCalculator::signalSendTimecodeTimeOut, &calc, nullptr);
+        return at;
+    }
 };
+
+TimeCode codeOf(const QList<QVariant> &args)
+{
+    return TimeCode::make(args[0].toUInt(), args[1].toUInt(), args[2].toUInt(), args[3].toUInt(),
+                          args[4].toUInt());
+}
+
+qint64 msOfDay(const FakeClock &clock)
+{
+    return clock.wallClock().time().msecsSinceStartOfDay();
+}
 
 // Records each code it is handed and how many code signals had gone before it.
 struct RecordingSender : FrameSender {
@@ -88,6 +122,11 @@ private slots:
     void oddSelections();
     void nextChange_data();
     void nextChange();
+    void trueDropFrameFollowsTheClock();
+    void trueDropFrameAtMidnight_data();
+    void trueDropFrameAtMidnight();
+    void trueDropFrameFromAPlace_data();
+    void trueDropFrameFromAPlace();
 };
 
 void TestTimecodeCalculator::onceForEveryFrame_data()
@@ -328,6 +367,108 @@ void TestTimecodeCalculator::nextChange()
     const TimeCode now = TimeCodeMath::fromMsOfDay(t, TimeCodeFormat(format));
     for (qint64 ms = t + 1; ms < t + wait; ++ms)
         QCOMPARE(TimeCodeMath::fromMsOfDay(ms, TimeCodeFormat(format)), now);
+}
+
+// Ten minutes of the clock at 30000/1001: 17,982 frames, each label once and
+// in drop-frame order, each sent on the first millisecond of its frame, and
+// only woken for those (the waits neither miss nor repeat a frame).
+void TestTimecodeCalculator::trueDropFrameFollowsTheClock()
+{
+    Rig r;
+    r.calc.slotChangedFrame30Drop();
+    r.calc.slotChangedTrueDropFrame(true);
+    r.clock.setWallClock(QDateTime(QDate(2026, 12, 6), QTime(10, 0)));
+    r.select(Place::SystemTime);
+    const qint64 start = msOfDay(r.clock);
+    const QList<qint64> at = r.runByWaits(600000, [&] { return msOfDay(r.clock); });
+    QCOMPARE(r.sent.count(), 1 + 17982);
+    QCOMPARE(at.count(), r.sent.count());
+    // Frames counted since midnight: at 10:00:00.000 the labels are 36 ms ahead.
+    const qint64 first = DropFrame::frameAtMs(start);
+    QCOMPARE(text(r.sent.first()), QStringLiteral("10:00:00:01/2"));
+    for (int i = 1; i < r.sent.count(); ++i) {
+        const TimeCode expected = DropFrame::labelOfFrame(first + i);
+        if (codeOf(r.sent[i]) != expected)
+            QFAIL(qPrintable(QStringLiteral("code %1 is %2").arg(i).arg(text(r.sent[i]))));
+        if (at[i] - at[0] + start != DropFrame::firstMsOfFrame(first + i))
+            QFAIL(qPrintable(QStringLiteral("code %1 late").arg(i)));
+    }
+}
+
+void TestTimecodeCalculator::trueDropFrameAtMidnight_data()
+{
+    QTest::addColumn<bool>("byWaits");
+    QTest::newRow("woken for each change") << true;
+    QTest::newRow("ticked every millisecond") << false;
+}
+
+// The labels run out 86.4 ms before midnight: the last one is held to
+// midnight, where the count starts again from the clock.
+void TestTimecodeCalculator::trueDropFrameAtMidnight()
+{
+    QFETCH(bool, byWaits);
+    Rig r;
+    r.calc.slotChangedFrame30Drop();
+    r.calc.slotChangedTrueDropFrame(true);
+    r.clock.setWallClock(QDateTime(QDate(2026, 12, 6), QTime(23, 59, 59, 850)));
+    r.select(Place::SystemTime);
+    QStringList sent;
+    QObject::connect(&r.calc, &TimecodeCalculator::signalSendTimecodeTimeOut, &r.calc, [&] {
+        sent << text(r.sent.last()) + QLatin1Char('@') +
+                    r.clock.wallClock().time().toString(QStringLiteral("ss.zzz"));
+    });
+    if (byWaits)
+        r.runByWaits(250, [&] { return msOfDay(r.clock); });
+    else
+        r.run(250);
+    QCOMPARE(sent.mid(1, 4), QStringList({"23:59:59:29/2@59.881", "00:00:00:00/2@00.000",
+                                          "00:00:00:01/2@00.034", "00:00:00:02/2@00.067"}));
+    QCOMPARE(r.calc.msUntilNextChange(TimeCodeMath::MsPerDay - 100), qint64(100));
+}
+
+void TestTimecodeCalculator::trueDropFrameFromAPlace_data()
+{
+    QTest::addColumn<int>("startSec");
+    QTest::addColumn<int>("endSec");
+    QTest::addColumn<QString>("first");
+    QTest::addColumn<QString>("last");
+    QTest::newRow("start on a dropped label") << 60 << 62 << "00:01:00:02/2"
+                                              << "00:01:02:00/2";
+    QTest::newRow("end on a dropped label") << 58 << 60 << "00:00:58:00/2"
+                                            << "00:00:59:29/2";
+    QTest::newRow("minute 10 drops nothing") << 599 << 601 << "00:09:59:00/2"
+                                             << "00:10:01:00/2";
+    QTest::newRow("end before start") << 700 << 600 << QString() << QString();
+}
+
+// From a place: a legal first label, frames counted at 30000/1001 from the
+// moment it was chosen, the end code's frame the last one sent.
+void TestTimecodeCalculator::trueDropFrameFromAPlace()
+{
+    QFETCH(int, startSec);
+    QFETCH(int, endSec);
+    QFETCH(QString, first);
+    QFETCH(QString, last);
+    Rig r;
+    r.calc.slotChangedFrame30Drop();
+    r.calc.slotChangedTrueDropFrame(true);
+    r.select(0, place(startSec, endSec));
+    const qint64 chosen = r.clock.monotonicMs();
+    const QList<qint64> at = r.runByWaits(4000, [&] {
+        return TimeCodeMath::wrapDay(startSec * 1000LL + r.clock.monotonicMs() - chosen);
+    });
+    QVERIFY(r.calc.isPaused());
+    if (first.isEmpty()) {
+        QVERIFY(r.sent.isEmpty());
+        return;
+    }
+    QCOMPARE(text(r.sent.first()), first);
+    QCOMPARE(r.lastSent(), last);
+    const qint64 firstFrame = DropFrame::frameOfLabel(codeOf(r.sent.first()));
+    for (int i = 1; i < r.sent.count(); ++i) {
+        QCOMPARE(codeOf(r.sent[i]), DropFrame::labelOfFrame(firstFrame + i));
+        QCOMPARE(at[i] - chosen, DropFrame::firstMsOfFrame(i));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestTimecodeCalculator)

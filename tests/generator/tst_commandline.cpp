@@ -55,14 +55,16 @@ void TestCommandLine::forms_data()
     rows({"nomidi", "/nomidi", "-nomidi"}, "midi=0");
     rows({"ltc", "/ltc", "-ltc"}, "ltc=1");
     rows({"noltc", "/noltc", "-noltc"}, "ltc=0");
+    rows({"truedrop", "/truedrop", "-truedrop"}, "truedrop=1");
+    rows({"notruedrop", "/notruedrop", "-notruedrop"}, "truedrop=0");
     rows({"headless"}, "headless");
     // Look-alikes that are not forms of anything.
-    rows({"-version",    "/help",    "--p1", "--24fps",
-          "-playlist",   "--artnet", "Help", "P1",
-          "p10",         "p",        "-",    "",
-          "verbose ",    "--h",      "/?",   "-noupdatecheck",
-          "--starttime", "--ltc",    "LTC",  "--headless",
-          "Headless"},
+    rows({"-version",    "/help",      "--p1",    "--24fps",
+          "-playlist",   "--artnet",   "Help",    "P1",
+          "p10",         "p",          "-",       "",
+          "verbose ",    "--h",        "/?",      "-noupdatecheck",
+          "--starttime", "--ltc",      "LTC",     "--headless",
+          "Headless",    "--truedrop", "TrueDrop"},
          "unknown");
 }
 
@@ -95,6 +97,8 @@ void TestCommandLine::forms()
     QCOMPARE(o.midi, key == "midi" && value == 1);
     QCOMPARE(o.ltcPresent, key == "ltc");
     QCOMPARE(o.ltc, key == "ltc" && value == 1);
+    QCOMPARE(o.trueDropPresent, key == "truedrop");
+    QCOMPARE(o.trueDrop, key == "truedrop" && value == 1);
     QCOMPARE(o.headless, key == "headless");
     QByteArray raw = arg.toLocal8Bit();
     char *argv[] = {const_cast<char *>("orvello"), raw.data()};
@@ -169,7 +173,7 @@ void TestCommandLine::helpLayout()
 {
     const QStringList lines = CommandLineParser::helpText().split('\n');
     QCOMPARE(lines.first(), QString()); // begins with a line end
-    QCOMPARE(lines.size(), 1 + 13 + 9 + 7 + 2);
+    QCOMPARE(lines.size(), 1 + 13 + 9 + 9 + 2);
     for (int i = 1; i < lines.size(); ++i) {
         QCOMPARE(lines[i].mid(14, 2), QStringLiteral("- "));
         // Only the two file options carry an argument.
@@ -181,6 +185,8 @@ void TestCommandLine::helpLayout()
              QStringLiteral("artnet        - activate trigger artnet (overwrite settings)"));
     QCOMPARE(lines[28],
              QStringLiteral("noltc         - deactivate trigger ltc (overwrite settings)"));
+    QCOMPARE(lines[29],
+             QStringLiteral("truedrop      - 30 drop runs at 29.97 fps (overwrite settings)"));
 }
 
 QTEST_GUILESS_MAIN(TestCommandLine)

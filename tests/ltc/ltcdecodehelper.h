@@ -13,6 +13,7 @@ struct DecodedLtc {
     bool dropFrame = false;
     unsigned long userBits = 0;
     long long startSample = 0;
+    LTCFrame raw{}; // for the date and the binary group flags
 
     QString text() const
     {
@@ -46,7 +47,7 @@ public:
             while (ltc_decoder_read(m_decoder, &ext)) {
                 ltc_frame_to_time(&time, &ext.ltc, 0);
                 out.push_back({time.hours, time.mins, time.secs, time.frame, bool(ext.ltc.dfbit),
-                               ltc_frame_get_user_bits(&ext.ltc), ext.off_start});
+                               ltc_frame_get_user_bits(&ext.ltc), ext.off_start, ext.ltc});
             }
         }
         return out;

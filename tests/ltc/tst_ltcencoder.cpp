@@ -73,6 +73,90 @@ private slots:
                             [&](const DecodedLtc &d) { return d.text() == crossing; }));
     }
 
+    void options_data()
+    {
+        QTest::addColumn<TimeCode>("first");
+        QTest::addColumn<QString>("bits");
+        QTest::addColumn<bool>("trueDrop");
+        QTest::addColumn<QStringList>("expected"); // the first codes read back
+        QTest::addColumn<QString>("userBits");     // hex, or the date and zone libltc reads
+        QTest::newRow("fixed value at 30")
+            << tc(1, 2, 3, 4, Frame30) << "0123abcd" << false
+            << QStringList{"01:02:03:04", "01:02:03:05"} << "0123ABCD";
+        QTest::newRow("date at 25, zone west")
+            << tc(1, 2, 3, 4, Frame25) << "date" << false
+            << QStringList{"01:02:03:04", "01:02:03:05"} << "26-12-07 -0330";
+        QTest::newRow("true drop skips 00 and 01")
+            << tc(0, 0, 59, 28, Frame30Drop) << "" << true
+            << QStringList{"00:00:59;28", "00:00:59;29", "00:01:00;02", "00:01:00;03"}
+            << "00000000";
+        QTest::newRow("true drop keeps minute 10, date at 29.97")
+            << tc(0, 9, 59, 28, Frame30Drop) << "date" << true
+            << QStringList{"00:09:59;28", "00:09:59;29", "00:10:00;00", "00:10:00;01"}
+            << "26-12-07 -0330";
+    }
+
+    // What a receiver reads back with libltc: the user bits (a value, or the
+    // date and zone with the flags that say so), the drop-frame flag, and at
+    // true drop-frame frames of 48000 * 1001 / 30000 samples.
+    void options()
+    {
+        QFETCH(TimeCode, first);
+        QFETCH(QString, bits);
+        QFETCH(bool, trueDrop);
+        QFETCH(QStringList, expected);
+        QFETCH(QString, userBits);
+        LtcEncoder::Options options;
+        QVERIFY(UserBits::parse(bits, &options.userBits));
+        options.trueDropFrame = trueDrop;
+        options.date = QDate(2026, 12, 7);
+        options.utcOffsetSeconds = -(3 * 3600 + 30 * 60);
+        LtcEncoder encoder(48000);
+        const double perFrame =
+            trueDrop ? 48000 * 1001 / 30000.0
+                     : 48000.0 / TimeCodeMath::framesPerSecond(TimeCodeFormat(first.Type));
+        constexpr int Frames = 30;
+        std::vector<float> audio;
+        TimeCode code = first;
+        for (int i = 0; i <= Frames; ++i, code = LtcTiming::nextCode(code, trueDrop)) {
+            float buffer[LtcEncoder::MaxSamplesPerFrame];
+            const int n = encoder.encode(code, buffer, LtcEncoder::MaxSamplesPerFrame, options);
+            QVERIFY(n > 0);
+            audio.insert(audio.end(), buffer, buffer + n);
+        }
+        // Frame lengths alternate so the rate holds over the run.
+        QVERIFY2(qAbs(audio.size() - (Frames + 1) * perFrame) < 1.0,
+                 qPrintable(QString::number(audio.size())));
+
+        LtcDecodeHelper decoder{int(perFrame)};
+        const std::vector<DecodedLtc> got = decoder.write(audio.data(), audio.size());
+        QCOMPARE(int(got.size()), Frames);
+        for (int i = 0; i < expected.size(); ++i)
+            QCOMPARE(got[size_t(i)].text(), expected[i]);
+        for (const DecodedLtc &d : got) {
+            QCOMPARE(d.dropFrame, first.Type == Frame30Drop);
+            LTCFrame raw = d.raw;
+            // Binary group flags BGF2 = 1, BGF1 = BGF0 = 0 for the date. At
+            // 25 fps BGF0 and BGF2 sit at bits 27 and 43, where the 24 and 30
+            // fps frames keep the parity bit and BGF0; BGF1 is bit 58 at all.
+            const bool dated = bits.compare("date", Qt::CaseInsensitive) == 0;
+            const bool pal = first.Type == Frame25;
+            const int bgf0 = pal ? raw.biphase_mark_phase_correction : raw.binary_group_flag_bit0;
+            const int bgf2 = pal ? raw.binary_group_flag_bit0 : raw.binary_group_flag_bit2;
+            const int flags = bgf2 << 2 | raw.binary_group_flag_bit1 << 1 | bgf0;
+            QCOMPARE(flags, dated ? 4 : 0);
+            if (dated) {
+                SMPTETimecode time;
+                ltc_frame_to_time(&time, &raw, LTC_USE_DATE);
+                QCOMPARE(QString::asprintf("%02d-%02d-%02d %s", time.years, time.months, time.days,
+                                           time.timezone),
+                         userBits);
+            } else {
+                QCOMPARE(QString::asprintf("%08lX", d.userBits), userBits);
+            }
+        }
+    }
+
     void level_data()
     {
         QTest::addColumn<double>("set");

@@ -1,4 +1,5 @@
 #include "fakeaudiooutputservice.h"
+#include "fakeclock.h"
 #include "ltcdecodehelper.h"
 #include "ltcoutput.h"
 
@@ -32,7 +33,8 @@ constexpr qint64 MaxOffsetNs = MaxOffsetUs * 1000LL;
 // The generator and the audio system side by side on the fake's clock.
 struct Rig {
     std::shared_ptr<Fake> audio = std::make_shared<Fake>();
-    LtcOutput out{audio};
+    FakeClock clock;
+    LtcOutput out{audio, &clock};
     QMap<QString, qint64> sentAt; // code -> when its frame began
     qint64 delayNs = 300000;      // from a frame's start to its code's arrival
 
@@ -48,23 +50,27 @@ struct Rig {
     // Sends `frames` consecutive codes from `code`, one per frame from now on;
     // those numbered in `late` are held up and arrive with the next one.
     // With `finish` false it returns right after the last code went out.
-    TimeCode play(TimeCode code, int frames, bool finish = true, const QList<int> &late = {})
+    // `shift` is the output's: what is heard is the shifted code, on the
+    // generator's frame edges.
+    TimeCode play(TimeCode code, int frames, bool finish = true, const QList<int> &late = {},
+                  const FrameShift &shift = {})
     {
-        const qint64 frame = LtcTiming::frameNs(code.Type);
+        const bool trueDrop = shift.trueDropFrame;
+        const auto edge = [&](int k) { return LtcTiming::frameStartNs(code.Type, k, trueDrop); };
         const qint64 start = audio->now;
         QList<TimeCode> due;
-        for (int k = 0; k < frames; ++k, code = LtcTiming::nextCode(code)) {
-            sentAt[text(code)] = start + k * frame;
+        for (int k = 0; k < frames; ++k, code = LtcTiming::nextCode(code, trueDrop)) {
+            sentAt[text(shift.apply(code))] = start + edge(k);
             due << code;
             if (late.contains(k))
                 continue;
-            runUntil(start + k * frame + delayNs);
+            runUntil(start + edge(k) + delayNs);
             for (const TimeCode &c : std::as_const(due))
                 out.slotSendTimeCode(c.Hour, c.Minute, c.Seconds, c.Frame, c.Type);
             due.clear();
         }
         if (finish)
-            runUntil(start + frames * frame);
+            runUntil(start + edge(frames));
         return code;
     }
     std::vector<DecodedLtc> decode(int samplesPerFrame)
@@ -145,6 +151,64 @@ private slots:
         // dropped to pull a drifting card back.
         QCOMPARE_GE(got.size(), size_t(Frames - aheadMs / (1000 / fps) - 6));
         QCOMPARE(rig.misplaced(got, maxOffsetUs * 1000LL), QString());
+    }
+
+    void shiftedAndDated_data()
+    {
+        QTest::addColumn<TimeCode>("first");
+        QTest::addColumn<int>("offset");
+        QTest::addColumn<bool>("trueDrop");
+        QTest::addColumn<QString>("bits");
+        QTest::addColumn<QString>("crossing");
+        QTest::newRow("25 fps 2 ahead over midnight, date")
+            << tc(23, 59, 59, 10, Frame25) << 2 << false << "date"
+            << "00:00:00:00";
+        QTest::newRow("true drop 3 behind over a dropped minute, fixed bits")
+            << tc(0, 0, 59, 20, Frame30Drop) << -3 << true << "DEADBEEF"
+            << "00:01:00;02";
+        QTest::newRow("true drop 30 ahead into minute 10")
+            << tc(0, 9, 58, 15, Frame30Drop) << 30 << true << ""
+            << "00:10:00;00";
+    }
+
+    // Each frame carries the generator's code moved by the offset, heard on
+    // the generator's own frame edge (at 29.97 with true drop-frame), with
+    // the user bits asked for: the date follows the code over midnight.
+    void shiftedAndDated()
+    {
+        QFETCH(TimeCode, first);
+        QFETCH(int, offset);
+        QFETCH(bool, trueDrop);
+        QFETCH(QString, bits);
+        QFETCH(QString, crossing);
+        Rig rig;
+        rig.clock.setWallClock(
+            QDateTime(QDate(2026, 12, 6), QTime(23, 59, 59, 500), Qt::OffsetFromUTC, 3600));
+        const FrameShift shift{offset, trueDrop};
+        UserBits userBits;
+        QVERIFY(UserBits::parse(bits, &userBits));
+        rig.out.setFrameShift(shift);
+        rig.out.setUserBits(userBits);
+        rig.start();
+        constexpr int Frames = 60;
+        rig.play(first, Frames, true, {}, shift);
+
+        const std::vector<DecodedLtc> got = rig.decode(trueDrop ? 1601 : 1920);
+        QVERIFY2(got.size() >= size_t(Frames - 8), qPrintable(QString::number(got.size())));
+        QCOMPARE(rig.misplaced(got), QString());
+        QVERIFY(std::any_of(got.begin(), got.end(),
+                            [&](const DecodedLtc &d) { return d.text() == crossing; }));
+        for (const DecodedLtc &d : got) {
+            LTCFrame raw = d.raw;
+            SMPTETimecode time;
+            ltc_frame_to_time(&time, &raw, LTC_USE_DATE);
+            const QString date = QString::asprintf("%02d-%02d-%02d %s", time.years, time.months,
+                                                   time.days, time.timezone);
+            if (userBits.kind == UserBits::Date)
+                QCOMPARE(date, d.hours == 0 ? "26-12-07 +0100" : "26-12-06 +0100");
+            else
+                QCOMPARE(d.userBits, ulong(userBits.value));
+        }
     }
 
     void silentWhenStopped_data()

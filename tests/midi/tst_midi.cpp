@@ -38,8 +38,10 @@ private slots:
         QTest::addColumn<uint>("type");
         QTest::addColumn<TimeCode>("code");
         QTest::addColumn<QByteArray>("wire");
-        const auto row = [](const char *name, uint type, TimeCode code, const char *hex) {
-            QTest::newRow(name) << type << code << QByteArray::fromHex(hex);
+        QTest::addColumn<int>("offset"); // frames, with true drop-frame for Type 2
+        const auto row = [](const char *name, uint type, TimeCode code, const char *hex,
+                            int offset = 0) {
+            QTest::newRow(name) << type << code << QByteArray::fromHex(hex) << offset;
         };
         row("pieces 25fps", 0, tc(1, 2, 3, 4, 1), "F104F110F123F130F142F150F161F172");
         row("pieces top bits 30fps", 0, tc(23, 59, 59, 29, 3), "F10DF111F12BF133F14BF153F167F177");
@@ -47,8 +49,14 @@ private slots:
         row("full 30drop", 2, tc(23, 59, 59, 29, 2), "F07F7F0101573B3B1DF7");
         row("full 24fps", 2, tc(1, 2, 3, 4, 0), "F07F7F010101020304F7");
         row("full masked", 2, tc(0x3F, 0, 0, 0, 4), "F07F7F01011F000000F7");
+        // The output's offset: rate code 2 and the skipped labels of true drop-frame.
+        row("full true drop 2 ahead over a minute", 2, tc(10, 0, 59, 28, 2), "F07F7F01014A010002F7",
+            2);
+        row("pieces 25fps 1 behind over midnight", 0, tc(0, 0, 0, 0, 1),
+            "F108F111F12BF133F14BF153F167F173", -1);
         for (uint type : {3u, 4u, 0xFFFFFFFFu})
-            QTest::addRow("type %u sends nothing", type) << type << tc(1, 2, 3, 4) << QByteArray();
+            QTest::addRow("type %u sends nothing", type)
+                << type << tc(1, 2, 3, 4) << QByteArray() << 0;
     }
 
     void bytes()
@@ -56,9 +64,11 @@ private slots:
         QFETCH(uint, type);
         QFETCH(TimeCode, code);
         QFETCH(QByteArray, wire);
+        QFETCH(int, offset);
         auto fake = std::make_shared<Fake>(QStringList{"A", "B"});
         midi out(fake);
         out.setTimecodeType(type);
+        out.setFrameShift(FrameShift{offset, true});
         send(out, code);
         // Opened and reset once; the full frame is prepared, sent, reset and released.
         const QByteArray ops = type == midi::MidiTimecode ? "ORPLRU"

@@ -23,8 +23,13 @@ struct BoxWatcher : QObject {
         connect(&timer, &QTimer::timeout, this, [this, answer, fileName] {
             QWidget *modal = QApplication::activeModalWidget();
             if (auto *dialog = qobject_cast<QFileDialog *>(modal)) {
-                dialog->selectFile(fileName);
-                QMetaObject::invokeMethod(dialog, "accept");
+                // Typed as a user would: the dialog lists its folder in the
+                // background and may reselect its own name meanwhile.
+                auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+                if (name) {
+                    name->setText(fileName);
+                    QMetaObject::invokeMethod(dialog, "accept");
+                }
             } else if (auto *box = qobject_cast<QMessageBox *>(modal)) {
                 seen << box->windowTitle() + QLatin1Char('|') + box->text() +
                             (box->informativeText().isEmpty()
@@ -140,6 +145,63 @@ private slots:
         QVERIFY(QObject::disconnect(
             m_window->calculator(), &TimecodeCalculator::signalSendTimecodeTimeOut,
             m_window->generator().ltcOutput(), &LtcOutput::slotSendTimeCode));
+    }
+
+    // An address or user bits the outputs cannot use are marked and OK is
+    // refused; once usable, every wire option reaches the record, the store
+    // and the running outputs.
+    void wireOptionsRefusedUntilUsableThenApplied()
+    {
+        open();
+        Settings *window = edit();
+        auto *unicast = window->findChild<QLineEdit *>(QStringLiteral("artnetUnicast"));
+        auto *userBits = window->findChild<QLineEdit *>(QStringLiteral("ltcUserBits"));
+        const auto type = [](QLineEdit *field, const QString &text) {
+            field->clear();
+            QTest::keyClicks(field, text);
+        };
+        const struct {
+            const char *unicast;
+            const char *userBits;
+            bool accepted;
+        } steps[] = {
+            {"10.77.0.2 10.77.0", "", false},
+            {"10.77.0.2", "12345G78", false},
+            {"10.77.0.2  192.168.77.9", "date", true},
+        };
+        for (const auto &step : steps) {
+            type(unicast, QLatin1String(step.unicast));
+            type(userBits, QLatin1String(step.userBits));
+            if (step.accepted) {
+                window->findChild<QCheckBox *>(QStringLiteral("trueDropFrame"))->click();
+                window->findChild<QCheckBox *>(QStringLiteral("artnetBroadcast"))->click();
+                window->findChild<QSpinBox *>(QStringLiteral("artnetStreamId"))->setValue(5);
+                window->findChild<QSpinBox *>(QStringLiteral("artnetOffset"))->setValue(-40);
+                window->findChild<QSpinBox *>(QStringLiteral("midiOffset"))->setValue(2);
+                window->findChild<QSpinBox *>(QStringLiteral("ltcOffset"))->setValue(3);
+            }
+            click(window, "ok");
+            QCOMPARE(m_window->settingsWindow() == nullptr, step.accepted);
+            if (!step.accepted) {
+                QCOMPARE(unicast->styleSheet().isEmpty(),
+                         step.unicast == QLatin1String("10.77.0.2"));
+                QCOMPARE(userBits->styleSheet().isEmpty(), *step.userBits == 0);
+                QVERIFY(m_window->settings().artnet_unicast.isEmpty());
+            }
+        }
+        const SettingStruct &applied = m_window->settings();
+        QVERIFY(applied.true_drop_frame && !applied.artnet_broadcast);
+        QCOMPARE(applied.artnet_unicast, QStringLiteral("10.77.0.2 192.168.77.9"));
+        QVERIFY(applied.artnet_stream_id == 5 && applied.artnet_offset == -30 &&
+                applied.midi_offset == 2 && applied.ltc_offset == 3);
+        QCOMPARE(applied.ltc_userbits, QStringLiteral("date"));
+        QCOMPARE(SettingsStore::open()->value("artnet_unicast").toString(), applied.artnet_unicast);
+        QCOMPARE(SettingsStore::open()->value("true_drop_frame").toInt(), 1);
+        // Broadcasts off: only the unicast addresses get the code.
+        QCOMPARE(m_window->generator().artnetNode()->status().destinations,
+                 (QStringList{"10.77.0.2", "192.168.77.9"}));
+        QTRY_VERIFY(m_window->calculator()->isTrueDropFrame());
+        QCOMPARE(OrvelloView::codeText(1, 2, 3, 4, true), QStringLiteral("01:02:03;04"));
     }
 
     // Defaults and Ctrl+N ask first; Return takes the default answer, No.
