@@ -58,7 +58,10 @@ struct Classified {
 
 Classified classify(const QByteArray &datagram);
 
-// ArtTimeCode for one code value; the five values go out unchecked.
+// ArtTimeCode for one code value; the five values go out unchecked. The
+// array form is built on the stack, for the per-frame path.
+using TimeCodeBytes = std::array<quint8, TimeCodeSize>;
+TimeCodeBytes timeCodeBytes(quint8 hour, quint8 minute, quint8 seconds, quint8 frame, quint8 type);
 QByteArray timeCode(quint8 hour, quint8 minute, quint8 seconds, quint8 frame, quint8 type);
 
 // What the node tells a poller about itself.

@@ -43,6 +43,9 @@ public:
     QStringList outputDeviceNames();
     QString statusText() const;
     bool isOpen() const;
+    // Closed, or the stream stopped playing on its own and has not been seen
+    // playing again since it was reopened.
+    bool isFailing() const;
 
     const LtcPlayer &player() const { return m_player; }
 
@@ -76,6 +79,7 @@ private:
     bool m_deviceChanged = false;
     QString m_status;
     bool m_open = false;
+    bool m_stalled = false;
     int m_lastResult = -1;
 
     // Output thread only.
