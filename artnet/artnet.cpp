@@ -499,7 +499,11 @@ void artnet::noteTimeCodeFrom(const QHostAddress &sender)
     if (plain == m_otherSource)
         return;
     m_otherSource = plain;
-    m_log.line(QStringLiteral("ArtTimeCode from another source ") + plain.toString());
+    // Forged senders can make this change with every datagram.
+    if (m_log.enabled()) {
+        const QString text = QStringLiteral("ArtTimeCode from another source ") + plain.toString();
+        m_log.received(text, text);
+    }
     publishStatus();
 }
 

@@ -61,13 +61,19 @@ void VerboseLog::received(const QString &kind, const QString &text)
         m_periodStartMs = now;
     }
     for (int i = 0; i < m_kindCount; ++i) {
-        if (m_kinds[size_t(i)].name == kind) {
-            ++m_kinds[size_t(i)].repeats;
-            return;
+        Kind &known = m_kinds[size_t(i)];
+        if (known.name != kind)
+            continue;
+        if (known.written < Verbatim) {
+            ++known.written;
+            line(text);
+        } else {
+            ++known.repeats;
         }
+        return;
     }
     if (m_kindCount < Kinds) {
-        m_kinds[size_t(m_kindCount++)] = Kind{kind, 0};
+        m_kinds[size_t(m_kindCount++)] = Kind{kind, 1, 0};
         line(text);
         return;
     }

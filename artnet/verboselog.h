@@ -15,9 +15,10 @@ class Clock;
 //
 // Lines caused by received datagrams are in the hands of whoever sends them:
 // 600,000 hostile datagrams must not become 600,000 lines in a journal. Such
-// a line is written the first time its kind comes in a period; repeats are
-// counted and summed up in one line when the period ends ("ArtDmx from
-// 10.77.0.3: 4,812 more in the last second"). Only a few kinds get lines of
+// a line is written the first few times its kind comes in a period (so the
+// odd repeat reads as it always did); further repeats are counted and summed
+// up in one line when the period ends ("ArtDmx from 10.77.0.3: 4,812 more in
+// the last second"). Only a few kinds get lines of
 // their own in a period, the others share one count. A period that needed
 // summing up makes the next one twice as long, up to a minute, so a flood
 // that goes on for days costs a few lines a minute.
@@ -27,8 +28,10 @@ public:
     using Sink = std::function<void(const QByteArray &bytes)>;
     static constexpr qint64 PeriodMs = 1000;
     static constexpr qint64 LongestPeriodMs = 60000;
-    // Kinds with lines of their own in one period.
+    // Kinds with lines of their own in one period...
     static constexpr int Kinds = 8;
+    // ...and lines of each written before its repeats are only counted.
+    static constexpr int Verbatim = 3;
 
     // `clock` times the periods (the system's if null).
     VerboseLog(bool enabled, Sink sink, const Clock *clock = nullptr);
@@ -51,6 +54,7 @@ public:
 private:
     struct Kind {
         QString name;
+        int written = 0;
         quint64 repeats = 0;
     };
     void endPeriod(qint64 nowMs);
