@@ -419,10 +419,14 @@ void midi::slotRescan()
 int midi::noteResult(MidiOutDevice &device, int result)
 {
     const bool rejecting = result != MMSYSERR_NOERROR;
-    if (rejecting != device.rejecting) {
+    {
+        // status() reads it under the lock, from any thread.
+        QMutexLocker lock(&m_lock);
+        if (rejecting == device.rejecting)
+            return result;
         device.rejecting = rejecting;
-        publishStatus();
     }
+    publishStatus();
     return result;
 }
 
