@@ -495,7 +495,13 @@ void artnet::noteTimeCodeFrom(const QHostAddress &sender)
     if (sender.isNull() || isOwnAddress(sender))
         return;
     const QHostAddress plain(sender.toIPv4Address());
-    m_otherSourceSeenMs = m_clock->monotonicMs();
+    const qint64 now = m_clock->monotonicMs();
+    // The one named stays named while it sends: senders in turn, forged or
+    // not, would make the warning (and the status it is in) change each time.
+    if (!m_otherSource.isNull() && plain != m_otherSource &&
+        now - m_otherSourceSeenMs < OtherSourceHoldMs)
+        return;
+    m_otherSourceSeenMs = now;
     if (plain == m_otherSource)
         return;
     m_otherSource = plain;

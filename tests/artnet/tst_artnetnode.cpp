@@ -219,8 +219,6 @@ void TestArtnetNode::verboseFloods_data()
         << packet("Art-Net", 0x2100, 240) << 60000 << 20000 << 10;
     QTest::newRow("ArtSync from 20 senders, 50/s for an hour")
         << packet("Art-Net", 0x5200) << 20 << 50 << 3600;
-    QTest::newRow("ArtTimeCode from 241 senders in turn, 230/s")
-        << packet("Art-Net", 0x9700, 20) << 241 << 230 << 10;
 }
 
 void TestArtnetNode::verboseFloods()
@@ -254,10 +252,6 @@ void TestArtnetNode::verboseFloods()
     for (int i = 0; i + 1 < lines.size(); ++i) {
         const QString line = QString::fromLatin1(lines.at(i));
         QVERIFY2(!line.trimmed().isEmpty(), "an empty line");
-        // The node's own notices, not caused by one datagram each.
-        if (line.startsWith(QLatin1String("receiving ")) ||
-            line.startsWith(QLatin1String("no more ")))
-            continue;
         const QRegularExpressionMatch m = summary.match(line);
         accounted += m.hasMatch() ? m.captured(1).remove(QLatin1Char(',')).toULongLong() : 1;
     }
@@ -328,7 +322,9 @@ void TestArtnetNode::anotherTimeCodeSource()
     QCOMPARE(otherAfter(0, "10.0.0.9"), QStringLiteral("10.0.0.9"));
     QCOMPARE(reports.last().at(0).value<ArtnetStatus>().otherSource, QStringLiteral("10.0.0.9"));
     QCOMPARE(otherAfter(2999, "10.0.0.9"), QStringLiteral("10.0.0.9")); // still sending
-    QCOMPARE(otherAfter(2999, nullptr), QStringLiteral("10.0.0.9"));
+    // A second sender (or forged ones, in turn) does not make the warning flicker.
+    QCOMPARE(otherAfter(1, "10.0.0.7"), QStringLiteral("10.0.0.9"));
+    QCOMPARE(otherAfter(2998, nullptr), QStringLiteral("10.0.0.9"));
     QCOMPARE(otherAfter(1, nullptr), QString()); // it stopped: the warning goes
     QCOMPARE(reports.last().at(0).value<ArtnetStatus>().otherSource, QString());
 }
