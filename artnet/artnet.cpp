@@ -1,5 +1,6 @@
 #include "artnet.h"
 
+#include "portsharing.h"
 #include "version.h"
 
 #include <QMutexLocker>
@@ -37,11 +38,11 @@ artnet::artnet(bool verbose, const QList<AddressEntry> &entries, VerboseLog::Sin
 }
 
 artnet::artnet(bool verbose, EntrySource source, VerboseLog::Sink sink, const Clock *clock)
-    : m_log(verbose, std::move(sink)), m_entrySource(std::move(source)),
+    : m_log(verbose, std::move(sink), clock), m_entrySource(std::move(source)),
       m_clock(clock ? clock : SystemClock::instance()),
       m_shortName(QStringLiteral("ArtNet by Tarn")),
       m_longName(QStringLiteral("ArtNet by ") + QLatin1String(Maker::WebAddress)),
-      m_timeCodeSender(std::make_shared<ArtTimeCodeSender>(this, m_framesSent))
+      m_timeCodeSender(std::make_shared<ArtTimeCodeSender>(this))
 {
     qRegisterMetaType<ArtnetStatus>();
     m_addressEntries = m_entrySource();
@@ -207,6 +208,7 @@ bool artnet::openSocket()
     m_bound = bool(connect(socket, &QUdpSocket::readyRead, this, &artnet::readPackage));
     if (m_bound)
         m_timeCodeSender->setSocket(socket->socketDescriptor());
+    checkPortSharing();
     if (QThread::currentThread() == thread())
         publishStatus();
     return m_bound;
@@ -293,21 +295,18 @@ bool artnet::parseUnicast(const QString &text, QList<QHostAddress> *out)
 void artnet::slotSendTimeCode(quint8 Hour, quint8 Minute, quint8 Seconds, quint8 Frame, quint8 Type,
                               const QHostAddress *DestIp)
 {
-    const QList<QHostAddress> targets = destinations(DestIp);
-    // The same bytes as the timing thread's path, which also comes here
-    // while the node has no socket yet.
+    if (!prepareSending() || !enumerateInterfaces())
+        return;
+    // The node's own destinations go the timing thread's way, which counts
+    // per destination what left.
+    if ((!DestIp || DestIp->isNull()) &&
+        m_timeCodeSender->sendNow(TimeCode::make(Hour, Minute, Seconds, Frame, Type)))
+        return;
     const QByteArray packet =
         m_timeCodeSender->packetFor(TimeCode::make(Hour, Minute, Seconds, Frame, Type));
-    bool sent = false;
-    for (const QHostAddress &target : targets) {
-        if (!prepareSending() || !enumerateInterfaces())
-            return;
-        // A lost frame is not worth a retry: the next one follows within 42 ms.
-        if (sendDatagram(packet.constData(), packet.size(), &target) >= 0)
-            sent = true;
-    }
-    if (sent)
-        ++m_framesSent;
+    // A lost frame is not worth a retry: the next one follows within 42 ms.
+    for (const QHostAddress &target : destinations(DestIp))
+        sendDatagram(packet.constData(), packet.size(), &target);
 }
 
 void artnet::slotSendTimeCode(quint8 Hour, quint8 Minute, quint8 Seconds, quint8 Frame, quint8 Type)
@@ -352,29 +351,29 @@ void artnet::dispatchDatagram(const QByteArray &datagram, const QHostAddress &se
             answerPoll(sender);
         break;
     case Kind::PollReply:
-        m_log.line(QStringLiteral("Art-Net PollReply"));
+        logReceived(QStringLiteral("Art-Net PollReply"), sender);
         break;
     case Kind::Dmx:
         receiveDmx(datagram);
         break;
     case Kind::Sync:
         firstTimeNotice(firstSync, "receiving Art-Net SYNC ...");
-        m_log.line(QStringLiteral("ART SYNC "));
+        logReceived(QStringLiteral("ART SYNC "), sender);
         break;
     case Kind::SyncPre:
         firstTimeNotice(firstSyncPre, "receiving Art-Net SYNC PRE ...");
-        m_log.line(QStringLiteral("MadrixN SYNC PRE "));
+        logReceived(QStringLiteral("MadrixN SYNC PRE "), sender);
         break;
     case Kind::SyncPost:
         firstTimeNotice(firstSyncPost, "receiving Art-Net SYNC POST ...");
-        m_log.line(QStringLiteral("MadrixN SYNC POST "));
+        logReceived(QStringLiteral("MadrixN SYNC POST "), sender);
         break;
     case Kind::MadrixSyncPre:
-        m_log.line(QStringLiteral("MadrixN SYNC PRE "));
+        logReceived(QStringLiteral("MadrixN SYNC PRE "), sender);
         break;
     case Kind::MadrixSyncPost:
         firstTimeNotice(firstMadrixSyncPost, "receiving MadrixN SYNC POST ...");
-        m_log.line(QStringLiteral("MadrixN SYNC POST "));
+        logReceived(QStringLiteral("MadrixN SYNC POST "), sender);
         break;
     case Kind::TimeCode:
         // Our own broadcasts come back here; the code itself is of no use to us,
@@ -383,8 +382,9 @@ void artnet::dispatchDatagram(const QByteArray &datagram, const QHostAddress &se
         noteTimeCodeFrom(sender);
         break;
     case Kind::UnknownOpCode:
-        m_log.line(QStringLiteral("receive not implemented OpCode at time 0x") +
-                   QString::number(packet.opCode, 16).toUpper() + QLatin1Char('\n'));
+        logReceived(QStringLiteral("receive not implemented OpCode at time 0x") +
+                        QString::number(packet.opCode, 16).toUpper(),
+                    sender);
         break;
     }
 }
@@ -423,19 +423,18 @@ void artnet::answerPoll(const QHostAddress &poller)
     const QByteArray reply = pollReplyFor(poller);
     // Unicast to the poller's Art-Net port, not to the port it sent from.
     const QHostAddress target(poller.toIPv4Address());
-    if (sendDatagram(reply.constData(), reply.size(), &target) >= 0) {
-        m_log.line(QStringLiteral("PollReply to ") + target.toString() + QStringLiteral(" from ") +
-                   m_interfaces.at(index).entry.ip().toString() + QStringLiteral(" SubId ") +
-                   QString::number(0));
+    if (sendDatagram(reply.constData(), reply.size(), &target) >= 0 && m_log.enabled()) {
+        m_log.received(QStringLiteral("PollReply to ") + target.toString(),
+                       QStringLiteral("PollReply to ") + target.toString() +
+                           QStringLiteral(" from ") + m_interfaces.at(index).entry.ip().toString() +
+                           QStringLiteral(" SubId ") + QString::number(0));
     }
 }
 
 // Polls cost us a reply each; see PollReplyLimiter for the limits.
 bool artnet::pollReplyAllowed(const QHostAddress &poller)
 {
-    if (!m_pollClock.isValid())
-        m_pollClock.start();
-    return m_pollLimiter.allow(poller.toIPv4Address(), m_pollClock.elapsed());
+    return m_pollLimiter.allow(poller.toIPv4Address(), m_clock->monotonicMs());
 }
 
 bool artnet::setDmxInUniverse(quint32 value)
@@ -533,11 +532,21 @@ void artnet::noteTimeCodeFrom(const QHostAddress &sender)
     if (sender.isNull() || isOwnAddress(sender))
         return;
     const QHostAddress plain(sender.toIPv4Address());
-    m_otherSourceSeenMs = m_clock->monotonicMs();
+    const qint64 now = m_clock->monotonicMs();
+    // The one named stays named while it sends: senders in turn, forged or
+    // not, would make the warning (and the status it is in) change each time.
+    if (!m_otherSource.isNull() && plain != m_otherSource &&
+        now - m_otherSourceSeenMs < OtherSourceHoldMs)
+        return;
+    m_otherSourceSeenMs = now;
     if (plain == m_otherSource)
         return;
     m_otherSource = plain;
-    m_log.line(QStringLiteral("ArtTimeCode from another source ") + plain.toString());
+    // Forged senders can make this change with every datagram.
+    if (m_log.enabled()) {
+        const QString text = QStringLiteral("ArtTimeCode from another source ") + plain.toString();
+        m_log.received(text, text);
+    }
     publishStatus();
 }
 
@@ -550,9 +559,10 @@ ArtnetStatus artnet::status() const
         QMutexLocker lock(&m_selectionLock);
         status.loopbackOnly = ArtnetInterfaces::isLoopbackOnly(m_interfaces);
     }
-    for (const QHostAddress &address : destinations())
-        status.destinations.append(address.toString());
-    status.framesSent = m_framesSent;
+    status.portShared = m_bound && m_portShared;
+    for (const DestinationTable::Outcome &outcome : m_timeCodeSender->destinations().outcomes())
+        status.destinations.append(
+            {QHostAddress(outcome.address).toString(), outcome.sent, outcome.error});
     if (!m_otherSource.isNull())
         status.otherSource = m_otherSource.toString();
     return status;
@@ -564,12 +574,9 @@ void artnet::publishStatus()
     if (m_hasPublished && now == m_published)
         return;
     const qint64 nowMs = m_clock->monotonicMs();
-    if (m_hasPublished && nowMs - m_publishedMs < FrameCountReportMs) {
-        ArtnetStatus countOnly = m_published;
-        countOnly.framesSent = now.framesSent;
-        if (countOnly == now)
-            return;
-    }
+    if (m_hasPublished && nowMs - m_publishedMs < FrameCountReportMs &&
+        now.withoutCounts() == m_published.withoutCounts())
+        return;
     m_published = now;
     m_publishedMs = nowMs;
     m_hasPublished = true;
@@ -583,9 +590,42 @@ void artnet::housekeeping()
         openSocket();
     if (now - m_lastInterfaceReadMs >= InterfacePollMs)
         refreshInterfaces();
+    if (m_bound && now - m_lastSharingCheckMs >= InterfacePollMs)
+        checkPortSharing();
+    m_log.flush();
     if (!m_otherSource.isNull() && now - m_otherSourceSeenMs >= OtherSourceHoldMs) {
         m_log.line(QStringLiteral("no more ArtTimeCode from ") + m_otherSource.toString());
         m_otherSource.clear();
     }
     publishStatus();
+}
+
+void artnet::logReceived(const QString &text, const QHostAddress &sender)
+{
+    if (!m_log.enabled())
+        return;
+    const QString from = QHostAddress(sender.toIPv4Address()).toString();
+    m_log.received(text.trimmed() + QStringLiteral(" from ") + from, text);
+}
+
+void artnet::checkPortSharing()
+{
+    m_lastSharingCheckMs = m_clock->monotonicMs();
+    if (!m_socket || !m_bound)
+        return;
+    QList<quint32> own;
+    {
+        QMutexLocker lock(&m_selectionLock);
+        for (const ArtnetInterface &iface : m_interfaces)
+            own.append(iface.entry.ip().toIPv4Address());
+    }
+    const int others =
+        PortSharing::otherListeners(m_socket->socketDescriptor(), ArtnetPacket::Port, own);
+    const bool shared = others > 0;
+    if (shared == m_portShared)
+        return;
+    m_portShared = shared;
+    m_log.line(shared ? QStringLiteral("another program listens on port 6454 as well; polls to "
+                                       "this computer may reach it instead")
+                      : QStringLiteral("port 6454 is no longer shared with another program"));
 }

@@ -9,7 +9,6 @@
 #include "verboselog.h"
 
 #include <QByteArray>
-#include <QElapsedTimer>
 #include <QHostAddress>
 #include <QList>
 #include <QMutex>
@@ -32,9 +31,11 @@ class QUdpSocket;
 // a lock of their own.
 //
 // Machines change under a running show: the port may be held by another
-// program at start, a network may come up later. So the node tries to bind
-// again once a second while it cannot, re-reads the address entries every two
-// seconds, and reports what it does through signalStatus.
+// program at start, a network may come up later, an adapter may lose its
+// link. So the node tries to bind again once a second while it cannot,
+// re-reads the address entries and looks for another program on its port
+// every two seconds, and reports through signalStatus what it does,
+// destination by destination.
 class artnet : public QObject
 {
     Q_OBJECT
@@ -112,6 +113,9 @@ public:
         m_timeCodeSender->setCodeOptions(shift, streamId);
     }
 
+    // Reads the kernel's socket tables: does another program listen on our port?
+    void checkPortSharing();
+
 signals:
     void signalStatus(const ArtnetStatus &status);
 
@@ -135,6 +139,8 @@ private:
     bool bindSocket(QUdpSocket *socket) const;
     bool socketForDmxIn();
     void firstTimeNotice(std::atomic<bool> &flag, const char *text);
+    // A verbose line caused by a datagram from `sender`, summed up when it repeats.
+    void logReceived(const QString &text, const QHostAddress &sender);
     // Caller holds m_selectionLock.
     void applySelection();
     bool isOwnAddress(const QHostAddress &address) const;
@@ -157,9 +163,10 @@ private:
     qint64 m_lastBindAttemptMs = 0;
     bool m_bindAttempted = false;
     qint64 m_lastInterfaceReadMs = 0;
+    qint64 m_lastSharingCheckMs = 0;
+    bool m_portShared = false;
     bool m_enumerated = false;
     bool m_sendReady = false;
-    std::atomic<quint64> m_framesSent{0};
     QTimer *m_housekeeping = nullptr;
 
     // Received on the node's thread only.
@@ -203,5 +210,4 @@ private:
     bool m_pollReplyEnabled = false;
     std::shared_ptr<ArtTimeCodeSender> m_timeCodeSender;
     PollReplyLimiter m_pollLimiter;
-    QElapsedTimer m_pollClock;
 };

@@ -144,19 +144,29 @@ Classified classify(const QByteArray &datagram)
     return result;
 }
 
+TimeCodeBytes timeCodeBytes(quint8 hour, quint8 minute, quint8 seconds, quint8 frame, quint8 type,
+                            quint8 streamId)
+{
+    TimeCodeBytes data{};
+    std::memcpy(data.data(), ArtNetId, IdSize);
+    data[OpCodeOffset] = OpTimeCode & 0xFF;
+    data[OpCodeOffset + 1] = OpTimeCode >> 8;
+    data[TcProtVerHi] = 0;
+    data[TcProtVerLo] = ProtVer;
+    data[TcStreamId] = streamId;
+    data[TcFrames] = frame;
+    data[TcSeconds] = seconds;
+    data[TcMinutes] = minute;
+    data[TcHours] = hour;
+    data[TcType] = type;
+    return data;
+}
+
 QByteArray timeCode(quint8 hour, quint8 minute, quint8 seconds, quint8 frame, quint8 type,
                     quint8 streamId)
 {
-    QByteArray data = header(TimeCodeSize, OpTimeCode);
-    putByte(data, TcProtVerHi, 0);
-    putByte(data, TcProtVerLo, ProtVer);
-    putByte(data, TcStreamId, streamId);
-    putByte(data, TcFrames, frame);
-    putByte(data, TcSeconds, seconds);
-    putByte(data, TcMinutes, minute);
-    putByte(data, TcHours, hour);
-    putByte(data, TcType, type);
-    return data;
+    const TimeCodeBytes data = timeCodeBytes(hour, minute, seconds, frame, type, streamId);
+    return QByteArray(reinterpret_cast<const char *>(data.data()), TimeCodeSize);
 }
 
 QByteArray pollReply(const PollReplyInfo &info)

@@ -60,7 +60,11 @@ Classified classify(const QByteArray &datagram);
 
 // ArtTimeCode for one code value; the five values go out unchecked.
 // `streamId` tells a receiver of several streams which one this is; 0 is
-// the master stream.
+// the master stream. The array form is built on the stack, for the
+// per-frame path.
+using TimeCodeBytes = std::array<quint8, TimeCodeSize>;
+TimeCodeBytes timeCodeBytes(quint8 hour, quint8 minute, quint8 seconds, quint8 frame, quint8 type,
+                            quint8 streamId = 0);
 QByteArray timeCode(quint8 hour, quint8 minute, quint8 seconds, quint8 frame, quint8 type,
                     quint8 streamId = 0);
 

@@ -143,9 +143,7 @@ void Generator::apply()
 
 QList<StatusFact> Generator::statusFacts(bool withCount) const
 {
-    ArtnetStatus artnetStatus = m_artnetStatus;
-    if (!withCount)
-        artnetStatus.framesSent = 0;
+    const ArtnetStatus artnetStatus = withCount ? m_artnetStatus : m_artnetStatus.withoutCounts();
     const bool ltcOn = m_ltc && m_settings.ltc_protocol_on;
     return ::statusFacts(m_artnet && m_settings.artnet_protocol_on, artnetStatus,
                          m_midi && m_settings.midi_protocol_on, m_midiStatus,
@@ -156,7 +154,7 @@ void Generator::slotLtcStatus(const QString &text)
 {
     m_ltcStatus = text;
     // Queued from the LTC thread: the output may be gone by now.
-    m_ltcFailure = !m_ltc || !m_ltc->isOpen();
+    m_ltcFailure = !m_ltc || m_ltc->isFailing();
     emit signalStatusChanged();
 }
 

@@ -7,16 +7,25 @@
 #include <QString>
 
 // One fact of the status line, as text an operator reads. A failure is shown
-// in the error colour until the worker reports its cause gone.
+// in the error colour until the worker reports its cause gone. When only
+// part of an output fails (one destination of several), the fact is made of
+// segments and only the failing ones take the error colour.
 struct StatusFact {
-    enum Topic { Artnet, Midi, OtherSource, Ltc, Store, TopicCount };
+    enum Topic { Artnet, SharedPort, Midi, OtherSource, Ltc, Store, TopicCount };
+    struct Segment {
+        QString text;
+        bool failure = false;
+        bool operator==(const Segment &o) const { return text == o.text && failure == o.failure; }
+    };
     Topic topic;
     QString text;
     bool failure = false;
+    // Empty, or the pieces `text` is made of.
+    QList<Segment> segments;
 
     bool operator==(const StatusFact &o) const
     {
-        return topic == o.topic && text == o.text && failure == o.failure;
+        return topic == o.topic && text == o.text && failure == o.failure && segments == o.segments;
     }
 };
 
@@ -27,3 +36,6 @@ struct StatusFact {
 QList<StatusFact> statusFacts(bool artnetOn, const ArtnetStatus &artnet, bool midiOn,
                               const MidiStatus &midi, const QString &ltc = QString(),
                               bool ltcFailure = false, const QString &store = QString());
+
+// Why sends fail, for the operator: the reason of a system error number.
+QString sendErrorText(int error);

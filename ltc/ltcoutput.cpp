@@ -80,6 +80,12 @@ bool LtcOutput::isOpen() const
     return m_open;
 }
 
+bool LtcOutput::isFailing() const
+{
+    QMutexLocker lock(&m_lock);
+    return !m_open || m_stalled;
+}
+
 void LtcOutput::slotStart()
 {
     if (!m_retry) {
@@ -96,12 +102,25 @@ void LtcOutput::slotCheckOutput()
     QMutexLocker lock(&m_lock);
     if (!m_enabled) {
         closeLocked();
+        m_stalled = false;
         m_lastResult = -1;
         setStatusLocked(QString());
         return;
     }
-    if (m_open && !m_deviceChanged && m_service->isRunning())
-        return;
+    bool stalled = false;
+    if (m_open && !m_deviceChanged) {
+        if (m_service->isRunning()) {
+            if (m_stalled) {
+                m_stalled = false;
+                setStatusLocked(tr("LTC: %1").arg(m_service->description()));
+            }
+            return;
+        }
+        // Open, yet not playing: a device that takes no more samples. It is
+        // reopened, and shown as failing until it is seen playing.
+        stalled = true;
+    }
+    m_stalled = stalled;
     m_deviceChanged = false;
     openLocked();
 }
@@ -118,8 +137,14 @@ void LtcOutput::openLocked()
     if (m_open) {
         m_player.setSampleRate(m_service->sampleRate());
         m_encoder = std::make_unique<LtcEncoder>(m_service->sampleRate());
-        setStatusLocked(tr("LTC: %1").arg(m_service->description()));
-    } else if (result != m_lastResult || wasOpen) {
+        setStatusLocked(m_stalled
+                            ? tr("LTC: %1 stopped playing, reopened").arg(m_service->description())
+                            : tr("LTC: %1").arg(m_service->description()));
+        m_lastResult = result;
+        return;
+    }
+    m_stalled = false;
+    if (result != m_lastResult || wasOpen) {
         switch (result) {
         case NoAudioSystem:
             setStatusLocked(tr("LTC: no audio system, retrying"));

@@ -51,6 +51,9 @@ public:
     QStringList outputDeviceNames();
     QString statusText() const;
     bool isOpen() const;
+    // Closed, or the stream stopped playing on its own and has not been seen
+    // playing again since it was reopened.
+    bool isFailing() const;
 
     const LtcPlayer &player() const { return m_player; }
 
@@ -87,6 +90,7 @@ private:
     UserBits m_userBits;
     QString m_status;
     bool m_open = false;
+    bool m_stalled = false;
     int m_lastResult = -1;
 
     // Output thread only.

@@ -242,16 +242,20 @@ int midi::sendQuarterFrames(const TimeCode &timecode, int index, bool shortForm,
 
     const int count = shortForm ? MtcMessage::shortFormPieces(timecode, m_lastSent)
                                 : MtcMessage::QuarterFramePieces;
+    int refused = MMSYSERR_NOERROR;
     for (int piece = 0; piece < count; ++piece) {
         const int result = m_service->shortMessage(
             device->handle, MtcMessage::quarterFrameMessage(timecode, piece));
         if (isOneOf(result, {MIDIERR_NOTREADY, MIDIERR_BADOPENMODE, MMSYSERR_INVALHANDLE})) {
             writeError(result);
-            return result;
+            return noteResult(*device, result);
         }
+        if (result != MMSYSERR_NOERROR)
+            refused = result;
     }
     if (shortForm && updateLast)
         m_lastSent = timecode;
+    noteResult(*device, refused);
     return MMSYSERR_NOERROR;
 }
 
@@ -298,7 +302,7 @@ int midi::sendFullFrame(const TimeCode &timecode, int index)
     int result = m_service->prepareHeader(device->handle, &message->header);
     if (isOneOf(result, {MMSYSERR_NOMEM, MMSYSERR_INVALPARAM, MMSYSERR_INVALHANDLE})) {
         writeError(result);
-        return result;
+        return noteResult(*device, result);
     }
 
     result = m_service->longMessage(device->handle, &message->header);
@@ -306,8 +310,9 @@ int midi::sendFullFrame(const TimeCode &timecode, int index)
                          MIDIERR_BADOPENMODE})) {
         writeError(result);
         releaseLongMessage(*device, std::move(message), Release::Wait);
-        return result;
+        return noteResult(*device, result);
     }
+    const int sent = result;
 
     // Hands the header back; on the platforms this layer runs on it sends
     // nothing, which matters: a reset that wrote All-Notes-Off per frame would
@@ -316,11 +321,13 @@ int midi::sendFullFrame(const TimeCode &timecode, int index)
     if (result == MMSYSERR_INVALHANDLE) {
         writeError(result);
         releaseLongMessage(*device, std::move(message), Release::Wait);
-        return result;
+        return noteResult(*device, result);
     }
 
+    // A port that still holds the message after the wait is not taking any.
     if (!releaseLongMessage(*device, std::move(message), Release::Wait))
-        return MIDIERR_STILLPLAYING;
+        return noteResult(*device, MIDIERR_STILLPLAYING);
+    noteResult(*device, sent);
     return MMSYSERR_NOERROR;
 }
 
@@ -416,6 +423,20 @@ void midi::slotRescan()
     publishStatus();
 }
 
+int midi::noteResult(MidiOutDevice &device, int result)
+{
+    const bool rejecting = result != MMSYSERR_NOERROR;
+    {
+        // status() reads it under the lock, from any thread.
+        QMutexLocker lock(&m_lock);
+        if (rejecting == device.rejecting)
+            return result;
+        device.rejecting = rejecting;
+    }
+    publishStatus();
+    return result;
+}
+
 MidiStatus midi::status() const
 {
     MidiStatus status;
@@ -429,6 +450,8 @@ MidiStatus midi::status() const
         status.ports.append(device.name);
         if (device.opened && !device.handle)
             status.failed.append(device.name);
+        else if (device.rejecting)
+            status.rejecting.append(device.name);
     }
     return status;
 }

@@ -80,6 +80,8 @@ private:
         QString name;
         bool opened = false; // also set when the open failed
         MidiOutHandle handle = 0;
+        // The port refused the last message: shown as failing until one goes.
+        bool rejecting = false;
         // Long messages the port did not give back in time; freed once it does.
         std::vector<std::unique_ptr<LongMessage>> held;
     };
@@ -107,6 +109,8 @@ private:
     void selectChosenDevice();
     // Emits signalStatus when something the operator sees has changed.
     void publishStatus();
+    // Keeps what the port did with the last message; reports a change.
+    int noteResult(MidiOutDevice &device, int result);
 
     std::shared_ptr<MidiOutputService> m_service;
 

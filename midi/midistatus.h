@@ -11,11 +11,14 @@ struct MidiStatus {
     QStringList ports;
     // Ports among those that could not be opened; tried again at each rescan.
     QStringList failed;
+    // Open ports among those that refused the last message sent to them.
+    QStringList rejecting;
     quint32 type = 0;
 
     bool operator==(const MidiStatus &o) const
     {
-        return noPorts == o.noPorts && ports == o.ports && failed == o.failed && type == o.type;
+        return noPorts == o.noPorts && ports == o.ports && failed == o.failed &&
+               rejecting == o.rejecting && type == o.type;
     }
     bool operator!=(const MidiStatus &o) const { return !(*this == o); }
 };

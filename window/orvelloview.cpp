@@ -131,8 +131,9 @@ void OrvelloView::buildStatusLine(QMainWindow *window)
     auto *column = new QVBoxLayout(facts);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
-    const char *names[StatusFact::TopicCount] = {
-        "status_artnet", "status_midi", "status_other_source", "status_ltc", "status_store"};
+    const char *names[StatusFact::TopicCount] = {"status_artnet", "status_shared_port",
+                                                 "status_midi",   "status_other_source",
+                                                 "status_ltc",    "status_store"};
     for (int i = 0; i < StatusFact::TopicCount; ++i) {
         statusLabels[i] = new QLabel(facts);
         statusLabels[i]->setObjectName(QLatin1String(names[i]));
@@ -164,7 +165,21 @@ void OrvelloView::showStatus(const QList<StatusFact> &facts)
             label->clear();
             continue;
         }
-        label->setText(fact->text);
+        if (fact->segments.isEmpty()) {
+            label->setTextFormat(Qt::PlainText);
+            label->setText(fact->text);
+        } else {
+            // Only the failing parts (one destination of several) take the error colour.
+            QString html;
+            for (const StatusFact::Segment &segment : fact->segments) {
+                const QString text = segment.text.toHtmlEscaped();
+                html += segment.failure ? QStringLiteral("<span style=\"color:%1\">%2</span>")
+                                              .arg(errorColour().name(), text)
+                                        : text;
+            }
+            label->setTextFormat(Qt::RichText);
+            label->setText(html);
+        }
         QPalette palette = label->parentWidget()->palette();
         if (fact->failure)
             palette.setColor(QPalette::WindowText, errorColour());

@@ -414,8 +414,52 @@ Aus: 30 Drop läuft mit 30 Frames pro Sekunde und ist nur als Drop-Frame gekennz
         <translation>Art-Net: nur Loopback (kein Netzwerk), %1</translation>
     </message>
     <message>
-        <source>Art-Net: to %1, %2</source>
-        <translation>Art-Net: an %1, %2</translation>
+        <source>Art-Net: to </source>
+        <translation>Art-Net: an </translation>
+    </message>
+    <message>
+        <source>Art-Net: loopback only (no network), </source>
+        <translation>Art-Net: nur Loopback (kein Netzwerk), </translation>
+    </message>
+    <message>
+        <source>%1 (frames sent: %2)</source>
+        <translation>%1 (gesendete Frames: %2)</translation>
+    </message>
+    <message>
+        <source>%1: %2 (frames sent: %3)</source>
+        <translation>%1: %2 (gesendete Frames: %3)</translation>
+    </message>
+    <message>
+        <source>network unreachable</source>
+        <translation>Netzwerk nicht erreichbar</translation>
+    </message>
+    <message>
+        <source>host unreachable</source>
+        <translation>Host nicht erreichbar</translation>
+    </message>
+    <message>
+        <source>network down</source>
+        <translation>Netzwerk ausgefallen</translation>
+    </message>
+    <message>
+        <source>broadcast not permitted</source>
+        <translation>Broadcast nicht erlaubt</translation>
+    </message>
+    <message>
+        <source>refused by a firewall rule</source>
+        <translation>von einer Firewall-Regel abgewiesen</translation>
+    </message>
+    <message>
+        <source>send queue full</source>
+        <translation>Sendepuffer voll</translation>
+    </message>
+    <message>
+        <source>address not available</source>
+        <translation>Adresse nicht verfügbar</translation>
+    </message>
+    <message>
+        <source>Art-Net: another program listens on port 6454 as well; polls to this computer may reach it instead</source>
+        <translation>Art-Net: ein anderes Programm lauscht ebenfalls auf Port 6454; Polls an diesen Computer erreichen womöglich jenes Programm</translation>
     </message>
     <message>
         <source>MIDI: off</source>
@@ -430,8 +474,12 @@ Aus: 30 Drop läuft mit 30 Frames pro Sekunde und ist nur als Drop-Frame gekennz
         <translation>MIDI: %1 lässt sich nicht öffnen</translation>
     </message>
     <message>
-        <source>MIDI: to %1, %2</source>
-        <translation>MIDI: an %1, %2</translation>
+        <source>MIDI: to </source>
+        <translation>MIDI: an </translation>
+    </message>
+    <message>
+        <source>%1: refuses messages</source>
+        <translation>%1: nimmt keine Nachrichten an</translation>
     </message>
     <message>
         <source>another timecode source at %1</source>
@@ -495,6 +543,10 @@ Aus: 30 Drop läuft mit 30 Frames pro Sekunde und ist nur als Drop-Frame gekennz
     <message>
         <source>LTC: %1</source>
         <translation>LTC: %1</translation>
+    </message>
+    <message>
+        <source>LTC: %1 stopped playing, reopened</source>
+        <translation>LTC: %1 spielte nicht mehr, neu geöffnet</translation>
     </message>
     <message>
         <source>LTC: no audio system, retrying</source>

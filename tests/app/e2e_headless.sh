@@ -159,7 +159,7 @@ grep -qxF "$expected" "$WORK/run/stdout" || fail "run: start line"
 grep -qxF "transport: running, system time, 25 fps" "$WORK/run/stdout" ||
     fail "run: no transport line"
 # The window's status line, printed once: nothing changed but the count.
-status_re='^status: Art-Net: to 10\.77\.0\.255, 192\.168\.77\.255, frames sent: [0-9]+; MIDI: off$'
+status_re='^status: Art-Net: to 10\.77\.0\.255 \(frames sent: [0-9]+\), 192\.168\.77\.255 \(frames sent: [0-9]+\); MIDI: off$'
 [ "$(grep -c '^status: ' "$WORK/run/stdout")" = 1 ] && grep -qE "$status_re" "$WORK/run/stdout" ||
     fail "run: status lines"
 [ ! -s "$WORK/run/stderr" ] || fail "run: standard error: $(cat "$WORK/run/stderr")"

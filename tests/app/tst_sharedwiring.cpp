@@ -4,6 +4,7 @@
 #include "privatenetwork.h"
 #include "settingsstore.h"
 
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -65,8 +66,12 @@ struct Recorder : QObject {
                      << QString::number(g.midiOutput()->selectedOutputDevice())
                      << QString::number(g.playlist()->enabled.load())
                      << QString::number(g.calculator()->isTrueDropFrame());
+        // What became of the frames (sent, or refused where this namespace has
+        // no route) depends on when the last report came: not wiring.
+        static const QRegularExpression outcome(
+            QStringLiteral("(: [a-z ]+)? \\(frames sent: \\d+\\)"));
         for (const StatusFact &fact : g.statusFacts(false))
-            wiring.facts << fact.text;
+            wiring.facts << QString(fact.text).remove(outcome);
         wiring.facts << QString::number(
             QObject::disconnect(g.calculator(), &TimecodeCalculator::signalSendTimecodeTimeOut,
                                 g.midiOutput(), &midi::slotSendTimeCode));
@@ -195,10 +200,13 @@ private slots:
         QSignalSpy exits(&runner, &HeadlessRunner::exitRequested);
         runner.start();
         QTRY_VERIFY(out.contains("\ntransport: paused, no place, 30 fps\n"));
-        // The window's status line, once, however often the count changes.
+        // The window's status line, once, however often the count changes. The
+        // window's node in this process shares port 6454 with the runner's.
         QTRY_VERIFY(
-            out.contains("\nstatus: Art-Net: to 10.77.0.255, 192.168.77.255, frames sent: 0; "
-                         "MIDI: to A, B, MIDI Clock\n"));
+            out.contains("\nstatus: Art-Net: to 10.77.0.255 (frames sent: 0), 192.168.77.255 "
+                         "(frames sent: 0); Art-Net: another program listens on port 6454 as "
+                         "well; polls to this computer may reach it instead; MIDI: to A, B, "
+                         "MIDI Clock\n"));
         QVERIFY(out.startsWith("Orvello v2.0.0.1 headless: 30 fps, paused, no place, "));
 
         for (Generator *g : {&window.generator(), &runner.generator()}) {

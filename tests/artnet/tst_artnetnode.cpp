@@ -4,11 +4,13 @@
 #include "workerthread.h"
 
 #include <QNetworkDatagram>
+#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QSignalSpy>
 #include <QUdpSocket>
 #include <QtTest>
 
+#include <cerrno>
 #include <thread>
 
 namespace
@@ -44,6 +46,14 @@ QByteArray dmx(quint8 subUni, quint8 net, int declaredLength, const QByteArray &
            bytes({subUni, net, declaredLength >> 8, declaredLength & 0xFF}) + data;
 }
 
+QStringList addresses(const ArtnetStatus &status)
+{
+    QStringList list;
+    for (const ArtnetDestination &destination : status.destinations)
+        list << destination.address;
+    return list;
+}
+
 // A node whose verbose lines land in `out`. Without entries it enumerates
 // silently to the loopback fallback, so whatever it sends stays on lo.
 struct Node {
@@ -64,7 +74,7 @@ struct LiveNode {
               true, [this] { return machine; }, [this](const QByteArray &b) { out += b; }, &clock)
     {
     }
-    QStringList destinations() const { return node.status().destinations; }
+    QStringList destinations() const { return addresses(node.status()); }
     QList<AddressEntry> machine;
     FakeClock clock;
     QByteArray out;
@@ -82,6 +92,8 @@ class TestArtnetNode : public QObject
 private slots:
     void twoAdapters();
     void verboseLines();
+    void verboseFloods_data();
+    void verboseFloods();
     // After verboseLines: that one must see the first ArtTimeCode of the process.
     void anotherTimeCodeSource();
     void interfacesFollowTheMachine();
@@ -94,6 +106,9 @@ private slots:
     void timeCodeSenderSendsFromAnyThread();
     void unicastList_data();
     void unicastList();
+    void framesCountedPerDestination();
+    void destinationListNeverTorn();
+    void sharedPortNoticed();
 };
 
 void TestArtnetNode::twoAdapters()
@@ -144,34 +159,109 @@ void TestArtnetNode::twoAdapters()
 }
 
 // Which datagrams are looked at at all is the packet tests' business. The first-time
-// notices are process-wide, so this is the only test receiving those kinds.
+// notices are process-wide, so this is the only test receiving those kinds. Each group
+// arrives within a second; past a few lines of a kind, its repeats are summed up when
+// that second is over.
 void TestArtnetNode::verboseLines()
 {
-    Node quiet(false), n(true), other(true);
+    Node quiet(false);
+    LiveNode n, other;
     // The first ArtSync comes while verbose is off: its notice is gone for good.
     quiet.node.dispatchDatagram(packet("Art-Net", 0x5200), Peer);
     auto send = [&](const QByteArray &datagram, int times) {
+        n.clock.advance(VerboseLog::LongestPeriodMs);
         for (int i = 0; i < times; ++i)
             n.node.dispatchDatagram(datagram, Peer);
-        return n.take();
+        n.clock.advance(VerboseLog::LongestPeriodMs);
+        n.node.housekeeping();
+        QByteArray out = std::exchange(n.out, {});
+        // Housekeeping's own lines are not the business of this test.
+        out.replace("network addresses changed, reading the interfaces again\n", "");
+        return out;
     };
     const QByteArray unknown("receive not implemented OpCode at time 0x");
     const QByteArray pre("MadrixN SYNC PRE \n"), post("MadrixN SYNC POST \n");
+    const QByteArray sync("ART SYNC \n");
     QCOMPARE(send(packet("Art-Net", 0x2100, 240), 1), QByteArray("Art-Net PollReply\n"));
-    QCOMPARE(send(packet("Art-Net", 0xF8AB), 1), unknown + "F8AB\n\n");
-    QCOMPARE(send(packet("Art-Net", 0x00F0, 13), 1), unknown + "F0\n\n");
+    QCOMPARE(send(packet("Art-Net", 0xF8AB), 1), unknown + "F8AB\n");
+    QCOMPARE(send(packet("Art-Net", 0x00F0, 13), 1), unknown + "F0\n");
     QCOMPARE(send(packet("MadrixN", 0x5101), 1), pre);
 
-    QCOMPARE(send(packet("Art-Net", 0x5200), 2), QByteArray("ART SYNC \nART SYNC \n"));
+    QCOMPARE(send(packet("Art-Net", 0x5200), 2), sync + sync);
+    QCOMPARE(send(packet("Art-Net", 0x5200), VerboseLog::Verbatim + 2),
+             sync.repeated(VerboseLog::Verbatim) +
+                 "ART SYNC from 127.0.0.2: 2 more in the last second\n");
     QCOMPARE(send(packet("Art-Net", 0x9700, 20), 2),
              QByteArray("receiving Art-Net TIMECODE ...\n"
-                        "ArtTimeCode from another source 127.0.0.2\n"));
+                        "ArtTimeCode from another source 127.0.0.2\n"
+                        "no more ArtTimeCode from 127.0.0.2\n"));
     QCOMPARE(send(packet("Art-Net", 0x5101), 2), "receiving Art-Net SYNC PRE ...\n" + pre + pre);
     QCOMPARE(send(packet("Art-Net", 0x5202), 2), "receiving Art-Net SYNC POST ...\n" + post + post);
     QCOMPARE(send(packet("MadrixN", 0x5202), 2), "receiving MadrixN SYNC POST ...\n" + post + post);
     // Another node in the same process does not see them again.
     other.node.dispatchDatagram(packet("Art-Net", 0x9700, 20), Self);
-    QCOMPARE(quiet.take() + other.take(), QByteArray());
+    other.out.replace("ArtTimeCode from another source 127.0.0.1\n", "");
+    QCOMPARE(quiet.take() + other.out, QByteArray());
+}
+
+// Hostile datagrams for ten seconds, with verbose on: every one of them is
+// accounted for (written, or counted in a summary), no line is empty, and the lines
+// stay few however many datagrams come and from however many senders.
+void TestArtnetNode::verboseFloods_data()
+{
+    QTest::addColumn<QByteArray>("datagram");
+    QTest::addColumn<int>("senders");
+    QTest::addColumn<int>("perSecond");
+    QTest::addColumn<int>("seconds");
+    QTest::newRow("ArtSync from one sender, 20000/s")
+        << packet("Art-Net", 0x5200) << 1 << 20000 << 10;
+    QTest::newRow("unknown OpCodes from 241 senders, 230/s")
+        << packet("Art-Net", 0x2400) << 241 << 230 << 10;
+    QTest::newRow("PollReplies from 60000 senders, 20000/s")
+        << packet("Art-Net", 0x2100, 240) << 60000 << 20000 << 10;
+    QTest::newRow("ArtSync from 20 senders, 50/s for an hour")
+        << packet("Art-Net", 0x5200) << 20 << 50 << 3600;
+}
+
+void TestArtnetNode::verboseFloods()
+{
+    QFETCH(QByteArray, datagram);
+    QFETCH(int, senders);
+    QFETCH(int, perSecond);
+    QFETCH(int, seconds);
+    LiveNode n;
+    n.node.housekeeping();
+    n.out.clear();
+    // Timed as on the wire, with the node's housekeeping every 500 ms.
+    qint64 at = 0;
+    for (int k = 0; k < seconds * perSecond; ++k) {
+        for (const qint64 due = qint64(k) * 1000 / perSecond; at < due; ++at) {
+            n.clock.advance(1);
+            if (at % artnet::HousekeepingMs == 0)
+                n.node.housekeeping();
+        }
+        n.node.dispatchDatagram(datagram, QHostAddress(0x0A4D0000u + quint32(k % senders)));
+    }
+    n.clock.advance(VerboseLog::LongestPeriodMs);
+    n.node.housekeeping();
+
+    const QList<QByteArray> lines = n.out.split('\n');
+    QCOMPARE(lines.last(), QByteArray()); // the output ends with a line end
+    quint64 accounted = 0;
+    const QRegularExpression summary(
+        QStringLiteral("([0-9,]+) more (lines about other received datagrams )?in the last "
+                       "(second|[0-9]+ seconds)$"));
+    for (int i = 0; i + 1 < lines.size(); ++i) {
+        const QString line = QString::fromLatin1(lines.at(i));
+        QVERIFY2(!line.trimmed().isEmpty(), "an empty line");
+        const QRegularExpressionMatch m = summary.match(line);
+        accounted += m.hasMatch() ? m.captured(1).remove(QLatin1Char(',')).toULongLong() : 1;
+    }
+    QCOMPARE(accounted, quint64(seconds) * quint64(perSecond));
+    // A first line and a summary for a few kinds and one line for all others, per
+    // period; periods grow from a second to a minute while a flood lasts.
+    const int most = ((VerboseLog::Verbatim + 1) * VerboseLog::Kinds + 1) * (7 + seconds / 60);
+    QVERIFY2(lines.size() - 1 <= most, qPrintable(QString::number(lines.size() - 1)));
 }
 
 // A port taken at start is tried once a second, by frames and by housekeeping alike;
@@ -195,7 +285,6 @@ void TestArtnetNode::busyPortRetriedOnceASecond()
     QCOMPARE(attemptsAfter(999, 30), 1);
     QCOMPARE(attemptsAfter(1, 30), 2);
     QVERIFY(n.node.status().portBusy);
-    QCOMPARE(n.node.status().framesSent, quint64(0));
 
     blocker.reset();
     // The console shares the port: the node's plain bind fails, its shared retry must not.
@@ -215,7 +304,6 @@ void TestArtnetNode::busyPortRetriedOnceASecond()
     n.node.slotSendTimeCode(1, 2, 3, 4, 1, &Peer);
     QTRY_VERIFY_WITH_TIMEOUT(peer.hasPendingDatagrams(), 5000);
     QCOMPARE(peer.receiveDatagram().data(), ArtnetPacket::timeCode(1, 2, 3, 4, 1));
-    QCOMPARE(n.node.status().framesSent, quint64(1));
 }
 
 // Our own broadcasts come back from our own addresses; anything else is a second generator.
@@ -236,7 +324,9 @@ void TestArtnetNode::anotherTimeCodeSource()
     QCOMPARE(otherAfter(0, "10.0.0.9"), QStringLiteral("10.0.0.9"));
     QCOMPARE(reports.last().at(0).value<ArtnetStatus>().otherSource, QStringLiteral("10.0.0.9"));
     QCOMPARE(otherAfter(2999, "10.0.0.9"), QStringLiteral("10.0.0.9")); // still sending
-    QCOMPARE(otherAfter(2999, nullptr), QStringLiteral("10.0.0.9"));
+    // A second sender (or forged ones, in turn) does not make the warning flicker.
+    QCOMPARE(otherAfter(1, "10.0.0.7"), QStringLiteral("10.0.0.9"));
+    QCOMPARE(otherAfter(2998, nullptr), QStringLiteral("10.0.0.9"));
     QCOMPARE(otherAfter(1, nullptr), QString()); // it stopped: the warning goes
     QCOMPARE(reports.last().at(0).value<ArtnetStatus>().otherSource, QString());
 }
@@ -270,7 +360,7 @@ void TestArtnetNode::interfacesFollowTheMachine()
         n.out.clear();
         n.node.housekeeping();
         QCOMPARE(n.destinations(), step.destinations);
-        QCOMPARE(reports.last().at(0).value<ArtnetStatus>().destinations, step.destinations);
+        QCOMPARE(addresses(reports.last().at(0).value<ArtnetStatus>()), step.destinations);
     }
     QCOMPARE(n.node.status().loopbackOnly, true);
     QVERIFY(n.out.startsWith("network addresses changed, reading the interfaces again\n"));
@@ -498,6 +588,87 @@ void TestArtnetNode::unicastList()
     QCOMPARE(ok ? got.join(' ') : QStringLiteral("refused"), parsed);
     if (!ok)
         QCOMPARE(got, QStringList{"1.2.3.4"}); // left as it was
+}
+
+// Each destination counts what left for it; one the system refuses (no route
+// in this namespace) says why, and does not stop the other.
+void TestArtnetNode::framesCountedPerDestination()
+{
+    REQUIRE_PRIVATE_NETWORK();
+    QUdpSocket peer;
+    QVERIFY(peer.bind(Peer, 6454, Shared));
+    Node n(false, {entry("10.0.0.5", "255.255.255.0", "127.0.0.2", "", "x"),
+                   entry("192.168.77.1", "255.255.255.0", "192.168.77.255", "", "y")});
+    n.node.setPollReplyEnabled(true);
+    QVERIFY(n.node.isBound());
+    const std::shared_ptr<FrameSender> sender = n.node.timeCodeSender();
+    for (int frame = 0; frame < 3; ++frame)
+        sender->sendFrame(TimeCode::make(1, 2, 3, quint8(frame), 1));
+    for (int frame = 0; frame < 3; ++frame) {
+        QVERIFY(peer.waitForReadyRead(5000));
+        QCOMPARE(peer.receiveDatagram().data(), ArtnetPacket::timeCode(1, 2, 3, quint8(frame), 1));
+    }
+    const QList<ArtnetDestination> expected{{"127.0.0.2", 3, 0},
+                                            {"192.168.77.255", 0, ENETUNREACH}};
+    QCOMPARE(n.node.status().destinations, expected);
+    // The list changes under a running count: what stays keeps its count.
+    n.node.selectInterface(QStringLiteral("10.0.0.0"));
+    QCOMPARE(n.node.status().destinations, expected.mid(0, 1));
+}
+
+// The timing thread reads the destinations while another thread changes them:
+// every read is one whole list, never a mix of two.
+void TestArtnetNode::destinationListNeverTorn()
+{
+    DestinationTable table;
+    const QList<quint32> a{1, 2, 3}, b{10, 11, 12, 13, 14, 15, 16};
+    table.setAddresses(a);
+    std::atomic<bool> done{false};
+    std::thread writer([&] {
+        for (int i = 0; i < 20000; ++i)
+            table.setAddresses(i % 2 ? a : b);
+        done = true;
+    });
+    int reads = 0, torn = 0;
+    DestinationTable::Targets targets;
+    while (!done || reads < 1000) {
+        const int count = table.targets(targets);
+        QList<quint32> got;
+        for (int i = 0; i < count; ++i)
+            got << targets[size_t(i)].address;
+        torn += got != a && got != b;
+        table.note(targets[0], true, 0);
+        ++reads;
+    }
+    writer.join();
+    QCOMPARE(torn, 0);
+    QCOMPARE(table.outcomes().size(), a.size()); // the last list was a
+}
+
+// Another program on port 6454 with SO_REUSEADDR takes unicast polls meant for
+// us; the kernel's socket table tells, and the status says so until it is gone.
+// A socket on an address that is not ours takes nothing from us.
+void TestArtnetNode::sharedPortNoticed()
+{
+    REQUIRE_PRIVATE_NETWORK();
+    LiveNode n;
+    n.node.setPollReplyEnabled(true);
+    QVERIFY(n.node.isBound());
+    auto sharedAfter = [&](QUdpSocket *other, const QHostAddress &address) {
+        if (other)
+            other->bind(address, 6454, Shared);
+        n.clock.advance(artnet::InterfacePollMs);
+        n.node.housekeeping();
+        return n.node.status().portShared;
+    };
+    QCOMPARE(sharedAfter(nullptr, {}), false);
+    auto elsewhere = std::make_unique<QUdpSocket>();
+    QCOMPARE(sharedAfter(elsewhere.get(), Peer), false);
+    auto other = std::make_unique<QUdpSocket>();
+    QCOMPARE(sharedAfter(other.get(), QHostAddress(QHostAddress::AnyIPv4)), true);
+    QVERIFY(n.out.contains("another program listens on port 6454 as well"));
+    other.reset();
+    QCOMPARE(sharedAfter(nullptr, {}), false);
 }
 
 #include "tst_artnetnode.moc"

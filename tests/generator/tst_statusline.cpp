@@ -19,6 +19,10 @@ AddressEntry entry(const char *ip, const char *mask, const char *broadcast)
 }
 const QList<AddressEntry> TwoSubnets{entry("10.77.0.1", "255.255.255.0", "10.77.0.255"),
                                      entry("192.168.77.1", "255.255.255.0", "192.168.77.255")};
+// The first "broadcast" address is a peer on the loopback; the second has no
+// route in the test's namespace, as an adapter whose link is down.
+const QList<AddressEntry> OneUnreachable{entry("10.77.0.1", "255.255.255.0", "127.0.0.2"),
+                                         entry("192.168.77.1", "255.255.255.0", "192.168.77.255")};
 
 // The status a real node reports in each situation, on the namespace's loopback.
 ArtnetStatus artnetIn(const QString &situation)
@@ -30,11 +34,17 @@ ArtnetStatus artnetIn(const QString &situation)
             qFatal("port 6454 is taken already");
     }
     const bool loopback = situation == QLatin1String("loopback only");
-    artnet node(false, loopback ? QList<AddressEntry>{} : TwoSubnets, [](const QByteArray &) {});
+    const bool unreachable = situation.endsWith(QLatin1String("unreachable"));
+    QList<AddressEntry> entries = loopback ? QList<AddressEntry>{} : TwoSubnets;
+    if (situation == QLatin1String("one unreachable"))
+        entries = OneUnreachable;
+    artnet node(false, entries, [](const QByteArray &) {});
     node.setShareAddress(false);
     node.setPollReplyEnabled(true);
-    if (loopback)
+    if (loopback || unreachable)
         node.slotSendTimeCode(1, 2, 3, 4, 1);
+    if (situation == QLatin1String("one unreachable"))
+        node.slotSendTimeCode(1, 2, 3, 5, 1);
     if (situation == QLatin1String("another source"))
         node.dispatchDatagram(ArtnetPacket::timeCode(1, 2, 3, 4, 1),
                               QHostAddress(QStringLiteral("10.77.0.9")));
@@ -48,6 +58,8 @@ MidiStatus midiIn(const QString &situation)
         situation == QLatin1String("none") ? QStringList{} : QStringList{"synth", "mtc:in"});
     if (situation == QLatin1String("open fails"))
         fake->fail = {'O', 1, 1, MMSYSERR_ERROR};
+    if (situation == QLatin1String("refuses"))
+        fake->fail = {'L', 1, 1, MIDIERR_NOTREADY};
     midi out(fake);
     out.setTimecodeType(midi::MidiTimecode);
     out.selectOutputDevice(QStringLiteral("mtc:in"));
@@ -71,25 +83,43 @@ void TestStatusLine::facts_data()
     QTest::addColumn<QString>("midi");   // situation, or "off"
     QTest::addColumn<QStringList>("texts");
     QTest::addColumn<QString>("failures"); // one digit per fact
+    // What the window shows in the error colour when only part of a fact fails.
+    QTest::addColumn<QString>("failingPart");
     QTest::newRow("port busy") << "port busy"
                                << "off"
                                << QStringList{"Art-Net: port 6454 in use by another program",
                                               "MIDI: off"}
-                               << "10";
+                               << "10" << QString();
     QTest::newRow("loopback only")
         << "loopback only"
         << "none"
         << QStringList{"Art-Net: loopback only (no network), frames sent: 1", "MIDI: no MIDI ports"}
-        << "11";
+        << "11" << QString();
     QTest::newRow("another source")
         << "another source"
         << "sending"
-        << QStringList{"Art-Net: to 10.77.0.255, 192.168.77.255, frames sent: 0",
+        << QStringList{"Art-Net: to 10.77.0.255 (frames sent: 0), 192.168.77.255 (frames sent: 0)",
                        "MIDI: to mtc:in, MIDI Timecode", "another timecode source at 10.77.0.9"}
-        << "001";
+        << "001" << QString();
+    QTest::newRow("one destination unreachable")
+        << "one unreachable"
+        << "refuses"
+        << QStringList{"Art-Net: to 127.0.0.2 (frames sent: 2), 192.168.77.255: network "
+                       "unreachable (frames sent: 0)",
+                       "MIDI: to mtc:in: refuses messages, MIDI Timecode"}
+        << "01"
+        << "192.168.77.255: network unreachable (frames sent: 0)";
+    QTest::newRow("every destination unreachable")
+        << "all unreachable"
+        << "off"
+        << QStringList{"Art-Net: to 10.77.0.255: network unreachable (frames sent: 0), "
+                       "192.168.77.255: network unreachable (frames sent: 0)",
+                       "MIDI: off"}
+        << "10" << QString();
     QTest::newRow("Art-Net off") << "off"
                                  << "open fails"
-                                 << QStringList{"Art-Net: off", "MIDI: cannot open mtc:in"} << "01";
+                                 << QStringList{"Art-Net: off", "MIDI: cannot open mtc:in"} << "01"
+                                 << QString();
 }
 
 void TestStatusLine::facts()
@@ -98,6 +128,7 @@ void TestStatusLine::facts()
     QFETCH(QString, midi);
     QFETCH(QStringList, texts);
     QFETCH(QString, failures);
+    QFETCH(QString, failingPart);
     const bool artnetOn = artnet != QLatin1String("off");
     const bool midiOn = midi != QLatin1String("off");
     const QList<StatusFact> facts =
@@ -105,12 +136,21 @@ void TestStatusLine::facts()
                     midiOn ? midiIn(midi) : MidiStatus{});
     QStringList gotTexts;
     QString gotFailures;
+    QStringList failingParts;
     for (const StatusFact &fact : facts) {
         gotTexts << fact.text;
         gotFailures += fact.failure ? QLatin1Char('1') : QLatin1Char('0');
+        QString joined;
+        for (const StatusFact::Segment &segment : fact.segments) {
+            joined += segment.text;
+            if (segment.failure)
+                failingParts << segment.text;
+        }
+        QVERIFY(fact.segments.isEmpty() || joined == fact.text);
     }
     QCOMPARE(gotTexts, texts);
     QCOMPARE(gotFailures, failures);
+    QCOMPARE(failingParts.join(QLatin1Char('|')), failingPart);
 }
 
 QTEST_GUILESS_MAIN(TestStatusLine)

@@ -286,19 +286,24 @@ private slots:
         QTest::addColumn<std::vector<int>>("results");
         QTest::addColumn<bool>("lostAfterFirst");
         QTest::addColumn<QStringList>("statuses");
+        QTest::addColumn<bool>("failing"); // after the last status, until seen playing
         const QString ok = QStringLiteral("LTC: Fake, Fake out");
         QTest::newRow("no audio system, then one")
             << QString() << std::vector<int>{NoAudioSystem, NoAudioSystem, Ok} << false
-            << QStringList{"LTC: no audio system, retrying", ok};
+            << QStringList{"LTC: no audio system, retrying", ok} << false;
         QTest::newRow("named device missing")
             << QString("Desk") << std::vector<int>{NoDevice, Ok} << false
-            << QStringList{"LTC: audio device \"Desk\" not found, retrying", ok};
+            << QStringList{"LTC: audio device \"Desk\" not found, retrying", ok} << false;
         QTest::newRow("device refuses")
             << QString() << std::vector<int>{OpenFailed, Ok} << false
-            << QStringList{"LTC: audio device cannot be opened, retrying", ok};
+            << QStringList{"LTC: audio device cannot be opened, retrying", ok} << false;
         QTest::newRow("device lost and back")
             << QString() << std::vector<int>{Ok, NoDevice, NoDevice, Ok} << true
-            << QStringList{ok, "LTC: no audio device, retrying", ok};
+            << QStringList{ok, "LTC: no audio device, retrying", ok} << false;
+        // Opens again at once, but has not been seen playing since.
+        QTest::newRow("stream stops, reopened")
+            << QString() << std::vector<int>{Ok, Ok} << true
+            << QStringList{ok, "LTC: Fake, Fake out stopped playing, reopened"} << true;
     }
 
     // The operator reads the output's state on the status line; each check
@@ -309,6 +314,7 @@ private slots:
         QFETCH(std::vector<int>, results);
         QFETCH(bool, lostAfterFirst);
         QFETCH(QStringList, statuses);
+        QFETCH(bool, failing);
         auto audio = std::make_shared<Fake>();
         audio->results = results;
         LtcOutput out(audio);
@@ -327,9 +333,11 @@ private slots:
         QCOMPARE(int(audio->opened.size()), int(results.size()));
         QCOMPARE(audio->opened.back(), device);
         QVERIFY(out.isOpen());
-        // Open and running: a check leaves the stream alone.
+        QCOMPARE(out.isFailing(), failing);
+        // Open and running: a check leaves the stream alone, and it is not failing.
         out.slotCheckOutput();
         QCOMPARE(int(audio->opened.size()), int(results.size()));
+        QVERIFY(!out.isFailing());
     }
 };
 

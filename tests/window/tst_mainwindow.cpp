@@ -173,6 +173,26 @@ private slots:
 
         w->view().actionHelp->showStatusText(w);
         QCOMPARE(w->statusBar()->currentMessage(), QStringLiteral("opens the Help"));
+
+        // One destination of two failing: only its part takes the error colour,
+        // and text from outside (a device name) is shown, never read as markup.
+        const QString red_ = OrvelloView::errorColour().name();
+        QMainWindow bare;
+        OrvelloView view;
+        view.build(&bare, false);
+        artnet = view.statusLabels[StatusFact::Artnet];
+        view.showStatus(
+            {{StatusFact::Artnet,
+              "Art-Net: to a<b> (frames sent: 9), c: network unreachable",
+              false,
+              {{"Art-Net: to a<b> (frames sent: 9), ", false}, {"c: network unreachable", true}}}});
+        QCOMPARE(artnet->textFormat(), Qt::RichText);
+        QCOMPARE(artnet->text(), "Art-Net: to a&lt;b&gt; (frames sent: 9), <span style=\"color:" +
+                                     red_ + "\">c: network unreachable</span>");
+        QVERIFY(!red(artnet));
+        view.showStatus({{StatusFact::Artnet, "Art-Net: to <i>x</i>", true, {}}});
+        QCOMPARE(artnet->textFormat(), Qt::PlainText);
+        QVERIFY(red(artnet));
     }
 
     // A damaged store is named in the status line, in the error colour, for
