@@ -56,13 +56,14 @@ void TestCommandLine::forms_data()
     rows({"ltc", "/ltc", "-ltc"}, "ltc=1");
     rows({"noltc", "/noltc", "-noltc"}, "ltc=0");
     rows({"headless"}, "headless");
+    rows({"fullscreen", "--fullscreen", "/fullscreen", "-fullscreen"}, "fullscreen");
     // Look-alikes that are not forms of anything.
-    rows({"-version",    "/help",    "--p1", "--24fps",
-          "-playlist",   "--artnet", "Help", "P1",
-          "p10",         "p",        "-",    "",
-          "verbose ",    "--h",      "/?",   "-noupdatecheck",
-          "--starttime", "--ltc",    "LTC",  "--headless",
-          "Headless"},
+    rows({"-version",    "/help",      "--p1", "--24fps",
+          "-playlist",   "--artnet",   "Help", "P1",
+          "p10",         "p",          "-",    "",
+          "verbose ",    "--h",        "/?",   "-noupdatecheck",
+          "--starttime", "--ltc",      "LTC",  "--headless",
+          "Headless",    "Fullscreen", "F11"},
          "unknown");
 }
 
@@ -96,6 +97,7 @@ void TestCommandLine::forms()
     QCOMPARE(o.ltcPresent, key == "ltc");
     QCOMPARE(o.ltc, key == "ltc" && value == 1);
     QCOMPARE(o.headless, key == "headless");
+    QCOMPARE(o.fullscreen, key == "fullscreen");
     QByteArray raw = arg.toLocal8Bit();
     char *argv[] = {const_cast<char *>("orvello"), raw.data()};
     QCOMPARE(CommandLineParser::asksForHeadless(2, argv), key == "headless");
@@ -169,17 +171,19 @@ void TestCommandLine::helpLayout()
 {
     const QStringList lines = CommandLineParser::helpText().split('\n');
     QCOMPARE(lines.first(), QString()); // begins with a line end
-    QCOMPARE(lines.size(), 1 + 13 + 9 + 7 + 2);
+    QCOMPARE(lines.size(), 1 + 14 + 9 + 7 + 2);
     for (int i = 1; i < lines.size(); ++i) {
         QCOMPARE(lines[i].mid(14, 2), QStringLiteral("- "));
         // Only the two file options carry an argument.
         QCOMPARE(lines[i].left(14).trimmed().contains(' '), i >= lines.size() - 2);
     }
     QCOMPARE(lines[4], QStringLiteral("headless      - runs without a window, as a service"));
-    QCOMPARE(lines[22], QStringLiteral("p9            - activated place 9"));
-    QCOMPARE(lines[23],
+    QCOMPARE(lines[5], QStringLiteral("fullscreen    - starts with the fullscreen clock (F11 or "
+                                      "Escape leaves it)"));
+    QCOMPARE(lines[23], QStringLiteral("p9            - activated place 9"));
+    QCOMPARE(lines[24],
              QStringLiteral("artnet        - activate trigger artnet (overwrite settings)"));
-    QCOMPARE(lines[28],
+    QCOMPARE(lines[29],
              QStringLiteral("noltc         - deactivate trigger ltc (overwrite settings)"));
 }
 
