@@ -80,24 +80,29 @@ SettingsPlaylist::SettingsPlaylist(Playlist *playlist, QWidget *parent)
         const char *icon;
         const char *shortcut;
         const char *tip;
+        // What a screen reader says for a button that shows only an icon.
+        const char *name;
         void (SettingsPlaylist::*slot)();
     } buttonTable[] = {
         {&m_enable, ":/images/off.xpm", "Ctrl+O",
-         QT_TR_NOOP("Ctrl+O - enabled play list triggering"), &SettingsPlaylist::slotTableEnable},
+         QT_TR_NOOP("Ctrl+O - enabled play list triggering"), QT_TR_NOOP("Playlist"),
+         &SettingsPlaylist::slotTableEnable},
         {&m_add, ":/images/add.xpm", "Ctrl+Ins", QT_TR_NOOP("Ctrl+Ins - add a new line at end"),
-         &SettingsPlaylist::slotItemTableAdd},
+         QT_TR_NOOP("Add line"), &SettingsPlaylist::slotItemTableAdd},
         {&m_delete, ":/images/delete.xpm", "Ctrl+Del", QT_TR_NOOP("Ctrl+Del - delete last line"),
-         &SettingsPlaylist::slotItemTableDel},
+         QT_TR_NOOP("Delete last line"), &SettingsPlaylist::slotItemTableDel},
         {&m_up, ":/images/shiftup.xpm", "Ctrl+U", QT_TR_NOOP("Ctrl+U - shift selected line up"),
-         &SettingsPlaylist::slotItemTableUp},
+         QT_TR_NOOP("Shift line up"), &SettingsPlaylist::slotItemTableUp},
         {&m_down, ":/images/shiftdown.xpm", "Ctrl+D",
-         QT_TR_NOOP("Ctrl+D - shift selected line down"), &SettingsPlaylist::slotItemTableDown},
+         QT_TR_NOOP("Ctrl+D - shift selected line down"), QT_TR_NOOP("Shift line down"),
+         &SettingsPlaylist::slotItemTableDown},
     };
     m_buttons = new QVBoxLayout;
     for (const auto &entry : buttonTable) {
         auto *button = new QPushButton(QIcon(QLatin1String(entry.icon)), QString());
         button->setShortcut(QKeySequence(QLatin1String(entry.shortcut)));
         button->setToolTip(tr(entry.tip));
+        button->setAccessibleName(tr(entry.name));
         connect(button, &QPushButton::clicked, this, entry.slot);
         m_buttons->addWidget(button);
         *entry.button = button;
@@ -239,6 +244,9 @@ void SettingsPlaylist::refresh()
         widget->setEnabled(enabled);
     m_enable->setIcon(
         QIcon(enabled ? QStringLiteral(":/images/on.xpm") : QStringLiteral(":/images/off.xpm")));
+    // The word as well as the icon's colour.
+    m_enable->setText(enabled ? tr("On") : tr("Off"));
+    m_enable->setAccessibleName(enabled ? tr("Playlist on") : tr("Playlist off"));
 }
 
 QList<int> SettingsPlaylist::selectedRows(bool ascending) const

@@ -156,7 +156,7 @@ void Orvello::buildFullscreenClock()
     m_clock = new FullscreenClock(this);
     m_clock->setMenu(m_view.menu);
     // Its own window: the actions and the buttons' keys are lent to it.
-    m_clock->addActions(m_view.menu->actions());
+    m_clock->addActions(actions());
     for (const auto &[key, button] : m_view.keyBindings)
         m_clock->addKey(key, button);
     connect(m_clock, &FullscreenClock::leaveRequested, this,

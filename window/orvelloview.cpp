@@ -212,12 +212,17 @@ void OrvelloView::buildActions(QMainWindow *window)
     actionFullscreen->setCheckable(true);
 
     menu = new QMenu(window);
-    const QList<QAction *> all{actionNew,        actionImport,      actionExport, actionEdit,
-                               actionFullscreen, actionCheckUpdate, actionHelp,   actionAbout,
-                               actionAboutQt,    actionQuit};
+    const QList<QAction *> all{actionNew,   actionImport,      actionExport,
+                               actionEdit,  actionCheckUpdate, actionHelp,
+                               actionAbout, actionAboutQt,     actionQuit};
+    // The clock heads the menu, apart from the settings and program actions,
+    // so the operator finds it first in the dark.
+    menu->addAction(actionFullscreen);
+    menu->addSeparator();
     menu->addActions(all);
     // Added to the window too, so their shortcuts work wherever the focus is.
     window->addActions(all);
+    window->addAction(actionFullscreen);
 }
 
 QWidget *OrvelloView::buildCentral(QMainWindow *window, bool useLcd)
