@@ -21,6 +21,7 @@ SettingsPlaces::SettingsPlaces(SettingStructItem *places, QWidget *parent)
     m_normalColour = QPushButton().palette().color(QPalette::Current, QPalette::Window);
 
     m_table = new QTableWidget(0, ColumnCount, this);
+    m_table->setAccessibleName(tr("Places"));
     const struct {
         const char *text;
         const char *tip;
@@ -81,6 +82,15 @@ void SettingsPlaces::addRow(int row, const SettingStructItem &item)
     state->setPixmap(QPixmap(InformationIcon));
     state->setAccessibleName(tr("State of place %1").arg(row + 1));
     m_table->setCellWidget(row, StateColumn, state);
+    // A screen reader walks the cells, not the editors in them.
+    for (int column = 0; column < ColumnCount; ++column) {
+        auto *cell = new QTableWidgetItem;
+        cell->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+        cell->setData(
+            Qt::AccessibleTextRole,
+            tr("%1, place %2").arg(m_table->horizontalHeaderItem(column)->toolTip()).arg(row + 1));
+        m_table->setItem(row, column, cell);
+    }
 
     // The time is set before the connection, so filling writes nothing back.
     auto *start = new TimeEditId(uint(row));

@@ -112,6 +112,7 @@ SettingsPlaylist::SettingsPlaylist(Playlist *playlist, QWidget *parent)
     m_down->setEnabled(false);
 
     m_table = new QTableWidget(0, ColumnCount);
+    m_table->setAccessibleName(tr("Playlist"));
     m_table->setSelectionMode(QAbstractItemView::MultiSelection);
     connect(m_table, &QTableWidget::itemSelectionChanged, this,
             &SettingsPlaylist::slotUpdateShiftButton);
@@ -203,8 +204,16 @@ void SettingsPlaylist::buildRow(int row, const PlaylistTime &entry)
     auto *header = new QTableWidgetItem(QString::number(row + 1));
     header->setData(Qt::UserRole, row);
     m_table->setVerticalHeaderItem(row, header);
-    for (int column = 0; column < ColumnCount; ++column)
+    for (int column = 0; column < ColumnCount; ++column) {
         m_table->setCellWidget(row, column, makeCombo(column, entry));
+        // A screen reader walks the cells, not the combo boxes in them.
+        auto *cell = new QTableWidgetItem;
+        cell->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+        cell->setData(
+            Qt::AccessibleTextRole,
+            tr("%1, line %2").arg(m_table->horizontalHeaderItem(column)->text()).arg(row + 1));
+        m_table->setItem(row, column, cell);
+    }
 }
 
 PlaylistTime SettingsPlaylist::rowEntry(int row) const

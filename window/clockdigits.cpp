@@ -62,6 +62,13 @@ QVector<int> ClockDigits::cellEdges(const QString &text) const
     return x;
 }
 
+QRect ClockDigits::codeRect() const
+{
+    if (m_x.size() < 2 || m_cellHeight <= 0)
+        return QRect();
+    return QRect(m_x.first(), m_top, m_x.last() - m_x.first(), m_cellHeight);
+}
+
 QRect ClockDigits::cellRect(int index) const
 {
     return QRect(m_x[index], m_top, m_x[index + 1] - m_x[index], m_cellHeight);

@@ -27,6 +27,8 @@ public:
     void setMinimumDigitHeight(int pixels);
     // The ink height of a digit as drawn now.
     int digitHeight() const { return m_inkHeight; }
+    // Where the code is drawn, all its cells.
+    QRect codeRect() const;
 
 protected:
     void paintEvent(QPaintEvent *event) override;

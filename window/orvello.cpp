@@ -188,6 +188,7 @@ void Orvello::slotFullscreenClock(bool on)
         m_clock->showFullScreen();
         m_clock->raise();
         m_clock->activateWindow();
+        m_clock->setFocus(Qt::ActiveWindowFocusReason);
         if (display)
             display->setUpdatesEnabled(false);
     } else {

@@ -138,6 +138,12 @@ void OrvelloView::makeOperable(QMainWindow *window)
     // The link is a control too: Tab reaches it and Return opens it.
     linkLabel->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
     linkLabel->setAccessibleName(Orvello::tr("Homepage"));
+    // A label draws no focus of its own: the same ring as the buttons', with
+    // a clear border of the same width so the text does not move.
+    linkLabel->setStyleSheet(
+        QStringLiteral("QLabel { border: %1px solid transparent; }"
+                       "QLabel:focus { border-color: palette(highlight); }")
+            .arg(FocusRingStyle::RingWidth));
     linkLabel->setAccessibleDescription(linkLabel->toolTip());
 }
 
