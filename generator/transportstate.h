@@ -17,7 +17,7 @@ struct TransportState {
         SystemTime, // the computer's clock
         Place,      // a stored place, `place` 0..8, with the codes it was started with
         // A further source (following another timecode) joins here, with its
-        // words in TransportWords::source().
+        // words in OperatorWords::source().
     };
 
     bool paused = true;
@@ -31,15 +31,3 @@ struct TransportState {
     // Frozen wins over paused: a frozen code stays put whatever the counter does.
     Run run() const { return frozen ? Run::Frozen : (paused ? Run::Paused : Run::Running); }
 };
-
-// The operator's words for a TransportState, translated.
-namespace TransportWords
-{
-// "RUNNING", "PAUSED", "FROZEN"
-QString state(const TransportState &transport);
-// "System time", "Place 3  01:00:00 to 01:20:00", "Place 3  from 01:00:00"
-// (no end code), "No place"
-QString source(const TransportState &transport);
-// "24 fps", "25 fps", "30 drop", "30 fps"
-QString format(int format);
-} // namespace TransportWords

@@ -1,6 +1,7 @@
 #include "fullscreenclock.h"
 
 #include "clockdigits.h"
+#include "operatorwords.h"
 
 #include <QAbstractButton>
 #include <QCloseEvent>
@@ -90,9 +91,9 @@ void FullscreenClock::showCode(const QString &text)
 
 void FullscreenClock::showTransport(const TransportState &transport)
 {
-    m_state->setText(TransportWords::state(transport));
-    m_source->setText(TransportWords::source(transport));
-    m_format->setText(TransportWords::format(transport.format));
+    m_state->setText(OperatorWords::state(transport));
+    m_source->setText(OperatorWords::source(transport));
+    m_format->setText(OperatorWords::format(transport.format));
     fitLine(m_source, SourceLine);
     const bool framed = transport.run() != TransportState::Run::Running;
     if (framed != m_framed) {

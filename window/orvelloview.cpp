@@ -3,6 +3,7 @@
 #include "codedisplay.h"
 #include "commandlineoptions.h"
 #include "keyboardaccess.h"
+#include "operatorwords.h"
 #include "orvello.h"
 #include "settingstruct.h"
 #include "statusfactsview.h"
@@ -140,10 +141,9 @@ void OrvelloView::makeOperable(QMainWindow *window)
     linkLabel->setAccessibleName(Orvello::tr("Homepage"));
     // A label draws no focus of its own: the same ring as the buttons', with
     // a clear border of the same width so the text does not move.
-    linkLabel->setStyleSheet(
-        QStringLiteral("QLabel { border: %1px solid transparent; }"
-                       "QLabel:focus { border-color: palette(highlight); }")
-            .arg(FocusRingStyle::RingWidth));
+    linkLabel->setStyleSheet(QStringLiteral("QLabel { border: %1px solid transparent; }"
+                                            "QLabel:focus { border-color: palette(highlight); }")
+                                 .arg(FocusRingStyle::RingWidth));
     linkLabel->setAccessibleDescription(linkLabel->toolTip());
 }
 
@@ -174,12 +174,12 @@ void OrvelloView::showTransport(const TransportState &transport)
 {
     if (!stateLabel || !sourceLabel)
         return;
-    stateLabel->setText(TransportWords::state(transport));
+    stateLabel->setText(OperatorWords::state(transport));
     QPalette palette = stateLabel->parentWidget()->palette();
     if (transport.run() != TransportState::Run::Running)
         palette.setColor(QPalette::WindowText, errorColour());
     stateLabel->setPalette(palette);
-    sourceLabel->setText(TransportWords::source(transport));
+    sourceLabel->setText(OperatorWords::source(transport));
 }
 
 void OrvelloView::buildActions(QMainWindow *window)

@@ -1,4 +1,4 @@
-#include "transportstate.h"
+#include "operatorwords.h"
 
 #include <QCoreApplication>
 
@@ -18,7 +18,7 @@ QString clockText(int hour, int minute, int second)
 }
 } // namespace
 
-namespace TransportWords
+namespace OperatorWords
 {
 QString state(const TransportState &transport)
 {
@@ -68,4 +68,4 @@ QString format(int format)
         return tr("24 fps");
     }
 }
-} // namespace TransportWords
+} // namespace OperatorWords
