@@ -43,9 +43,6 @@ struct PaintCounter : QObject {
     {
         if (event->type() == QEvent::Paint) {
             ++paints;
-            if (qEnvironmentVariableIsSet("BENCH_DISPLAY_TRACE") && paints < 200)
-                std::printf("paint %s %s\n", watched->metaObject()->className(),
-                            qPrintable(watched->objectName()));
             for (const QRect &r : static_cast<QPaintEvent *>(event)->region())
                 pixels += qint64(r.width()) * r.height();
         }

@@ -79,6 +79,7 @@ QRect ClockDigits::cellRect(int index) const
 void ClockDigits::prepare()
 {
     m_glyphs.clear();
+    m_inks.clear();
     QFont font = this->font();
     font.setBold(true);
     font.setPixelSize(int(ReferencePixels));
@@ -143,6 +144,35 @@ const QImage &ClockDigits::glyph(QChar c)
     return *m_glyphs.insert(c, image);
 }
 
+QRect ClockDigits::ink(QChar c)
+{
+    auto found = m_inks.find(c);
+    if (found != m_inks.end())
+        return *found;
+    const QImage &image = glyph(c);
+    const QRgb background = palette().color(QPalette::Window).rgb();
+    int left = image.width(), right = -1, top = image.height(), bottom = -1;
+    for (int y = 0; y < image.height(); ++y) {
+        const auto *line = reinterpret_cast<const QRgb *>(image.constScanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            if ((line[x] & 0xFFFFFF) == (background & 0xFFFFFF))
+                continue;
+            left = std::min(left, x);
+            right = std::max(right, x);
+            top = std::min(top, y);
+            bottom = std::max(bottom, y);
+        }
+    }
+    QRect box;
+    if (right >= 0) {
+        const qreal ratio = image.devicePixelRatio();
+        box = QRectF(left / ratio, top / ratio, (right - left + 1) / ratio,
+                     (bottom - top + 1) / ratio)
+                  .toAlignedRect();
+    }
+    return *m_inks.insert(c, box);
+}
+
 void ClockDigits::setText(const QString &text)
 {
     if (text == m_text)
@@ -154,10 +184,15 @@ void ClockDigits::setText(const QString &text)
         update();
         return;
     }
+    // Each cell's image covers the old ink with background, so only where
+    // either character has ink is drawn again.
     QRegion changed;
-    for (int i = 0; i < text.size(); ++i)
-        if (text.at(i) != m_text.at(i))
-            changed += cellRect(i);
+    for (int i = 0; i < text.size(); ++i) {
+        if (text.at(i) == m_text.at(i))
+            continue;
+        const QPoint cell = cellRect(i).topLeft();
+        changed += ink(m_text.at(i)).united(ink(text.at(i))).translated(cell);
+    }
     m_text = text;
     update(changed);
 }

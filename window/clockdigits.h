@@ -12,7 +12,7 @@
 // screen's height, so where the two disagree the digits are drawn narrower
 // rather than smaller. Each character is drawn once per size into an image
 // of its cell, and the cells never move, so a new code costs a copy of the
-// cells that changed (the frame digits, most of the time), however large.
+// ink of the characters that changed (the frame digits, most of the time).
 class ClockDigits : public QWidget
 {
     Q_OBJECT
@@ -41,10 +41,13 @@ private:
     int cellWidth(QChar c) const;
     QRect cellRect(int index) const;
     const QImage &glyph(QChar c);
+    // The part of a character's cell that its ink covers, in the cell.
+    QRect ink(QChar c);
 
     QString m_text;
     QVector<int> m_x; // left edge of every cell, and the end of the last
     QHash<QChar, QImage> m_glyphs;
+    QHash<QChar, QRect> m_inks;
     QFont m_font;
     qreal m_scaleX = 1;
     qreal m_baseline = 0;
