@@ -26,6 +26,7 @@ enum class Option {
     Midi,
     NoMidi,
     Headless,
+    Fullscreen,
     Ltc,
     NoLtc,
     TrueDrop,
@@ -97,6 +98,10 @@ const Form forms[] = {
     {"/nomidi", Option::NoMidi, 0},
     {"-nomidi", Option::NoMidi, 0},
     {"headless", Option::Headless, 0},
+    {"fullscreen", Option::Fullscreen, 0},
+    {"--fullscreen", Option::Fullscreen, 0},
+    {"/fullscreen", Option::Fullscreen, 0},
+    {"-fullscreen", Option::Fullscreen, 0},
     {"ltc", Option::Ltc, 0},
     {"/ltc", Option::Ltc, 0},
     {"-ltc", Option::Ltc, 0},
@@ -176,6 +181,7 @@ QString CommandLineParser::helpText()
         {"version", tr("get version")},
         {"?", tr("get help, this site")},
         {"headless", tr("runs without a window, as a service")},
+        {"fullscreen", tr("starts with the fullscreen clock (F11 or Escape leaves it)")},
         {"systemtime", tr("activated system time")},
         {"playlist", tr("activated playlist")},
         {"noplaylist", tr("deactivated playlist")},
@@ -271,6 +277,9 @@ CommandLineOptions CommandLineParser::parse(const QStringList &arguments, FILE *
             break;
         case Option::Headless:
             options.headless = true;
+            break;
+        case Option::Fullscreen:
+            options.fullscreen = true;
             break;
         case Option::Ltc:
         case Option::NoLtc:

@@ -26,6 +26,8 @@ struct CommandLineOptions {
     bool trueDrop = false;
     // Run without a window, as a service does.
     bool headless = false;
+    // The window opens with its fullscreen clock shown.
+    bool fullscreen = false;
 
     // Set when "version" or "help" was given: their text has been written and
     // the program ends without showing a window.

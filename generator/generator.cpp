@@ -52,6 +52,10 @@ Generator::Generator(const CommandLineOptions &options, const GeneratorPlatform 
     if (m_options.trueDropPresent)
         m_settings.true_drop_frame = m_options.trueDrop;
     m_keys.load();
+    // Connected first, so whoever else listens to these reads the new state.
+    connect(this, &Generator::signalChangedPlayPause, this, &Generator::slotTransportRun);
+    connect(this, &Generator::signalChangedFreeze, this, &Generator::slotTransportRun);
+    connect(this, &Generator::signalChangedFile, this, &Generator::slotTransportSource);
 }
 
 Generator::~Generator()
@@ -150,6 +154,30 @@ QList<StatusFact> Generator::statusFacts(bool withCount) const
                          ltcOn ? m_ltcStatus : QString(), m_ltcFailure, SettingsStore::problem());
 }
 
+void Generator::slotTransportRun(bool bPause, bool bFreeze)
+{
+    if (m_transport.paused == bPause && m_transport.frozen == bFreeze)
+        return;
+    m_transport.paused = bPause;
+    m_transport.frozen = bFreeze;
+    emit signalTransportChanged();
+}
+
+void Generator::slotTransportSource(int iFileNumber)
+{
+    if (iFileNumber == Place::SystemTime) {
+        m_transport.source = TransportState::Source::SystemTime;
+        m_transport.place = -1;
+    } else if (Place::isStoredPlace(iFileNumber)) {
+        m_transport.source = TransportState::Source::Place;
+        m_transport.place = iFileNumber;
+        m_transport.range = m_placesSent[iFileNumber];
+    } else {
+        return;
+    }
+    emit signalTransportChanged();
+}
+
 void Generator::slotLtcStatus(const QString &text)
 {
     m_ltcStatus = text;
@@ -218,6 +246,7 @@ void Generator::createCalculator()
     calculator->slotChangedTimeReset();
     // The format shown and the generator must agree from the first frame on.
     m_format = startFormat();
+    m_transport.format = m_format;
     if (m_format >= 0)
         calculator->slotChangedFrames(TimeCodeFormat(m_format));
 
@@ -443,6 +472,7 @@ void Generator::slotClickedFile(int iFileNumber)
             return;
         auto *record = new SettingStructItem;
         m_settings.copyPlace(iFileNumber, record);
+        m_placesSent[iFileNumber] = *record;
         emit signalClickedFile(record, iFileNumber);
     }
 }
@@ -474,6 +504,7 @@ void Generator::slotChangedFrames(int format)
     if (!m_calculator || format < Frame24 || format > Frame30)
         return;
     m_format = format;
+    m_transport.format = format;
     QMetaObject::invokeMethod(
         m_calculator,
         [calculator = m_calculator.data(), format]() {
@@ -481,6 +512,7 @@ void Generator::slotChangedFrames(int format)
         },
         Qt::QueuedConnection);
     emit signalChangedFrames(format);
+    emit signalTransportChanged();
 }
 
 void Generator::slotActivatedPlaylistItem(int iPlace)

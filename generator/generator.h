@@ -10,6 +10,7 @@
 #include "settingstruct.h"
 #include "statusfacts.h"
 #include "timecodecalculator.h"
+#include "transportstate.h"
 #include "workerthread.h"
 
 #include <QObject>
@@ -89,6 +90,10 @@ public:
     // straight to the calculator.
     void performRemoteAction(DmxRemoteAction action);
 
+    // Running, paused or frozen, the source and the format, as the
+    // calculator last answered.
+    const TransportState &transport() const { return m_transport; }
+
     // What the outputs do now, as the workers last reported it. Without the
     // count the frames sent read 0, so a log can tell a change from counting.
     QList<StatusFact> statusFacts(bool withCount = true) const;
@@ -117,6 +122,8 @@ signals:
     void signalChangedFrames(int format);
     // statusFacts() has changed.
     void signalStatusChanged();
+    // transport() has changed.
+    void signalTransportChanged();
 
     // The record belongs to the receiver; absent for the system time.
     void signalClickedFile(SettingStructItem *stSettingItem, int iFileNumber);
@@ -138,6 +145,8 @@ private slots:
     void slotArtnetStatus(const ArtnetStatus &status);
     void slotMidiStatus(const MidiStatus &status);
     void slotLtcStatus(const QString &text);
+    void slotTransportRun(bool bPause, bool bFreeze);
+    void slotTransportSource(int iFileNumber);
 
 protected:
     void connectNotify(const QMetaMethod &signal) override;
@@ -180,6 +189,10 @@ private:
     QPointer<Playlist> m_playlist;
     DmxRemote m_dmxRemote;
     WorkerThreads m_threads;
+    TransportState m_transport;
+    // The record last handed to the calculator for each place: its answer
+    // names only the number, and the settings may change after the click.
+    SettingStructItem m_placesSent[Place::Last + 1];
     ArtnetStatus m_artnetStatus;
     MidiStatus m_midiStatus;
 };

@@ -21,6 +21,7 @@ SettingsPlaces::SettingsPlaces(SettingStructItem *places, QWidget *parent)
     m_normalColour = QPushButton().palette().color(QPalette::Current, QPalette::Window);
 
     m_table = new QTableWidget(0, ColumnCount, this);
+    m_table->setAccessibleName(tr("Places"));
     const struct {
         const char *text;
         const char *tip;
@@ -79,24 +80,37 @@ void SettingsPlaces::addRow(int row, const SettingStructItem &item)
 
     auto *state = new QLabel;
     state->setPixmap(QPixmap(InformationIcon));
+    state->setAccessibleName(tr("State of place %1").arg(row + 1));
     m_table->setCellWidget(row, StateColumn, state);
+    // A screen reader walks the cells, not the editors in them.
+    for (int column = 0; column < ColumnCount; ++column) {
+        auto *cell = new QTableWidgetItem;
+        cell->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+        cell->setData(
+            Qt::AccessibleTextRole,
+            tr("%1, place %2").arg(m_table->horizontalHeaderItem(column)->toolTip()).arg(row + 1));
+        m_table->setItem(row, column, cell);
+    }
 
     // The time is set before the connection, so filling writes nothing back.
     auto *start = new TimeEditId(uint(row));
     start->setDisplayFormat(QStringLiteral("hh:mm:ss"));
     start->setTime(QTime(item.StartHour, item.StartMinute, item.StartSecond));
+    start->setAccessibleName(tr("Start code of place %1").arg(row + 1));
     connect(start, &TimeEditId::timeChangedId, this, &SettingsPlaces::slotTimeStartChanged);
     m_table->setCellWidget(row, StartColumn, start);
 
     auto *end = new TimeEditId(uint(row));
     end->setDisplayFormat(QStringLiteral("hh:mm:ss"));
     end->setTime(QTime(item.EndHour, item.EndMinute, item.EndSecond));
+    end->setAccessibleName(tr("End code of place %1").arg(row + 1));
     connect(end, &TimeEditId::timeChangedId, this, &SettingsPlaces::slotTimeStopChanged);
     m_table->setCellWidget(row, EndColumn, end);
 
     auto *exit = new CheckBoxId(uint(row));
     exit->setText(tr("Exit"));
     exit->setToolTip(tr("exits software at end of time code"));
+    exit->setAccessibleName(tr("Exit at the end of place %1").arg(row + 1));
     exit->setChecked(item.ExitAtEnd != 0);
     connect(exit, &CheckBoxId::clickedId, this, &SettingsPlaces::slotExitClicked);
     m_table->setCellWidget(row, ExitColumn, exit);
@@ -145,19 +159,27 @@ void SettingsPlaces::refreshRow(int row)
         colour = QColor(255, 0, 0, 255);
         message += tr("start time code greater then end time code\n");
     }
-    for (int column : {StartColumn, EndColumn, ExitColumn})
+    // Red is not the only sign: the row's editors carry the reason as their
+    // status tip, and the state icon says it to a screen reader as well.
+    const QString reason = message.chopped(message.isEmpty() ? 0 : 1);
+    for (int column : {StartColumn, EndColumn, ExitColumn}) {
         setCellColour(m_table->cellWidget(row, column), colour);
+        if (QWidget *cell = m_table->cellWidget(row, column))
+            cell->setStatusTip(reason);
+    }
 
     auto *state = qobject_cast<QLabel *>(m_table->cellWidget(row, StateColumn));
     if (!state)
         return;
     if (!message.isEmpty()) {
         state->setPixmap(QPixmap(CriticalIcon));
-        state->setToolTip(message.chopped(1));
+        state->setToolTip(reason);
     } else {
         state->setPixmap(QPixmap(InformationIcon));
         state->setToolTip(tr("ok"));
     }
+    state->setStatusTip(reason);
+    state->setAccessibleDescription(state->toolTip());
 }
 
 void SettingsPlaces::setCellColour(QWidget *widget, const QColor &colour)

@@ -80,24 +80,29 @@ SettingsPlaylist::SettingsPlaylist(Playlist *playlist, QWidget *parent)
         const char *icon;
         const char *shortcut;
         const char *tip;
+        // What a screen reader says for a button that shows only an icon.
+        const char *name;
         void (SettingsPlaylist::*slot)();
     } buttonTable[] = {
         {&m_enable, ":/images/off.xpm", "Ctrl+O",
-         QT_TR_NOOP("Ctrl+O - enabled play list triggering"), &SettingsPlaylist::slotTableEnable},
+         QT_TR_NOOP("Ctrl+O - enabled play list triggering"), QT_TR_NOOP("Playlist"),
+         &SettingsPlaylist::slotTableEnable},
         {&m_add, ":/images/add.xpm", "Ctrl+Ins", QT_TR_NOOP("Ctrl+Ins - add a new line at end"),
-         &SettingsPlaylist::slotItemTableAdd},
+         QT_TR_NOOP("Add line"), &SettingsPlaylist::slotItemTableAdd},
         {&m_delete, ":/images/delete.xpm", "Ctrl+Del", QT_TR_NOOP("Ctrl+Del - delete last line"),
-         &SettingsPlaylist::slotItemTableDel},
+         QT_TR_NOOP("Delete last line"), &SettingsPlaylist::slotItemTableDel},
         {&m_up, ":/images/shiftup.xpm", "Ctrl+U", QT_TR_NOOP("Ctrl+U - shift selected line up"),
-         &SettingsPlaylist::slotItemTableUp},
+         QT_TR_NOOP("Shift line up"), &SettingsPlaylist::slotItemTableUp},
         {&m_down, ":/images/shiftdown.xpm", "Ctrl+D",
-         QT_TR_NOOP("Ctrl+D - shift selected line down"), &SettingsPlaylist::slotItemTableDown},
+         QT_TR_NOOP("Ctrl+D - shift selected line down"), QT_TR_NOOP("Shift line down"),
+         &SettingsPlaylist::slotItemTableDown},
     };
     m_buttons = new QVBoxLayout;
     for (const auto &entry : buttonTable) {
         auto *button = new QPushButton(QIcon(QLatin1String(entry.icon)), QString());
         button->setShortcut(QKeySequence(QLatin1String(entry.shortcut)));
         button->setToolTip(tr(entry.tip));
+        button->setAccessibleName(tr(entry.name));
         connect(button, &QPushButton::clicked, this, entry.slot);
         m_buttons->addWidget(button);
         *entry.button = button;
@@ -107,6 +112,7 @@ SettingsPlaylist::SettingsPlaylist(Playlist *playlist, QWidget *parent)
     m_down->setEnabled(false);
 
     m_table = new QTableWidget(0, ColumnCount);
+    m_table->setAccessibleName(tr("Playlist"));
     m_table->setSelectionMode(QAbstractItemView::MultiSelection);
     connect(m_table, &QTableWidget::itemSelectionChanged, this,
             &SettingsPlaylist::slotUpdateShiftButton);
@@ -198,8 +204,16 @@ void SettingsPlaylist::buildRow(int row, const PlaylistTime &entry)
     auto *header = new QTableWidgetItem(QString::number(row + 1));
     header->setData(Qt::UserRole, row);
     m_table->setVerticalHeaderItem(row, header);
-    for (int column = 0; column < ColumnCount; ++column)
+    for (int column = 0; column < ColumnCount; ++column) {
         m_table->setCellWidget(row, column, makeCombo(column, entry));
+        // A screen reader walks the cells, not the combo boxes in them.
+        auto *cell = new QTableWidgetItem;
+        cell->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+        cell->setData(
+            Qt::AccessibleTextRole,
+            tr("%1, line %2").arg(m_table->horizontalHeaderItem(column)->text()).arg(row + 1));
+        m_table->setItem(row, column, cell);
+    }
 }
 
 PlaylistTime SettingsPlaylist::rowEntry(int row) const
@@ -239,6 +253,9 @@ void SettingsPlaylist::refresh()
         widget->setEnabled(enabled);
     m_enable->setIcon(
         QIcon(enabled ? QStringLiteral(":/images/on.xpm") : QStringLiteral(":/images/off.xpm")));
+    // The word as well as the icon's colour.
+    m_enable->setText(enabled ? tr("On") : tr("Off"));
+    m_enable->setAccessibleName(enabled ? tr("Playlist on") : tr("Playlist off"));
 }
 
 QList<int> SettingsPlaylist::selectedRows(bool ascending) const

@@ -2,6 +2,7 @@
 
 #include "configfile.h"
 #include "confirmloss.h"
+#include "fullscreenclock.h"
 #include "settings.h"
 #include "settingsplaylist.h"
 #include "timecodecalculator.h"
@@ -20,6 +21,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QStatusBar>
 #include <QTimer>
 
@@ -64,8 +66,14 @@ Orvello::Orvello(const QStringList &arguments, const GeneratorPlatform &platform
     m_view.takeNormalColour();
     m_view.colourPlaceButtons(settings(), -1);
 
+    buildFullscreenClock();
     connectGenerator();
     m_generator.start();
+    showTransport();
+    if (m_options.fullscreen) {
+        // Once the window is shown, so the clock opens on the window's screen.
+        QTimer::singleShot(0, this, [this]() { m_view.actionFullscreen->setChecked(true); });
+    }
 
     // Settle the size constraints while no native window exists yet; set
     // later, they are pushed to the platform window, which some platform
@@ -84,6 +92,15 @@ Orvello::~Orvello()
 
 void Orvello::connectControls()
 {
+    // A dialog would open behind the clock, and a modal one would leave the
+    // operator stuck in it: what opens a window leaves the clock first.
+    const auto leaveClock = [this]() { m_view.actionFullscreen->setChecked(false); };
+    for (QAction *action : {m_view.actionImport, m_view.actionExport, m_view.actionEdit,
+                            m_view.actionHelp, m_view.actionAbout, m_view.actionAboutQt})
+        connect(action, &QAction::triggered, this, leaveClock);
+    connect(m_view.settingsButton, &QPushButton::clicked, this, leaveClock);
+    connect(m_view.actionFullscreen, &QAction::toggled, this, &Orvello::slotFullscreenClock);
+
     connect(m_view.actionNew, &QAction::triggered, this, &Orvello::confirmSettingsNew);
     connect(m_view.actionImport, &QAction::triggered, this, &Orvello::slotSettingsImport);
     connect(m_view.actionExport, &QAction::triggered, this, &Orvello::slotSettingsExport);
@@ -133,6 +150,56 @@ void Orvello::connectGenerator()
     connect(generator, &Generator::signalClose, this, &QWidget::close);
     connect(generator, &Generator::signalStatusChanged, this,
             [this]() { m_view.showStatus(m_generator.statusFacts()); });
+    connect(generator, &Generator::signalTransportChanged, this, &Orvello::showTransport);
+}
+
+void Orvello::buildFullscreenClock()
+{
+    m_clock = new FullscreenClock(this);
+    m_clock->setMenu(m_view.menu);
+    // Its own window: the actions and the buttons' keys are lent to it.
+    m_clock->addActions(actions());
+    for (const auto &[key, button] : m_view.keyBindings)
+        m_clock->addKey(key, button);
+    connect(m_clock, &FullscreenClock::leaveRequested, this,
+            [this]() { m_view.actionFullscreen->setChecked(false); });
+}
+
+void Orvello::showTransport()
+{
+    const TransportState &transport = m_generator.transport();
+    m_view.showTransport(transport);
+    if (m_clock)
+        m_clock->showTransport(transport);
+}
+
+// The window's own display stops drawing while the clock covers the window:
+// one display per frame is drawn, never two.
+void Orvello::slotFullscreenClock(bool on)
+{
+    if (!m_clock || on == m_clock->isVisible())
+        return;
+    QWidget *display = m_view.display();
+    if (on) {
+        m_clock->showCode(m_view.displayText());
+        m_clock->showTransport(m_generator.transport());
+        if (QScreen *screen = this->screen()) {
+            m_clock->setScreen(screen);
+            m_clock->setGeometry(screen->geometry());
+        }
+        m_clock->showFullScreen();
+        m_clock->raise();
+        m_clock->activateWindow();
+        m_clock->setFocus(Qt::ActiveWindowFocusReason);
+        if (display)
+            display->setUpdatesEnabled(false);
+    } else {
+        m_clock->hide();
+        if (display)
+            display->setUpdatesEnabled(true);
+        if (isVisible())
+            activateWindow();
+    }
 }
 
 void Orvello::closeSettingsWindow(bool deferred)
@@ -191,6 +258,7 @@ void Orvello::applySettings()
 
 void Orvello::closeEvent(QCloseEvent *event)
 {
+    m_view.actionFullscreen->setChecked(false);
     closeSettingsWindow(false);
     releaseAboutWindow();
     stopWorkers();
@@ -245,6 +313,8 @@ void Orvello::slotSendTimecodeTimeOut(quint8 Hour, quint8 Minute, quint8 Seconds
 {
     m_view.showCode(Hour, Minute, Seconds, Frame,
                     Type == Frame30Drop && settings().true_drop_frame);
+    if (m_clock && m_clock->isVisible())
+        m_clock->showCode(m_view.displayText());
 }
 
 // Not modal: the automatic check may answer during a show, and the operator's

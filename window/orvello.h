@@ -14,8 +14,8 @@
 #include <QPointer>
 #include <QStringList>
 
+class FullscreenClock;
 class QLabel;
-
 class QTimer;
 class Playlist;
 
@@ -46,6 +46,8 @@ public:
     bool isDisplayShown() const { return m_displayShown; }
     bool isPaused() const { return m_paused; }
     bool isFrozen() const { return m_frozen; }
+    // Always there; shown while the fullscreen clock is on.
+    FullscreenClock *fullscreenClock() const { return m_clock; }
     // None until the first update check; kept until the window closes.
     CheckSoftwareUpdate *updateChecker() const { return m_updateChecker; }
 
@@ -107,7 +109,8 @@ public slots:
     void slotClickedFile9();
     void slotClickedFile(int iFileNumber);
     void slotChangedFile(int iFileNumber);
-    // The LTC output's state on the status line; an empty text removes it.
+    // Shows or leaves the fullscreen clock, on the screen the window is on.
+    void slotFullscreenClock(bool on);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -131,6 +134,8 @@ private:
     void releaseUpdateChecker();
     void stopWorkers();
     void refreshPlaceButtons(int selected);
+    void buildFullscreenClock();
+    void showTransport();
 
     CommandLineOptions m_options;
     Generator m_generator;
@@ -142,6 +147,7 @@ private:
     OrvelloView m_view;
     QPointer<Settings> m_settingsWindow;
     QTimer *m_blinkTimer = nullptr;
+    FullscreenClock *m_clock = nullptr;
     bool m_displayShown = false;
 
     QPointer<AboutInfo> m_aboutWindow;

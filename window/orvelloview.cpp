@@ -2,8 +2,11 @@
 
 #include "codedisplay.h"
 #include "commandlineoptions.h"
+#include "keyboardaccess.h"
+#include "operatorwords.h"
 #include "orvello.h"
 #include "settingstruct.h"
+#include "statusfactsview.h"
 #include "updateserver.h"
 #include "version.h"
 
@@ -52,43 +55,6 @@ QAction *makeAction(QMainWindow *window, const QString &text, const QKeySequence
     return action;
 }
 
-// A button's own shortcut clicks it by its animation, about 100 ms after the
-// key, and moves the focus to it; on a push button the key's release then
-// clicks it a second time. So the key is a window shortcut of its own that
-// clicks the button at the press, without the animation or a focus change.
-// It is the button's child, so it is found with the button and goes with it.
-void bindKey(QAbstractButton *button, const QKeySequence &key)
-{
-    auto *shortcut = new QShortcut(key, button);
-    shortcut->setContext(Qt::WindowShortcut);
-    shortcut->setAutoRepeat(false);
-    QObject::connect(shortcut, &QShortcut::activated, button, &QAbstractButton::click);
-}
-
-QPushButton *makeButton(QWidget *parent, const char *icon, const QKeySequence &shortcut,
-                        const QString &toolTip, const char *name, bool checkable = false)
-{
-    auto *button = new QPushButton(parent);
-    button->setObjectName(QLatin1String(name));
-    button->setIcon(QIcon(QLatin1String(icon)));
-    if (!shortcut.isEmpty())
-        bindKey(button, shortcut);
-    button->setToolTip(toolTip);
-    button->setCheckable(checkable);
-    return button;
-}
-
-QRadioButton *makeFormat(QWidget *parent, QButtonGroup *group, const QString &text, int format,
-                         const QKeySequence &shortcut, const QString &toolTip)
-{
-    auto *radio = new QRadioButton(text, parent);
-    radio->setObjectName(QStringLiteral("format_%1").arg(format));
-    bindKey(radio, shortcut);
-    radio->setToolTip(toolTip);
-    group->addButton(radio, format);
-    return radio;
-}
-
 // The system time and place buttons are kept small: their maximum height is
 // that of a freshly made child widget, so the rows stay compact.
 void limitSize(QPushButton *button, QWidget *parent)
@@ -109,12 +75,76 @@ QString updateLinkText()
     return UpdateServer::updateLink();
 }
 
+// A button's own shortcut clicks it by its animation, about 100 ms after the
+// key, and moves the focus to it; on a push button the key's release then
+// clicks it a second time. So the key is a window shortcut of its own that
+// clicks the button at the press, without the animation or a focus change.
+// It is the button's child, so it is found with the button and goes with it.
+void OrvelloView::bindKey(QAbstractButton *button, const QKeySequence &key)
+{
+    auto *shortcut = new QShortcut(key, button);
+    shortcut->setContext(Qt::WindowShortcut);
+    shortcut->setAutoRepeat(false);
+    QObject::connect(shortcut, &QShortcut::activated, button, &QAbstractButton::click);
+    keyBindings.append({key, button});
+}
+
+// `name` is what a screen reader says for a button that shows only an icon;
+// its tool tip is the longer description.
+QPushButton *OrvelloView::makeButton(QWidget *parent, const char *icon,
+                                     const QKeySequence &shortcut, const QString &toolTip,
+                                     const QString &name, const char *objectName, bool checkable)
+{
+    auto *button = new QPushButton(parent);
+    button->setObjectName(QLatin1String(objectName));
+    button->setIcon(QIcon(QLatin1String(icon)));
+    if (!shortcut.isEmpty())
+        bindKey(button, shortcut);
+    button->setToolTip(toolTip);
+    button->setAccessibleName(name);
+    button->setCheckable(checkable);
+    return button;
+}
+
+QRadioButton *OrvelloView::makeFormat(QWidget *parent, const QString &text, int format,
+                                      const QKeySequence &shortcut, const QString &toolTip)
+{
+    auto *radio = new QRadioButton(text, parent);
+    radio->setObjectName(QStringLiteral("format_%1").arg(format));
+    bindKey(radio, shortcut);
+    radio->setToolTip(toolTip);
+    formatGroup->addButton(radio, format);
+    return radio;
+}
+
 void OrvelloView::build(QMainWindow *window, bool useLcd)
 {
     m_shownText = QStringLiteral("--:--:--:--");
     buildActions(window);
     window->setCentralWidget(buildCentral(window, useLcd));
     buildStatusLine(window);
+    makeOperable(window);
+}
+
+void OrvelloView::makeOperable(QMainWindow *window)
+{
+    // Made after every control, so the window deletes it after them.
+    auto *style = new FocusRingStyle;
+    style->setParent(window);
+    auto *returnPresses = new ReturnPresses(window);
+    for (QAbstractButton *button : window->centralWidget()->findChildren<QAbstractButton *>()) {
+        button->setStyle(style);
+        returnPresses->watch(button);
+    }
+    // The link is a control too: Tab reaches it and Return opens it.
+    linkLabel->setTextInteractionFlags(Qt::LinksAccessibleByMouse | Qt::LinksAccessibleByKeyboard);
+    linkLabel->setAccessibleName(Orvello::tr("Homepage"));
+    // A label draws no focus of its own: the same ring as the buttons', with
+    // a clear border of the same width so the text does not move.
+    linkLabel->setStyleSheet(QStringLiteral("QLabel { border: %1px solid transparent; }"
+                                            "QLabel:focus { border-color: palette(highlight); }")
+                                 .arg(FocusRingStyle::RingWidth));
+    linkLabel->setAccessibleDescription(linkLabel->toolTip());
 }
 
 // The status bar also shows the actions' status tips, which QMainWindow routes
@@ -123,68 +153,33 @@ void OrvelloView::buildStatusLine(QMainWindow *window)
 {
     QStatusBar *bar = window->statusBar();
     bar->setSizeGripEnabled(false);
-    // One fact a line, wrapped at the window's width, so the window keeps its
-    // width and the operator still reads every address. The height is fixed
-    // (room for one wrapped fact) so a fact that comes or goes never resizes
-    // the window under the operator's hand.
-    auto *facts = new QWidget(bar);
-    auto *column = new QVBoxLayout(facts);
-    column->setContentsMargins(0, 0, 0, 0);
-    column->setSpacing(0);
-    const char *names[StatusFact::TopicCount] = {"status_artnet", "status_shared_port",
-                                                 "status_midi",   "status_other_source",
-                                                 "status_ltc",    "status_store"};
-    for (int i = 0; i < StatusFact::TopicCount; ++i) {
-        statusLabels[i] = new QLabel(facts);
-        statusLabels[i]->setObjectName(QLatin1String(names[i]));
-        statusLabels[i]->setWordWrap(true);
-        statusLabels[i]->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-        column->addWidget(statusLabels[i]);
-    }
-    column->addStretch(1);
-    facts->setFixedHeight(4 * facts->fontMetrics().lineSpacing());
-    bar->addWidget(facts, 1);
+    statusFacts = new StatusFactsView(bar);
+    for (int i = 0; i < StatusFact::TopicCount; ++i)
+        statusLabels[i] = statusFacts->label(i);
+    bar->addWidget(statusFacts, 1);
 }
 
 QColor OrvelloView::errorColour()
 {
-    return QColor(200, 0, 0);
+    return StatusFactsView::errorColour();
 }
 
 void OrvelloView::showStatus(const QList<StatusFact> &facts)
 {
-    for (int i = 0; i < StatusFact::TopicCount; ++i) {
-        QLabel *label = statusLabels[i];
-        if (!label)
-            continue;
-        const auto fact = std::find_if(facts.begin(), facts.end(),
-                                       [i](const StatusFact &f) { return f.topic == i; });
-        // An absent fact takes no line, so the ones shown sit together at the top.
-        label->setVisible(fact != facts.end());
-        if (fact == facts.end()) {
-            label->clear();
-            continue;
-        }
-        if (fact->segments.isEmpty()) {
-            label->setTextFormat(Qt::PlainText);
-            label->setText(fact->text);
-        } else {
-            // Only the failing parts (one destination of several) take the error colour.
-            QString html;
-            for (const StatusFact::Segment &segment : fact->segments) {
-                const QString text = segment.text.toHtmlEscaped();
-                html += segment.failure ? QStringLiteral("<span style=\"color:%1\">%2</span>")
-                                              .arg(errorColour().name(), text)
-                                        : text;
-            }
-            label->setTextFormat(Qt::RichText);
-            label->setText(html);
-        }
-        QPalette palette = label->parentWidget()->palette();
-        if (fact->failure)
-            palette.setColor(QPalette::WindowText, errorColour());
-        label->setPalette(palette);
-    }
+    if (statusFacts)
+        statusFacts->showFacts(facts);
+}
+
+void OrvelloView::showTransport(const TransportState &transport)
+{
+    if (!stateLabel || !sourceLabel)
+        return;
+    stateLabel->setText(OperatorWords::state(transport));
+    QPalette palette = stateLabel->parentWidget()->palette();
+    if (transport.run() != TransportState::Run::Running)
+        palette.setColor(QPalette::WindowText, errorColour());
+    stateLabel->setPalette(palette);
+    sourceLabel->setText(OperatorWords::source(transport));
 }
 
 void OrvelloView::buildActions(QMainWindow *window)
@@ -216,14 +211,24 @@ void OrvelloView::buildActions(QMainWindow *window)
     actionQuit = makeAction(window, Orvello::tr("Quit"), QKeySequence(Qt::CTRL | Qt::Key_Q),
                             QString(), ":/images/off.xpm", "action_quit");
     actionQuit->setToolTip(Orvello::tr("exits this software"));
+    actionFullscreen =
+        makeAction(window, Orvello::tr("Fullscreen Clock"), QKeySequence(Qt::Key_F11),
+                   Orvello::tr("F11 shows the code across the whole screen; F11 or Escape returns"),
+                   nullptr, "action_fullscreen");
+    actionFullscreen->setCheckable(true);
 
     menu = new QMenu(window);
     const QList<QAction *> all{actionNew,   actionImport,      actionExport,
                                actionEdit,  actionCheckUpdate, actionHelp,
                                actionAbout, actionAboutQt,     actionQuit};
+    // The clock heads the menu, apart from the settings and program actions,
+    // so the operator finds it first in the dark.
+    menu->addAction(actionFullscreen);
+    menu->addSeparator();
     menu->addActions(all);
     // Added to the window too, so their shortcuts work wherever the focus is.
     window->addActions(all);
+    window->addAction(actionFullscreen);
 }
 
 QWidget *OrvelloView::buildCentral(QMainWindow *window, bool useLcd)
@@ -247,20 +252,38 @@ QWidget *OrvelloView::buildCentral(QMainWindow *window, bool useLcd)
         label->setMinimumSize(label->minimumSizeHint());
         column->addWidget(label, 2);
     }
+    display()->setAccessibleName(Orvello::tr("Timecode"));
+
+    // What runs, in words, right under the code: it stays readable when a
+    // reset or applied settings take the green from the place buttons.
+    auto *words = new QHBoxLayout;
+    words->addStretch(1);
+    stateLabel = new QLabel(central);
+    stateLabel->setObjectName(QStringLiteral("transport_state"));
+    QFont bold = stateLabel->font();
+    bold.setBold(true);
+    stateLabel->setFont(bold);
+    sourceLabel = new QLabel(central);
+    sourceLabel->setObjectName(QStringLiteral("transport_source"));
+    sourceLabel->setWordWrap(true);
+    words->addWidget(stateLabel);
+    words->addWidget(sourceLabel);
+    words->addStretch(1);
+    column->addLayout(words);
 
     formatGroup = new QButtonGroup(central);
     formatGroup->setExclusive(true);
     auto *formats = new QHBoxLayout;
-    fps24 = makeFormat(central, formatGroup, Orvello::tr("24 FPS"), Frame24,
+    fps24 = makeFormat(central, Orvello::tr("24 FPS"), Frame24,
                        QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_1),
                        Orvello::tr("Ctrl+Alt+1 - sending with 24 frames"));
-    fps25 = makeFormat(central, formatGroup, Orvello::tr("25 FPS"), Frame25,
+    fps25 = makeFormat(central, Orvello::tr("25 FPS"), Frame25,
                        QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_2),
                        Orvello::tr("Ctrl+Alt+2 - sending with 25 frames"));
-    fps30Drop = makeFormat(central, formatGroup, Orvello::tr("30 Drop"), Frame30Drop,
+    fps30Drop = makeFormat(central, Orvello::tr("30 Drop"), Frame30Drop,
                            QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_3),
                            Orvello::tr("Ctrl+Alt+3 - sending with 30 dropped frames"));
-    fps30 = makeFormat(central, formatGroup, Orvello::tr("30 FPS"), Frame30,
+    fps30 = makeFormat(central, Orvello::tr("30 FPS"), Frame30,
                        QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_4),
                        Orvello::tr("Ctrl+Alt+4 - sending with 30 frames"));
     for (QRadioButton *radio : {fps24, fps25, fps30Drop, fps30})
@@ -268,40 +291,45 @@ QWidget *OrvelloView::buildCentral(QMainWindow *window, bool useLcd)
     column->addLayout(formats);
 
     auto *transport = new QHBoxLayout;
-    resetButton = makeButton(central, ":/images/reset.xpm", QKeySequence(Qt::CTRL | Qt::Key_R),
-                             Orvello::tr("Ctrl+R - resets the Start Code"), "reset");
-    freezeButton =
-        makeButton(central, ":/images/freeze.xpm", QKeySequence(Qt::CTRL | Qt::Key_F),
-                   Orvello::tr("Ctrl+F - freezes the System Time or Start Code"), "freeze", true);
-    playPauseButton =
-        makeButton(central, ":/images/play.xpm", QKeySequence(Qt::Key_Space),
-                   Orvello::tr("Space Key - starts/pauses the Start Code"), "play_pause", true);
+    resetButton =
+        makeButton(central, ":/images/reset.xpm", QKeySequence(Qt::CTRL | Qt::Key_R),
+                   Orvello::tr("Ctrl+R - resets the Start Code"), Orvello::tr("Reset"), "reset");
+    freezeButton = makeButton(central, ":/images/freeze.xpm", QKeySequence(Qt::CTRL | Qt::Key_F),
+                              Orvello::tr("Ctrl+F - freezes the System Time or Start Code"),
+                              Orvello::tr("Freeze"), "freeze", true);
+    // Space is the window's key: it plays and pauses whatever has the focus.
+    playPauseButton = makeButton(
+        central, ":/images/play.xpm", QKeySequence(Qt::Key_Space),
+        Orvello::tr("Space Key - starts/pauses the Start Code") + QLatin1Char('\n') +
+            Orvello::tr("Space plays and pauses whichever control has the focus; Return or "
+                        "Enter presses the focused button."),
+        Orvello::tr("Play"), "play_pause", true);
     settingsButton = makeButton(central, ":/images/edit.xpm", QKeySequence(),
-                                Orvello::tr("Ctrl+E - opens the settings window"), "settings");
+                                Orvello::tr("Ctrl+E - opens the settings window"),
+                                Orvello::tr("Settings"), "settings");
     settingsButton->addAction(actionEdit);
-    // Return on the focused play button acts like its Space: once, at the press.
-    for (const int key : {Qt::Key_Return, Qt::Key_Enter}) {
-        auto *shortcut = new QShortcut(QKeySequence(key), playPauseButton);
-        shortcut->setContext(Qt::WidgetShortcut);
-        shortcut->setAutoRepeat(false);
-        QObject::connect(shortcut, &QShortcut::activated, playPauseButton, &QAbstractButton::click);
-    }
     for (QPushButton *button : {resetButton, freezeButton, playPauseButton, settingsButton})
         transport->addWidget(button);
     column->addLayout(transport);
 
     auto *firstRow = new QHBoxLayout;
-    systemTimeButton = makeButton(central, ":/images/clock.xpm", QKeySequence(Qt::CTRL | Qt::Key_0),
-                                  Orvello::tr("Ctrl+0 - initializes Systemtime"), "place_0");
+    systemTimeButton = new PlaceButton(central);
+    systemTimeButton->setObjectName(QStringLiteral("place_0"));
+    systemTimeButton->setIcon(QIcon(QStringLiteral(":/images/clock.xpm")));
+    bindKey(systemTimeButton, QKeySequence(Qt::CTRL | Qt::Key_0));
+    systemTimeButton->setToolTip(Orvello::tr("Ctrl+0 - initializes Systemtime"));
+    systemTimeButton->setAccessibleName(Orvello::tr("System time"));
     limitSize(systemTimeButton, central);
     firstRow->addWidget(systemTimeButton);
     auto *secondRow = new QHBoxLayout;
     for (int i = 0; i < PlaceButtons; ++i) {
         const int number = i + 1;
-        auto *button = new QPushButton(QString::number(number), central);
+        auto *button = new PlaceButton(QString::number(number), central);
         button->setObjectName(QStringLiteral("place_%1").arg(number));
         bindKey(button, QKeySequence(Qt::CTRL | (Qt::Key_0 + number)));
         button->setToolTip(Orvello::tr("Ctrl+%1 - initializes Start Code %1").arg(number));
+        // "3" alone says little to a screen reader.
+        button->setAccessibleName(Orvello::tr("Place %1").arg(number));
         limitSize(button, central);
         placeButtons[i] = button;
         (number <= 4 ? firstRow : secondRow)->addWidget(button);
@@ -339,6 +367,8 @@ void OrvelloView::showPlayPause(bool paused)
         return;
     playPauseButton->setIcon(
         QIcon(paused ? QStringLiteral(":/images/play.xpm") : QStringLiteral(":/images/pause.xpm")));
+    // Named for what a press does, as the icon shows.
+    playPauseButton->setAccessibleName(paused ? Orvello::tr("Play") : Orvello::tr("Pause"));
     playPauseButton->setChecked(paused);
 }
 
@@ -472,7 +502,12 @@ void OrvelloView::updatePlaceButtons(const SettingStruct &settings)
 void OrvelloView::colourPlaceButtons(const SettingStruct &settings, int selected)
 {
     setButtonColour(systemTimeButton, selected == Place::SystemTime ? Selected : normalColour);
-    for (int i = 0; i < PlaceButtons; ++i)
+    if (systemTimeButton)
+        systemTimeButton->setSelected(selected == Place::SystemTime);
+    for (int i = 0; i < PlaceButtons; ++i) {
         setButtonColour(placeButtons[i],
                         placeColour(settings.places[i], selected == i, normalColour));
+        if (placeButtons[i])
+            placeButtons[i]->setSelected(selected == i);
+    }
 }

@@ -1,14 +1,22 @@
 #pragma once
 
+#include "placebutton.h"
 #include "statusfacts.h"
 #include "timecode.h"
+#include "transportstate.h"
 
 #include <QColor>
+#include <QKeySequence>
+#include <QList>
 #include <QString>
 
+#include <utility>
+
 class QAction;
+class QAbstractButton;
 class QButtonGroup;
 class CodeDisplay;
+class StatusFactsView;
 class QFont;
 class QLabel;
 class QLCDNumber;
@@ -37,6 +45,8 @@ public:
     // One label per topic on the status line; a topic not in `facts` is blank.
     void showStatus(const QList<StatusFact> &facts);
     static QColor errorColour();
+    // The state and the source in words beside the display.
+    void showTransport(const TransportState &transport);
 
     // `dropFrame` shows the ";" of true drop-frame labels before the frames.
     void showCode(quint8 hour, quint8 minute, quint8 second, quint8 frame, bool dropFrame = false);
@@ -71,6 +81,7 @@ public:
     QAction *actionAbout = nullptr;
     QAction *actionAboutQt = nullptr;
     QAction *actionQuit = nullptr;
+    QAction *actionFullscreen = nullptr;
     QMenu *menu = nullptr;
 
     QButtonGroup *formatGroup = nullptr;
@@ -83,15 +94,22 @@ public:
     QPushButton *freezeButton = nullptr;
     QPushButton *playPauseButton = nullptr;
     QPushButton *settingsButton = nullptr;
-    QPushButton *systemTimeButton = nullptr;
-    QPushButton *placeButtons[PlaceButtons] = {};
+    PlaceButton *systemTimeButton = nullptr;
+    PlaceButton *placeButtons[PlaceButtons] = {};
 
     CodeDisplay *label = nullptr;
     QLCDNumber *lcd = nullptr;
     QLabel *versionLabel = nullptr;
     QLabel *linkLabel = nullptr;
+    // "RUNNING" and "Place 3  01:00:00 to 01:20:00" beneath the display.
+    QLabel *stateLabel = nullptr;
+    QLabel *sourceLabel = nullptr;
+    StatusFactsView *statusFacts = nullptr;
     // Art-Net, MIDI and another source, in StatusFact::Topic order.
     QLabel *statusLabels[StatusFact::TopicCount] = {};
+
+    // Every key that clicks a control, so another window can lend them.
+    QList<std::pair<QKeySequence, QAbstractButton *>> keyBindings;
 
     QColor normalColour;
 
@@ -101,6 +119,15 @@ private:
     void buildActions(QMainWindow *window);
     QWidget *buildCentral(QMainWindow *window, bool useLcd);
     void buildStatusLine(QMainWindow *window);
+    void bindKey(QAbstractButton *button, const QKeySequence &key);
+    QPushButton *makeButton(QWidget *parent, const char *icon, const QKeySequence &shortcut,
+                            const QString &toolTip, const QString &name, const char *objectName,
+                            bool checkable = false);
+    QRadioButton *makeFormat(QWidget *parent, const QString &text, int format,
+                             const QKeySequence &shortcut, const QString &toolTip);
+    // Names for screen readers, a visible focus ring and Return pressing
+    // the focused control, for every control of the window.
+    void makeOperable(QMainWindow *window);
 };
 
 // The update page the link label points at, as an HTML anchor.

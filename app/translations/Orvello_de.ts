@@ -537,6 +537,98 @@ Aus: 30 Drop läuft mit 30 Frames pro Sekunde und ist nur als Drop-Frame gekennz
         <source>The outputs and the stored settings stay as they are until settings are applied.</source>
         <translation>Die Ausgänge und die gespeicherten Einstellungen bleiben, wie sie sind, bis Einstellungen übernommen werden.</translation>
     </message>
+    <message>
+        <source>starts with the fullscreen clock (F11 or Escape leaves it)</source>
+        <translation>startet mit der Vollbilduhr (F11 oder Esc verlässt sie)</translation>
+    </message>
+    <message>
+        <source>RUNNING</source>
+        <translation>LÄUFT</translation>
+    </message>
+    <message>
+        <source>PAUSED</source>
+        <translation>PAUSE</translation>
+    </message>
+    <message>
+        <source>FROZEN</source>
+        <translation>EINGEFROREN</translation>
+    </message>
+    <message>
+        <source>System time</source>
+        <translation>Systemzeit</translation>
+    </message>
+    <message>
+        <source>Place %1  %2 to %3</source>
+        <translation>Platz %1  %2 bis %3</translation>
+    </message>
+    <message>
+        <source>Place %1  from %2</source>
+        <translation>Platz %1  ab %2</translation>
+    </message>
+    <message>
+        <source>No place</source>
+        <translation>Kein Platz</translation>
+    </message>
+    <message>
+        <source>24 fps</source>
+        <translation>24 fps</translation>
+    </message>
+    <message>
+        <source>25 fps</source>
+        <translation>25 fps</translation>
+    </message>
+    <message>
+        <source>30 drop</source>
+        <translation>30 drop</translation>
+    </message>
+    <message>
+        <source>30 fps</source>
+        <translation>30 fps</translation>
+    </message>
+    <message>
+        <source>Timecode</source>
+        <translation>Timecode</translation>
+    </message>
+    <message>
+        <source>Reset</source>
+        <translation>Zurücksetzen</translation>
+    </message>
+    <message>
+        <source>Freeze</source>
+        <translation>Einfrieren</translation>
+    </message>
+    <message>
+        <source>Play</source>
+        <translation>Abspielen</translation>
+    </message>
+    <message>
+        <source>Pause</source>
+        <translation>Pause</translation>
+    </message>
+    <message>
+        <source>Settings</source>
+        <translation>Einstellungen</translation>
+    </message>
+    <message>
+        <source>Place %1</source>
+        <translation>Platz %1</translation>
+    </message>
+    <message>
+        <source>Homepage</source>
+        <translation>Homepage</translation>
+    </message>
+    <message>
+        <source>Fullscreen Clock</source>
+        <translation>Vollbilduhr</translation>
+    </message>
+    <message>
+        <source>F11 shows the code across the whole screen; F11 or Escape returns</source>
+        <translation>F11 zeigt den Code über den ganzen Bildschirm; F11 oder Esc kehrt zurück</translation>
+    </message>
+    <message>
+        <source>Space plays and pauses whichever control has the focus; Return or Enter presses the focused button.</source>
+        <translation>Die Leertaste startet und pausiert, welches Bedienelement auch den Fokus hat; Eingabe drückt die fokussierte Schaltfläche.</translation>
+    </message>
 </context>
 <context>
     <name>LtcOutput</name>
@@ -781,6 +873,30 @@ K19=Timecode Platz 9</translation>
         <source>ok</source>
         <translation>ok</translation>
     </message>
+    <message>
+        <source>Places</source>
+        <translation>Plätze</translation>
+    </message>
+    <message>
+        <source>%1, place %2</source>
+        <translation>%1, Platz %2</translation>
+    </message>
+    <message>
+        <source>State of place %1</source>
+        <translation>Zustand von Platz %1</translation>
+    </message>
+    <message>
+        <source>Start code of place %1</source>
+        <translation>Start-Code von Platz %1</translation>
+    </message>
+    <message>
+        <source>End code of place %1</source>
+        <translation>End-Code von Platz %1</translation>
+    </message>
+    <message>
+        <source>Exit at the end of place %1</source>
+        <translation>Beenden am Ende von Platz %1</translation>
+    </message>
 </context>
 <context>
     <name>SettingsPlaylist</name>
@@ -872,6 +988,46 @@ K19=Timecode Platz 9</translation>
     <message>
         <source>select minute</source>
         <translation>Minute wählen</translation>
+    </message>
+    <message>
+        <source>Playlist</source>
+        <translation>Playlist</translation>
+    </message>
+    <message>
+        <source>Add line</source>
+        <translation>Zeile anfügen</translation>
+    </message>
+    <message>
+        <source>Delete last line</source>
+        <translation>Letzte Zeile löschen</translation>
+    </message>
+    <message>
+        <source>Shift line up</source>
+        <translation>Zeile nach oben</translation>
+    </message>
+    <message>
+        <source>Shift line down</source>
+        <translation>Zeile nach unten</translation>
+    </message>
+    <message>
+        <source>On</source>
+        <translation>Ein</translation>
+    </message>
+    <message>
+        <source>Off</source>
+        <translation>Aus</translation>
+    </message>
+    <message>
+        <source>Playlist on</source>
+        <translation>Playlist ein</translation>
+    </message>
+    <message>
+        <source>Playlist off</source>
+        <translation>Playlist aus</translation>
+    </message>
+    <message>
+        <source>%1, line %2</source>
+        <translation>%1, Zeile %2</translation>
     </message>
 </context>
 <context>
@@ -982,6 +1138,13 @@ K19=Timecode Platz 9</translation>
     <message>
         <source>&amp;No</source>
         <translation>&amp;Nein</translation>
+    </message>
+</context>
+<context>
+    <name>FullscreenClock</name>
+    <message>
+        <source>Orvello Clock</source>
+        <translation>Orvello-Uhr</translation>
     </message>
 </context>
 </TS>

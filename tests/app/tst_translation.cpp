@@ -25,6 +25,7 @@ void TestTranslation::germanFilePresent()
     QTranslator translator;
     QVERIFY(installTranslation(translator, QStringLiteral(ORVELLO_QM_DIR), QLocale("de_DE")));
     QCOMPARE(QCoreApplication::translate("Orvello", "this help"), QStringLiteral("diese Hilfe"));
+    QCOMPARE(QCoreApplication::translate("Orvello", "RUNNING"), QStringLiteral("LÄUFT"));
     // The libraries' contexts come from the same file.
     QCOMPARE(Playlist::weekdayText(6, false), QStringLiteral("Sonntag"));
     QVERIFY(CommandLineParser::helpText().contains("help          - diese Hilfe"));

@@ -58,13 +58,15 @@ void TestCommandLine::forms_data()
     rows({"truedrop", "/truedrop", "-truedrop"}, "truedrop=1");
     rows({"notruedrop", "/notruedrop", "-notruedrop"}, "truedrop=0");
     rows({"headless"}, "headless");
+    rows({"fullscreen", "--fullscreen", "/fullscreen", "-fullscreen"}, "fullscreen");
     // Look-alikes that are not forms of anything.
-    rows({"-version",    "/help",      "--p1",    "--24fps",
-          "-playlist",   "--artnet",   "Help",    "P1",
-          "p10",         "p",          "-",       "",
-          "verbose ",    "--h",        "/?",      "-noupdatecheck",
-          "--starttime", "--ltc",      "LTC",     "--headless",
-          "Headless",    "--truedrop", "TrueDrop"},
+    rows({"-version",    "/help",      "--p1",     "--24fps",
+          "-playlist",   "--artnet",   "Help",     "P1",
+          "p10",         "p",          "-",        "",
+          "verbose ",    "--h",        "/?",       "-noupdatecheck",
+          "--starttime", "--ltc",      "LTC",      "--headless",
+          "Headless",    "--truedrop", "TrueDrop", "Fullscreen",
+          "F11"},
          "unknown");
 }
 
@@ -100,6 +102,7 @@ void TestCommandLine::forms()
     QCOMPARE(o.trueDropPresent, key == "truedrop");
     QCOMPARE(o.trueDrop, key == "truedrop" && value == 1);
     QCOMPARE(o.headless, key == "headless");
+    QCOMPARE(o.fullscreen, key == "fullscreen");
     QByteArray raw = arg.toLocal8Bit();
     char *argv[] = {const_cast<char *>("orvello"), raw.data()};
     QCOMPARE(CommandLineParser::asksForHeadless(2, argv), key == "headless");
@@ -173,19 +176,21 @@ void TestCommandLine::helpLayout()
 {
     const QStringList lines = CommandLineParser::helpText().split('\n');
     QCOMPARE(lines.first(), QString()); // begins with a line end
-    QCOMPARE(lines.size(), 1 + 13 + 9 + 9 + 2);
+    QCOMPARE(lines.size(), 1 + 14 + 9 + 9 + 2);
     for (int i = 1; i < lines.size(); ++i) {
         QCOMPARE(lines[i].mid(14, 2), QStringLiteral("- "));
         // Only the two file options carry an argument.
         QCOMPARE(lines[i].left(14).trimmed().contains(' '), i >= lines.size() - 2);
     }
     QCOMPARE(lines[4], QStringLiteral("headless      - runs without a window, as a service"));
-    QCOMPARE(lines[22], QStringLiteral("p9            - activated place 9"));
-    QCOMPARE(lines[23],
+    QCOMPARE(lines[5], QStringLiteral("fullscreen    - starts with the fullscreen clock (F11 or "
+                                      "Escape leaves it)"));
+    QCOMPARE(lines[23], QStringLiteral("p9            - activated place 9"));
+    QCOMPARE(lines[24],
              QStringLiteral("artnet        - activate trigger artnet (overwrite settings)"));
-    QCOMPARE(lines[28],
-             QStringLiteral("noltc         - deactivate trigger ltc (overwrite settings)"));
     QCOMPARE(lines[29],
+             QStringLiteral("noltc         - deactivate trigger ltc (overwrite settings)"));
+    QCOMPARE(lines[30],
              QStringLiteral("truedrop      - 30 drop runs at 29.97 fps (overwrite settings)"));
 }
 

@@ -79,9 +79,12 @@ private slots:
         for (int column = 1; column <= 3; ++column)
             QCOMPARE(table->cellWidget(row, column)->styleSheet(),
                      red ? QStringLiteral("background-color:#ff0000;") : QString());
-        QCOMPARE(table->cellWidget(row, 0)->toolTip(),
-                 red ? QStringLiteral("start time code greater then end time code")
-                     : QStringLiteral("ok"));
+        const QString reason =
+            red ? QStringLiteral("start time code greater then end time code") : QString();
+        QCOMPARE(table->cellWidget(row, 0)->toolTip(), red ? reason : QStringLiteral("ok"));
+        // Not by colour alone: the reason is also each cell's status tip.
+        for (int column = 0; column <= 3; ++column)
+            QCOMPARE(table->cellWidget(row, column)->statusTip(), reason);
         for (int other = 0; other < 9; ++other)
             QVERIFY(other == row || table->cellWidget(other, 1)->styleSheet().isEmpty());
     }
@@ -181,9 +184,11 @@ private slots:
                  (QStringList{"system time", QString::number(system.year), "--", "--", "Sunday",
                               "--", "--", "--", "----", "--", "--", "---------", "--", "--"}));
         QVERIFY(!page.table()->isEnabled() && page.enableButton()->isEnabled());
+        QCOMPARE(page.enableButton()->text(), QStringLiteral("Off"));
 
         page.enableButton()->click();
         QVERIFY(playlist.enabled.load() && page.table()->isEnabled());
+        QCOMPARE(page.enableButton()->text(), QStringLiteral("On"));
         QComboBox *place = cell(page, 0, SettingsPlaylist::PlaceColumn);
         place->setCurrentIndex(place->findData(5));
         emit place->activated(place->currentIndex());
