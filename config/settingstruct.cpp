@@ -122,9 +122,12 @@ void SettingStruct::saveToStore() const
     store->setValue(QStringLiteral("ltc_protocol_on"), ltc_protocol_on ? 1 : 0);
     store->setValue(QStringLiteral("ltc_device"), ltc_device);
     store->setValue(QStringLiteral("ltc_level"), ltc_level);
+    SettingsStore::commit(*store);
 }
 
 void SettingStruct::eraseStore()
 {
-    SettingsStore::open()->remove(QString());
+    const auto store = SettingsStore::open();
+    store->remove(QString());
+    SettingsStore::commit(*store);
 }

@@ -202,7 +202,7 @@ void Generator::createCalculator()
     }
     connect(calculator, &TimecodeCalculator::signalChangedTimeReset, this,
             &Generator::signalChangedTimeReset);
-    connect(calculator, &TimecodeCalculator::signalClose, this, &Generator::signalClose);
+    connect(calculator, &TimecodeCalculator::signalClose, this, &Generator::slotPlaceExited);
 
     // The generator starts paused at 00:00:00:00. These run on this thread,
     // so the pause answer reaches whoever listens before the first frame.
@@ -392,6 +392,7 @@ void Generator::rewireLtc()
 
 void Generator::slotClickedFile(int iFileNumber)
 {
+    m_placeFromPlaylist = false;
     if (iFileNumber == Place::SystemTime) {
         emit signalClickedFile(nullptr, Place::SystemTime);
     } else if (Place::isStoredPlace(iFileNumber)) {
@@ -442,12 +443,25 @@ void Generator::slotChangedFrames(int format)
 
 void Generator::slotActivatedPlaylistItem(int iPlace)
 {
-    if (iPlace == -3)
+    if (iPlace == -3) {
         slotClickedFile(Place::SystemTime);
-    else if (iPlace == -2)
+    } else if (iPlace == -2) {
+        // Kept, so that a restart within the entry's minute is not ended again.
+        if (m_playlist)
+            m_playlist->saveExitToStore();
         emit signalClose();
-    else if (iPlace >= 1)
+    } else if (Place::isStoredPlace(iPlace - 1)) {
         slotClickedFile(iPlace - 1);
+        m_placeFromPlaylist = true;
+    }
+}
+
+void Generator::slotPlaceExited()
+{
+    // A place the playlist started ends the program like an exit entry.
+    if (m_placeFromPlaylist && m_playlist)
+        m_playlist->saveExitToStore();
+    emit signalClose();
 }
 
 // The remote switch gates the check itself, so with it off no channel acts,
