@@ -362,6 +362,14 @@ void Generator::createLtcOutput()
     connect(output, &LtcOutput::signalStatusChanged, this, &Generator::slotLtcStatus);
     QThread *thread = m_threads.adopt(output);
     thread->setObjectName(QStringLiteral("ltc"));
+    // The sound card plays only what this thread encoded a frame or two
+    // ahead: at normal priority a busy machine holds it up long enough for
+    // frames to go missing on the wire. Real time, just below the timing
+    // thread, unless the program was started real-time and the thread kept that.
+    connect(thread, &QThread::started, output, [] {
+        if (sched_getscheduler(0) == SCHED_OTHER)
+            RealTime::promoteCurrentThread(1);
+    });
     connect(thread, &QThread::started, output, &LtcOutput::slotStart);
     thread->start(outputPriority());
 }
@@ -370,10 +378,15 @@ void Generator::createLtcOutput()
 // existence of this connection; the switch also opens or closes the device.
 void Generator::connectLtcOutput()
 {
-    if (m_calculator && m_ltc && m_settings.ltc_protocol_on)
-        connect(m_calculator, &TimecodeCalculator::signalSendTimecodeTimeOut, m_ltc,
-                &LtcOutput::slotSendTimeCode,
-                Qt::ConnectionType(Qt::QueuedConnection | Qt::UniqueConnection));
+    if (!m_calculator || !m_ltc || !m_settings.ltc_protocol_on)
+        return;
+    // The note first: direct slots run in the order they were connected.
+    if (!m_ltcNote)
+        m_ltcNote = connect(m_calculator, &TimecodeCalculator::signalSendTimecodeTimeOut, m_ltc,
+                            &LtcOutput::noteCodeSent, Qt::DirectConnection);
+    connect(m_calculator, &TimecodeCalculator::signalSendTimecodeTimeOut, m_ltc,
+            &LtcOutput::slotSendTimeCode,
+            Qt::ConnectionType(Qt::QueuedConnection | Qt::UniqueConnection));
 }
 
 void Generator::rewireLtc()
@@ -383,6 +396,8 @@ void Generator::rewireLtc()
     if (m_calculator)
         disconnect(m_calculator, &TimecodeCalculator::signalSendTimecodeTimeOut, m_ltc,
                    &LtcOutput::slotSendTimeCode);
+    disconnect(m_ltcNote);
+    m_ltcNote = {};
     // Direct calls into the worker's thread; LtcOutput guards these itself.
     m_ltc->setEnabled(m_settings.ltc_protocol_on);
     m_ltc->setLevel(m_settings.ltc_level);

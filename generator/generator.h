@@ -176,6 +176,7 @@ private:
     QString m_ltcStatus;
     bool m_ltcFailure = false;
     QPointer<Playlist> m_playlist;
+    QMetaObject::Connection m_ltcNote;
     // The running place was selected by the playlist's last activation.
     bool m_placeFromPlaylist = false;
     DmxRemote m_dmxRemote;

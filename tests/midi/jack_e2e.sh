@@ -18,10 +18,11 @@ shift 2
 program=("$@")
 
 work=$(mktemp -d /tmp/orvello-mtc.XXXXXX)
-server="orvmtc$$"
-export JACK_DEFAULT_SERVER=$server JACK_NO_AUDIO_RESERVATION=1
 
 source "$(dirname "${BASH_SOURCE[0]}")/../common/jackserver.sh"
+# Named after the capture file, which names the test.
+name=$(basename "$capture" .txt)
+jack_server_name "mtc${name#mtc-orvello}"
 
 # Newest first: the clients leave the server before it goes. jack_midi_dump
 # closes its client on INT only; killed otherwise, the server waits seconds
