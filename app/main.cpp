@@ -70,7 +70,7 @@ int runHeadless(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     setIdentity();
     QTranslator translator;
-    installTranslation(translator, QCoreApplication::applicationDirPath());
+    installProgramTranslation(translator);
 
     TerminationSignals termination;
     // Destroyed before the application: it stops the workers, waits for
@@ -92,7 +92,7 @@ int main(int argc, char *argv[])
         QCoreApplication app(argc, argv);
         setIdentity();
         QTranslator translator;
-        installTranslation(translator, QCoreApplication::applicationDirPath());
+        installProgramTranslation(translator);
         CommandLineParser::parse(QCoreApplication::arguments());
         return 0;
     }
@@ -103,7 +103,7 @@ int main(int argc, char *argv[])
         QCoreApplication app(argc, argv);
         setIdentity();
         QTranslator translator;
-        installTranslation(translator, QCoreApplication::applicationDirPath());
+        installProgramTranslation(translator);
         return ConfigCommand::run(CommandLineParser::parse(QCoreApplication::arguments()));
     }
 
@@ -115,7 +115,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     setIdentity();
     QTranslator translator;
-    installTranslation(translator, QCoreApplication::applicationDirPath());
+    installProgramTranslation(translator);
 
     int result = 0;
     {

@@ -149,17 +149,24 @@ private slots:
         QTest::newRow("ltc level clamped, enable low bits")
             << R"(<protocol_ltc version="1" enable="256" level="-90"/>)"
             << "dmx=0/256 an=1 mi=1 lt=0/-60/ pl=0";
+        QTest::newRow("ltc without enable is off") << R"(<protocol_ltc version="1" level="-12"/>)"
+                                                   << "dmx=0/256 an=1 mi=1 lt=0/-12/ pl=0";
         QTest::newRow("ltc level not a number, without version")
             << R"(<protocol_ltc version="1" enable="1" level="loud"/><protocol_ltc enable="0" level="-3"/>)"
             << "dmx=0/256 an=1 mi=1 lt=1/-18/ pl=0";
         QTest::newRow("playlist enabled negative") << R"(<playlist version="1" enabled="-1"/>)"
                                                    << "dmx=0/256 an=1 mi=1 pl=1";
+        QTest::newRow("playlist enabled low bits")
+            << R"(<playlist version="1" enabled="256"/>)" << Defaults;
         QTest::newRow("playlist enabled not a number")
             << R"(<playlist version="1" enabled="yes"/>)" << Defaults;
         QTest::newRow("entry places st, ex, 10, --")
             << R"(<playlist_item version="1" place="st" hour="7"/><playlist_item version="1" place="Ex"/><playlist_item version="1" place="10" minute="5"/><playlist_item version="1" place="-1"/>)"
             << Defaults + " [253 65535 255 255 255 7 255] [254 65535 255 255 255 255 255]"
                           " [255 65535 255 255 255 255 5] [255 65535 255 255 255 255 255]";
+        QTest::newRow("entry place 0 is no place")
+            << R"(<playlist_item version="1" place="0" minute="5"/>)"
+            << Defaults + " [255 65535 255 255 255 255 5]";
         QTest::newRow("entry values: low bits, negative, text")
             << R"(<playlist_item version="1" place="03" year="70000" month="13" day="-2" weekday="x" hour="256"/>)"
             << Defaults + " [3 4464 13 255 255 0 255]";
