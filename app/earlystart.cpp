@@ -35,6 +35,5 @@ void startEarly(int, char **, char **)
 } // namespace
 
 // Called by the loader with the process's arguments and environment.
-__attribute__((section(".preinit_array"), used)) void (*const orvelloEarlyStart)(int, char **,
-                                                                                  char **) =
-    &startEarly;
+__attribute__((section(".preinit_array"),
+               used)) void (*const orvelloEarlyStart)(int, char **, char **) = &startEarly;

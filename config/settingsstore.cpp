@@ -154,8 +154,8 @@ std::unique_ptr<QSettings> openChecked()
     switch (store->status()) {
     case QSettings::AccessError:
         state().damaged = true;
-        report(tr("Settings store %1 cannot be read; starting with the default settings.")
-                   .arg(file));
+        report(
+            tr("Settings store %1 cannot be read; starting with the default settings.").arg(file));
         return store;
     case QSettings::FormatError: {
         state().damaged = true;

@@ -13,8 +13,7 @@ constexpr int StandByMs = 500;
 } // namespace
 
 Playlist::Playlist(bool verbose, const Clock *clock)
-    : TimecodeTimer(TickIntervalMs), m_verbose(verbose), m_clock(clock),
-      m_edge(new EdgeTimer(this))
+    : TimecodeTimer(TickIntervalMs), m_verbose(verbose), m_clock(clock), m_edge(new EdgeTimer(this))
 {
     // Fires at the half minute, or at once when the wall clock is set: then
     // the tick looks at the new time and aims again from there.

@@ -16,9 +16,9 @@ class EdgeTimer;
 // The calendar of place activations: an ordered list of entries checked every
 // 30 seconds on the playlist's own thread; the place of the last due entry of
 // a tick is emitted. The ticks fall on second 0 and 30 of the wall clock, so
-// an entry's place starts as its minute begins, not up to 30 s into it. The same class is the container that the settings store,
-// the configuration file and the playlist editor read and fill from the GUI
-// thread, so every list operation and a tick's scan hold one recursive lock.
+// an entry's place starts as its minute begins, not up to 30 s into it. The same class is the
+// container that the settings store, the configuration file and the playlist editor read and fill
+// from the GUI thread, so every list operation and a tick's scan hold one recursive lock.
 class Playlist : public TimecodeTimer
 {
     Q_OBJECT

@@ -147,7 +147,7 @@ private slots:
         QTest::addColumn<QList<PlaylistTime>>("entries");
         QTest::addColumn<QList<PlaylistTime>>("afterRestart"); // the list the restart loads
         QTest::addColumn<QDateTime>("restartAt"); // the first run ticked at 2026-12-07 04:45:00
-        QTest::addColumn<int>("emitted"); // by the first tick after the restart; 0: none
+        QTest::addColumn<int>("emitted");         // by the first tick after the restart; 0: none
         const PlaylistTime exitAt0445{0xFE, 0xFFFF, 0xFF, 0xFF, 0xFF, 4, 45};
         const PlaylistTime exitHour4{0xFE, 0xFFFF, 0xFF, 0xFF, 0xFF, 4, 0xFF};
         const PlaylistTime place3Hour4{3, 0xFFFF, 0xFF, 0xFF, 0xFF, 4, 0xFF};

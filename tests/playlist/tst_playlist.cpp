@@ -195,7 +195,8 @@ private slots:
         QDateTime firedAt;
         for (int tick = 0; tick < 8 && rig.spy.isEmpty(); ++tick) {
             const int wait = rig.playlist.nextTickInMs();
-            QVERIFY2(wait > 0 && wait <= Playlist::TickIntervalMs, qPrintable(QString::number(wait)));
+            QVERIFY2(wait > 0 && wait <= Playlist::TickIntervalMs,
+                     qPrintable(QString::number(wait)));
             rig.clock.advance(wait);
             firedAt = rig.clock.wallClock();
             rig.playlist.slotSendTimecodeTimeOut();
