@@ -15,10 +15,6 @@
 
 namespace
 {
-// Before main: a service manager may stop us while the application object
-// is still loading its plugins, which takes tens of milliseconds.
-const bool signalsCaught = TerminationSignals::installEarly();
-
 // Debug and warning texts of every thread (the MIDI output's errors among
 // them) go to standard error through a writer of their own, so a stalled
 // stderr never holds up a worker. A fatal text is written at once: the

@@ -13,12 +13,12 @@ class TerminationSignals : public QObject
 {
     Q_OBJECT
 public:
-    // The first thing main does, before the application object exists: from
-    // here on these signals wait in the socket pair instead of killing the
-    // process, however early they come. Also ignores SIGPIPE, so output to a
-    // closed standard output is lost instead of ending the program. Once per
-    // process; the pair stays open until the process ends, so a signal during
-    // the last steps of exit is harmless. False when it could not be set up.
+    // Called first thing in the process (earlystart.cpp), before any
+    // library's constructors: from here on these signals wait in the socket
+    // pair instead of killing the process, however early they come. Also ignores SIGPIPE, so output
+    // to a closed standard output is lost instead of ending the program. Once per process; the pair
+    // stays open until the process ends, so a signal during the last steps of exit is harmless.
+    // False when it could not be set up.
     static bool installEarly();
 
     // Reads what installEarly() catches (installing it if that has not

@@ -264,7 +264,9 @@ QString loadConfigFolder()
 
 void saveConfigFolder(const QString &folder)
 {
-    SettingsStore::open()->setValue(FolderKey, withSlash(folder));
+    const auto store = SettingsStore::open();
+    store->setValue(FolderKey, withSlash(folder));
+    SettingsStore::commit(*store);
 }
 
 } // namespace ConfigFile

@@ -20,4 +20,5 @@ void MainWindowKeys::save() const
     store->setValue(QStringLiteral("FrameFormat"), FrameFormat);
     store->setValue(QStringLiteral("MidiTimecodeType"), MidiTimecodeType);
     store->setValue(QStringLiteral("MidiInterfaceName"), MidiInterfaceName);
+    SettingsStore::commit(*store);
 }

@@ -67,6 +67,37 @@ int entriesPresent(const QStringList &keys)
         present = qMax(present, entryIndex(key) + 1);
     return present;
 }
+
+// Field k of an entry from its stored value; absent is the wildcard.
+void setField(PlaylistTime &entry, int k, const QVariant &stored)
+{
+    if (!stored.isValid())
+        return;
+    FieldRef refs[7];
+    fieldRefs(entry, refs);
+    bool ok = false;
+    const int value = stored.toInt(&ok);
+    const bool fits = ok && value >= entryKeys[k].min && value <= entryKeys[k].max;
+    const quint16 field = fits ? quint16(value) : entryKeys[k].never;
+    if (refs[k].byte)
+        *refs[k].byte = quint8(field);
+    else
+        *refs[k].word = field;
+}
+
+// Field k as stored: signed, -1 for the wildcard.
+int storedField(PlaylistTime entry, int k)
+{
+    FieldRef refs[7];
+    fieldRefs(entry, refs);
+    return refs[k].byte ? int(qint8(*refs[k].byte)) : int(qint16(*refs[k].word));
+}
+
+// The entry that ended the program, its seven fields in store order in one
+// text, and the minute of the tick that activated it.
+const QString ExitEntryKey = QStringLiteral("playlist_exit_entry");
+const QString ExitAtKey = QStringLiteral("playlist_exit_at");
+const QString ExitAtFormat = QStringLiteral("yyyy-MM-dd hh:mm");
 } // namespace
 
 void Playlist::loadPlaylistFromStore(bool forceState, bool state)
@@ -82,22 +113,23 @@ void Playlist::loadPlaylistFromStore(bool forceState, bool state)
     enabled = forceState ? state : store->value(QStringLiteral("playlist_enabled"), 0).toInt() != 0;
     for (int i = 0; i < count; ++i) {
         PlaylistTime entry;
-        FieldRef refs[7];
-        fieldRefs(entry, refs);
-        for (int k = 0; k < 7; ++k) {
-            const QVariant stored = store->value(entryKey(entryKeys[k], i));
-            if (!stored.isValid())
-                continue; // absent: the field's wildcard
-            const int value = stored.toInt(&ok);
-            const bool fits = ok && value >= entryKeys[k].min && value <= entryKeys[k].max;
-            const quint16 field = fits ? quint16(value) : entryKeys[k].never;
-            if (refs[k].byte)
-                *refs[k].byte = quint8(field);
-            else
-                *refs[k].word = field;
-        }
+        for (int k = 0; k < 7; ++k)
+            setField(entry, k, store->value(entryKey(entryKeys[k], i)));
         appendItem(entry);
     }
+
+    const QStringList exitFields =
+        store->value(ExitEntryKey).toString().split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    const QDateTime exitAt =
+        QDateTime::fromString(store->value(ExitAtKey).toString(), ExitAtFormat);
+    if (exitFields.size() != 7 || !exitAt.isValid())
+        return;
+    PlaylistTime exitEntry;
+    for (int k = 0; k < 7; ++k)
+        setField(exitEntry, k, exitFields.at(k));
+    for (PlaylistItem &item : m_items)
+        if (item.entry == exitEntry)
+            item.lastActivation = PlaylistTime::fromDateTime(exitAt);
 }
 
 void Playlist::savePlaylistToStore()
@@ -106,18 +138,30 @@ void Playlist::savePlaylistToStore()
     QMutexLocker lock(&m_mutex);
     store->setValue(QStringLiteral("playlist_count"), int(m_items.size()));
     store->setValue(QStringLiteral("playlist_enabled"), int(enabled.load()));
-    for (int i = 0; i < m_items.size(); ++i) {
-        PlaylistTime entry = m_items.at(i).entry;
-        FieldRef refs[7];
-        fieldRefs(entry, refs);
-        for (int k = 0; k < 7; ++k) {
-            const int value = refs[k].byte ? int(qint8(*refs[k].byte)) : int(qint16(*refs[k].word));
-            store->setValue(entryKey(entryKeys[k], i), value);
-        }
-    }
+    for (int i = 0; i < m_items.size(); ++i)
+        for (int k = 0; k < 7; ++k)
+            store->setValue(entryKey(entryKeys[k], i), storedField(m_items.at(i).entry, k));
     // Entries of a longer list before: the count would hide them, but the
     // store would still carry, read and rewrite them at every start.
     for (const QString &key : store->allKeys())
         if (entryIndex(key) >= m_items.size())
             store->remove(key);
+    lock.unlock();
+    SettingsStore::commit(*store);
+}
+
+bool Playlist::saveExitToStore() const
+{
+    const PlaylistItem item = lastEmitted();
+    const PlaylistTime &at = item.lastActivation;
+    if (at.year == PlaylistTime::YearWildcard)
+        return true; // nothing was activated
+    QStringList fields;
+    for (int k = 0; k < 7; ++k)
+        fields << QString::number(storedField(item.entry, k));
+    const QDateTime when(QDate(at.year, at.month, at.day), QTime(at.hour, at.minute));
+    const auto store = SettingsStore::open();
+    store->setValue(ExitEntryKey, fields.join(QLatin1Char(' ')));
+    store->setValue(ExitAtKey, when.toString(ExitAtFormat));
+    return SettingsStore::commit(*store);
 }

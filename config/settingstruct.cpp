@@ -151,9 +151,12 @@ void SettingStruct::saveToStore() const
     store->setValue(QStringLiteral("midi_offset"), midi_offset);
     store->setValue(QStringLiteral("ltc_offset"), ltc_offset);
     store->setValue(QStringLiteral("ltc_userbits"), ltc_userbits);
+    SettingsStore::commit(*store);
 }
 
 void SettingStruct::eraseStore()
 {
-    SettingsStore::open()->remove(QString());
+    const auto store = SettingsStore::open();
+    store->remove(QString());
+    SettingsStore::commit(*store);
 }

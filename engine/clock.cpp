@@ -86,6 +86,13 @@ bool SystemClock::wallDeadlineNs(qint64 msOfDay, qint64 *ns) const
     return true;
 }
 
+bool SystemClock::wallInstantNs(const QDateTime &when, qint64 *ns) const
+{
+    // CLOCK_REALTIME counts from the epoch in universal time, as QDateTime does.
+    *ns = when.toMSecsSinceEpoch() * 1000000;
+    return true;
+}
+
 void SystemClock::waitForMonotonicMs(qint64 ms) const
 {
     qint64 targetNs = 0;

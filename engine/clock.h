@@ -38,6 +38,16 @@ public:
         Q_UNUSED(ns)
         return false;
     }
+    // The kernel's reading of CLOCK_REALTIME at which wallClock() shows
+    // `when`, however far ahead; a kernel timer aimed there wakes on that
+    // wall-clock instant even across a clock step. False for a clock that
+    // tests move by hand.
+    virtual bool wallInstantNs(const QDateTime &when, qint64 *ns) const
+    {
+        Q_UNUSED(when)
+        Q_UNUSED(ns)
+        return false;
+    }
 };
 
 class SystemClock : public Clock
@@ -50,6 +60,7 @@ public:
     void waitForWallMsOfDay(qint64 msOfDay) const override;
     bool monotonicDeadlineNs(qint64 ms, qint64 *ns) const override;
     bool wallDeadlineNs(qint64 msOfDay, qint64 *ns) const override;
+    bool wallInstantNs(const QDateTime &when, qint64 *ns) const override;
     // The monotonic reading at full resolution, for measurements.
     qint64 monotonicNs() const;
 

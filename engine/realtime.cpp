@@ -38,13 +38,14 @@ int grantablePriority(bool privileged, long rtprioLimit)
     return int(std::min<long>(rtprioLimit, ModestPriority));
 }
 
-Outcome promoteCurrentThread()
+Outcome promoteCurrentThread(int below)
 {
     rlimit limit{};
     const long rtprio = getrlimit(RLIMIT_RTPRIO, &limit) == 0
                             ? (limit.rlim_cur == RLIM_INFINITY ? 99 : long(limit.rlim_cur))
                             : 0;
-    const int priority = grantablePriority(geteuid() == 0 || hasSysNice(), rtprio);
+    const int granted = grantablePriority(geteuid() == 0 || hasSysNice(), rtprio);
+    const int priority = granted > 0 ? std::max(1, granted - below) : 0;
     Outcome outcome;
     if (priority > 0) {
         sched_param param{};

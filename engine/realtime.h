@@ -22,6 +22,8 @@ struct Outcome {
 };
 
 // Switches the calling thread to SCHED_FIFO when the process may have it and
-// leaves it at normal scheduling otherwise, quietly.
-Outcome promoteCurrentThread();
+// leaves it at normal scheduling otherwise, quietly. `below` lowers the
+// priority asked for, so a worker that feeds on the timing thread's codes
+// never delays them.
+Outcome promoteCurrentThread(int below = 0);
 } // namespace RealTime

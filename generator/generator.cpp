@@ -237,7 +237,7 @@ void Generator::createCalculator()
     }
     connect(calculator, &TimecodeCalculator::signalChangedTimeReset, this,
             &Generator::signalChangedTimeReset);
-    connect(calculator, &TimecodeCalculator::signalClose, this, &Generator::signalClose);
+    connect(calculator, &TimecodeCalculator::signalClose, this, &Generator::slotPlaceExited);
 
     // The generator starts paused at 00:00:00:00. These run on this thread,
     // so the pause answer reaches whoever listens before the first frame.
@@ -404,6 +404,14 @@ void Generator::createLtcOutput()
     connect(output, &LtcOutput::signalStatusChanged, this, &Generator::slotLtcStatus);
     QThread *thread = m_threads.adopt(output);
     thread->setObjectName(QStringLiteral("ltc"));
+    // The sound card plays only what this thread encoded a frame or two
+    // ahead: at normal priority a busy machine holds it up long enough for
+    // frames to go missing on the wire. Real time, just below the timing
+    // thread, unless the program was started real-time and the thread kept that.
+    connect(thread, &QThread::started, output, [] {
+        if (sched_getscheduler(0) == SCHED_OTHER)
+            RealTime::promoteCurrentThread(1);
+    });
     connect(thread, &QThread::started, output, &LtcOutput::slotStart);
     thread->start(outputPriority());
 }
@@ -412,10 +420,15 @@ void Generator::createLtcOutput()
 // existence of this connection; the switch also opens or closes the device.
 void Generator::connectLtcOutput()
 {
-    if (m_calculator && m_ltc && m_settings.ltc_protocol_on)
-        connect(m_calculator, &TimecodeCalculator::signalSendTimecodeTimeOut, m_ltc,
-                &LtcOutput::slotSendTimeCode,
-                Qt::ConnectionType(Qt::QueuedConnection | Qt::UniqueConnection));
+    if (!m_calculator || !m_ltc || !m_settings.ltc_protocol_on)
+        return;
+    // The note first: direct slots run in the order they were connected.
+    if (!m_ltcNote)
+        m_ltcNote = connect(m_calculator, &TimecodeCalculator::signalSendTimecodeTimeOut, m_ltc,
+                            &LtcOutput::noteCodeSent, Qt::DirectConnection);
+    connect(m_calculator, &TimecodeCalculator::signalSendTimecodeTimeOut, m_ltc,
+            &LtcOutput::slotSendTimeCode,
+            Qt::ConnectionType(Qt::QueuedConnection | Qt::UniqueConnection));
 }
 
 void Generator::rewireLtc()
@@ -425,6 +438,8 @@ void Generator::rewireLtc()
     if (m_calculator)
         disconnect(m_calculator, &TimecodeCalculator::signalSendTimecodeTimeOut, m_ltc,
                    &LtcOutput::slotSendTimeCode);
+    disconnect(m_ltcNote);
+    m_ltcNote = {};
     // Direct calls into the worker's thread; LtcOutput guards these itself.
     m_ltc->setEnabled(m_settings.ltc_protocol_on);
     m_ltc->setLevel(m_settings.ltc_level);
@@ -464,6 +479,7 @@ void Generator::applyLtcOptions()
 
 void Generator::slotClickedFile(int iFileNumber)
 {
+    m_placeFromPlaylist = false;
     if (iFileNumber == Place::SystemTime) {
         emit signalClickedFile(nullptr, Place::SystemTime);
     } else if (Place::isStoredPlace(iFileNumber)) {
@@ -517,12 +533,25 @@ void Generator::slotChangedFrames(int format)
 
 void Generator::slotActivatedPlaylistItem(int iPlace)
 {
-    if (iPlace == -3)
+    if (iPlace == -3) {
         slotClickedFile(Place::SystemTime);
-    else if (iPlace == -2)
+    } else if (iPlace == -2) {
+        // Kept, so that a restart within the entry's minute is not ended again.
+        if (m_playlist)
+            m_playlist->saveExitToStore();
         emit signalClose();
-    else if (iPlace >= 1)
+    } else if (Place::isStoredPlace(iPlace - 1)) {
         slotClickedFile(iPlace - 1);
+        m_placeFromPlaylist = true;
+    }
+}
+
+void Generator::slotPlaceExited()
+{
+    // A place the playlist started ends the program like an exit entry.
+    if (m_placeFromPlaylist && m_playlist)
+        m_playlist->saveExitToStore();
+    emit signalClose();
 }
 
 // The remote switch gates the check itself, so with it off no channel acts,

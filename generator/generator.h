@@ -142,6 +142,8 @@ public slots:
     void slotArtnetCheckDmxIn();
 
 private slots:
+    // A place with its exit flag reached its end code.
+    void slotPlaceExited();
     void slotArtnetStatus(const ArtnetStatus &status);
     void slotMidiStatus(const MidiStatus &status);
     void slotLtcStatus(const QString &text);
@@ -187,6 +189,9 @@ private:
     QString m_ltcStatus;
     bool m_ltcFailure = false;
     QPointer<Playlist> m_playlist;
+    QMetaObject::Connection m_ltcNote;
+    // The running place was selected by the playlist's last activation.
+    bool m_placeFromPlaylist = false;
     DmxRemote m_dmxRemote;
     WorkerThreads m_threads;
     TransportState m_transport;

@@ -200,9 +200,26 @@ qint64 LtcOutput::stepsFromLast(const TimeCode &code) const
     return 0;
 }
 
+void LtcOutput::noteCodeSent()
+{
+    const qint64 now = m_service->nowNs();
+    QMutexLocker lock(&m_sentLock);
+    m_sent.push_back(now);
+}
+
 void LtcOutput::slotSendTimeCode(quint8 Hour, quint8 Minute, quint8 Seconds, quint8 Frame,
                                  quint8 Type)
 {
+    const qint64 now = m_service->nowNs();
+    // Without a note (a direct call) the code is as fresh as its arrival.
+    qint64 sent = now;
+    {
+        QMutexLocker lock(&m_sentLock);
+        if (!m_sent.empty()) {
+            sent = qMin(now, m_sent.front());
+            m_sent.pop_front();
+        }
+    }
     TimeCode code = TimeCode::make(Hour, Minute, Seconds, Frame, Type);
     double level;
     LtcEncoder::Options options;
@@ -218,7 +235,6 @@ void LtcOutput::slotSendTimeCode(quint8 Hour, quint8 Minute, quint8 Seconds, qui
     if (!LtcTiming::isValidCode(code, options.trueDropFrame))
         return;
     m_encoder->setLevel(level);
-    const qint64 now = m_service->nowNs();
     const bool trueDrop = options.trueDropFrame;
     const auto startOf = [&](qint64 n) {
         return m_runStart + LtcTiming::frameStartNs(code.Type, n, trueDrop);
@@ -231,24 +247,25 @@ void LtcOutput::slotSendTimeCode(quint8 Hour, quint8 Minute, quint8 Seconds, qui
 
     // A code that continues the run (the next one, or a few later when the
     // generator's thread was held up) keeps the run's grid of frame times, even
-    // when it arrives late: its frame was heard on time from what was encoded
-    // ahead. A code arriving before its place on the grid moves the grid
-    // earlier (the run began with a late code), since a code can arrive late
-    // but never before its frame has begun. Anything else starts a new run at
-    // the code's arrival.
+    // when it is read late: its frame was heard on time from what was encoded
+    // ahead. A code sent before its place on the grid moves the grid earlier
+    // (the run began with a late code), since a code can be late but never
+    // sent before its frame has begun. Anything else starts a new run at the
+    // moment the code was sent; frames of it that are over by now are skipped,
+    // so a code read long after it was sent is never heard out of its time.
     // A change of the counting is a new run: its frames have another length.
     const qint64 steps = m_running && m_runTrueDrop == trueDrop ? stepsFromLast(code) : 0;
     const qint64 expected = startOf(m_index + steps);
     if (steps > 0) {
         m_index += steps;
-        if (now < expected)
-            m_runStart -= expected - now;
+        if (sent < expected)
+            m_runStart -= expected - sent;
     } else {
         m_run = m_player.silence();
         m_encoder->reset();
         m_running = true;
         m_runTrueDrop = trueDrop;
-        m_runStart = now;
+        m_runStart = sent;
         m_index = 0;
         m_queuedIndex = -1;
     }
@@ -268,6 +285,10 @@ void LtcOutput::slotSendTimeCode(quint8 Hour, quint8 Minute, quint8 Seconds, qui
             break;
         if (n <= m_queuedIndex)
             continue;
+        if (startOf(n + 1) <= now) {
+            m_queuedIndex = n; // over before it could be played
+            continue;
+        }
         LtcPlayer::Frame *slot = m_player.next();
         if (!slot)
             break;

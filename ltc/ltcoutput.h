@@ -10,6 +10,7 @@
 #include <QMutex>
 #include <QObject>
 #include <QString>
+#include <deque>
 #include <memory>
 
 class QTimer;
@@ -57,6 +58,12 @@ public:
 
     const LtcPlayer &player() const { return m_player; }
 
+    // Called on the generator's thread as it sends each code, before the code
+    // is queued to this output: the moment the code's frame began. A code
+    // that waited in the queue (this thread was opening a device or held up by
+    // the machine) is then placed by when it was sent, not by when it was read.
+    void noteCodeSent();
+
 signals:
     void signalStatusChanged(const QString &text);
 
@@ -92,6 +99,10 @@ private:
     bool m_open = false;
     bool m_stalled = false;
     int m_lastResult = -1;
+
+    // When each code not yet read was sent, oldest first.
+    QMutex m_sentLock;
+    std::deque<qint64> m_sent;
 
     // Output thread only.
     std::unique_ptr<LtcEncoder> m_encoder;

@@ -151,6 +151,13 @@ void RtAudioOutputService::close()
 {
     if (!m_audio)
         return;
+    // Closing or deleting it now would race RtAudio's own closing thread.
+    if (m_audio->getCurrentApi() == RtAudio::UNIX_JACK && !isRunning()) {
+        m_abandoned.push_back(std::move(m_audio));
+        m_renderer = nullptr;
+        m_description.clear();
+        return;
+    }
     try {
         if (m_audio->isStreamRunning())
             m_audio->stopStream();
@@ -177,6 +184,10 @@ int RtAudioOutputService::callback(void *out, void *, unsigned int frames, doubl
     auto *self = static_cast<RtAudioOutputService *>(user);
     const qint64 now = self->nowNs();
     self->m_lastCallbackNs.store(now, std::memory_order_relaxed);
+    if (!self->m_renderer) { // a stream given up on (see close())
+        std::fill_n(static_cast<float *>(out), frames, 0.0f);
+        return 0;
+    }
     self->m_renderer->render(static_cast<float *>(out), frames,
                              self->playTime(now, qint64(streamTime * 1e9)));
     return 0;

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <memory>
+#include <vector>
 
 class RtAudio;
 
@@ -39,6 +40,10 @@ private:
     qint64 playTime(qint64 now, qint64 streamNs);
 
     std::unique_ptr<RtAudio> m_audio;
+    // JACK streams whose server went away: RtAudio closes such a stream
+    // itself, on a thread of its own that it never joins, so the object is
+    // neither called nor deleted before this service goes.
+    std::vector<std::unique_ptr<RtAudio>> m_abandoned;
     AudioRenderer *m_renderer = nullptr;
     quint32 m_rate = 0;
     QString m_description;

@@ -1,6 +1,6 @@
 #include "quietsearch.h"
 
-#include <iostream>
+#include <mutex>
 
 #ifdef __LINUX_ALSA__
 #include <alsa/asoundlib.h>
@@ -17,10 +17,18 @@ void quietAlsa(const char *, int, const char *, int, const char *, ...) {}
 #ifdef __UNIX_JACK__
 void quietJack(const char *) {}
 #endif
+
+// The handlers are process-wide: only the first search in mutes them and only
+// the last one out sets them back.
+std::mutex searchesLock;
+int searches = 0;
 } // namespace
 
-QuietSearch::QuietSearch() : m_previous(std::cerr.rdbuf(m_sink.rdbuf()))
+QuietSearch::QuietSearch()
 {
+    const std::lock_guard<std::mutex> lock(searchesLock);
+    if (searches++ > 0)
+        return;
 #ifdef __LINUX_ALSA__
     snd_lib_error_set_handler(&quietAlsa);
 #endif
@@ -32,6 +40,9 @@ QuietSearch::QuietSearch() : m_previous(std::cerr.rdbuf(m_sink.rdbuf()))
 
 QuietSearch::~QuietSearch()
 {
+    const std::lock_guard<std::mutex> lock(searchesLock);
+    if (--searches > 0)
+        return;
 #ifdef __UNIX_JACK__
     jack_set_error_function(nullptr);
     jack_set_info_function(nullptr);
@@ -39,5 +50,4 @@ QuietSearch::~QuietSearch()
 #ifdef __LINUX_ALSA__
     snd_lib_error_set_handler(nullptr);
 #endif
-    std::cerr.rdbuf(m_previous);
 }

@@ -6,6 +6,9 @@
 #include <RtMidi.h>
 #include <tuple>
 
+#ifdef __LINUX_ALSA__
+#include <alsa/asoundlib.h>
+#endif
 #ifdef __UNIX_JACK__
 #include <jack/jack.h>
 #endif
@@ -30,11 +33,21 @@ struct ErrorSink {
     }
 };
 
-// RtMidi's JACK output asks for its server again at every port query while it
-// has none, and each time creates a ring buffer it never frees (16 KiB lost
-// per query, RtMidi 5). So the JACK API is only queried when a server runs.
-bool serverMissing(RtMidi::Api api)
+// An API whose system is not there is skipped before RtMidi is asked:
+// RtMidi's ALSA output writes its reason to std::cerr before it throws, and
+// its JACK output, while it has no server, asks for one again at every port
+// query and each time creates a ring buffer it never frees (16 KiB lost per
+// query, RtMidi 5). The probes open what RtMidi itself would open.
+bool systemMissing(RtMidi::Api api)
 {
+#ifdef __LINUX_ALSA__
+    if (api == RtMidi::LINUX_ALSA) {
+        snd_seq_t *sequencer = nullptr;
+        if (snd_seq_open(&sequencer, "default", SND_SEQ_OPEN_DUPLEX, SND_SEQ_NONBLOCK) < 0)
+            return true;
+        snd_seq_close(sequencer);
+    }
+#endif
 #ifdef __UNIX_JACK__
     if (api == RtMidi::UNIX_JACK) {
         jack_client_t *client = jack_client_open("Orvello probe", JackNoStartServer, nullptr);
@@ -42,9 +55,8 @@ bool serverMissing(RtMidi::Api api)
             return true;
         jack_client_close(client);
     }
-#else
-    Q_UNUSED(api)
 #endif
+    Q_UNUSED(api)
     return false;
 }
 
@@ -132,7 +144,7 @@ std::pair<int, std::vector<std::string>> RtMidiOutputService::search()
     std::vector<RtMidi::Api> apis;
     RtMidi::getCompiledApi(apis);
     for (RtMidi::Api api : apis) {
-        if (api == RtMidi::RTMIDI_DUMMY || serverMissing(api))
+        if (api == RtMidi::RTMIDI_DUMMY || systemMissing(api))
             continue;
         try {
             RtMidiOut out(api, ClientName);

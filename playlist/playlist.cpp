@@ -1,12 +1,26 @@
 #include "playlist.h"
 
+#include "edgetimer.h"
 #include "linewriter.h"
 
 #include <QMutexLocker>
 
-Playlist::Playlist(bool verbose, const Clock *clock)
-    : TimecodeTimer(TickIntervalMs), m_verbose(verbose), m_clock(clock)
+namespace
 {
+// With the kernel timer aimed at the half minute, the own timer only stands
+// by in case that wake-up is lost.
+constexpr int StandByMs = 500;
+} // namespace
+
+Playlist::Playlist(bool verbose, const Clock *clock)
+    : TimecodeTimer(TickIntervalMs), m_verbose(verbose), m_clock(clock), m_edge(new EdgeTimer(this))
+{
+    // Fires at the half minute, or at once when the wall clock is set: then
+    // the tick looks at the new time and aims again from there.
+    connect(m_edge, &EdgeTimer::fired, this, [this]() {
+        if (isTimerActive())
+            slotSendTimecodeTimeOut();
+    });
 }
 
 Playlist::~Playlist()
@@ -130,6 +144,12 @@ QString Playlist::itemText(const PlaylistTime &record, quint8 place)
              weekdayText(qint8(record.weekday), true), two(record.hour), two(record.minute));
 }
 
+PlaylistItem Playlist::lastEmitted() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_lastEmitted;
+}
+
 void Playlist::setLineSink(LineSink sink)
 {
     m_sink = std::move(sink);
@@ -146,9 +166,27 @@ void Playlist::writeLine(const QString &text) const
     LineWriter::standardOutput().append(line);
 }
 
+void Playlist::aimNextTick(const QDateTime &wall)
+{
+    // Ticks driven by hand (a playlist that was not started) aim nothing.
+    if (!isTimerActive())
+        return;
+    const QTime time = wall.time();
+    m_nextTickMs = TickIntervalMs - (time.second() * 1000 + time.msec()) % TickIntervalMs;
+    qint64 ns = 0;
+    if (m_clock->wallInstantNs(wall.addMSecs(m_nextTickMs), &ns) &&
+        m_edge->armAt(CLOCK_REALTIME, ns)) {
+        setNextTick(m_nextTickMs + StandByMs);
+        return;
+    }
+    setNextTick(m_nextTickMs);
+}
+
 void Playlist::slotSendTimecodeTimeOut()
 {
-    const PlaylistTime now = PlaylistTime::fromDateTime(m_clock->wallClock());
+    const QDateTime wall = m_clock->wallClock();
+    aimNextTick(wall);
+    const PlaylistTime now = PlaylistTime::fromDateTime(wall);
     if (!enabled)
         return;
 
@@ -164,6 +202,7 @@ void Playlist::slotSendTimecodeTimeOut()
             item.lastActivation = now;
             found = true;
             place = item.entry.place;
+            m_lastEmitted = item;
         }
     }
     if (!found)

@@ -11,11 +11,14 @@
 #include <atomic>
 #include <functional>
 
+class EdgeTimer;
+
 // The calendar of place activations: an ordered list of entries checked every
 // 30 seconds on the playlist's own thread; the place of the last due entry of
-// a tick is emitted. The same class is the container that the settings store,
-// the configuration file and the playlist editor read and fill from the GUI
-// thread, so every list operation and a tick's scan hold one recursive lock.
+// a tick is emitted. The ticks fall on second 0 and 30 of the wall clock, so
+// an entry's place starts as its minute begins, not up to 30 s into it. The same class is the
+// container that the settings store, the configuration file and the playlist editor read and fill
+// from the GUI thread, so every list operation and a tick's scan hold one recursive lock.
 class Playlist : public TimecodeTimer
 {
     Q_OBJECT
@@ -43,11 +46,26 @@ public:
     void loadPlaylistFromStore(bool forceState, bool state);
     void savePlaylistToStore();
 
+    // The entry of the last activation emitted, with that tick's time as its
+    // last activation; all wildcards before the first.
+    PlaylistItem lastEmitted() const;
+    // An activation that ended the program is kept in the store
+    // ("playlist_exit_entry", "playlist_exit_at"): loaded again, an equal
+    // entry starts with it as its last activation, so a restart within the
+    // same occurrence does not end the program a second time. Every other
+    // entry starts afresh, and fires at the first tick if it matches.
+    // False when the store could not keep it.
+    bool saveExitToStore() const;
+
     // Console texts of the verbose lines; weekdayText also labels the
     // editor's weekday choices.
     static QString placeText(quint8 place);
     static QString weekdayText(int weekday, bool pad);
     static QString itemText(const PlaylistTime &record, quint8 place);
+
+    // The wall-clock time from the last tick to the next one, as the last
+    // tick of a started playlist aimed it; -1 before that.
+    int nextTickInMs() const { return m_nextTickMs; }
 
     // Where verbose lines go (standard output unless replaced).
     using LineSink = std::function<void(const QByteArray &line)>;
@@ -64,10 +82,15 @@ public slots:
 
 private:
     void writeLine(const QString &text) const;
+    // Aims the next tick at the next second 0 or 30 after `wall`.
+    void aimNextTick(const QDateTime &wall);
 
     mutable QRecursiveMutex m_mutex;
     QList<PlaylistItem> m_items;
+    PlaylistItem m_lastEmitted;
     const bool m_verbose;
     const Clock *m_clock;
     LineSink m_sink;
+    EdgeTimer *m_edge;
+    int m_nextTickMs = -1;
 };

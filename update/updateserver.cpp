@@ -89,6 +89,7 @@ bool beginCheck(bool automatic, const QDate &today)
             return false;
     }
     store->setValue(QLatin1String(LastCheckKey), today.toString(QLatin1String(DateFormat)));
+    SettingsStore::commit(*store);
     return true;
 }
 } // namespace UpdateSchedule

@@ -664,16 +664,24 @@ Aus: 30 Drop läuft mit 30 Frames pro Sekunde und ist nur als Drop-Frame gekennz
         <translation>Einstellungsspeicher %1 kann nicht gelesen werden; Start mit den Standardeinstellungen.</translation>
     </message>
     <message>
-        <source>Settings store %1 is damaged and could not be copied; starting with the default settings.</source>
-        <translation>Einstellungsspeicher %1 ist beschädigt und konnte nicht kopiert werden; Start mit den Standardeinstellungen.</translation>
-    </message>
-    <message>
         <source>Settings store %1 is damaged; a copy was kept as %2. Starting with the default settings.</source>
         <translation>Einstellungsspeicher %1 ist beschädigt; eine Kopie liegt unter %2. Start mit den Standardeinstellungen.</translation>
     </message>
     <message>
         <source>Settings store %1 is read-only; changes will not be kept.</source>
         <translation>Einstellungsspeicher %1 ist schreibgeschützt; Änderungen werden nicht gespeichert.</translation>
+    </message>
+    <message>
+        <source>Settings store %1 is damaged and could not be copied; starting with the default settings, changes will not be kept.</source>
+        <translation>Einstellungsspeicher %1 ist beschädigt und konnte nicht kopiert werden; Start mit den Standardeinstellungen, Änderungen werden nicht gespeichert.</translation>
+    </message>
+    <message>
+        <source>Settings store %1 is not a regular file; it is neither read nor written.</source>
+        <translation>Einstellungsspeicher %1 ist keine gewöhnliche Datei; er wird weder gelesen noch geschrieben.</translation>
+    </message>
+    <message>
+        <source>Settings store %1 could not be written; changes are lost.</source>
+        <translation>Einstellungsspeicher %1 konnte nicht geschrieben werden; die Änderungen gehen verloren.</translation>
     </message>
 </context>
 <context>

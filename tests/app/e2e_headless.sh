@@ -52,6 +52,20 @@ start() {
     PIDS+=("$PID")
 }
 
+# caught <sig>: true once the process started last catches the signal; the
+# program can end cleanly on a signal only from then on (bounded: 10 s).
+caught() {
+    local bit
+    bit=$(kill -l "$1")
+    for _ in $(seq 1000); do
+        local mask
+        mask=$(sed -n 's/^SigCgt:\s*//p' "/proc/$PID/status" 2>/dev/null) || return 1
+        [ -n "$mask" ] && (((0x$mask >> (bit - 1)) & 1)) && return 0
+        sleep 0.01
+    done
+    return 1
+}
+
 # stop_with <name> <signal>: sends it, and checks exit status 0 within 1 s.
 stop_with() {
     local name="$1" sig="$2" t0 rc=0
@@ -143,7 +157,8 @@ echo "system time at 25 fps to both subnets, poll answered, SIGTERM"
 write_settings run FrameFormat=3 MidiTimecodeType=1
 capture_start run
 start run verbose p0 25fps nomidi
-sleep 1.5
+# Running once it prints its status (the node is open by then).
+for _ in $(seq 100); do grep -qs '^status: ' "$WORK/run/stdout" && break; sleep 0.1; done
 kill -0 "$PID" 2>/dev/null || fail "run: ended early"
 # A platform plugin mapped into the process would mean a GUI application.
 if grep -q '/platforms/\|libQt6XcbQpa' "/proc/$PID/maps"; then
@@ -175,7 +190,7 @@ for sig in INT HUP; do
     display_env=""
     [ "$sig" = HUP ] && display_env="DISPLAY=:77 WAYLAND_DISPLAY=wayland-77 QT_QPA_PLATFORM=xcb"
     DISPLAY_ENV="$display_env" start "sig$sig" p1 nomidi
-    sleep 1
+    caught "$sig" || fail "SIG$sig: never caught"
     stop_with "sig$sig" "$sig"
     [ "$(stored "sig$sig" MidiInterfaceName)" = "All Midi Devices" ] || fail "SIG$sig: keys not saved"
 done
@@ -183,7 +198,7 @@ done
 echo "SIGTERM during start-up"
 write_settings early
 start early p0 nomidi
-sleep 0.03
+caught TERM || fail "early: TERM never caught"
 stop_with early TERM
 
 # A place with its exit flag, and a playlist entry "exits software" due now
@@ -236,8 +251,11 @@ echo "standard output closed by its reader"
 write_settings closed
 mkfifo "$WORK/closed/fifo"
 head -c 1 "$WORK/closed/fifo" >/dev/null &
+reader=$!
 OUT="$WORK/closed/fifo" start closed verbose p0 nomidi
-sleep 1
+# The reader leaves after the first byte of the start line.
+for _ in $(seq 100); do kill -0 "$reader" 2>/dev/null || break; sleep 0.1; done
+kill -0 "$reader" 2>/dev/null && fail "closed: nothing written"
 netns_poll 10.77.0.2 10.77.0.1 # a verbose line to write after the reader left
 sleep 0.5
 stop_with closed TERM

@@ -12,9 +12,11 @@ mkdir -p "$(dirname "$store")"
 printf '[General]\nstart_hour_0=7\nmidi_protocol_on=1\nFrameFormat=2\n' >"$store"
 before=$(cd "$home" && find . -type f -exec md5sum {} + | sort)
 
+ownnetwork="$(dirname "${BASH_SOURCE[0]}")/../common/ownnetwork.sh"
 status=0
 for program in "$@"; do
-    env -u XDG_CONFIG_HOME HOME="$home" QT_QPA_PLATFORM=offscreen "$program" >"$home.log" 2>&1 ||
+    env -u XDG_CONFIG_HOME HOME="$home" QT_QPA_PLATFORM=offscreen "$ownnetwork" "$program" \
+        >"$home.log" 2>&1 ||
         { echo "FAIL: $program failed"; cat "$home.log"; status=1; }
     after=$(cd "$home" && find . -type f -exec md5sum {} + | sort)
     if [ "$after" != "$before" ]; then

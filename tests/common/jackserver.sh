@@ -1,12 +1,25 @@
 # A private JACK server on the dummy driver for end-to-end runs, sourced by
-# the scripts that need one. The caller exports JACK_DEFAULT_SERVER (a name
-# with its own PID in it, so runs side by side never meet) and
-# JACK_NO_AUDIO_RESERVATION=1, and defines fail().
+# the scripts that need one. The caller calls jack_server_name and defines fail().
+
+# jack_server_name <test>: exports JACK_DEFAULT_SERVER, fixed for this test in
+# this checkout. The machine keeps one registry of eight servers, and a server
+# killed without a clean stop holds its slot until a server of the same name
+# starts again: a fixed name lets the next run of the same test take its slot
+# back, while runs from another checkout or of another test never meet it.
+jack_server_name() {
+    local checkout
+    checkout=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd | cksum | cut -d' ' -f1)
+    export JACK_DEFAULT_SERVER="orv$checkout$1" JACK_NO_AUDIO_RESERVATION=1
+}
 
 # jack_server_start <period> <log>: starts the server, appending to <log>,
-# and returns once clients can connect. Sets jackd_pid.
+# and returns once clients can connect. Sets jackd_pid. With real-time rights
+# (root) the server and its clients' audio threads run real-time, as on a show
+# machine; without, a busy machine delays their cycles (counted as overruns).
 jack_server_start() {
-    jackd -n "$JACK_DEFAULT_SERVER" -r -d dummy -r 48000 -p "$1" >>"$2" 2>&1 &
+    local rt=-r
+    chrt -f 10 true 2>/dev/null && rt=-R
+    jackd -n "$JACK_DEFAULT_SERVER" "$rt" -d dummy -r 48000 -p "$1" >>"$2" 2>&1 &
     jackd_pid=$!
     timeout 15 jack_wait -w -t 10 >/dev/null 2>&1 || fail "JACK server $JACK_DEFAULT_SERVER did not start"
 }

@@ -6,6 +6,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+Q_DECLARE_METATYPE(QList<PlaylistTime>)
+
 // The store here is an INI file, as the native store on Linux is: every value
 // reads back as text, just as a user would type it into the file.
 class TestPlaylistStore : public QObject
@@ -135,6 +137,66 @@ private slots:
             clock.advance(30 * 60 * 1000);
         }
         QCOMPARE(spy.count(), 0);
+    }
+
+    // The activation that ended the program is kept in the store: a restart
+    // within the same occurrence does not end it again, while every other
+    // entry still catches up at the first tick.
+    void exitActivationSurvivesARestart_data()
+    {
+        QTest::addColumn<QList<PlaylistTime>>("entries");
+        QTest::addColumn<QList<PlaylistTime>>("afterRestart"); // the list the restart loads
+        QTest::addColumn<QDateTime>("restartAt"); // the first run ticked at 2026-12-07 04:45:00
+        QTest::addColumn<int>("emitted");         // by the first tick after the restart; 0: none
+        const PlaylistTime exitAt0445{0xFE, 0xFFFF, 0xFF, 0xFF, 0xFF, 4, 45};
+        const PlaylistTime exitHour4{0xFE, 0xFFFF, 0xFF, 0xFF, 0xFF, 4, 0xFF};
+        const PlaylistTime place3Hour4{3, 0xFFFF, 0xFF, 0xFF, 0xFF, 4, 0xFF};
+        const QList<PlaylistTime> exitOnly{exitAt0445};
+        const auto at = [](int day, int hour, int minute, int second) {
+            return QDateTime(QDate(2026, 12, day), QTime(hour, minute, second));
+        };
+        QTest::newRow("same minute") << exitOnly << exitOnly << at(7, 4, 45, 20) << 0;
+        QTest::newRow("same hour, for an entry of the hour")
+            << QList<PlaylistTime>{exitHour4} << QList<PlaylistTime>{exitHour4} << at(7, 4, 50, 0)
+            << 0;
+        QTest::newRow("next day") << exitOnly << exitOnly << at(8, 4, 45, 10) << -2;
+        QTest::newRow("an entry due beside it catches up")
+            << QList<PlaylistTime>{place3Hour4, exitAt0445}
+            << QList<PlaylistTime>{place3Hour4, exitAt0445} << at(7, 4, 45, 30) << 3;
+        QTest::newRow("an edited entry is another entry")
+            << exitOnly << QList<PlaylistTime>{exitHour4} << at(7, 4, 45, 30) << -2;
+    }
+
+    void exitActivationSurvivesARestart()
+    {
+        QFETCH(QList<PlaylistTime>, entries);
+        QFETCH(QList<PlaylistTime>, afterRestart);
+        QFETCH(QDateTime, restartAt);
+        QFETCH(int, emitted);
+        const QDateTime firstRun(QDate(2026, 12, 7), QTime(4, 45, 0));
+        FakeClock clock(firstRun);
+        {
+            Playlist run(false, &clock);
+            run.enabled = true;
+            for (const PlaylistTime &e : entries)
+                run.appendItem(e);
+            run.savePlaylistToStore();
+            QSignalSpy spy(&run, &Playlist::signalActivatedItem);
+            run.slotSendTimecodeTimeOut();
+            QCOMPARE(spy.size(), 1);
+            QCOMPARE(spy.at(0).at(0).toInt(), -2);
+            QVERIFY(run.saveExitToStore());
+            run.clearItems();
+            for (const PlaylistTime &e : afterRestart)
+                run.appendItem(e);
+            run.savePlaylistToStore();
+        }
+        clock.setWallClock(restartAt);
+        Playlist restarted(false, &clock);
+        restarted.loadPlaylistFromStore(false, false);
+        QSignalSpy spy(&restarted, &Playlist::signalActivatedItem);
+        restarted.slotSendTimecodeTimeOut();
+        QCOMPARE(spy.isEmpty() ? 0 : spy.at(0).at(0).toInt(), emitted);
     }
 };
 

@@ -1,10 +1,15 @@
+#include "fakeclock.h"
 #include "mainwindowkeys.h"
+#include "playlist.h"
 #include "settingsstore.h"
 #include "settingstruct.h"
 
 #include <QDataStream>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 namespace
 {
@@ -204,44 +209,116 @@ private slots:
         QCOMPARE(SettingsStore::problem(), QString());
     }
 
-    // A store that QSettings cannot read or parse is reported, copied aside
-    // before any write, and the record keeps its defaults.
-    void damagedStore_data()
+    // A store that is not a regular file once links are followed is reported
+    // and never opened: reading a FIFO waits for ever, and a save would put a
+    // new file in place of the link's target, a device included.
+    void storeThatIsNoFile_data()
     {
-        QTest::addColumn<QByteArray>("content");
-        QTest::addColumn<bool>("copied");
-        QTest::newRow("line without a value")
-            << QByteArray("[General]\nartnet_protocol_on=0\nthis line is broken\nFrameFormat=3\n")
-            << true;
-        QTest::newRow("a folder in its place") << QByteArray() << false;
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("FIFO") << "fifo";
+        QTest::newRow("link to a FIFO") << "link";
+        QTest::newRow("character device") << "device";
+        QTest::newRow("folder") << "folder";
     }
-    void damagedStore()
+    void storeThatIsNoFile()
     {
-        QFETCH(QByteArray, content);
-        QFETCH(bool, copied);
+        QFETCH(QString, kind);
         QTemporaryDir dir;
         const QString ini = dir.filePath(QStringLiteral("Orvello.conf"));
-        if (content.isEmpty()) {
+        const QString target = dir.filePath(QStringLiteral("target"));
+        const QByteArray path = QFile::encodeName(kind == "link" ? target : ini);
+        if (kind == "device") {
+            // The numbers of /dev/zero, made here so that a fault replaces only this.
+            if (::mknod(path, S_IFCHR | 0666, makedev(1, 5)) != 0)
+                QSKIP("cannot make a device node here");
+        } else if (kind == "folder") {
             QVERIFY(QDir().mkpath(ini));
         } else {
-            QFile file(ini);
-            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
+            QVERIFY(::mkfifo(path, 0600) == 0);
+            if (kind == "link")
+                QVERIFY(QFile::link(target, ini));
         }
+        struct stat before = {};
+        QVERIFY(::stat(path, &before) == 0);
         SettingsStore::useFile(ini);
+
         SettingStruct s;
-        s.loadFromStore();
+        s.loadFromStore(); // a FIFO opened for reading would block here
         MainWindowKeys keys;
         keys.load();
         QVERIFY(s.artnet_protocol_on && keys.FrameFormat == 0);
         QVERIFY2(SettingsStore::problem().contains(ini), qPrintable(SettingsStore::problem()));
+        s.saveToStore();
         MainWindowKeys{false, 2, 0, {}}.save(); // what every exit writes back
+
+        struct stat after = {};
+        QVERIFY(::stat(path, &after) == 0);
+        QCOMPARE(after.st_mode, before.st_mode);
+        QCOMPARE(after.st_ino, before.st_ino);
+        QCOMPARE(QFileInfo(ini).isSymLink(), kind == "link");
+        QCOMPARE(QDir(dir.path())
+                     .entryList(QDir::Files | QDir::System | QDir::NoDotAndDotDot | QDir::Dirs)
+                     .size(),
+                 kind == "link" ? 2 : 1); // nothing written beside it
+    }
+
+    // A store that QSettings cannot parse is reported and copied aside, and
+    // then means the defaults: nothing read from its damaged part is used or
+    // written back. The same damaged content is never copied twice.
+    void damagedStore()
+    {
+        QTemporaryDir dir;
+        const QString ini = dir.filePath(QStringLiteral("Orvello.conf"));
+        const auto put = [&ini](const QByteArray &content) {
+            QFile file(ini);
+            return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
+                   file.write(content) == content.size();
+        };
+        const QByteArray damaged("[General]\nartnet_protocol_on=0\nplaylist_count=1\n"
+                                 "playlist_place_0=-2\nplaylist_enabled=1\nthis line is broken\n"
+                                 "FrameFormat=3\n");
+        // One start and exit: what the program then runs with.
+        const auto start = [] {
+            SettingStruct s;
+            s.loadFromStore();
+            MainWindowKeys keys;
+            keys.load();
+            FakeClock clock;
+            Playlist playlist(false, &clock);
+            playlist.loadPlaylistFromStore(false, false);
+            MainWindowKeys{false, 2, 0, {}}.save(); // what every exit writes back
+            return QStringList{
+                QString::number(s.artnet_protocol_on), QString::number(keys.FrameFormat),
+                QString::number(playlist.itemCount()), QString::number(playlist.enabled)};
+        };
+        const QStringList defaults{"1", "0", "0", "0"};
+        const auto copies = [&dir] {
+            return QDir(dir.path())
+                .entryList({QStringLiteral("Orvello.conf.damaged*")}, QDir::Files);
+        };
+        SettingsStore::useFile(ini);
+
+        QVERIFY(put(damaged));
+        QCOMPARE(start(), defaults);
+        QVERIFY2(SettingsStore::problem().contains(ini + QStringLiteral(".damaged")),
+                 qPrintable(SettingsStore::problem()));
         QFile copy(ini + QStringLiteral(".damaged"));
-        QCOMPARE(copy.exists(), copied);
-        if (copied) {
-            SettingStruct{}.loadFromStore(); // a later start never replaces the first copy
-            QVERIFY(copy.open(QIODevice::ReadOnly));
-            QCOMPARE(copy.readAll(), content);
-        }
+        QVERIFY(copy.open(QIODevice::ReadOnly));
+        QCOMPARE(copy.readAll(), damaged);
+        QSettings after(ini, QSettings::IniFormat);
+        QCOMPARE(after.allKeys(),
+                 (QStringList{"FrameFormat", "MidiInterfaceName", "MidiTimecodeType"}));
+        QCOMPARE(after.value("FrameFormat").toInt(), 2);
+
+        // The store is whole again: no report, no copy, the saved keys read.
+        QCOMPARE(start(), (QStringList{"1", "2", "0", "0"}));
+        QCOMPARE(SettingsStore::problem(), QString());
+        QVERIFY(put(damaged)); // the same damage again
+        QCOMPARE(start(), defaults);
+        QCOMPARE(copies(), QStringList{"Orvello.conf.damaged"});
+        QVERIFY(put(damaged + "another broken line\n"));
+        QCOMPARE(start(), defaults);
+        QCOMPARE(copies().size(), 2);
     }
 
     void copyIgnoresMissingRecordsAndPlaces()

@@ -19,7 +19,7 @@ netns_require ip python3 jackd jack_wait jack_lsp
 NSA="orvLa$$"
 NSB="orvLb$$"
 WORK="$(mktemp -d /tmp/orvello-ltc.XXXXXX)"
-export JACK_DEFAULT_SERVER="orvltc$$" JACK_NO_AUDIO_RESERVATION=1
+jack_server_name ltc
 PORT="Orvello:outport 0"
 program_pid="" jackd_pid="" listener_pid=""
 
@@ -46,9 +46,9 @@ jack_server_start 256 "$WORK/jackd.log"
 netns_setup 1
 
 # run_case <name> <seconds> <settings lines> <program arguments...>
-# Records the LTC port for <seconds> once it exists with the stamping listener
-# (listen.txt), while the peer
-# namespace writes every ArtTimeCode with its arrival time (artnet.txt).
+# Records the LTC port for <seconds> from the moment it exists with the
+# stamping listener (listen.txt), while the peer namespace writes every
+# ArtTimeCode with the time the kernel received it (artnet.txt).
 run_case() {
     local name=$1 seconds=$2 settings=$3
     shift 3
@@ -56,10 +56,14 @@ run_case() {
     mkdir -p "$dir/config/orvello.example" "$dir/home"
     printf '[General]\n%b' "$settings" >"$dir/config/orvello.example/Orvello.conf"
 
-    ip netns exec "$NSB" python3 -u - "$((seconds + 8))" "$dir/artnet.txt" >"$dir/listener.out" <<'PY' &
-import socket, sys, time
+    ip netns exec "$NSB" python3 -u - "$((seconds + 60))" "$dir/artnet.txt" >"$dir/listener.out" <<'PY' &
+import socket, struct, sys, time
 s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
 s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+# The kernel's receive time: this listener may be scheduled late on a busy
+# machine, the datagram's arrival is not.
+SO_TIMESTAMPNS = 35  # Linux; Python does not name it
+s.setsockopt(socket.SOL_SOCKET, SO_TIMESTAMPNS, 1)
 s.bind(("", 6454))
 s.settimeout(0.2)
 end = time.time() + float(sys.argv[1])
@@ -67,10 +71,14 @@ out = open(sys.argv[2], "w", buffering=1)
 print("ready")
 while time.time() < end:
     try:
-        data, _ = s.recvfrom(2048)
+        data, ancillary, _, _ = s.recvmsg(2048, 64)
     except socket.timeout:
         continue
     t = time.time()
+    for level, kind, value in ancillary:
+        if level == socket.SOL_SOCKET and kind == SO_TIMESTAMPNS:
+            sec, nsec = struct.unpack("qq", value[:16])
+            t = sec + nsec / 1e9
     # ArtTimeCode: "Art-Net\0", OpCode 0x9700 little-endian, then frames,
     # seconds, minutes, hours and type at 14..18.
     if len(data) >= 19 and data[:8] == b"Art-Net\0" and data[8] == 0x00 and data[9] == 0x97:
@@ -80,16 +88,16 @@ PY
     listener_pid=$!
     wait_for 50 grep -qs ready "$dir/listener.out" || fail "$name: Art-Net listener did not start"
 
+    local xruns_before
+    xruns_before=$(xruns)
+    "$DECODE" "$PORT" "$seconds" >"$dir/listen.txt" 2>"$dir/listen.err" &
+    local decode_pid=$!
+    wait_for 100 grep -qs listening "$dir/listen.err" || fail "$name: LTC listener did not start"
     ip netns exec "$NSA" env QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME="$dir/config" \
         HOME="$dir/home" "$ORVELLO" noupdatecheck ltc "$@" >"$dir/stdout" 2>"$dir/stderr" &
     program_pid=$!
-    wait_for 100 sh -c "jack_lsp 2>/dev/null | grep -qx '$PORT'" ||
-        fail "$name: no LTC port '$PORT'"
-
-    local xruns_before
-    xruns_before=$(xruns)
-    "$DECODE" "$PORT" "$seconds" >"$dir/listen.txt" 2>"$dir/listen.err" ||
-        fail "$name: listener failed: $(cat "$dir/listen.err")"
+    # The listener connects the moment the port exists, and ends by itself.
+    wait "$decode_pid" || fail "$name: listener failed: $(cat "$dir/listen.err")"
     kill -0 "$program_pid" 2>/dev/null || fail "$name: orvello ended early"
     stop "$program_pid"
     program_pid=""
@@ -144,13 +152,18 @@ run_case drop 3 "" p0 30drop
 breaks_ok || fail "drop: codes out of sequence"
 [ "$(field dropframe)" -eq "$(field codes)" ] || fail "drop: drop-frame flag missing"
 
-# Place 1 runs from 00:00:00 and pauses at its end code 00:00:02: silent from then on.
-run_case paused 4 "start_hour_0=0\nstart_minute_0=0\nstart_seconds_0=0\nend_hour_0=0\nend_minute_0=0\nend_seconds_0=2\n" p1 25fps
-last=$(grep -v '^summary' "$WORK/paused/listen.txt" | tail -n 1 | cut -d' ' -f2)
+# Place 1 runs from 00:00:00 and pauses at its end code 00:00:02: silent from
+# then on. Recorded from the moment the port exists, however long the program
+# took to start, and for long enough to hear a second of silence after the end.
+run_case paused 6 "start_hour_0=0\nstart_minute_0=0\nstart_seconds_0=0\nend_hour_0=0\nend_minute_0=0\nend_seconds_0=2\n" p1 25fps
+last=$(grep -v '^summary' "$WORK/paused/listen.txt" | tail -n 1)
 breaks_ok || fail "paused: codes out of sequence"
-# The end code is the last code sent, and heard whole.
-[ "$last" = "00:00:02:00" ] || fail "paused: last code heard $last, expected the place's end 00:00:02:00"
-awk "BEGIN { exit !($(field sound_until) < $(field length) - 1.5) }" ||
-    fail "paused: sound until $(field sound_until) s of $(field length) s"
-echo "paused: last code $last, silent after $(field sound_until) s of $(field length) s"
+# The end code is the last code sent, and heard whole; silence follows within
+# half a frame of its end (the next frame's first half bit ends its last bit).
+[ "$(cut -d' ' -f2 <<<"$last")" = "00:00:02:00" ] ||
+    fail "paused: last code heard '$last', expected the place's end 00:00:02:00"
+end_of_last=$(awk -v s="$(cut -d' ' -f1 <<<"$last")" 'BEGIN { print (s + 1920 * 1.5) / 48000 }')
+awk "BEGIN { exit !($(field sound_until) <= $end_of_last && $(field sound_until) < $(field length) - 1) }" ||
+    fail "paused: sound until $(field sound_until) s of $(field length) s, the end code ends at $end_of_last s"
+echo "paused: last code 00:00:02:00, silent after $(field sound_until) s of $(field length) s"
 echo "PASS"

@@ -2,7 +2,8 @@
 // run of the real program.
 //
 //   ltcdecode PORT SECONDS
-//       records the JACK output PORT and stamps every frame with the wall-clock
+//       waits (up to 60 s) for the JACK output PORT to appear, connects to it at
+//       once and records it for SECONDS from then on, stamping every frame with the wall-clock
 //       time it is heard: the cycle's time plus the port's playback latency, as
 //       a receiver behind the sound card would hear it
 //
@@ -38,6 +39,7 @@ struct Recorder {
     std::vector<Cycle> cycles;
     std::atomic<size_t> used{0};
     std::atomic<size_t> cycleCount{0};
+    std::atomic<bool> recording{false}; // set once connected
 };
 
 double wallNow()
@@ -49,6 +51,8 @@ double wallNow()
 int process(jack_nframes_t frames, void *arg)
 {
     auto *r = static_cast<Recorder *>(arg);
+    if (!r->recording.load())
+        return 0;
     const double wall = wallNow();
     const size_t at = r->used.load();
     const size_t n = std::min<size_t>(frames, r->samples.size() - at);
@@ -126,18 +130,33 @@ int listen(const char *source, double seconds)
     r.cycles.resize(size_t(seconds * rate) + 1);
     r.port = jack_port_register(client, "in", JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0);
     jack_set_process_callback(client, process, &r);
-    if (!r.port || jack_activate(client) != 0 ||
-        jack_connect(client, source, jack_port_name(r.port)) != 0) {
+    // Waiting here rather than in the caller: the port is connected the
+    // moment it exists, so a code sent right after the program opened its
+    // output is recorded whatever the load of the machine.
+    bool connected = false;
+    if (r.port && jack_activate(client) == 0) {
+        std::fprintf(stderr, "listening\n");
+        for (int i = 0; i < 6000 && !connected; ++i) {
+            if (jack_port_by_name(client, source))
+                connected = jack_connect(client, source, jack_port_name(r.port)) == 0;
+            else
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    }
+    if (!connected) {
         std::fprintf(stderr, "cannot connect %s\n", source);
         jack_client_close(client);
         return 2;
     }
-    // What the source's samples take from its cycle to the sound card.
-    jack_latency_range_t range{};
-    jack_port_get_latency_range(jack_port_by_name(client, source), JackPlaybackLatency, &range);
-    const double latency = range.max / rate;
+    r.recording.store(true);
     for (int i = 0; i < int(seconds * 100) + 200 && r.used.load() < r.samples.size(); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    // What the source's samples take from its cycle to the sound card; known
+    // once the server has computed the connected graph's latencies.
+    jack_latency_range_t range{};
+    if (jack_port_t *port = jack_port_by_name(client, source))
+        jack_port_get_latency_range(port, JackPlaybackLatency, &range);
+    const double latency = range.max / rate;
     jack_deactivate(client);
     jack_client_close(client);
     r.samples.resize(r.used.load());

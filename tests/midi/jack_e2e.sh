@@ -10,6 +10,8 @@
 # later, as when a show computer's MIDI system comes up after the generator.
 # MTC_RESTART_SERVER=1: once codes flow, the JACK server and the receiver stop
 # and start again; the codes must reach the new receiver.
+# MTC_KILL_SERVER=1: once codes flow, the JACK server is killed (SIGKILL) while
+# MIDI and LTC use it; the program must keep running and exit with status 0.
 # The program always gets a settings folder of its own in the work folder.
 set -u
 
@@ -18,10 +20,11 @@ shift 2
 program=("$@")
 
 work=$(mktemp -d /tmp/orvello-mtc.XXXXXX)
-server="orvmtc$$"
-export JACK_DEFAULT_SERVER=$server JACK_NO_AUDIO_RESERVATION=1
 
 source "$(dirname "${BASH_SOURCE[0]}")/../common/jackserver.sh"
+# Named after the capture file, which names the test.
+name=$(basename "$capture" .txt)
+jack_server_name "mtc${name#mtc-orvello}"
 
 # Newest first: the clients leave the server before it goes. jack_midi_dump
 # closes its client on INT only; killed otherwise, the server waits seconds
@@ -83,6 +86,26 @@ if [ "${MTC_RESTART_SERVER:-0}" = 1 ]; then
     kill -0 "$program_pid" 2>/dev/null || fail "program ended while the server was down"
     start_server
     wait_for 100 sender_connected || fail "no MIDI port on the restarted server"
+fi
+
+if [ "${MTC_KILL_SERVER:-0}" = 1 ]; then
+    # The server dies without a word while MIDI and LTC use it: the program
+    # goes on (Art-Net among the rest) and still ends cleanly.
+    kill -KILL "$jackd_pid"
+    wait "$jackd_pid" 2>/dev/null
+    jackd_pid=
+    stop "$dump_pid" INT TERM
+    dump_pid=
+    sleep "$seconds" # the outputs find the server gone and look for it again
+    kill -0 "$program_pid" 2>/dev/null || fail "program ended when the server was killed"
+    kill -TERM "$program_pid"
+    rc=0
+    wait "$program_pid" || rc=$?
+    program_pid=
+    [ "$rc" = 0 ] || fail "exit status $rc after the server was killed"
+    grep -q 'runtime error\|Sanitizer' "$work/program.log" && fail "sanitizer report"
+    echo "PASS: running on, then status 0"
+    exit 0
 fi
 
 sleep "$seconds"

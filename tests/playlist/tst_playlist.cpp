@@ -165,6 +165,48 @@ private slots:
         QVERIFY(a.enabled && a.itemCount() == 0);
     }
 
+    // A started playlist ticks on second 0 and 30 of the wall clock, however
+    // the program's start or a clock step fell, so an entry for 04:45 starts
+    // its place within the first second of 04:45.
+    void ticksOnTheHalfMinute_data()
+    {
+        QTest::addColumn<QTime>("start");
+        QTest::addColumn<qint64>("stepMs"); // the wall clock is set by this after the first tick
+        QTest::newRow("started at 04:44:26.300") << QTime(4, 44, 26, 300) << qint64(0);
+        QTest::newRow("started 50 ms before the minute") << QTime(4, 44, 59, 950) << qint64(0);
+        QTest::newRow("started at 04:43:00.000") << QTime(4, 43, 0) << qint64(0);
+        QTest::newRow("clock set back 1 h 13.7 s") << QTime(5, 44, 50) << qint64(-3613700);
+        QTest::newRow("clock set on 57.4 s") << QTime(4, 43, 10) << qint64(57400);
+    }
+    void ticksOnTheHalfMinute()
+    {
+        QFETCH(QTime, start);
+        QFETCH(qint64, stepMs);
+        Rig rig;
+        rig.playlist.appendItem(entry(4, W, W, W, W, 4, 45));
+        rig.clock.setWallClock(QDateTime(QDate(2026, 12, 7), start));
+        rig.playlist.slotStart();
+        rig.playlist.slotSendTimecodeTimeOut();
+        if (stepMs) {
+            // The kernel timer fires on the step; the tick then aims anew.
+            rig.clock.stepWallClock(stepMs);
+            rig.playlist.slotSendTimecodeTimeOut();
+        }
+        QDateTime firedAt;
+        for (int tick = 0; tick < 8 && rig.spy.isEmpty(); ++tick) {
+            const int wait = rig.playlist.nextTickInMs();
+            QVERIFY2(wait > 0 && wait <= Playlist::TickIntervalMs,
+                     qPrintable(QString::number(wait)));
+            rig.clock.advance(wait);
+            firedAt = rig.clock.wallClock();
+            rig.playlist.slotSendTimecodeTimeOut();
+        }
+        QCOMPARE(rig.spy.size(), 1);
+        QCOMPARE(firedAt.time().hour() * 60 + firedAt.time().minute(), 4 * 60 + 45);
+        QVERIFY2(firedAt.time().second() == 0, qPrintable(firedAt.toString("hh:mm:ss.zzz")));
+        rig.playlist.slotStop();
+    }
+
     void texts()
     {
         QCOMPARE(Playlist::placeText(0xFD) + Playlist::placeText(0xFE) + Playlist::placeText(0xFF) +
