@@ -13,6 +13,9 @@ struct MidiStatus {
     QStringList failed;
     quint32 type = 0;
 
+    // Some port codes go to is there and did not refuse to open.
+    bool canSend() const { return ports.size() > failed.size(); }
+
     bool operator==(const MidiStatus &o) const
     {
         return noPorts == o.noPorts && ports == o.ports && failed == o.failed && type == o.type;
