@@ -11,7 +11,7 @@ class QButtonGroup;
 class CodeDisplay;
 class QFont;
 class QLabel;
-class QLCDNumber;
+class LcdDisplay;
 class QMainWindow;
 class QMenu;
 class QPushButton;
@@ -85,7 +85,7 @@ public:
     QPushButton *placeButtons[PlaceButtons] = {};
 
     CodeDisplay *label = nullptr;
-    QLCDNumber *lcd = nullptr;
+    LcdDisplay *lcd = nullptr;
     QLabel *versionLabel = nullptr;
     QLabel *linkLabel = nullptr;
     // Art-Net, MIDI and another source, in StatusFact::Topic order.
