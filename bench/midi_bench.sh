@@ -52,8 +52,8 @@ fail() {
 source "$ROOT/tests/common/jackserver.sh"
 PIDS=()
 cleanup() {
-    for p in "${PIDS[@]}"; do stop "$p" TERM KILL; done
-    [ -n "${jackd_pid:-}" ] && stop "$jackd_pid" TERM KILL
+    for p in "${PIDS[@]}"; do stop "$p" TERM KILL || true; done
+    [ -n "${jackd_pid:-}" ] && { stop "$jackd_pid" TERM KILL || true; }
     if [ -n "${MIDI_BENCH_KEEP:-}" ]; then
         mkdir -p "$MIDI_BENCH_KEEP" && cp -r "$WORK"/. "$MIDI_BENCH_KEEP"/
     fi
@@ -106,6 +106,12 @@ run_one() {
         local pid=$!
         PIDS+=("$pid")
         wait_for 100 program_connected || echo "round $round: the program's port was not seen connected" >&2
+        if [ "$round" = 1 ]; then
+            # Which class the threads on the path of a code run in: the
+            # burst goes out on the MIDI output's thread.
+            echo "program threads (class, rt priority): $(ps -L -o cls=,rtprio=,comm= -p "$pid" |
+                awk '$3 == "calculator" || $3 == "midi" { printf "%s %s %s; ", $3, $1, $2 }')"
+        fi
         sleep "$SKIP"
         local t0 c0 t1 c1
         t0=$(date +%s.%N)
@@ -123,7 +129,7 @@ run_one() {
         if [ ${#SENDER_CLASS[@]} -gt 0 ] && ! grep -q "SCHED_FIFO 20" "$cap.out"; then
             echo "round $round ($format): the program's timing thread did not run at SCHED_FIFO 20" >&2
         fi
-        stop "$pid" TERM KILL
+        stop "$pid" TERM KILL || true
     fi
     wait "$receiver" || FAILED=1
     echo "$sender $format $cap $cpu" >>"$WORK/list"
