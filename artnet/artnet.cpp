@@ -1,6 +1,7 @@
 #include "artnet.h"
 
 #include "portsharing.h"
+#include "ownframefilter.h"
 #include "version.h"
 
 #include <QMutexLocker>
@@ -103,6 +104,8 @@ void artnet::refreshInterfaces()
         return;
     m_log.line(QStringLiteral("network addresses changed, reading the interfaces again"));
     m_addressEntries = std::move(entries);
+    if (m_socket)
+        OwnFrameFilter::attach(m_socket->socketDescriptor(), m_addressEntries);
     const QList<ArtnetInterface> list = ArtnetInterfaces::enumerate(
         m_addressEntries, [this](const QString &line) { m_log.line(line); });
     {
@@ -204,6 +207,7 @@ bool artnet::openSocket()
         return false;
     }
     m_socket = socket;
+    OwnFrameFilter::attach(socket->socketDescriptor(), m_addressEntries);
     m_portBusy = false;
     m_bound = bool(connect(socket, &QUdpSocket::readyRead, this, &artnet::readPackage));
     if (m_bound)

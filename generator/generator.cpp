@@ -194,7 +194,10 @@ void Generator::slotArtnetStatus(const ArtnetStatus &status)
 
 void Generator::slotMidiStatus(const MidiStatus &status)
 {
+    const bool couldSend = m_midiStatus.canSend();
     m_midiStatus = status;
+    if (couldSend != status.canSend())
+        wireMidiFrames();
     emit signalStatusChanged();
 }
 
@@ -225,7 +228,7 @@ void Generator::createCalculator()
     connectArtnetOutput();
     connectDmxCheck();
     relayFrames();
-    connectMidiOutput();
+    wireMidiFrames();
     connectLtcOutput();
     if (m_ltc) {
         // Paused or frozen, the LTC output falls silent at once rather than
@@ -370,27 +373,33 @@ void Generator::createMidiOutput()
 }
 
 // Codes go from the calculator's thread straight to the MIDI thread; whether
-// they go at all is the existence of this connection.
-void Generator::connectMidiOutput()
+// they go at all is the existence of this connection. With no port to send
+// to (none yet, the MIDI system gone, or every port refused to open) it does
+// not exist either, so a switched-on output without ports costs no queued call
+// per frame; the output's rescan reports ports that appear (and gives refused
+// ones another chance), and its status brings that here.
+void Generator::wireMidiFrames()
 {
-    if (m_calculator && m_midi && m_settings.midi_protocol_on)
+    if (!m_calculator || !m_midi)
+        return;
+    if (m_settings.midi_protocol_on && m_midiStatus.canSend())
         connect(m_calculator, &TimecodeCalculator::signalSendTimecodeTimeOut, m_midi,
                 &midi::slotSendTimeCode,
                 Qt::ConnectionType(Qt::QueuedConnection | Qt::UniqueConnection));
+    else
+        disconnect(m_calculator, &TimecodeCalculator::signalSendTimecodeTimeOut, m_midi,
+                   &midi::slotSendTimeCode);
 }
 
 void Generator::rewireMidi()
 {
     if (!m_midi)
         return;
-    if (m_calculator)
-        disconnect(m_calculator, &TimecodeCalculator::signalSendTimecodeTimeOut, m_midi,
-                   &midi::slotSendTimeCode);
     // Direct calls into the worker's thread; midi guards these itself.
     m_midi->setTimecodeType(m_settings.midi_timecode_type);
     m_midi->selectOutputDevice(m_settings.midi_interface_name);
     m_midi->setFrameShift(shiftFor(m_settings.midi_offset));
-    connectMidiOutput();
+    wireMidiFrames();
 }
 
 void Generator::createLtcOutput()

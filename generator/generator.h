@@ -164,7 +164,8 @@ private:
     // only while the remote control is on.
     void connectDmxCheck();
     void connectArtnetOutput();
-    void connectMidiOutput();
+    // Connects the frames to the MIDI output while it is on and has ports.
+    void wireMidiFrames();
     // Follows the record: universe, interface and whether codes go out at all.
     void rewireArtnet();
     void rewireMidi();

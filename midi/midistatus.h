@@ -15,6 +15,9 @@ struct MidiStatus {
     QStringList rejecting;
     quint32 type = 0;
 
+    // Some port codes go to is there and did not refuse to open.
+    bool canSend() const { return ports.size() > failed.size(); }
+
     bool operator==(const MidiStatus &o) const
     {
         return noPorts == o.noPorts && ports == o.ports && failed == o.failed &&

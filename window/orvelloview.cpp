@@ -3,6 +3,7 @@
 #include "codedisplay.h"
 #include "commandlineoptions.h"
 #include "keyboardaccess.h"
+#include "lcddisplay.h"
 #include "operatorwords.h"
 #include "orvello.h"
 #include "settingstruct.h"
@@ -15,7 +16,6 @@
 #include <QButtonGroup>
 #include <QFontMetrics>
 #include <QHBoxLayout>
-#include <QLCDNumber>
 #include <QLabel>
 #include <QMainWindow>
 #include <QMenu>
@@ -237,11 +237,8 @@ QWidget *OrvelloView::buildCentral(QMainWindow *window, bool useLcd)
     auto *column = new QVBoxLayout(central);
 
     if (useLcd) {
-        lcd = new QLCDNumber(11, central);
+        lcd = new LcdDisplay(11, m_shownText, central);
         lcd->setObjectName(QStringLiteral("display"));
-        lcd->setSegmentStyle(QLCDNumber::Flat);
-        lcd->setFrameShape(QFrame::NoFrame);
-        lcd->display(m_shownText);
         column->addWidget(lcd, 2);
     } else {
         label = new CodeDisplay(m_shownText, central);
@@ -399,13 +396,11 @@ void OrvelloView::showCode(quint8 hour, quint8 minute, quint8 second, quint8 fra
     if (label)
         label->setText(m_shownText);
     else if (lcd)
-        // The segments have no ";": the drop-frame mark shows as their point.
-        lcd->display(dropFrame ? QString(m_shownText).replace(u';', u'.') : m_shownText);
+        lcd->setText(m_shownText);
 }
 
 QString OrvelloView::displayText() const
 {
-    // QLCDNumber keeps no text of its own, so the last one shown is kept here.
     return m_shownText;
 }
 

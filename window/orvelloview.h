@@ -19,7 +19,7 @@ class CodeDisplay;
 class StatusFactsView;
 class QFont;
 class QLabel;
-class QLCDNumber;
+class LcdDisplay;
 class QMainWindow;
 class QMenu;
 class QPushButton;
@@ -98,7 +98,7 @@ public:
     PlaceButton *placeButtons[PlaceButtons] = {};
 
     CodeDisplay *label = nullptr;
-    QLCDNumber *lcd = nullptr;
+    LcdDisplay *lcd = nullptr;
     QLabel *versionLabel = nullptr;
     QLabel *linkLabel = nullptr;
     // "RUNNING" and "Place 3  01:00:00 to 01:20:00" beneath the display.

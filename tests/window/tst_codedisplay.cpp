@@ -1,4 +1,5 @@
 #include "codedisplay.h"
+#include "lcddisplay.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -86,6 +87,51 @@ private slots:
             QVERIFY2(painted.contains(centre) == changed.contains(QString::number(i)),
                      qPrintable(QStringLiteral("character %1").arg(i)));
         }
+    }
+
+    // The LCD kind alike: only the changed cells are repainted, and what the
+    // screen then holds is the new code whole (nothing stale, nothing cut).
+    void lcdRepaintsOnlyWhatChanged_data() { repaintsOnlyWhatChanged_data(); }
+    void lcdRepaintsOnlyWhatChanged()
+    {
+        QFETCH(QString, from);
+        QFETCH(QString, to);
+        QFETCH(QString, repainted);
+        // Cells do not move with the glyphs' widths: the colons stay put.
+        if (repainted == QLatin1String("all"))
+            repainted = QStringLiteral("0,1,3,4,6,7,9,10");
+        const QSize size(670, 300);
+        LcdDisplay display(11, from);
+        display.resize(size);
+        display.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&display));
+        PaintLog log;
+        display.installEventFilter(&log);
+        QTest::qWait(20);
+        log.regions.clear();
+
+        display.setText(to);
+        QCOMPARE(display.text(), to);
+        QTest::qWait(50);
+        QRegion painted;
+        for (const QRegion &r : std::as_const(log.regions))
+            painted += r;
+        // Cells share the width evenly; the middle of each is well inside it.
+        const QList<QString> changed = repainted.split(',');
+        for (int i = 0; i < to.size(); ++i) {
+            const QPoint centre(display.width() * (2 * i + 1) / 22, display.height() / 2);
+            QVERIFY2(painted.contains(centre) == changed.contains(QString::number(i)),
+                     qPrintable(QStringLiteral("cell %1").arg(i)));
+        }
+
+        LcdDisplay fresh(11, to);
+        fresh.resize(size);
+        fresh.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&fresh));
+        const QImage shown = display.screen()->grabWindow(display.winId()).toImage();
+        const QImage expected = fresh.screen()->grabWindow(fresh.winId()).toImage();
+        QVERIFY(!shown.isNull() && shown.size() == expected.size());
+        QVERIFY(shown == expected);
     }
 
     // Blinking greys the whole code, not only the last change.

@@ -1,4 +1,5 @@
 #include "codedisplay.h"
+#include "lcddisplay.h"
 #include "orvello.h"
 #include "privatenetwork.h"
 #include "settingsstore.h"
@@ -446,16 +447,16 @@ private slots:
     {
         seed(QStringLiteral("UseLcd"), true);
         Orvello *w = open();
-        QLCDNumber *lcd = w->view().lcd;
+        LcdDisplay *lcd = w->view().lcd;
         QVERIFY(lcd && !w->view().label);
-        QCOMPARE(lcd->digitCount(), 11);
-        QVERIFY(lcd->segmentStyle() == QLCDNumber::Flat && lcd->frameShape() == QFrame::NoFrame);
+        QCOMPARE(lcd->cellCount(), 11);
         const QFont font = lcd->font();
         w->resize(800, 600);
         QTest::qWait(50);
         QCOMPARE(lcd->font(), font);
         w->slotSendTimecodeTimeOut(1, 2, 3, 4, 1);
         QCOMPARE(w->view().displayText(), QStringLiteral("01:02:03:04"));
+        QCOMPARE(lcd->text(), QStringLiteral("01:02:03:04"));
         w->slotBlinkingTimecode(true); // the LCD blinks like the label
         w->slotBlinkingTimecode();
         QVERIFY(!lcd->isEnabled());
