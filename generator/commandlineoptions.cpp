@@ -28,6 +28,7 @@ enum class Option {
     Headless,
     Ltc,
     NoLtc,
+    Standby,
     Export,
     Import
 };
@@ -76,6 +77,12 @@ const Form forms[] = {
     {"systemtime", Option::Place, -3},
     {"/systemtime", Option::Place, -3},
     {"-systemtime", Option::Place, -3},
+    {"follow", Option::Place, -4},
+    {"/follow", Option::Place, -4},
+    {"-follow", Option::Place, -4},
+    {"standby", Option::Standby, 0},
+    {"/standby", Option::Standby, 0},
+    {"-standby", Option::Standby, 0},
     {"p0", Option::Place, -3},
     {"/p0", Option::Place, -3},
     {"-p0", Option::Place, -3},
@@ -177,6 +184,8 @@ QString CommandLineParser::helpText()
         {"30drop", tr("activated 30 drop")},
         {"30fps", tr("activated 30 fps")},
         {"p0", tr("activated place 0 (same as parameter \"systemtime\")")},
+        {"follow", tr("follows another clock (the input chosen in the settings)")},
+        {"standby", tr("hot standby: follows the primary's Art-Net silently, takes over when it stops")},
     };
     static const char *const placeNames[] = {"p1", "p2", "p3", "p4", "p5", "p6", "p7", "p8", "p9"};
     for (int i = 0; i < 9; ++i)
@@ -248,6 +257,12 @@ CommandLineOptions CommandLineParser::parse(const QStringList &arguments, FILE *
             options.place = value;
             break;
         case Option::StartTime:
+            break;
+        case Option::Standby:
+            // A standby follows from the start.
+            options.standby = true;
+            options.placePresent = true;
+            options.place = -4;
             break;
         case Option::Artnet:
         case Option::NoArtnet:

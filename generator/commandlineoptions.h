@@ -22,6 +22,8 @@ struct CommandLineOptions {
     bool midi = false;
     bool ltcPresent = false;
     bool ltc = false;
+    // Follows the primary's ArtTimeCode silently and takes over when it stops.
+    bool standby = false;
     // Run without a window, as a service does.
     bool headless = false;
 

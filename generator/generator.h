@@ -3,6 +3,8 @@
 #include "artnet.h"
 #include "commandlineoptions.h"
 #include "dmxremote.h"
+#include "follower.h"
+#include "inputservices.h"
 #include "ltcoutput.h"
 #include "mainwindowkeys.h"
 #include "midi.h"
@@ -25,7 +27,13 @@ struct GeneratorPlatform {
     std::optional<QList<AddressEntry>> addressEntries;
     VerboseLog::Sink verboseSink;
     std::shared_ptr<MidiOutputService> midiService;
+    std::shared_ptr<MidiInputService> midiInputService;
+    std::shared_ptr<AudioInputService> audioInputService;
 };
+
+class ArtnetFollowInput;
+class LtcFollowInput;
+class MidiFollowInput;
 
 // The generator without its face: loads the settings record, creates the
 // workers on their threads in their fixed order, wires the outputs to the
@@ -84,6 +92,11 @@ public:
     artnet *artnetNode() const { return m_artnet; }
     LtcOutput *ltcOutput() const { return m_ltc; }
     Playlist *playlist() const { return m_playlist; }
+    Follower *follower() const { return m_follower; }
+    // What the follower last reported, and the text the operator reads for it
+    // (empty while another source is selected).
+    const FollowStatus &followStatus() const { return m_followStatus; }
+    QString followText() const;
 
     // Does what a remote channel asks without a window: the commands go
     // straight to the calculator.
@@ -122,7 +135,8 @@ signals:
     void signalClickedFile(SettingStructItem *stSettingItem, int iFileNumber);
 
 public slots:
-    // -3 is the system time, 0..8 places 1..9; anything else is ignored.
+    // -4 follows another clock, -3 is the system time, 0..8 places 1..9;
+    // anything else is ignored.
     void slotClickedFile(int iFileNumber);
     void slotChangedPlayPause();
     void slotChangedFreeze();
@@ -138,6 +152,8 @@ private slots:
     void slotArtnetStatus(const ArtnetStatus &status);
     void slotMidiStatus(const MidiStatus &status);
     void slotLtcStatus(const QString &text);
+    void slotFollowStatus(const FollowStatus &status);
+    void slotFollowInputStatus(const QString &text);
 
 protected:
     void connectNotify(const QMetaMethod &signal) override;
@@ -159,6 +175,10 @@ private:
     void rewireMidi();
     void connectLtcOutput();
     void rewireLtc();
+    void createFollowInputs();
+    // Hands the record's follow settings to the follower and switches on the
+    // one input it reads while following.
+    void rewireFollow();
 
     CommandLineOptions m_options;
     GeneratorPlatform m_platform;
@@ -178,4 +198,11 @@ private:
     WorkerThreads m_threads;
     ArtnetStatus m_artnetStatus;
     MidiStatus m_midiStatus;
+    QPointer<Follower> m_follower;
+    std::shared_ptr<ArtnetFollowInput> m_artnetInput;
+    QPointer<MidiFollowInput> m_mtcInput;
+    QPointer<LtcFollowInput> m_ltcInput;
+    FollowStatus m_followStatus;
+    QString m_followInputStatus;
+    bool m_following = false;
 };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "artnetstatus.h"
+#include "follower.h"
 #include "midistatus.h"
 
 #include <QList>
@@ -9,7 +10,7 @@
 // One fact of the status line, as text an operator reads. A failure is shown
 // in the error colour until the worker reports its cause gone.
 struct StatusFact {
-    enum Topic { Artnet, Midi, OtherSource, Ltc, Store, TopicCount };
+    enum Topic { Artnet, Midi, OtherSource, Ltc, Store, Follow, TopicCount };
     Topic topic;
     QString text;
     bool failure = false;
@@ -27,3 +28,8 @@ struct StatusFact {
 QList<StatusFact> statusFacts(bool artnetOn, const ArtnetStatus &artnet, bool midiOn,
                               const MidiStatus &midi, const QString &ltc = QString(),
                               bool ltcFailure = false, const QString &store = QString());
+
+// The follow source in words: "following Art-Net from 10.77.0.2, locked",
+// "..., freewheeling", "..., no input", and for a standby whether it is
+// silent or has taken over. `input` is "artnet", "mtc" or "ltc".
+QString followText(const FollowStatus &status, const QString &input);
