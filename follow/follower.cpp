@@ -94,6 +94,9 @@ void Follower::slotChangedFile(int iFileNumber)
 {
     if (iFileNumber == Place::Follow) {
         m_tracker.start();
+        // Choosing to follow hands the play state to the input: a generator
+        // paused before runs as soon as the input locks.
+        m_pausedByFollow = m_calculator->isPaused();
     } else {
         m_tracker.stop();
         m_edge->disarm();

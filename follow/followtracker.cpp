@@ -121,7 +121,7 @@ qint64 FollowTracker::slackNs() const
 {
     // Only while the next frame is the input's own to bring; frames the grid
     // fills in by design, and frames of a stopped input, go out on the instant.
-    if (m_state != State::Locked || m_framesWithoutInput + 1 < m_period)
+    if (m_state != State::Locked || m_framesWithoutInput + 1 != m_period)
         return 0;
     return std::min(SlackNs, ns(1, m_type) / 8);
 }
@@ -219,21 +219,22 @@ FollowTracker::Step FollowTracker::tick(qint64 now)
         return {};
 
     ++m_framesWithoutInput;
-    // Frames the input owed and did not bring; a quarter-frame input brings
-    // one code for every two frames.
-    const int missing = m_framesWithoutInput - m_period;
-    const bool freewheelOver = m_framesWithoutInput > m_config.freewheelFrames + m_period - 1;
+    // Frames the input owed and did not bring, this one included; a
+    // quarter-frame input brings one code for every two frames.
+    const int owed = m_framesWithoutInput - (m_period - 1);
+    const bool freewheelOver = owed > m_config.freewheelFrames;
     const bool endless = m_config.runOn || m_config.standby;
     if (freewheelOver && !endless) {
         setState(State::NoInput, Event::Stopped);
         return {};
     }
     const Step step = send(next, false);
-    if (missing >= 1 && m_state == State::Locked)
+    if (owed >= 1 && m_state == State::Locked)
         setState(State::Freewheel, Event::Lost);
     if (freewheelOver && m_state == State::Freewheel)
         m_state = State::RunOn;
-    if (m_config.standby && !m_takenOver && missing >= m_config.takeoverFrames) {
+    // The takeover frames went missing: this frame is the first on the wire.
+    if (m_config.standby && !m_takenOver && owed > m_config.takeoverFrames) {
         m_takenOver = true;
         m_event = Event::TookOver;
     }

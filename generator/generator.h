@@ -4,7 +4,7 @@
 #include "commandlineoptions.h"
 #include "dmxremote.h"
 #include "follower.h"
-#include "inputservices.h"
+#include "followinputs.h"
 #include "ltcoutput.h"
 #include "mainwindowkeys.h"
 #include "midi.h"
@@ -32,8 +32,6 @@ struct GeneratorPlatform {
 };
 
 class ArtnetFollowInput;
-class LtcFollowInput;
-class MidiFollowInput;
 
 // The generator without its face: loads the settings record, creates the
 // workers on their threads in their fixed order, wires the outputs to the
@@ -93,6 +91,8 @@ public:
     LtcOutput *ltcOutput() const { return m_ltc; }
     Playlist *playlist() const { return m_playlist; }
     Follower *follower() const { return m_follower; }
+    MidiFollowInput *mtcInput() const { return m_mtcInput; }
+    LtcFollowInput *ltcInput() const { return m_ltcInput; }
     // What the follower last reported, and the text the operator reads for it
     // (empty while another source is selected).
     const FollowStatus &followStatus() const { return m_followStatus; }

@@ -8,6 +8,7 @@
 class QCheckBox;
 class QComboBox;
 class QDoubleSpinBox;
+class QLineEdit;
 class LtcOutput;
 class QPushButton;
 class QSpinBox;
@@ -34,6 +35,9 @@ public:
     const SettingStruct &workingCopy() const { return m_working; }
     SettingsPlaces *placesEditor() const { return m_places; }
     SettingsPlaylist *playlistEditor() const { return m_playlist; }
+    // The MIDI input ports and audio inputs the follow group offers, besides
+    // the own port, the system default and whatever the record names.
+    void setFollowDevices(const QStringList &midiPorts, const QStringList &audioInputs);
 
 signals:
     void valueChanged();
@@ -58,6 +62,8 @@ private:
     QWidget *buildArtnetGroup();
     QWidget *buildMidiGroup();
     QWidget *buildLtcGroup();
+    QWidget *buildFollowGroup();
+    void fillFollowDevices(const QStringList &midiPorts, const QStringList &audioInputs);
     void fillLtcDevices();
     void fillInterfaces();
     void fillMidiDevices();
@@ -81,4 +87,12 @@ private:
     QCheckBox *m_ltcTrigger = nullptr;
     QComboBox *m_ltcDevices = nullptr;
     QDoubleSpinBox *m_ltcLevel = nullptr;
+    QComboBox *m_followInput = nullptr;
+    QLineEdit *m_followSource = nullptr;
+    QComboBox *m_followMidiPort = nullptr;
+    QComboBox *m_followLtcDevice = nullptr;
+    QSpinBox *m_followFreewheel = nullptr;
+    QCheckBox *m_followRunOn = nullptr;
+    QCheckBox *m_standby = nullptr;
+    QSpinBox *m_standbyTakeover = nullptr;
 };

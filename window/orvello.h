@@ -122,6 +122,7 @@ private:
     void releaseUpdateChecker();
     void stopWorkers();
     void refreshPlaceButtons(int selected);
+    void refreshFollowButton();
 
     CommandLineOptions m_options;
     Generator m_generator;

@@ -51,6 +51,9 @@ public:
     void updatePlaceButtons(const SettingStruct &settings);
     // selected: -3 system time, 0..8 places 1..9, -1 none.
     void colourPlaceButtons(const SettingStruct &settings, int selected);
+    // Green while the followed clock is locked, amber while it freewheels,
+    // red with no input; the tip says which clock.
+    void colourFollowButton(bool selected, FollowTracker::State state, const QString &text);
 
     static QString codeText(quint8 hour, quint8 minute, quint8 second, quint8 frame);
     // number: 1..9
@@ -83,6 +86,7 @@ public:
     QPushButton *settingsButton = nullptr;
     QPushButton *systemTimeButton = nullptr;
     QPushButton *placeButtons[PlaceButtons] = {};
+    QPushButton *followButton = nullptr;
 
     CodeDisplay *label = nullptr;
     QLCDNumber *lcd = nullptr;
