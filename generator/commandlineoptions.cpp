@@ -184,8 +184,6 @@ QString CommandLineParser::helpText()
         {"30drop", tr("activated 30 drop")},
         {"30fps", tr("activated 30 fps")},
         {"p0", tr("activated place 0 (same as parameter \"systemtime\")")},
-        {"follow", tr("follows another clock (the input chosen in the settings)")},
-        {"standby", tr("hot standby: follows the primary's Art-Net silently, takes over when it stops")},
     };
     static const char *const placeNames[] = {"p1", "p2", "p3", "p4", "p5", "p6", "p7", "p8", "p9"};
     for (int i = 0; i < 9; ++i)
@@ -196,6 +194,9 @@ QString CommandLineParser::helpText()
     entries.append({"nomidi", tr("deactivate trigger midi (overwrite settings)")});
     entries.append({"ltc", tr("activate trigger ltc (overwrite settings)")});
     entries.append({"noltc", tr("deactivate trigger ltc (overwrite settings)")});
+    entries.append({"follow", tr("follows another clock (the input chosen in the settings)")});
+    entries.append({"standby", tr("hot standby: follows the primary's Art-Net silently, takes "
+                                  "over when it stops")});
     entries.append({"verbose", tr("more information at runtime")});
     entries.append({"--export FILE", tr("write the stored configuration to FILE and exit")});
     entries.append({"--import FILE", tr("read FILE into the stored configuration and exit")});

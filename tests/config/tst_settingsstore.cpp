@@ -104,6 +104,11 @@ private slots:
         written.ltc_protocol_on = true;
         written.ltc_device = QStringLiteral("system");
         written.ltc_level = -12.5;
+        written.follow_input = QStringLiteral("mtc");
+        written.follow_midi_port = QStringLiteral("mtcgen:out");
+        written.follow_freewheel_frames = 0;
+        written.standby_enabled = true;
+        written.standby_takeover_frames = 6;
         written.saveToStore();
         const MainWindowKeys keys{true, 3, 2, QStringLiteral("All Midi Devices")};
         keys.save(); // all but UseLcd, which the program never writes
@@ -114,10 +119,12 @@ private slots:
                                       "end_minute", "end_seconds", "exits_at_end"})
                 types[key + QLatin1Char('_') + QString::number(i)] = "int";
         for (const char *key : {"dmx_in_enabled", "dmx_in_universe", "artnet_protocol_on",
-                                "midi_protocol_on", "ltc_protocol_on"})
+                                "midi_protocol_on", "ltc_protocol_on", "follow_freewheel_frames",
+                                "follow_run_on", "standby_enabled", "standby_takeover_frames"})
             types[key] = "int";
         for (const char *key :
-             {"artnet_interface_name", "midi_interface_name", "MidiInterfaceName", "ltc_device"})
+             {"artnet_interface_name", "midi_interface_name", "MidiInterfaceName", "ltc_device",
+              "follow_input", "follow_artnet_source", "follow_midi_port", "follow_ltc_device"})
             types[key] = "QString";
         types["ltc_level"] = "double";
         types["midi_timecode_type"] = "uint";
@@ -135,6 +142,10 @@ private slots:
         QCOMPARE(read.midi_interface_name, written.midi_interface_name);
         QVERIFY(read.ltc_protocol_on && read.ltc_device == written.ltc_device &&
                 read.ltc_level == -12.5);
+        QVERIFY(read.follow_input == QLatin1String("mtc") &&
+                read.follow_midi_port == written.follow_midi_port &&
+                read.follow_freewheel_frames == 0 && !read.follow_run_on &&
+                read.standby_enabled && read.standby_takeover_frames == 6);
         MainWindowKeys again;
         again.load();
         QVERIFY(again.UseLcd && again.FrameFormat == 3 && again.MidiTimecodeType == 2 &&

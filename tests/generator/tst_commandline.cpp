@@ -56,13 +56,16 @@ void TestCommandLine::forms_data()
     rows({"ltc", "/ltc", "-ltc"}, "ltc=1");
     rows({"noltc", "/noltc", "-noltc"}, "ltc=0");
     rows({"headless"}, "headless");
+    rows({"follow", "/follow", "-follow"}, "place=-4");
+    // A standby follows from the start.
+    rows({"standby", "/standby", "-standby"}, "standby=-4");
     // Look-alikes that are not forms of anything.
     rows({"-version",    "/help",    "--p1", "--24fps",
           "-playlist",   "--artnet", "Help", "P1",
           "p10",         "p",        "-",    "",
           "verbose ",    "--h",      "/?",   "-noupdatecheck",
           "--starttime", "--ltc",    "LTC",  "--headless",
-          "Headless"},
+          "Headless",    "--follow", "Standby"},
          "unknown");
 }
 
@@ -87,8 +90,9 @@ void TestCommandLine::forms()
     QCOMPARE(o.noupdatecheck, key == "noupdatecheck");
     QCOMPARE(o.formatPresent, key == "format");
     QCOMPARE(o.format, key == "format" ? value : 0);
-    QCOMPARE(o.placePresent, key == "place");
-    QCOMPARE(o.place, key == "place" ? value : 0);
+    QCOMPARE(o.placePresent, key == "place" || key == "standby");
+    QCOMPARE(o.place, key == "place" || key == "standby" ? value : 0);
+    QCOMPARE(o.standby, key == "standby");
     QCOMPARE(o.artnetPresent, key == "artnet");
     QCOMPARE(o.artnet, key == "artnet" && value == 1);
     QCOMPARE(o.midiPresent, key == "midi");
@@ -169,7 +173,7 @@ void TestCommandLine::helpLayout()
 {
     const QStringList lines = CommandLineParser::helpText().split('\n');
     QCOMPARE(lines.first(), QString()); // begins with a line end
-    QCOMPARE(lines.size(), 1 + 13 + 9 + 7 + 2);
+    QCOMPARE(lines.size(), 1 + 13 + 9 + 9 + 2);
     for (int i = 1; i < lines.size(); ++i) {
         QCOMPARE(lines[i].mid(14, 2), QStringLiteral("- "));
         // Only the two file options carry an argument.
@@ -181,6 +185,7 @@ void TestCommandLine::helpLayout()
              QStringLiteral("artnet        - activate trigger artnet (overwrite settings)"));
     QCOMPARE(lines[28],
              QStringLiteral("noltc         - deactivate trigger ltc (overwrite settings)"));
+    QCOMPARE(lines[29].left(16), QStringLiteral("follow        - "));
 }
 
 QTEST_GUILESS_MAIN(TestCommandLine)
