@@ -229,7 +229,9 @@ FollowTracker::Step FollowTracker::tick(qint64 now)
         return {};
     }
     const Step step = send(next, false);
-    if (owed >= 1 && m_state == State::Locked)
+    // One frame late is the jitter of the input's path (audio and MIDI come
+    // in periods); two are a lost input.
+    if (owed >= 2 && m_state == State::Locked)
         setState(State::Freewheel, Event::Lost);
     if (freewheelOver && m_state == State::Freewheel)
         m_state = State::RunOn;
