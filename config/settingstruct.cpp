@@ -107,7 +107,8 @@ void SettingStruct::loadFromStore()
         followInputName(store->value(QStringLiteral("follow_input"), follow_input).toString());
     follow_artnet_source =
         store->value(QStringLiteral("follow_artnet_source"), follow_artnet_source).toString();
-    follow_midi_port = store->value(QStringLiteral("follow_midi_port"), follow_midi_port).toString();
+    follow_midi_port =
+        store->value(QStringLiteral("follow_midi_port"), follow_midi_port).toString();
     follow_ltc_device =
         store->value(QStringLiteral("follow_ltc_device"), follow_ltc_device).toString();
     follow_freewheel_frames = boundedFrames(

@@ -104,7 +104,10 @@ namespace LtcFrames
 bool toCode(const LTCFrame &frame, int fps, TimeCode &code);
 // The nearest of 24, 25 and 30 to the rate at which frames of `samples`
 // samples run at `sampleRate`.
-int fpsOf(qint64 samples, quint32 sampleRate);
+int fpsOf(double samples, quint32 sampleRate);
+// The rate of a frame numbered `frame` that measured `samples` samples: the
+// measure unless the number itself rules it out (frame 24 is not at 24 fps).
+int fpsOf(double samples, quint32 sampleRate, int frame);
 } // namespace LtcFrames
 
 // LTC from an audio input, decoded by libltc on the audio thread (which
@@ -134,6 +137,9 @@ private:
     std::shared_ptr<AudioInputService> m_service;
     LTCDecoder *m_decoder = nullptr;
     qint64 m_position = 0; // audio thread: samples written to the decoder
+    // Audio thread: the frames' length, smoothed, since one frame's edges
+    // are read only to a few samples and would flip 24 and 25 fps.
+    double m_frameSamples = 0;
     static constexpr int RingSize = 32;
     std::array<FollowedCode, RingSize> m_ring{};
     std::atomic<quint64> m_written{0};

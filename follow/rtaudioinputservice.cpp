@@ -173,6 +173,11 @@ qint64 RtAudioInputService::captureTime(qint64 now, qint64 streamNs, unsigned in
         m_farBuffers = 0;
     }
     // The buffer is handed over once full: its first sample came in one
-    // buffer earlier, and the input's own latency before that.
-    return streamNs + m_offset - qint64(frames) * 1000000000LL / m_rate - m_latencyNs;
+    // buffer earlier, and the input's own latency before that. After an
+    // overrun the stream time lags until the offset moves; a sample's instant
+    // is therefore kept within one buffer of what the wake-up itself says,
+    // or a decoded frame would be placed whole frames off.
+    const qint64 bufferNs = qint64(frames) * 1000000000LL / m_rate;
+    const qint64 latest = now - bufferNs - m_latencyNs;
+    return qBound(latest - bufferNs, streamNs + m_offset - bufferNs - m_latencyNs, latest);
 }

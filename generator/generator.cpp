@@ -160,10 +160,10 @@ QList<StatusFact> Generator::statusFacts(bool withCount) const
     // While following, other senders are expected, not a fight over the receivers.
     if (m_following)
         artnetStatus.otherSource.clear();
-    QList<StatusFact> facts = ::statusFacts(
-        m_artnet && m_settings.artnet_protocol_on, artnetStatus,
-        m_midi && m_settings.midi_protocol_on, m_midiStatus, ltcOn ? m_ltcStatus : QString(),
-        m_ltcFailure, SettingsStore::problem());
+    QList<StatusFact> facts =
+        ::statusFacts(m_artnet && m_settings.artnet_protocol_on, artnetStatus,
+                      m_midi && m_settings.midi_protocol_on, m_midiStatus,
+                      ltcOn ? m_ltcStatus : QString(), m_ltcFailure, SettingsStore::problem());
     if (m_following) {
         const bool failure = m_followStatus.state == FollowTracker::State::NoInput;
         facts.prepend({StatusFact::Follow, followText(), failure});
@@ -177,8 +177,8 @@ QString Generator::followText() const
 {
     if (!m_following)
         return {};
-    const QString input = m_settings.standby_enabled ? QStringLiteral("artnet")
-                                                     : m_settings.follow_input;
+    const QString input =
+        m_settings.standby_enabled ? QStringLiteral("artnet") : m_settings.follow_input;
     return ::followText(m_followStatus, input);
 }
 
@@ -202,8 +202,8 @@ void Generator::createFollowInputs()
     auto *ltc = new LtcFollowInput(m_follower->sink(), m_platform.audioInputService);
     m_mtcInput = mtc;
     m_ltcInput = ltc;
-    for (FollowInputWorker *input : {static_cast<FollowInputWorker *>(mtc),
-                                     static_cast<FollowInputWorker *>(ltc)}) {
+    for (FollowInputWorker *input :
+         {static_cast<FollowInputWorker *>(mtc), static_cast<FollowInputWorker *>(ltc)}) {
         connect(input, &FollowInputWorker::signalStatusChanged, this,
                 &Generator::slotFollowInputStatus, Qt::QueuedConnection);
         QThread *thread = m_threads.adopt(input);
@@ -223,7 +223,8 @@ void Generator::rewireFollow()
     config.runOn = m_settings.follow_run_on;
     config.standby = m_settings.standby_enabled;
     config.takeoverFrames = m_settings.standby_takeover_frames;
-    const bool artnetIn = m_settings.standby_enabled || m_settings.follow_input == QLatin1String("artnet");
+    const bool artnetIn =
+        m_settings.standby_enabled || m_settings.follow_input == QLatin1String("artnet");
     QHostAddress source(m_settings.follow_artnet_source.trimmed());
     const quint32 sourceIp =
         artnetIn && source.protocol() == QAbstractSocket::IPv4Protocol ? source.toIPv4Address() : 0;
@@ -234,8 +235,7 @@ void Generator::rewireFollow()
     for (const AddressEntry &entry : entries) {
         const QHostAddress ip = entry.entry.ip();
         if (ip.protocol() == QAbstractSocket::IPv4Protocol)
-            config.ownAddresses.append(
-                {ip.toIPv4Address(), entry.entry.netmask().toIPv4Address()});
+            config.ownAddresses.append({ip.toIPv4Address(), entry.entry.netmask().toIPv4Address()});
     }
     m_follower->configure(config);
 
@@ -245,11 +245,13 @@ void Generator::rewireFollow()
     }
     if (m_mtcInput) {
         m_mtcInput->selectDevice(m_settings.follow_midi_port);
-        m_mtcInput->setEnabled(m_following && !artnetIn && m_settings.follow_input == QLatin1String("mtc"));
+        m_mtcInput->setEnabled(m_following && !artnetIn &&
+                               m_settings.follow_input == QLatin1String("mtc"));
     }
     if (m_ltcInput) {
         m_ltcInput->selectDevice(m_settings.follow_ltc_device);
-        m_ltcInput->setEnabled(m_following && !artnetIn && m_settings.follow_input == QLatin1String("ltc"));
+        m_ltcInput->setEnabled(m_following && !artnetIn &&
+                               m_settings.follow_input == QLatin1String("ltc"));
     }
 }
 

@@ -10,12 +10,12 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDoubleSpinBox>
-#include <QGridLayout>
 #include <QFormLayout>
+#include <QGridLayout>
 #include <QGroupBox>
-#include <QLineEdit>
 #include <QHBoxLayout>
 #include <QHostAddress>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QSplitter>

@@ -133,11 +133,10 @@ void Orvello::connectGenerator()
             &Orvello::slotSendTimecodeTimeOut);
     connect(generator, &Generator::signalChangedTimeReset, this, &Orvello::slotChangedTimeReset);
     connect(generator, &Generator::signalClose, this, &QWidget::close);
-    connect(generator, &Generator::signalStatusChanged, this,
-            [this]() {
-                m_view.showStatus(m_generator.statusFacts());
-                refreshFollowButton();
-            });
+    connect(generator, &Generator::signalStatusChanged, this, [this]() {
+        m_view.showStatus(m_generator.statusFacts());
+        refreshFollowButton();
+    });
 }
 
 void Orvello::closeSettingsWindow(bool deferred)

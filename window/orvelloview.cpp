@@ -458,16 +458,15 @@ void OrvelloView::updatePlaceButtons(const SettingStruct &settings)
     }
 }
 
-void OrvelloView::colourFollowButton(bool selected, FollowTracker::State state,
-                                     const QString &text)
+void OrvelloView::colourFollowButton(bool selected, FollowTracker::State state, const QString &text)
 {
     if (!followButton)
         return;
     QColor colour = normalColour;
     if (selected && state == FollowTracker::State::Locked)
         colour = Selected;
-    else if (selected && (state == FollowTracker::State::Freewheel ||
-                          state == FollowTracker::State::RunOn))
+    else if (selected &&
+             (state == FollowTracker::State::Freewheel || state == FollowTracker::State::RunOn))
         colour = Freewheeling;
     else if (selected)
         colour = NoInput;

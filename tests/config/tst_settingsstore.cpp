@@ -144,8 +144,8 @@ private slots:
                 read.ltc_level == -12.5);
         QVERIFY(read.follow_input == QLatin1String("mtc") &&
                 read.follow_midi_port == written.follow_midi_port &&
-                read.follow_freewheel_frames == 0 && !read.follow_run_on &&
-                read.standby_enabled && read.standby_takeover_frames == 6);
+                read.follow_freewheel_frames == 0 && !read.follow_run_on && read.standby_enabled &&
+                read.standby_takeover_frames == 6);
         MainWindowKeys again;
         again.load();
         QVERIFY(again.UseLcd && again.FrameFormat == 3 && again.MidiTimecodeType == 2 &&

@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # Chase and convert on the wire: one Orvello runs place 1 at 25 fps and sends
-# MIDI Time Code into a private JACK server (dummy driver); a second one
-# follows that MTC on its own "MTC in" port and sends ArtTimeCode from a
-# network namespace of its own, where a capture in the peer namespace records
-# every code. The first one then stops: the follower must count on for its
-# freewheel frames and then fall silent.
+# MIDI Time Code (then LTC) into a private JACK server (dummy driver); a
+# second one follows it on its own "MTC in" port (its LTC input) and sends
+# ArtTimeCode from a network namespace of its own, where a capture in the
+# peer namespace records every code. The first one then stops: the follower
+# must count on for its freewheel frames and then fall silent.
 #
 #   e2e_chase.sh <orvello>
 set -euo pipefail
@@ -19,7 +19,7 @@ source "$HERE/../common/jackserver.sh"
 trap 'netns_teardown; [ -n "${jackd_pid:-}" ] && stop "$jackd_pid" TERM KILL; rm -rf "$WORK"' EXIT
 netns_setup 1
 
-mkdir -p "$WORK/jack" "$WORK/source" "$WORK/follower"
+mkdir -p "$WORK/jack"
 jack_server_start 256 "$WORK/jack/stdout"
 
 # run <name> <namespace> <settings lines> <args...>: a headless run with a
@@ -44,41 +44,51 @@ check() { # check <what> <tenths> <command...>
 codes() { wc -l <"$WORK/capture" 2>/dev/null || echo 0; }
 at_least() { [ "$(codes)" -ge "$1" ]; }
 
+# chase <input> <source output> <out port> <in port>: one run; prints its figures.
+chase() {
+    local input="$1" output="$2" outport="$3" inport="$4"
+    rm -f "$WORK/capture" "$WORK/ready"
 ip netns exec "$NSB" python3 "$HERE/tcwire.py" capture "$WORK/capture" "$WORK/ready" &
 CAP=$!
 PIDS+=("$CAP")
 check "capture not ready" 100 test -e "$WORK/ready"
 
-run follower "$NSA" "follow_input=mtc" follow nomidi noltc
+run follower "$NSA" "follow_input=$input" follow nomidi noltc
 FOLLOWER=$PID
-check "no MTC input port" 150 sh -c 'jack_lsp 2>/dev/null | grep -q "MTC in$"'
+check "$input: no input port" 150 sh -c "jack_lsp 2>/dev/null | grep -q '$inport'"
 # The source has no network of its own to send Art-Net into.
-run source "$NSB" "" p1 25fps midi noartnet noltc
+run source "$NSB" "" p1 25fps "$output" noartnet
 SOURCE=$PID
 connected() {
     local out in
-    out=$(jack_lsp 2>/dev/null | grep -m1 'MTC out$') || return 1
-    in=$(jack_lsp 2>/dev/null | grep -m1 'MTC in$') || return 1
+    out=$(jack_lsp 2>/dev/null | grep -m1 "$outport") || return 1
+    in=$(jack_lsp 2>/dev/null | grep -m1 "$inport") || return 1
     jack_connect "$out" "$in" 2>/dev/null || true
-    jack_lsp -c "$out" 2>/dev/null | grep -q "MTC in$"
+    jack_lsp -c "$out" 2>/dev/null | grep -q "$inport"
 }
-check "source not connected to the follower" 150 connected
-check "follower does not lock" 150 grep -qs "following MTC, locked" "$WORK/follower/stdout"
+check "$input: source not connected to the follower" 150 connected
+check "$input: follower does not lock" 150 grep -qs "locked" "$WORK/follower/stdout"
 base=$(codes)
-check "too few codes while locked" 150 at_least $((base + 100))
+check "$input: too few codes while locked" 150 at_least $((base + 100))
 
 kill -TERM "$SOURCE"
 wait "$SOURCE" 2>/dev/null || true
 stopped=$(codes)
 last_status() { grep '^status: ' "$WORK/follower/stdout" | tail -n 1; }
-check "follower does not report the lost input" 100 sh -c "$(declare -f last_status); WORK=$WORK; last_status | grep -q 'no input'"
+check "$input: follower does not report the lost input" 100 sh -c "$(declare -f last_status); WORK=$WORK; last_status | grep -q 'no input'"
 # Silent now: nothing more arrives over the next half second of codes.
 n=$(codes)
 sleep 0.5
-[ "$(codes)" -eq "$n" ] || fail "codes after the freewheel ended"
-kill -TERM "$CAP"
-wait "$CAP" 2>/dev/null || true
-python3 - "$WORK/capture" "$stopped" <<'PY' || fail "codes out of order"
+[ "$(codes)" -eq "$n" ] || fail "$input: codes after the freewheel ended"
+kill -TERM "$CAP" "$FOLLOWER"
+wait "$CAP" "$FOLLOWER" 2>/dev/null || true
+# A JACK overrun (jackd has no real-time rights on this shared machine) holds
+# every client up alike; a code may then come late, which is no fault of the
+# follower. Each may cost one break in the sequence.
+xruns=$({ sed -n 's/.*Process XRun = \([0-9]*\) usec.*/\1/p' "$WORK/jack/stdout" | awk '$1 >= 5000'
+          grep 'JackEngine::XRun' "$WORK/jack/stdout"; } | wc -l)
+: >"$WORK/jack/stdout"
+python3 - "$WORK/capture" "$stopped" "$input" "$xruns" <<'PY' || fail "$input: codes out of order"
 import json, sys
 rows = [l.split() for l in open(sys.argv[1])]
 idx = [int(r[2]) for r in rows]
@@ -86,9 +96,17 @@ kinds = {r[3] for r in rows}
 steps = [b - a for a, b in zip(idx, idx[1:])]
 bad = [s for s in steps if s != 1]
 stopped = int(sys.argv[2])
-figures = {"codes": len(idx), "types": sorted(kinds), "not_consecutive": len(bad),
-           "after_source_stopped": len(idx) - stopped}
+xruns = int(sys.argv[4])
+figures = {"input": sys.argv[3], "codes": len(idx), "types": sorted(kinds), "jack_overruns": xruns,
+           "not_consecutive": len(bad), "after_source_stopped": len(idx) - stopped,
+           "breaks": [(i, idx[i], idx[i + 1]) for i, s in enumerate(steps) if s != 1][:5],
+           "type_changes": [(i, rows[i][3], rows[i + 1][3]) for i in range(len(rows) - 1)
+                            if rows[i][3] != rows[i + 1][3]][:5]}
 print(json.dumps(figures))
 # 25 freewheel frames, give or take the codes in flight when the source went.
-sys.exit(0 if not bad and kinds == {"1"} and 20 <= len(idx) - stopped <= 30 else 1)
+sys.exit(0 if len(bad) <= xruns and kinds == {"1"} and 20 <= len(idx) - stopped <= 30 else 1)
 PY
+}
+
+chase mtc midi 'MTC out$' 'MTC in$'
+chase ltc ltc 'outport 0$' 'inport 0$'

@@ -3,8 +3,8 @@
 // broken or hostile sender puts on the wire.
 #include "artnetpackets.h"
 #include "fakeclock.h"
-#include "followinputs.h"
 #include "follower.h"
+#include "followinputs.h"
 #include "followtracker.h"
 #include "mtcassembler.h"
 #include "timecodecalculator.h"
@@ -119,7 +119,8 @@ void TestFollow::tracker()
             record(tracker.input(at(e.index, Frame25, e.ms, e.source), e.ms * Ms));
         } else {
             // Every frame the grid owes by then, as the follower's timer would.
-            for (int i = 0; i < 8 && tracker.nextWakeNs() >= 0 && tracker.nextWakeNs() <= e.ms * Ms; ++i)
+            for (int i = 0; i < 8 && tracker.nextWakeNs() >= 0 && tracker.nextWakeNs() <= e.ms * Ms;
+                 ++i)
                 record(tracker.tick(e.ms * Ms));
         }
     }
@@ -256,8 +257,8 @@ void TestFollow::mtcAssembler_data()
     QTest::addColumn<QList<qint64>>("codes"); // frame index at 25 fps of each code completed
     const auto quarters = [](int h, int m, int s, int f, int type) {
         QList<QByteArray> out;
-        const int values[8] = {f & 15, f >> 4, s & 15, s >> 4, m & 15, m >> 4, h & 15,
-                               (h >> 4) | (type << 1)};
+        const int values[8] = {f & 15, f >> 4, s & 15, s >> 4,
+                               m & 15, m >> 4, h & 15, (h >> 4) | (type << 1)};
         for (int piece = 0; piece < 8; ++piece)
             out << QByteArray::fromRawData("\xF1", 1) + char((piece << 4) | values[piece]);
         return out;
