@@ -71,7 +71,7 @@ void TestFollow::tracker_data()
         << QList<Event>{{0, 1000}, {40, 1001}, {80, 1002}} << 25 << false
         << QList<qint64>{-1, 1000, 1001, 1002} << int(S::Locked);
     QTest::newRow("one lost datagram filled on the grid, late input not resent")
-        << QList<Event>{{0, 1000}, {40, 1001}, {80, -1}, {90, 1002}, {120, 1003}} << 25 << false
+        << QList<Event>{{0, 1000}, {40, 1001}, {85, -1}, {90, 1002}, {120, 1003}} << 25 << false
         << QList<qint64>{-1, 1000, 1001, 1002, 1003} << int(S::Locked);
     QTest::newRow("jump followed at once")
         << QList<Event>{{0, 1000}, {40, 1001}, {80, 5000}, {120, 5001}} << 25 << false
