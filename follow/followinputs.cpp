@@ -11,6 +11,7 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 
@@ -267,6 +268,8 @@ int LtcFollowInput::openDevice(const QString &name)
     m_decoder = ltc_decoder_create(48000 / 25, 32);
     m_position = 0;
     m_frameSamples = 0;
+    m_wrapFps = 0;
+    m_lastFrame = -1;
     if (!m_decoder)
         return InputResult::OpenFailed;
     const int result = m_service->open(name, this);
@@ -322,8 +325,13 @@ void LtcFollowInput::capture(const float *in, quint32 frames, qint64 firstSample
                 : m_frameSamples + (qBound(m_frameSamples * 0.9, length, m_frameSamples * 1.1) -
                                     m_frameSamples) /
                                        16;
-        const int fps =
-            LtcFrames::fpsOf(m_frameSamples, rate, ext.ltc.frame_tens * 10 + ext.ltc.frame_units);
+        const int frameNumber = int(ext.ltc.frame_tens * 10 + ext.ltc.frame_units);
+        if (frameNumber == 0 && (m_lastFrame == 23 || m_lastFrame == 24 || m_lastFrame == 29))
+            m_wrapFps = std::max(m_wrapFps, m_lastFrame + 1); // a lost frame looks lower
+        m_lastFrame = frameNumber;
+        const int fps = m_wrapFps && frameNumber < m_wrapFps
+                            ? m_wrapFps
+                            : LtcFrames::fpsOf(m_frameSamples, rate, frameNumber);
         if (!LtcFrames::toCode(ext.ltc, fps, code))
             continue;
         const quint64 written = m_written.load(std::memory_order_relaxed);

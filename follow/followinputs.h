@@ -140,6 +140,11 @@ private:
     // Audio thread: the frames' length, smoothed, since one frame's edges
     // are read only to a few samples and would flip 24 and 25 fps.
     double m_frameSamples = 0;
+    // Audio thread: the rate the frame numbers showed at their last wrap to
+    // 0 (23, 24 or 29 before it), 0 until one was seen. Exact, where the
+    // length is not once drop-outs cut the audio.
+    int m_wrapFps = 0;
+    int m_lastFrame = -1;
     static constexpr int RingSize = 32;
     std::array<FollowedCode, RingSize> m_ring{};
     std::atomic<quint64> m_written{0};
