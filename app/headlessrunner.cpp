@@ -32,6 +32,8 @@ QString placeName(int place)
 {
     if (place == Place::SystemTime)
         return QStringLiteral("system time");
+    if (place == Place::Follow)
+        return QStringLiteral("follow");
     if (Place::isStoredPlace(place))
         return QStringLiteral("place %1").arg(place + 1);
     return QStringLiteral("no place");

@@ -10,6 +10,7 @@
 #include <QUdpSocket>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 
 namespace
@@ -380,10 +381,10 @@ void artnet::dispatchDatagram(const QByteArray &datagram, const QHostAddress &se
         logReceived(QStringLiteral("MadrixN SYNC POST "), sender);
         break;
     case Kind::TimeCode:
-        // Our own broadcasts come back here; the code itself is of no use to us,
-        // but a code from elsewhere means two generators fight over the receivers.
+        // A code from elsewhere means two generators fight over the receivers,
+        // unless this one follows it.
         firstTimeNotice(firstTimeCode, "receiving Art-Net TIMECODE ...");
-        noteTimeCodeFrom(sender);
+        receiveTimeCode(datagram, sender);
         break;
     case Kind::UnknownOpCode:
         logReceived(QStringLiteral("receive not implemented OpCode at time 0x") +
@@ -529,6 +530,29 @@ bool artnet::isOwnAddress(const QHostAddress &address) const
         if (entry.entry.ip().toIPv4Address() == value)
             return true;
     return false;
+}
+
+void artnet::setTimeCodeListener(std::shared_ptr<ArtTimeCodeListener> listener)
+{
+    QMutexLocker lock(&m_listenerLock);
+    m_listener = std::move(listener);
+}
+
+void artnet::receiveTimeCode(const QByteArray &datagram, const QHostAddress &sender)
+{
+    const qint64 arrival = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                               std::chrono::steady_clock::now().time_since_epoch())
+                               .count();
+    // Our own broadcasts come back here and are never anyone's to follow.
+    if (sender.isNull() || isOwnAddress(sender))
+        return;
+    noteTimeCodeFrom(sender);
+    TimeCode code;
+    if (!ArtnetPacket::parseTimeCode(datagram, code))
+        return;
+    QMutexLocker lock(&m_listenerLock);
+    if (m_listener)
+        m_listener->timeCodeReceived(code, sender.toIPv4Address(), arrival);
 }
 
 void artnet::noteTimeCodeFrom(const QHostAddress &sender)

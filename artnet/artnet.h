@@ -23,6 +23,18 @@
 class QTimer;
 class QUdpSocket;
 
+// Takes the ArtTimeCode of other nodes, for a generator that follows one.
+// Called on the node's thread for every valid code whose sender is not this
+// machine; it must hand the code on and return, as reception waits meanwhile.
+class ArtTimeCodeListener
+{
+public:
+    virtual ~ArtTimeCodeListener() = default;
+    // `sender` is the IPv4 address, `arrivalNs` the CLOCK_MONOTONIC reading
+    // taken as the datagram was read.
+    virtual void timeCodeReceived(const TimeCode &code, quint32 sender, qint64 arrivalNs) = 0;
+};
+
 // The program's Art-Net node: broadcasts an ArtTimeCode for every new code,
 // answers ArtPoll so consoles list us, and keeps the latest ArtDmx of one
 // universe for the DMX remote control. It lives on a thread of its own; the
@@ -116,6 +128,13 @@ public:
     // Reads the kernel's socket tables: does another program listen on our port?
     void checkPortSharing();
 
+    // Who gets the codes of other nodes; null for nobody. Safe from any
+    // thread: after the call returns the old listener is not called again.
+    void setTimeCodeListener(std::shared_ptr<ArtTimeCodeListener> listener);
+    // This machine's own addresses, so that a follower never takes its own
+    // codes for another node's.
+    bool isOwnAddress(const QHostAddress &address) const;
+
 signals:
     void signalStatus(const ArtnetStatus &status);
 
@@ -143,8 +162,8 @@ private:
     void logReceived(const QString &text, const QHostAddress &sender);
     // Caller holds m_selectionLock.
     void applySelection();
-    bool isOwnAddress(const QHostAddress &address) const;
     void noteTimeCodeFrom(const QHostAddress &sender);
+    void receiveTimeCode(const QByteArray &datagram, const QHostAddress &sender);
     // Emits signalStatus when something the operator sees has changed.
     void publishStatus();
     // Hands the current destinations to the timing thread's send path.
@@ -210,4 +229,6 @@ private:
     bool m_pollReplyEnabled = false;
     std::shared_ptr<ArtTimeCodeSender> m_timeCodeSender;
     PollReplyLimiter m_pollLimiter;
+    QMutex m_listenerLock;
+    std::shared_ptr<ArtTimeCodeListener> m_listener;
 };

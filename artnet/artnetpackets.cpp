@@ -24,6 +24,7 @@ constexpr int TcSeconds = 15;
 constexpr int TcMinutes = 16;
 constexpr int TcHours = 17;
 constexpr int TcType = 18;
+constexpr int TcFields = 19; // what a sender must deliver; the pad may be missing
 
 // ArtPollReply offsets
 constexpr int PrIpAddress = 10; // 4 bytes, most significant first
@@ -227,6 +228,23 @@ bool parseDmx(const QByteArray &datagram, DmxFrame &frame)
     const int received = std::min<int>(frame.length, datagram.size() - DmxHeaderSize);
     frame.data.fill(0);
     std::memcpy(frame.data.data(), datagram.constData() + DmxHeaderSize, received);
+    return true;
+}
+
+bool parseTimeCode(const QByteArray &datagram, TimeCode &code)
+{
+    if (datagram.size() < TcFields || idOf(datagram) != Id::ArtNet ||
+        byteAt(datagram, OpCodeOffset) != (OpTimeCode & 0xFF) ||
+        byteAt(datagram, OpCodeOffset + 1) != (OpTimeCode >> 8))
+        return false;
+    const TimeCode received = TimeCode::make(byteAt(datagram, TcHours), byteAt(datagram, TcMinutes),
+                                             byteAt(datagram, TcSeconds),
+                                             byteAt(datagram, TcFrames), byteAt(datagram, TcType));
+    if (received.Type > Frame30 || received.Hour > 23 || received.Minute > 59 ||
+        received.Seconds > 59 ||
+        received.Frame >= TimeCodeMath::framesPerSecond(TimeCodeFormat(received.Type)))
+        return false;
+    code = received;
     return true;
 }
 } // namespace ArtnetPacket

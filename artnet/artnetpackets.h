@@ -1,5 +1,7 @@
 #pragma once
 
+#include "timecode.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QtGlobal>
@@ -100,4 +102,10 @@ struct DmxFrame {
 
 // False when the datagram is too short to hold the ArtDmx header.
 bool parseDmx(const QByteArray &datagram, DmxFrame &frame);
+
+// A received ArtTimeCode that another node means to be followed. False, and
+// `code` untouched, when the datagram is not a whole ArtTimeCode or a field
+// holds what no clock can show: Type above 3, hours above 23, minutes or
+// seconds above 59, or a frame the Type's rate does not have.
+bool parseTimeCode(const QByteArray &datagram, TimeCode &code);
 } // namespace ArtnetPacket

@@ -374,7 +374,52 @@ void settingsToXml(QXmlStreamWriter &writer, const SettingStruct &record)
         if (!record.ltc_userbits.trimmed().isEmpty())
             writer.writeAttribute(QStringLiteral("userbits"), record.ltc_userbits.trimmed());
     }
+    // Only the values that differ from the defaults, like the places.
+    if (!record.followAtDefaults()) {
+        versioned(writer, QStringLiteral("follow"));
+        if (record.follow_input != defaults.follow_input)
+            writer.writeAttribute(QStringLiteral("input"), record.follow_input);
+        const auto text = [&](const char *name, const QString &value) {
+            if (!value.isEmpty())
+                writer.writeAttribute(QLatin1String(name), value);
+        };
+        text("artnet_source", record.follow_artnet_source);
+        text("midi_port", record.follow_midi_port);
+        text("ltc_device", record.follow_ltc_device);
+        if (record.follow_freewheel_frames != defaults.follow_freewheel_frames)
+            attribute(writer, QStringLiteral("freewheel_frames"), record.follow_freewheel_frames);
+        if (record.follow_run_on)
+            attribute(writer, QStringLiteral("run_on"), 1);
+        if (record.standby_enabled)
+            attribute(writer, QStringLiteral("standby"), 1);
+        if (record.standby_takeover_frames != defaults.standby_takeover_frames)
+            attribute(writer, QStringLiteral("takeover_frames"), record.standby_takeover_frames);
+    }
 }
+
+namespace
+{
+void followFromXml(const QDomElement &element, SettingStruct &record)
+{
+    const SettingStruct defaults;
+    record.follow_input = SettingStruct::followInputName(
+        element.attribute(QStringLiteral("input"), defaults.follow_input));
+    record.follow_artnet_source = element.attribute(QStringLiteral("artnet_source"));
+    record.follow_midi_port = element.attribute(QStringLiteral("midi_port"));
+    record.follow_ltc_device = element.attribute(QStringLiteral("ltc_device"));
+    qint64 value = 0;
+    record.follow_freewheel_frames =
+        readNumber(element, QStringLiteral("freewheel_frames"), &value)
+            ? SettingStruct::boundedFrames(value, defaults.follow_freewheel_frames)
+            : defaults.follow_freewheel_frames;
+    record.follow_run_on = lowByte(element, QStringLiteral("run_on"), 0) != 0;
+    record.standby_enabled = lowByte(element, QStringLiteral("standby"), 0) != 0;
+    record.standby_takeover_frames =
+        readNumber(element, QStringLiteral("takeover_frames"), &value) && value >= 1
+            ? SettingStruct::boundedFrames(value, defaults.standby_takeover_frames)
+            : defaults.standby_takeover_frames;
+}
+} // namespace
 
 bool settingsFromXml(const QDomElement &element, SettingStruct &record)
 {
@@ -388,10 +433,15 @@ bool settingsFromXml(const QDomElement &element, SettingStruct &record)
     const bool ltc = tag == QLatin1String("protocol_ltc");
     const bool timecode = tag == QLatin1String("timecode");
     const bool unicast = tag == QLatin1String("artnet_unicast");
-    if (!dmx && !artnet && !midi && !ltc && !timecode && !unicast)
+    const bool follow = tag == QLatin1String("follow");
+    if (!dmx && !artnet && !midi && !ltc && !timecode && !unicast && !follow)
         return false;
     if (!hasFormatVersion(element))
         return true;
+    if (follow) {
+        followFromXml(element, record);
+        return true;
+    }
     if (timecode) {
         record.true_drop_frame = lowByte(element, QStringLiteral("true_drop_frame"), 0) != 0;
         return true;

@@ -124,6 +124,50 @@ void SettingStruct::loadFromStore()
     midi_offset = readOffset(*store, QStringLiteral("midi_offset"), midi_offset);
     ltc_offset = readOffset(*store, QStringLiteral("ltc_offset"), ltc_offset);
     ltc_userbits = store->value(QStringLiteral("ltc_userbits"), ltc_userbits).toString();
+    follow_input =
+        followInputName(store->value(QStringLiteral("follow_input"), follow_input).toString());
+    follow_artnet_source =
+        store->value(QStringLiteral("follow_artnet_source"), follow_artnet_source).toString();
+    follow_midi_port =
+        store->value(QStringLiteral("follow_midi_port"), follow_midi_port).toString();
+    follow_ltc_device =
+        store->value(QStringLiteral("follow_ltc_device"), follow_ltc_device).toString();
+    follow_freewheel_frames = boundedFrames(
+        store->value(QStringLiteral("follow_freewheel_frames"), follow_freewheel_frames)
+            .toLongLong(),
+        follow_freewheel_frames);
+    follow_run_on = readSwitch(*store, QStringLiteral("follow_run_on"), follow_run_on);
+    standby_enabled = readSwitch(*store, QStringLiteral("standby_enabled"), standby_enabled);
+    standby_takeover_frames = boundedFrames(
+        store->value(QStringLiteral("standby_takeover_frames"), standby_takeover_frames)
+            .toLongLong(),
+        standby_takeover_frames);
+    if (standby_takeover_frames < 1)
+        standby_takeover_frames = SettingStruct().standby_takeover_frames;
+}
+
+QString SettingStruct::followInputName(const QString &stored)
+{
+    const QString name = stored.trimmed().toLower();
+    if (name == QLatin1String("mtc") || name == QLatin1String("ltc"))
+        return name;
+    return QStringLiteral("artnet");
+}
+
+qint32 SettingStruct::boundedFrames(qint64 stored, qint32 fallback)
+{
+    // An hour of 30 fps frames is more than any show waits for.
+    return stored >= 0 && stored <= 108000 ? qint32(stored) : fallback;
+}
+
+bool SettingStruct::followAtDefaults() const
+{
+    const SettingStruct d;
+    return follow_input == d.follow_input && follow_artnet_source == d.follow_artnet_source &&
+           follow_midi_port == d.follow_midi_port && follow_ltc_device == d.follow_ltc_device &&
+           follow_freewheel_frames == d.follow_freewheel_frames &&
+           follow_run_on == d.follow_run_on && standby_enabled == d.standby_enabled &&
+           standby_takeover_frames == d.standby_takeover_frames;
 }
 
 void SettingStruct::saveToStore() const
@@ -151,6 +195,14 @@ void SettingStruct::saveToStore() const
     store->setValue(QStringLiteral("midi_offset"), midi_offset);
     store->setValue(QStringLiteral("ltc_offset"), ltc_offset);
     store->setValue(QStringLiteral("ltc_userbits"), ltc_userbits);
+    store->setValue(QStringLiteral("follow_input"), follow_input);
+    store->setValue(QStringLiteral("follow_artnet_source"), follow_artnet_source);
+    store->setValue(QStringLiteral("follow_midi_port"), follow_midi_port);
+    store->setValue(QStringLiteral("follow_ltc_device"), follow_ltc_device);
+    store->setValue(QStringLiteral("follow_freewheel_frames"), follow_freewheel_frames);
+    store->setValue(QStringLiteral("follow_run_on"), follow_run_on ? 1 : 0);
+    store->setValue(QStringLiteral("standby_enabled"), standby_enabled ? 1 : 0);
+    store->setValue(QStringLiteral("standby_takeover_frames"), standby_takeover_frames);
     SettingsStore::commit(*store);
 }
 

@@ -35,6 +35,26 @@ struct SettingStruct {
     qint32 ltc_offset = 0;
     QString ltc_userbits; // empty, eight hexadecimal digits or "date"
 
+    // Following another clock: which input ("artnet", "mtc" or "ltc"), the
+    // only Art-Net sender followed (empty for any), the MIDI port (empty for
+    // a port of our own) and the audio input (empty for the default).
+    QString follow_input = QStringLiteral("artnet");
+    QString follow_artnet_source;
+    QString follow_midi_port;
+    QString follow_ltc_device;
+    // Frames counted on after the input stopped, then a pause or, run on, no end.
+    qint32 follow_freewheel_frames = 25;
+    bool follow_run_on = false;
+    // A hot standby: silent on Art-Net until the primary's codes stop for
+    // the takeover frames.
+    bool standby_enabled = false;
+    qint32 standby_takeover_frames = 3;
+
+    // The follow settings as stored, whatever a hand edit made of them.
+    static QString followInputName(const QString &stored);
+    static qint32 boundedFrames(qint64 stored, qint32 fallback);
+    bool followAtDefaults() const;
+
     void setDefaults();
     // Copies every field; a missing record on either side leaves the target as it is.
     void copyFrom(const SettingStruct *other);

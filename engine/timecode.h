@@ -39,6 +39,7 @@ struct TimeCode {
 // Place numbers on signalClickedFile / slotChangedFile / signalChangedFile.
 namespace Place
 {
+constexpr int Follow = -4;     // another clock's code, from an input
 constexpr int SystemTime = -3; // place 0, the computer's clock
 constexpr int First = 0;       // place 1
 constexpr int Last = 8;        // place 9

@@ -63,6 +63,8 @@ void TimecodeCalculator::slotSendTimecodeTimeOut()
 
 void TimecodeCalculator::computeAndSend(qint64 t)
 {
+    if (m_follow)
+        return;
     // The end test runs before the send, so the last code sent for a place
     // is the last one computed at or before the end code's millisecond 000.
     if (!m_systemTime && m_placeIndex >= 0 && pastEndCode(t) && !m_pause) {
@@ -72,9 +74,18 @@ void TimecodeCalculator::computeAndSend(qint64 t)
             emit signalClose();
     }
 
-    const TimeCode code = codeAt(t);
+    emitCode(codeAt(t));
+}
+
+bool TimecodeCalculator::sendFollowedCode(const TimeCode &code)
+{
+    return m_follow && emitCode(code);
+}
+
+bool TimecodeCalculator::emitCode(const TimeCode &code)
+{
     if (code == m_lastCode)
-        return;
+        return false;
     m_lastCode = code;
     if (!m_freeze && !m_pause) {
         {
@@ -85,6 +96,7 @@ void TimecodeCalculator::computeAndSend(qint64 t)
         emit signalSendTimecodeTimeOut(code.Hour, code.Minute, code.Seconds, code.Frame, code.Type);
     }
     emit signalArtnetCheckDmxIn();
+    return true;
 }
 
 void TimecodeCalculator::setFrameSender(std::shared_ptr<FrameSender> sender)
@@ -171,6 +183,12 @@ void TimecodeCalculator::setOrigin(qint64 originMs, const TimeCode &label)
 
 void TimecodeCalculator::tickAndSchedule()
 {
+    if (m_follow) {
+        // The followed clock's own timing drives the frames; nothing to compute.
+        m_edge->disarm();
+        setNextTick(int(StandByMs));
+        return;
+    }
     qint64 wait = 1;
     // Bounded: at most one precise wait per frame edge, and two edges can
     // never be less than a millisecond apart.
@@ -216,12 +234,19 @@ void TimecodeCalculator::tickSoon()
 
 void TimecodeCalculator::slotChangedFile(SettingStructItem *stSettingItem, int iFileNumber)
 {
-    if (iFileNumber == Place::SystemTime) {
+    if (iFileNumber == Place::Follow) {
+        // Whoever feeds the codes runs or pauses the generator as its input comes and goes.
+        m_systemTime = false;
+        m_follow = true;
+        emit signalChangedFile(iFileNumber);
+    } else if (iFileNumber == Place::SystemTime) {
         m_systemTime = true;
+        m_follow = false;
         emit signalChangedFile(iFileNumber);
         setPause(false);
     } else if (Place::isStoredPlace(iFileNumber)) {
         m_systemTime = false;
+        m_follow = false;
         if (stSettingItem) {
             SettingStructItem::copy(stSettingItem, m_place);
             emit signalChangedFile(iFileNumber);

@@ -29,6 +29,8 @@ public:
     bool isPaused() const { return m_pause; }
     bool isFrozen() const { return m_freeze; }
     bool isSystemTime() const { return m_systemTime; }
+    // The source is another clock: codes come only through sendFollowedCode.
+    bool isFollowing() const { return m_follow; }
     TimeCodeFormat format() const { return m_format; }
     bool isTrueDropFrame() const { return m_trueDropFrame; }
     int placeIndex() const { return m_placeIndex; }
@@ -38,6 +40,11 @@ public:
     // for none. Safe from any thread: a send in progress finishes first, and
     // no frame reaches the old sender after the call returns.
     void setFrameSender(std::shared_ptr<FrameSender> sender);
+
+    // While following, the frame path for a code another clock gave: sent as
+    // a computed code is (not twice in a row, not while paused or frozen).
+    // On this thread only. False when the code did not count as a new one.
+    bool sendFollowedCode(const TimeCode &code);
 
 signals:
     void signalChangedPlayPause(bool bPause, bool bFreeze);
@@ -74,6 +81,8 @@ private:
     qint64 sourceMs() const;
     // Derives the code from the source time `t` and emits what changed.
     void computeAndSend(qint64 t);
+    // Sends a code that differs from the last one, as far as pause and freeze allow.
+    bool emitCode(const TimeCode &code);
     // Sleeps through the frame: a kernel timer aimed at the next change wakes
     // the calculator once, on its first microseconds. A clock that cannot be
     // aimed at falls back to the own timer shortly before the change and a
@@ -107,6 +116,7 @@ private:
     // Before any place is chosen, play counts from the reset instant: that is
     // what an operator who presses Space first expects to see.
     bool m_systemTime = false;
+    bool m_follow = false;
     bool m_freeze = false;
     bool m_pause = false;
     TimeCode m_lastCode;

@@ -31,6 +31,7 @@ enum class Option {
     NoLtc,
     TrueDrop,
     NoTrueDrop,
+    Standby,
     Export,
     Import
 };
@@ -79,6 +80,12 @@ const Form forms[] = {
     {"systemtime", Option::Place, -3},
     {"/systemtime", Option::Place, -3},
     {"-systemtime", Option::Place, -3},
+    {"follow", Option::Place, -4},
+    {"/follow", Option::Place, -4},
+    {"-follow", Option::Place, -4},
+    {"standby", Option::Standby, 0},
+    {"/standby", Option::Standby, 0},
+    {"-standby", Option::Standby, 0},
     {"p0", Option::Place, -3},
     {"/p0", Option::Place, -3},
     {"-p0", Option::Place, -3},
@@ -203,6 +210,9 @@ QString CommandLineParser::helpText()
     entries.append({"noltc", tr("deactivate trigger ltc (overwrite settings)")});
     entries.append({"truedrop", tr("30 drop runs at 29.97 fps (overwrite settings)")});
     entries.append({"notruedrop", tr("30 drop runs at 30 fps (overwrite settings)")});
+    entries.append({"follow", tr("follows another clock (the input chosen in the settings)")});
+    entries.append({"standby", tr("hot standby: follows the primary's Art-Net silently, takes "
+                                  "over when it stops")});
     entries.append({"verbose", tr("more information at runtime")});
     entries.append({"--export FILE", tr("write the stored configuration to FILE and exit")});
     entries.append({"--import FILE", tr("read FILE into the stored configuration and exit")});
@@ -264,6 +274,12 @@ CommandLineOptions CommandLineParser::parse(const QStringList &arguments, FILE *
             options.place = value;
             break;
         case Option::StartTime:
+            break;
+        case Option::Standby:
+            // A standby follows from the start.
+            options.standby = true;
+            options.placePresent = true;
+            options.place = -4;
             break;
         case Option::Artnet:
         case Option::NoArtnet:

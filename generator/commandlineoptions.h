@@ -24,6 +24,8 @@ struct CommandLineOptions {
     bool ltc = false;
     bool trueDropPresent = false;
     bool trueDrop = false;
+    // Follows the primary's ArtTimeCode silently and takes over when it stops.
+    bool standby = false;
     // Run without a window, as a service does.
     bool headless = false;
     // The window opens with its fullscreen clock shown.

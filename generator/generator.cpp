@@ -2,10 +2,14 @@
 
 #include "settingsstore.h"
 
+#include "artnetfollowinput.h"
+#include "followinputs.h"
+
 #include "realtime.h"
 #include "verboselog.h"
 #include "version.h"
 
+#include <QHostAddress>
 #include <QMetaMethod>
 
 #include <sched.h>
@@ -51,6 +55,8 @@ Generator::Generator(const CommandLineOptions &options, const GeneratorPlatform 
         m_settings.ltc_protocol_on = m_options.ltc;
     if (m_options.trueDropPresent)
         m_settings.true_drop_frame = m_options.trueDrop;
+    if (m_options.standby)
+        m_settings.standby_enabled = true;
     m_keys.load();
     // Connected first, so whoever else listens to these reads the new state.
     connect(this, &Generator::signalChangedPlayPause, this, &Generator::slotTransportRun);
@@ -76,6 +82,7 @@ void Generator::start()
     createMidiOutput();
     createLtcOutput();
     createCalculator();
+    createFollowInputs();
     createPlaylist();
     // The protocol options were put into the record before the workers were
     // wired; the place goes to the calculator's thread like a click.
@@ -89,7 +96,18 @@ void Generator::stop()
         m_playlist->requestStop();
         m_playlist = nullptr;
     }
+    if (m_artnet)
+        m_artnet->setTimeCodeListener(nullptr);
+    if (m_mtcInput) {
+        m_mtcInput->deleteLater();
+        m_mtcInput = nullptr;
+    }
+    if (m_ltcInput) {
+        m_ltcInput->deleteLater();
+        m_ltcInput = nullptr;
+    }
     if (m_calculator) {
+        m_follower = nullptr;
         m_calculator->setFrameSender(nullptr);
         m_calculator->requestStop();
         m_calculator = nullptr;
@@ -141,17 +159,111 @@ void Generator::apply()
     rewireArtnet();
     rewireMidi();
     rewireLtc();
+    rewireFollow();
     // A protocol switch may have changed.
     emit signalStatusChanged();
 }
 
 QList<StatusFact> Generator::statusFacts(bool withCount) const
 {
-    const ArtnetStatus artnetStatus = withCount ? m_artnetStatus : m_artnetStatus.withoutCounts();
+    ArtnetStatus artnetStatus = withCount ? m_artnetStatus : m_artnetStatus.withoutCounts();
     const bool ltcOn = m_ltc && m_settings.ltc_protocol_on;
-    return ::statusFacts(m_artnet && m_settings.artnet_protocol_on, artnetStatus,
-                         m_midi && m_settings.midi_protocol_on, m_midiStatus,
-                         ltcOn ? m_ltcStatus : QString(), m_ltcFailure, SettingsStore::problem());
+    // While following, other senders are expected, not a fight over the receivers.
+    if (m_following)
+        artnetStatus.otherSource.clear();
+    QList<StatusFact> facts =
+        ::statusFacts(m_artnet && m_settings.artnet_protocol_on, artnetStatus,
+                      m_midi && m_settings.midi_protocol_on, m_midiStatus,
+                      ltcOn ? m_ltcStatus : QString(), m_ltcFailure, SettingsStore::problem());
+    if (m_following) {
+        const bool failure = m_followStatus.state == FollowTracker::State::NoInput;
+        facts.prepend({StatusFact::Follow, followText(), failure, {}});
+        if (!m_followInputStatus.isEmpty())
+            facts.append({StatusFact::Follow, m_followInputStatus, false, {}});
+    }
+    return facts;
+}
+
+QString Generator::followText() const
+{
+    if (!m_following)
+        return {};
+    const QString input =
+        m_settings.standby_enabled ? QStringLiteral("artnet") : m_settings.follow_input;
+    return ::followText(m_followStatus, input);
+}
+
+void Generator::slotFollowStatus(const FollowStatus &status)
+{
+    m_followStatus = status;
+    emit signalStatusChanged();
+}
+
+void Generator::slotFollowInputStatus(const QString &text)
+{
+    m_followInputStatus = text;
+    emit signalStatusChanged();
+}
+
+void Generator::createFollowInputs()
+{
+    if (!m_follower)
+        return;
+    auto *mtc = new MidiFollowInput(m_follower->sink(), m_platform.midiInputService);
+    auto *ltc = new LtcFollowInput(m_follower->sink(), m_platform.audioInputService);
+    m_mtcInput = mtc;
+    m_ltcInput = ltc;
+    for (FollowInputWorker *input :
+         {static_cast<FollowInputWorker *>(mtc), static_cast<FollowInputWorker *>(ltc)}) {
+        connect(input, &FollowInputWorker::signalStatusChanged, this,
+                &Generator::slotFollowInputStatus, Qt::QueuedConnection);
+        QThread *thread = m_threads.adopt(input);
+        thread->setObjectName(input == mtc ? QStringLiteral("mtc in") : QStringLiteral("ltc in"));
+        connect(thread, &QThread::started, input, &FollowInputWorker::slotStart);
+        thread->start(outputPriority());
+    }
+    rewireFollow();
+}
+
+void Generator::rewireFollow()
+{
+    if (!m_follower)
+        return;
+    FollowTracker::Config config;
+    config.freewheelFrames = m_settings.follow_freewheel_frames;
+    config.runOn = m_settings.follow_run_on;
+    config.standby = m_settings.standby_enabled;
+    config.takeoverFrames = m_settings.standby_takeover_frames;
+    const bool artnetIn =
+        m_settings.standby_enabled || m_settings.follow_input == QLatin1String("artnet");
+    QHostAddress source(m_settings.follow_artnet_source.trimmed());
+    const quint32 sourceIp =
+        artnetIn && source.protocol() == QAbstractSocket::IPv4Protocol ? source.toIPv4Address() : 0;
+    config.primary = sourceIp;
+    const QList<AddressEntry> entries = m_platform.addressEntries
+                                            ? *m_platform.addressEntries
+                                            : ArtnetInterfaces::platformAddressEntries();
+    for (const AddressEntry &entry : entries) {
+        const QHostAddress ip = entry.entry.ip();
+        if (ip.protocol() == QAbstractSocket::IPv4Protocol)
+            config.ownAddresses.append({ip.toIPv4Address(), entry.entry.netmask().toIPv4Address()});
+    }
+    m_follower->configure(config);
+
+    if (m_artnetInput) {
+        m_artnetInput->setSource(sourceIp);
+        m_artnetInput->setEnabled(m_following && artnetIn);
+    }
+    if (m_mtcInput) {
+        m_mtcInput->selectDevice(m_settings.follow_midi_port);
+        m_mtcInput->setEnabled(m_following && !artnetIn &&
+                               m_settings.follow_input == QLatin1String("mtc"));
+    }
+    if (m_ltcInput) {
+        m_ltcInput->selectDevice(m_settings.follow_ltc_device);
+        m_ltcInput->setEnabled(m_following && !artnetIn &&
+                               m_settings.follow_input == QLatin1String("ltc"));
+    }
 }
 
 void Generator::slotTransportRun(bool bPause, bool bFreeze)
@@ -167,6 +279,9 @@ void Generator::slotTransportSource(int iFileNumber)
 {
     if (iFileNumber == Place::SystemTime) {
         m_transport.source = TransportState::Source::SystemTime;
+        m_transport.place = -1;
+    } else if (iFileNumber == Place::Follow) {
+        m_transport.source = TransportState::Source::Follow;
         m_transport.place = -1;
     } else if (Place::isStoredPlace(iFileNumber)) {
         m_transport.source = TransportState::Source::Place;
@@ -205,6 +320,10 @@ void Generator::createCalculator()
 {
     auto *calculator = new TimecodeCalculator;
     m_calculator = calculator;
+    // The follower lives with the calculator (a child, made before the move
+    // to its thread) and drives its frame path; the inputs deliver to it from
+    // their own threads.
+    m_follower = new Follower(calculator);
     QThread *thread = m_threads.adopt(calculator);
     thread->setObjectName(QStringLiteral("calculator"));
 
@@ -225,6 +344,20 @@ void Generator::createCalculator()
             &Generator::signalChangedPlayPause);
     connect(calculator, &TimecodeCalculator::signalChangedFile, this,
             &Generator::signalChangedFile);
+    connect(calculator, &TimecodeCalculator::signalChangedFile, this, [this](int iFileNumber) {
+        m_following = iFileNumber == Place::Follow;
+        if (!m_following)
+            m_followInputStatus.clear();
+        rewireFollow();
+        emit signalStatusChanged();
+    });
+
+    connect(m_follower, &Follower::signalStatus, this, &Generator::slotFollowStatus,
+            Qt::QueuedConnection);
+    const std::shared_ptr<FollowSink> sink = m_follower->sink();
+    m_artnetInput = std::make_shared<ArtnetFollowInput>(sink);
+    if (m_artnet)
+        m_artnet->setTimeCodeListener(m_artnetInput);
     connectArtnetOutput();
     connectDmxCheck();
     relayFrames();
@@ -313,8 +446,10 @@ void Generator::createArtnetNode()
 // the calculator holds the node's sender.
 void Generator::connectArtnetOutput()
 {
+    // Through the follower's gate, which a standby keeps shut until it takes over.
     if (m_calculator && m_artnet && m_settings.artnet_protocol_on)
-        m_calculator->setFrameSender(m_artnet->timeCodeSender());
+        m_calculator->setFrameSender(m_follower ? m_follower->gate(m_artnet->timeCodeSender())
+                                                : m_artnet->timeCodeSender());
 }
 
 void Generator::rewireArtnet()
@@ -382,13 +517,20 @@ void Generator::wireMidiFrames()
 {
     if (!m_calculator || !m_midi)
         return;
-    if (m_settings.midi_protocol_on && m_midiStatus.canSend())
+    if (m_settings.midi_protocol_on && m_midiStatus.canSend()) {
         connect(m_calculator, &TimecodeCalculator::signalSendTimecodeTimeOut, m_midi,
                 &midi::slotSendTimeCode,
                 Qt::ConnectionType(Qt::QueuedConnection | Qt::UniqueConnection));
-    else
+        // Queued from the same thread as the codes, so the full frame goes first.
+        if (m_follower)
+            connect(m_follower, &Follower::signalLocate, m_midi, &midi::slotLocate,
+                    Qt::ConnectionType(Qt::QueuedConnection | Qt::UniqueConnection));
+    } else {
         disconnect(m_calculator, &TimecodeCalculator::signalSendTimecodeTimeOut, m_midi,
                    &midi::slotSendTimeCode);
+        if (m_follower)
+            disconnect(m_follower, &Follower::signalLocate, m_midi, &midi::slotLocate);
+    }
 }
 
 void Generator::rewireMidi()
@@ -489,8 +631,8 @@ void Generator::applyLtcOptions()
 void Generator::slotClickedFile(int iFileNumber)
 {
     m_placeFromPlaylist = false;
-    if (iFileNumber == Place::SystemTime) {
-        emit signalClickedFile(nullptr, Place::SystemTime);
+    if (iFileNumber == Place::SystemTime || iFileNumber == Place::Follow) {
+        emit signalClickedFile(nullptr, iFileNumber);
     } else if (Place::isStoredPlace(iFileNumber)) {
         // Nobody listening would leak the record it carries.
         if (!m_calculator)

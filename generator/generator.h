@@ -3,6 +3,8 @@
 #include "artnet.h"
 #include "commandlineoptions.h"
 #include "dmxremote.h"
+#include "follower.h"
+#include "followinputs.h"
 #include "ltcoutput.h"
 #include "mainwindowkeys.h"
 #include "midi.h"
@@ -26,7 +28,11 @@ struct GeneratorPlatform {
     std::optional<QList<AddressEntry>> addressEntries;
     VerboseLog::Sink verboseSink;
     std::shared_ptr<MidiOutputService> midiService;
+    std::shared_ptr<MidiInputService> midiInputService;
+    std::shared_ptr<AudioInputService> audioInputService;
 };
+
+class ArtnetFollowInput;
 
 // The generator without its face: loads the settings record, creates the
 // workers on their threads in their fixed order, wires the outputs to the
@@ -85,6 +91,13 @@ public:
     artnet *artnetNode() const { return m_artnet; }
     LtcOutput *ltcOutput() const { return m_ltc; }
     Playlist *playlist() const { return m_playlist; }
+    Follower *follower() const { return m_follower; }
+    MidiFollowInput *mtcInput() const { return m_mtcInput; }
+    LtcFollowInput *ltcInput() const { return m_ltcInput; }
+    // What the follower last reported, and the text the operator reads for it
+    // (empty while another source is selected).
+    const FollowStatus &followStatus() const { return m_followStatus; }
+    QString followText() const;
 
     // Does what a remote channel asks without a window: the commands go
     // straight to the calculator.
@@ -129,7 +142,8 @@ signals:
     void signalClickedFile(SettingStructItem *stSettingItem, int iFileNumber);
 
 public slots:
-    // -3 is the system time, 0..8 places 1..9; anything else is ignored.
+    // -4 follows another clock, -3 is the system time, 0..8 places 1..9;
+    // anything else is ignored.
     void slotClickedFile(int iFileNumber);
     void slotChangedPlayPause();
     void slotChangedFreeze();
@@ -149,6 +163,8 @@ private slots:
     void slotLtcStatus(const QString &text);
     void slotTransportRun(bool bPause, bool bFreeze);
     void slotTransportSource(int iFileNumber);
+    void slotFollowStatus(const FollowStatus &status);
+    void slotFollowInputStatus(const QString &text);
 
 protected:
     void connectNotify(const QMetaMethod &signal) override;
@@ -175,6 +191,10 @@ private:
     FrameShift shiftFor(qint32 offset) const;
     void applyArtnetOptions();
     void applyLtcOptions();
+    void createFollowInputs();
+    // Hands the record's follow settings to the follower and switches on the
+    // one input it reads while following.
+    void rewireFollow();
 
     CommandLineOptions m_options;
     GeneratorPlatform m_platform;
@@ -201,4 +221,11 @@ private:
     SettingStructItem m_placesSent[Place::Last + 1];
     ArtnetStatus m_artnetStatus;
     MidiStatus m_midiStatus;
+    QPointer<Follower> m_follower;
+    std::shared_ptr<ArtnetFollowInput> m_artnetInput;
+    QPointer<MidiFollowInput> m_mtcInput;
+    QPointer<LtcFollowInput> m_ltcInput;
+    FollowStatus m_followStatus;
+    QString m_followInputStatus;
+    bool m_following = false;
 };

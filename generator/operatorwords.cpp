@@ -48,6 +48,8 @@ QString source(const TransportState &transport)
                 .arg(start, clockText(r.EndHour, r.EndMinute, r.EndSecond));
         return tr("Place %1  from %2").arg(transport.place + 1).arg(start);
     }
+    case TransportState::Source::Follow:
+        return tr("Following");
     case TransportState::Source::None:
         break;
     }

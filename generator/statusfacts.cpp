@@ -1,6 +1,7 @@
 #include "statusfacts.h"
 
 #include <QCoreApplication>
+#include <QHostAddress>
 
 #include <cerrno>
 #include <cstring>
@@ -160,4 +161,43 @@ QList<StatusFact> statusFacts(bool artnetOn, const ArtnetStatus &artnet, bool mi
                       true,
                       {}});
     return facts;
+}
+
+QString followText(const FollowStatus &status, const QString &input)
+{
+    const auto address = [](quint32 ip) { return QHostAddress(ip).toString(); };
+    QString what;
+    if (input == QLatin1String("mtc"))
+        what = tr("following MTC");
+    else if (input == QLatin1String("ltc"))
+        what = tr("following LTC");
+    else if (status.source)
+        what = tr("following Art-Net from %1").arg(address(status.source));
+    else
+        what = tr("following Art-Net");
+    QString state;
+    switch (status.state) {
+    case FollowTracker::State::Locked:
+        state = tr("locked");
+        break;
+    case FollowTracker::State::Freewheel:
+        state = tr("freewheeling");
+        break;
+    case FollowTracker::State::RunOn:
+        state = tr("running on");
+        break;
+    default:
+        state = tr("no input");
+        break;
+    }
+    QString text = tr("%1, %2").arg(what, state);
+    if (status.standby) {
+        if (status.takenOver)
+            text = tr("standby, took over: %1").arg(text);
+        else if (status.event == FollowTracker::Event::PrimaryBack)
+            text = tr("standby, primary back, silent: %1").arg(text);
+        else
+            text = tr("standby, silent: %1").arg(text);
+    }
+    return text;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "artnetstatus.h"
+#include "follower.h"
 #include "midistatus.h"
 
 #include <QList>
@@ -11,7 +12,7 @@
 // part of an output fails (one destination of several), the fact is made of
 // segments and only the failing ones take the error colour.
 struct StatusFact {
-    enum Topic { Artnet, SharedPort, Midi, OtherSource, Ltc, Store, TopicCount };
+    enum Topic { Artnet, SharedPort, Midi, OtherSource, Ltc, Store, Follow, TopicCount };
     struct Segment {
         QString text;
         bool failure = false;
@@ -39,3 +40,7 @@ QList<StatusFact> statusFacts(bool artnetOn, const ArtnetStatus &artnet, bool mi
 
 // Why sends fail, for the operator: the reason of a system error number.
 QString sendErrorText(int error);
+// The follow source in words: "following Art-Net from 10.77.0.2, locked",
+// "..., freewheeling", "..., no input", and for a standby whether it is
+// silent or has taken over. `input` is "artnet", "mtc" or "ltc".
+QString followText(const FollowStatus &status, const QString &input);

@@ -16,8 +16,7 @@ struct TransportState {
         None,       // no place chosen yet: a counter from the last reset
         SystemTime, // the computer's clock
         Place,      // a stored place, `place` 0..8, with the codes it was started with
-        // A further source (following another timecode) joins here, with its
-        // words in OperatorWords::source().
+        Follow,     // another clock's code, from the input chosen in the settings
     };
 
     bool paused = true;

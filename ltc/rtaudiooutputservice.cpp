@@ -36,6 +36,14 @@ constexpr qint64 StalledNs = 2000000000LL;
 
 } // namespace
 
+std::vector<int> RtAudioOutputService::apiOrder()
+{
+    std::vector<int> order;
+    for (RtAudio::Api api : apisInOrder())
+        order.push_back(int(api));
+    return order;
+}
+
 RtAudioOutputService::RtAudioOutputService() = default;
 
 RtAudioOutputService::~RtAudioOutputService()

@@ -33,6 +33,9 @@ public:
     qint64 aheadNs() const override { return m_aheadNs.load(std::memory_order_relaxed); }
     qint64 nowNs() const override;
 
+    // The compiled audio systems (RtAudio::Api values) in the order they are tried.
+    static std::vector<int> apiOrder();
+
 private:
     static int callback(void *out, void *in, unsigned int frames, double streamTime,
                         unsigned int status, void *user);

@@ -215,6 +215,23 @@ void midi::slotSendTimeCode(quint8 Hour, quint8 Minute, quint8 Seconds, quint8 F
     sendTimeCode(timecode, type, device);
 }
 
+void midi::slotLocate(quint8 Hour, quint8 Minute, quint8 Seconds, quint8 Frame, quint8 Type)
+{
+    qint32 device;
+    {
+        QMutexLocker lock(&m_lock);
+        enumerateOutputDevices();
+        if (m_timecodeType == MidiTimecode)
+            return;
+        device = m_selectedDevice;
+    }
+    const TimeCode timecode = TimeCode::make(Hour, Minute, Seconds, Frame, Type);
+    if (device == -1)
+        sendFullFrameToAll(timecode);
+    else
+        sendFullFrame(timecode, device);
+}
+
 int midi::sendTimeCode(const TimeCode &timecode, quint32 type, qint32 device)
 {
     switch (type) {

@@ -65,6 +65,10 @@ signals:
 
 public slots:
     void slotSendTimeCode(quint8 Hour, quint8 Minute, quint8 Seconds, quint8 Frame, quint8 Type);
+    // The code about to be sent does not continue the last one: receivers of
+    // quarter frames get a full frame first, so they locate at once instead
+    // of two frames late. Full-frame output sends one anyway.
+    void slotLocate(quint8 Hour, quint8 Minute, quint8 Seconds, quint8 Frame, quint8 Type);
     // Looks for the MIDI system's ports again; see the class comment.
     void slotRescan();
 

@@ -11,6 +11,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDoubleSpinBox>
+#include <QFormLayout>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -38,6 +39,7 @@ Settings::Settings(Playlist *playlist, SettingStruct *settings, artnet *artnetNo
     outputs->addWidget(buildMidiGroup());
     outputs->addWidget(buildLtcGroup());
     outputs->addWidget(buildTimecodeGroup());
+    outputs->addWidget(buildFollowGroup());
 
     auto *placesGroup = new QGroupBox(tr("Places"));
     auto *placesLayout = new QVBoxLayout(placesGroup);
@@ -279,6 +281,82 @@ bool Settings::markInvalidFields()
 
 // The system's default first; a stored device that is not there now stays in
 // the list, so opening and closing the window does not lose it.
+QWidget *Settings::buildFollowGroup()
+{
+    auto *group = new QGroupBox(tr("Follow"));
+    group->setObjectName(QStringLiteral("followGroup"));
+    m_followInput = new QComboBox;
+    m_followInput->setObjectName(QStringLiteral("followInput"));
+    m_followInput->addItem(tr("Art-Net"), QStringLiteral("artnet"));
+    m_followInput->addItem(tr("MTC"), QStringLiteral("mtc"));
+    m_followInput->addItem(tr("LTC"), QStringLiteral("ltc"));
+    m_followInput->setCurrentIndex(qMax(0, m_followInput->findData(m_working.follow_input)));
+    m_followSource = new QLineEdit(m_working.follow_artnet_source);
+    m_followSource->setObjectName(QStringLiteral("followArtnetSource"));
+    m_followSource->setPlaceholderText(tr("any sender"));
+    m_followMidiPort = new QComboBox;
+    m_followMidiPort->setObjectName(QStringLiteral("followMidiPort"));
+    m_followLtcDevice = new QComboBox;
+    m_followLtcDevice->setObjectName(QStringLiteral("followLtcDevice"));
+    fillFollowDevices({}, {});
+    m_followFreewheel = new QSpinBox;
+    m_followFreewheel->setObjectName(QStringLiteral("followFreewheelFrames"));
+    m_followFreewheel->setRange(0, 108000);
+    m_followFreewheel->setValue(m_working.follow_freewheel_frames);
+    m_followRunOn = new QCheckBox(tr("Run on after freewheel"));
+    m_followRunOn->setObjectName(QStringLiteral("followRunOn"));
+    m_followRunOn->setChecked(m_working.follow_run_on);
+    m_standby = new QCheckBox(tr("Standby for the Art-Net primary"));
+    m_standby->setObjectName(QStringLiteral("standbyEnabled"));
+    m_standby->setChecked(m_working.standby_enabled);
+    m_standbyTakeover = new QSpinBox;
+    m_standbyTakeover->setObjectName(QStringLiteral("standbyTakeoverFrames"));
+    m_standbyTakeover->setRange(1, 108000);
+    m_standbyTakeover->setValue(m_working.standby_takeover_frames);
+
+    auto *form = new QFormLayout(group);
+    form->addRow(tr("Input"), m_followInput);
+    form->addRow(tr("Art-Net source"), m_followSource);
+    form->addRow(tr("MIDI port"), m_followMidiPort);
+    form->addRow(tr("Audio input"), m_followLtcDevice);
+    form->addRow(tr("Freewheel frames"), m_followFreewheel);
+    form->addRow(m_followRunOn);
+    form->addRow(m_standby);
+    form->addRow(tr("Takeover frames"), m_standbyTakeover);
+
+    connect(m_followInput, &QComboBox::activated, this, &Settings::slotChanged);
+    connect(m_followSource, &QLineEdit::editingFinished, this, &Settings::slotChanged);
+    connect(m_followMidiPort, &QComboBox::activated, this, &Settings::slotChanged);
+    connect(m_followLtcDevice, &QComboBox::activated, this, &Settings::slotChanged);
+    connect(m_followFreewheel, &QSpinBox::valueChanged, this, &Settings::slotChanged);
+    connect(m_followRunOn, &QCheckBox::clicked, this, &Settings::slotChanged);
+    connect(m_standby, &QCheckBox::clicked, this, &Settings::slotChanged);
+    connect(m_standbyTakeover, &QSpinBox::valueChanged, this, &Settings::slotChanged);
+    return group;
+}
+
+void Settings::setFollowDevices(const QStringList &midiPorts, const QStringList &audioInputs)
+{
+    fillFollowDevices(midiPorts, audioInputs);
+}
+
+void Settings::fillFollowDevices(const QStringList &midiPorts, const QStringList &audioInputs)
+{
+    const auto fill = [](QComboBox *box, const QString &empty, const QStringList &names,
+                         const QString &stored) {
+        box->clear();
+        box->addItem(empty, QString());
+        for (const QString &name : names)
+            box->addItem(name, name);
+        // A device that is not here today stays chosen; it may be plugged in later.
+        if (!stored.isEmpty() && !names.contains(stored))
+            box->addItem(stored, stored);
+        box->setCurrentIndex(qMax(0, box->findData(stored)));
+    };
+    fill(m_followMidiPort, tr("Own port \"MTC in\""), midiPorts, m_working.follow_midi_port);
+    fill(m_followLtcDevice, tr("System default"), audioInputs, m_working.follow_ltc_device);
+}
+
 void Settings::fillLtcDevices()
 {
     m_ltcDevices->addItem(tr("System default"), QString());
@@ -360,6 +438,14 @@ void Settings::slotChanged()
     m_working.midi_offset = m_midiOffset->value();
     m_working.ltc_offset = m_ltcOffset->value();
     m_working.ltc_userbits = m_ltcUserBits->text().trimmed();
+    m_working.follow_input = m_followInput->currentData().toString();
+    m_working.follow_artnet_source = m_followSource->text().trimmed();
+    m_working.follow_midi_port = m_followMidiPort->currentData().toString();
+    m_working.follow_ltc_device = m_followLtcDevice->currentData().toString();
+    m_working.follow_freewheel_frames = m_followFreewheel->value();
+    m_working.follow_run_on = m_followRunOn->isChecked();
+    m_working.standby_enabled = m_standby->isChecked();
+    m_working.standby_takeover_frames = m_standbyTakeover->value();
 }
 
 void Settings::slotPressOk()

@@ -35,6 +35,9 @@ public:
     const SettingStruct &workingCopy() const { return m_working; }
     SettingsPlaces *placesEditor() const { return m_places; }
     SettingsPlaylist *playlistEditor() const { return m_playlist; }
+    // The MIDI input ports and audio inputs the follow group offers, besides
+    // the own port, the system default and whatever the record names.
+    void setFollowDevices(const QStringList &midiPorts, const QStringList &audioInputs);
 
 signals:
     void valueChanged();
@@ -70,6 +73,8 @@ private:
     // Marks the text fields that hold something the outputs cannot use;
     // true when every field is usable.
     bool markInvalidFields();
+    QWidget *buildFollowGroup();
+    void fillFollowDevices(const QStringList &midiPorts, const QStringList &audioInputs);
     void fillLtcDevices();
     void fillInterfaces();
     void fillMidiDevices();
@@ -102,4 +107,12 @@ private:
     QSpinBox *m_midiOffset = nullptr;
     QSpinBox *m_ltcOffset = nullptr;
     QLineEdit *m_ltcUserBits = nullptr;
+    QComboBox *m_followInput = nullptr;
+    QLineEdit *m_followSource = nullptr;
+    QComboBox *m_followMidiPort = nullptr;
+    QComboBox *m_followLtcDevice = nullptr;
+    QSpinBox *m_followFreewheel = nullptr;
+    QCheckBox *m_followRunOn = nullptr;
+    QCheckBox *m_standby = nullptr;
+    QSpinBox *m_standbyTakeover = nullptr;
 };

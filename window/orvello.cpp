@@ -1,5 +1,7 @@
 #include "orvello.h"
 
+#include "followinputs.h"
+
 #include "configfile.h"
 #include "confirmloss.h"
 #include "fullscreenclock.h"
@@ -114,6 +116,8 @@ void Orvello::connectControls()
 
     connect(m_view.settingsButton, &QPushButton::clicked, this, &Orvello::slotSettingsEdit);
     connect(m_view.systemTimeButton, &QPushButton::clicked, this, &Orvello::slotClickedFile0);
+    connect(m_view.followButton, &QPushButton::clicked, this,
+            [this]() { slotClickedFile(Place::Follow); });
     void (Orvello::*const places[OrvelloView::PlaceButtons])() = {
         &Orvello::slotClickedFile1, &Orvello::slotClickedFile2, &Orvello::slotClickedFile3,
         &Orvello::slotClickedFile4, &Orvello::slotClickedFile5, &Orvello::slotClickedFile6,
@@ -148,8 +152,10 @@ void Orvello::connectGenerator()
             &Orvello::slotSendTimecodeTimeOut);
     connect(generator, &Generator::signalChangedTimeReset, this, &Orvello::slotChangedTimeReset);
     connect(generator, &Generator::signalClose, this, &QWidget::close);
-    connect(generator, &Generator::signalStatusChanged, this,
-            [this]() { m_view.showStatus(m_generator.statusFacts()); });
+    connect(generator, &Generator::signalStatusChanged, this, [this]() {
+        m_view.showStatus(m_generator.statusFacts());
+        refreshFollowButton();
+    });
     connect(generator, &Generator::signalTransportChanged, this, &Orvello::showTransport);
 }
 
@@ -247,6 +253,13 @@ void Orvello::stopWorkers()
 void Orvello::refreshPlaceButtons(int selected)
 {
     m_view.colourPlaceButtons(settings(), selected);
+    refreshFollowButton();
+}
+
+void Orvello::refreshFollowButton()
+{
+    const QString text = m_generator.followText();
+    m_view.colourFollowButton(!text.isEmpty(), m_generator.followStatus().state, text);
 }
 
 void Orvello::applySettings()
@@ -552,6 +565,9 @@ void Orvello::slotSettingsEdit()
         m_settingsWindow = new Settings(playlist(), &settings(), m_generator.artnetNode(),
                                         m_generator.midiOutput(), nullptr, m_generator.ltcOutput());
         Settings *window = m_settingsWindow;
+        window->setFollowDevices(
+            m_generator.mtcInput() ? m_generator.mtcInput()->portNames() : QStringList(),
+            m_generator.ltcInput() ? m_generator.ltcInput()->deviceNames() : QStringList());
         connect(window, &Settings::valueChanged, this, &Orvello::slotSettingsChanged);
         connect(window, &Settings::valueChangedToDefault, this,
                 &Orvello::slotSettingsChangedToDefaultExtern);
@@ -645,6 +661,7 @@ void Orvello::slotClickedFile(int iFileNumber)
 
 void Orvello::slotChangedFile(int iFileNumber)
 {
-    if (iFileNumber == Place::SystemTime || Place::isStoredPlace(iFileNumber))
+    if (iFileNumber == Place::SystemTime || iFileNumber == Place::Follow ||
+        Place::isStoredPlace(iFileNumber))
         refreshPlaceButtons(iFileNumber);
 }

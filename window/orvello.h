@@ -136,6 +136,7 @@ private:
     void refreshPlaceButtons(int selected);
     void buildFullscreenClock();
     void showTransport();
+    void refreshFollowButton();
 
     CommandLineOptions m_options;
     Generator m_generator;

@@ -35,6 +35,8 @@ const QColor Selected(0, 255, 0);
 const QColor StartAndEnd(255, 128, 0);
 const QColor StartOnly(255, 172, 0);
 const QColor EndOnly(205, 128, 0);
+const QColor Freewheeling(255, 200, 0);
+const QColor NoInput(255, 80, 80);
 
 QString twoDigits(int value)
 {
@@ -331,6 +333,13 @@ QWidget *OrvelloView::buildCentral(QMainWindow *window, bool useLcd)
         placeButtons[i] = button;
         (number <= 4 ? firstRow : secondRow)->addWidget(button);
     }
+    // After the nine places: Ctrl+0..9 are taken by them and the system time.
+    followButton = new PlaceButton(Orvello::tr("Follow"), central);
+    followButton->setObjectName(QStringLiteral("follow"));
+    bindKey(followButton, QKeySequence(Qt::CTRL | Qt::ALT | Qt::Key_0));
+    followButton->setToolTip(Orvello::tr("Ctrl+Alt+0 - follows another clock"));
+    limitSize(followButton, central);
+    secondRow->addWidget(followButton);
     column->addLayout(firstRow);
     column->addLayout(secondRow);
 
@@ -492,6 +501,27 @@ void OrvelloView::updatePlaceButtons(const SettingStruct &settings)
         const QString icon = placeIconPath(settings.places[i]);
         placeButtons[i]->setIcon(icon.isEmpty() ? QIcon() : QIcon(icon));
     }
+}
+
+void OrvelloView::colourFollowButton(bool selected, FollowTracker::State state, const QString &text)
+{
+    if (!followButton)
+        return;
+    QColor colour = normalColour;
+    if (selected && state == FollowTracker::State::Locked)
+        colour = Selected;
+    else if (selected &&
+             (state == FollowTracker::State::Freewheel || state == FollowTracker::State::RunOn))
+        colour = Freewheeling;
+    else if (selected)
+        colour = NoInput;
+    setButtonColour(followButton, colour);
+    // The colour says locked, freewheeling or no input; the frame and the
+    // description say it without colour.
+    followButton->setSelected(selected);
+    followButton->setAccessibleDescription(text);
+    followButton->setToolTip(Orvello::tr("Ctrl+Alt+0 - follows another clock") +
+                             (text.isEmpty() ? QString() : QStringLiteral("\n") + text));
 }
 
 void OrvelloView::colourPlaceButtons(const SettingStruct &settings, int selected)

@@ -62,6 +62,9 @@ public:
     void updatePlaceButtons(const SettingStruct &settings);
     // selected: -3 system time, 0..8 places 1..9, -1 none.
     void colourPlaceButtons(const SettingStruct &settings, int selected);
+    // Green while the followed clock is locked, amber while it freewheels,
+    // red with no input; the tip says which clock.
+    void colourFollowButton(bool selected, FollowTracker::State state, const QString &text);
 
     static QString codeText(quint8 hour, quint8 minute, quint8 second, quint8 frame,
                             bool dropFrame = false);
@@ -96,6 +99,7 @@ public:
     QPushButton *settingsButton = nullptr;
     PlaceButton *systemTimeButton = nullptr;
     PlaceButton *placeButtons[PlaceButtons] = {};
+    PlaceButton *followButton = nullptr;
 
     CodeDisplay *label = nullptr;
     LcdDisplay *lcd = nullptr;

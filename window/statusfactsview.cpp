@@ -15,9 +15,9 @@ StatusFactsView::StatusFactsView(QWidget *parent) : QWidget(parent)
     auto *column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
-    const char *names[StatusFact::TopicCount] = {"status_artnet", "status_shared_port",
-                                                 "status_midi",   "status_other_source",
-                                                 "status_ltc",    "status_store"};
+    const char *names[StatusFact::TopicCount] = {
+        "status_artnet", "status_shared_port", "status_midi",  "status_other_source",
+        "status_ltc",    "status_store",       "status_follow"};
     for (int i = 0; i < StatusFact::TopicCount; ++i) {
         m_labels[i] = new QLabel(this);
         m_labels[i]->setObjectName(QLatin1String(names[i]));
@@ -25,8 +25,13 @@ StatusFactsView::StatusFactsView(QWidget *parent) : QWidget(parent)
         // Their width is the window's; the view sets the least width itself.
         m_labels[i]->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
         m_labels[i]->setVisible(false);
-        column->addWidget(m_labels[i]);
     }
+    // What the code follows comes first: while following, it is what the
+    // operator watches.
+    column->addWidget(m_labels[StatusFact::Follow]);
+    for (int i = 0; i < StatusFact::TopicCount; ++i)
+        if (i != StatusFact::Follow)
+            column->addWidget(m_labels[i]);
     column->addStretch(1);
     m_reservedHeight = ReservedLines * fontMetrics().lineSpacing();
     setFixedHeight(m_reservedHeight);
@@ -51,8 +56,14 @@ void StatusFactsView::showFacts(const QList<StatusFact> &facts)
             continue;
         }
         if (fact->segments.isEmpty()) {
+            // A topic may bring more than one fact (the follow state and its
+            // input's trouble): each gets a line of the same label.
+            QStringList lines;
+            for (auto f = fact; f != facts.end(); ++f)
+                if (f->topic == i)
+                    lines << f->text;
             label->setTextFormat(Qt::PlainText);
-            label->setText(fact->text);
+            label->setText(lines.join(QLatin1Char('\n')));
         } else {
             // Only the failing parts (one destination of several) take the error colour.
             QString html;

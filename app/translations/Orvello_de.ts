@@ -4,6 +4,70 @@
 <context>
     <name>Orvello</name>
     <message>
+        <source>follows another clock (the input chosen in the settings)</source>
+        <translation>folgt einer anderen Uhr (der in den Einstellungen gewählte Eingang)</translation>
+    </message>
+    <message>
+        <source>hot standby: follows the primary's Art-Net silently, takes over when it stops</source>
+        <translation>Hot Standby: folgt still dem Art-Net des Primärgeräts, übernimmt, wenn es verstummt</translation>
+    </message>
+    <message>
+        <source>following MTC</source>
+        <translation>folgt MTC</translation>
+    </message>
+    <message>
+        <source>following LTC</source>
+        <translation>folgt LTC</translation>
+    </message>
+    <message>
+        <source>following Art-Net from %1</source>
+        <translation>folgt Art-Net von %1</translation>
+    </message>
+    <message>
+        <source>following Art-Net</source>
+        <translation>folgt Art-Net</translation>
+    </message>
+    <message>
+        <source>locked</source>
+        <translation>eingerastet</translation>
+    </message>
+    <message>
+        <source>freewheeling</source>
+        <translation>Freilauf</translation>
+    </message>
+    <message>
+        <source>running on</source>
+        <translation>läuft weiter</translation>
+    </message>
+    <message>
+        <source>no input</source>
+        <translation>kein Eingang</translation>
+    </message>
+    <message>
+        <source>%1, %2</source>
+        <translation>%1, %2</translation>
+    </message>
+    <message>
+        <source>standby, took over: %1</source>
+        <translation>Standby, übernommen: %1</translation>
+    </message>
+    <message>
+        <source>standby, primary back, silent: %1</source>
+        <translation>Standby, Primärgerät zurück, still: %1</translation>
+    </message>
+    <message>
+        <source>standby, silent: %1</source>
+        <translation>Standby, still: %1</translation>
+    </message>
+    <message>
+        <source>Follow</source>
+        <translation>Folgen</translation>
+    </message>
+    <message>
+        <source>Ctrl+Alt+0 - follows another clock</source>
+        <translation>Strg+Alt+0 - folgt einer anderen Uhr</translation>
+    </message>
+    <message>
         <source>this help</source>
         <translation>diese Hilfe</translation>
     </message>
@@ -687,6 +751,58 @@ Aus: 30 Drop läuft mit 30 Frames pro Sekunde und ist nur als Drop-Frame gekennz
 <context>
     <name>Settings</name>
     <message>
+        <source>Follow</source>
+        <translation>Folgen</translation>
+    </message>
+    <message>
+        <source>Art-Net</source>
+        <translation>Art-Net</translation>
+    </message>
+    <message>
+        <source>MTC</source>
+        <translation>MTC</translation>
+    </message>
+    <message>
+        <source>any sender</source>
+        <translation>jeder Sender</translation>
+    </message>
+    <message>
+        <source>Run on after freewheel</source>
+        <translation>Nach dem Freilauf weiterlaufen</translation>
+    </message>
+    <message>
+        <source>Standby for the Art-Net primary</source>
+        <translation>Standby für das Art-Net-Primärgerät</translation>
+    </message>
+    <message>
+        <source>Input</source>
+        <translation>Eingang</translation>
+    </message>
+    <message>
+        <source>Art-Net source</source>
+        <translation>Art-Net-Quelle</translation>
+    </message>
+    <message>
+        <source>MIDI port</source>
+        <translation>MIDI-Port</translation>
+    </message>
+    <message>
+        <source>Audio input</source>
+        <translation>Audioeingang</translation>
+    </message>
+    <message>
+        <source>Freewheel frames</source>
+        <translation>Freilauf-Frames</translation>
+    </message>
+    <message>
+        <source>Takeover frames</source>
+        <translation>Übernahme-Frames</translation>
+    </message>
+    <message>
+        <source>Own port &quot;MTC in&quot;</source>
+        <translation>Eigener Port &quot;MTC in&quot;</translation>
+    </message>
+    <message>
         <source>Settings</source>
         <translation>Einstellungen</translation>
     </message>
@@ -1153,6 +1269,43 @@ K19=Timecode Platz 9</translation>
     <message>
         <source>Orvello Clock</source>
         <translation>Orvello-Uhr</translation>
+    </message>
+</context>
+<context>
+    <name>FollowInputWorker</name>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1: %2</translation>
+    </message>
+    <message>
+        <source>%1: no MIDI or audio system, retrying</source>
+        <translation>%1: kein MIDI- oder Audiosystem, neuer Versuch</translation>
+    </message>
+    <message>
+        <source>%1: no input, retrying</source>
+        <translation>%1: kein Eingang, neuer Versuch</translation>
+    </message>
+    <message>
+        <source>%1: &quot;%2&quot; not found, retrying</source>
+        <translation>%1: &quot;%2&quot; nicht gefunden, neuer Versuch</translation>
+    </message>
+    <message>
+        <source>%1: cannot be opened, retrying</source>
+        <translation>%1: lässt sich nicht öffnen, neuer Versuch</translation>
+    </message>
+</context>
+<context>
+    <name>MidiFollowInput</name>
+    <message>
+        <source>MIDI in</source>
+        <translation>MIDI-Eingang</translation>
+    </message>
+</context>
+<context>
+    <name>LtcFollowInput</name>
+    <message>
+        <source>LTC in</source>
+        <translation>LTC-Eingang</translation>
     </message>
 </context>
 </TS>

@@ -180,7 +180,11 @@ private slots:
             QVERIFY2(took >= 1000, qPrintable(QStringLiteral("%1 ms").arg(took)));
         QCOMPARE(process.exitStatus(), QProcess::NormalExit);
         QCOMPARE(process.exitCode(), 0);
-        QCOMPARE(QString::fromLocal8Bit(process.readAllStandardError()), QString());
+        // The offscreen platform says so whenever a window's size limits
+        // change; a real display has no such line.
+        QString errors = QString::fromLocal8Bit(process.readAllStandardError());
+        errors.remove(QStringLiteral("This plugin does not support propagateSizeHints()\n"));
+        QCOMPARE(errors, QString());
         QCOMPARE(QSettings(storeFile, QSettings::IniFormat).value("FrameFormat").toInt(),
                  frameFormat);
     }

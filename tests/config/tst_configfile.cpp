@@ -46,6 +46,14 @@ QString summary(const SettingStruct &r, Playlist &p)
                      .arg(r.midi_offset)
                      .arg(r.ltc_offset)
                      .arg(r.ltc_userbits);
+    if (!r.followAtDefaults())
+        parts << QStringLiteral("fo=%1,%2,%3,%4,%5/%6,%7/%8")
+                     .arg(r.follow_input, r.follow_artnet_source, r.follow_midi_port,
+                          r.follow_ltc_device)
+                     .arg(r.follow_freewheel_frames)
+                     .arg(int(r.follow_run_on))
+                     .arg(int(r.standby_enabled))
+                     .arg(r.standby_takeover_frames);
     parts << QStringLiteral("pl=%1").arg(int(p.enabled.load()));
     for (int i = 0; i < p.itemCount(); ++i) {
         const PlaylistTime e = p.itemAt(i).entry;
@@ -80,6 +88,14 @@ void fillShow(SettingStruct &r, Playlist &p)
     r.midi_offset = 2;
     r.ltc_offset = 30;
     r.ltc_userbits = QStringLiteral("date");
+    r.follow_input = QStringLiteral("ltc");
+    r.follow_artnet_source = QStringLiteral("10.77.0.2");
+    r.follow_midi_port = QStringLiteral("mtc port");
+    r.follow_ltc_device = QStringLiteral("capture");
+    r.follow_freewheel_frames = 50;
+    r.follow_run_on = true;
+    r.standby_enabled = true;
+    r.standby_takeover_frames = 5;
     p.enabled = true;
     p.appendItem({3, 0xFFFF, 0xFF, 0xFF, 0, 19, 30});
     p.appendItem({0xFD, 0xFFFF, 0xFF, 0xFF, 0xFF, 0, 0});
@@ -180,6 +196,12 @@ private slots:
         QTest::newRow("wire options")
             << R"(<timecode version="1" true_drop_frame="1"/><protocol_artnet version="1" broadcast="0" stream_id="258" offset="-31"/><artnet_unicast version="1" address=" 10.77.0.2 "/><artnet_unicast version="1" address="a b"/><artnet_unicast address="10.77.0.3"/><protocol_midi version="1" offset="x"/><protocol_ltc version="1" offset="-30" userbits="0123ABCD"/>)"
             << "dmx=0/256 an=1 mi=1 wire=1/0/[10.77.0.2]/0/0,0,-30/0123ABCD pl=0";
+        QTest::newRow("follow: unknown input, huge and zero frame counts")
+            << R"(<follow version="1" input="smpte" artnet_source="10.77.0.2" freewheel_frames="999999" run_on="1" standby="256" takeover_frames="0"/>)"
+            << "dmx=0/256 an=1 mi=1 fo=artnet,10.77.0.2,,,25/1,0/3 pl=0";
+        QTest::newRow("follow mtc, case and counts kept")
+            << R"(<follow version="1" input="MTC" midi_port="p" freewheel_frames="0" takeover_frames="10"/>)"
+            << "dmx=0/256 an=1 mi=1 fo=mtc,,p,,0/0,0/10 pl=0";
         QTest::newRow("playlist enabled negative") << R"(<playlist version="1" enabled="-1"/>)"
                                                    << "dmx=0/256 an=1 mi=1 pl=1";
         QTest::newRow("playlist enabled low bits")

@@ -121,6 +121,11 @@ private slots:
         written.midi_offset = 3;
         written.ltc_offset = 30;
         written.ltc_userbits = QStringLiteral("date");
+        written.follow_input = QStringLiteral("mtc");
+        written.follow_midi_port = QStringLiteral("mtcgen:out");
+        written.follow_freewheel_frames = 0;
+        written.standby_enabled = true;
+        written.standby_takeover_frames = 6;
         written.saveToStore();
         const MainWindowKeys keys{true, 3, 2, QStringLiteral("All Midi Devices")};
         keys.save(); // all but UseLcd, which the program never writes
@@ -133,10 +138,13 @@ private slots:
         for (const char *key :
              {"dmx_in_enabled", "dmx_in_universe", "artnet_protocol_on", "midi_protocol_on",
               "ltc_protocol_on", "true_drop_frame", "artnet_broadcast", "artnet_stream_id",
-              "artnet_offset", "midi_offset", "ltc_offset"})
+              "artnet_offset", "midi_offset", "ltc_offset", "follow_freewheel_frames",
+              "follow_run_on", "standby_enabled", "standby_takeover_frames"})
             types[key] = "int";
-        for (const char *key : {"artnet_interface_name", "midi_interface_name", "MidiInterfaceName",
-                                "ltc_device", "artnet_unicast", "ltc_userbits"})
+        for (const char *key :
+             {"artnet_interface_name", "midi_interface_name", "MidiInterfaceName", "ltc_device",
+              "artnet_unicast", "ltc_userbits", "follow_input", "follow_artnet_source",
+              "follow_midi_port", "follow_ltc_device"})
             types[key] = "QString";
         types["ltc_level"] = "double";
         types["midi_timecode_type"] = "uint";
@@ -158,6 +166,10 @@ private slots:
                 read.artnet_unicast == written.artnet_unicast && read.artnet_stream_id == 200 &&
                 read.artnet_offset == -30 && read.midi_offset == 3 && read.ltc_offset == 30 &&
                 read.ltc_userbits == written.ltc_userbits);
+        QVERIFY(read.follow_input == QLatin1String("mtc") &&
+                read.follow_midi_port == written.follow_midi_port &&
+                read.follow_freewheel_frames == 0 && !read.follow_run_on && read.standby_enabled &&
+                read.standby_takeover_frames == 6);
         MainWindowKeys again;
         again.load();
         QVERIFY(again.UseLcd && again.FrameFormat == 3 && again.MidiTimecodeType == 2 &&

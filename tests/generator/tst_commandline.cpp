@@ -59,14 +59,16 @@ void TestCommandLine::forms_data()
     rows({"notruedrop", "/notruedrop", "-notruedrop"}, "truedrop=0");
     rows({"headless"}, "headless");
     rows({"fullscreen", "--fullscreen", "/fullscreen", "-fullscreen"}, "fullscreen");
+    rows({"follow", "/follow", "-follow"}, "place=-4");
+    // A standby follows from the start.
+    rows({"standby", "/standby", "-standby"}, "standby=-4");
     // Look-alikes that are not forms of anything.
-    rows({"-version",    "/help",      "--p1",     "--24fps",
-          "-playlist",   "--artnet",   "Help",     "P1",
-          "p10",         "p",          "-",        "",
-          "verbose ",    "--h",        "/?",       "-noupdatecheck",
-          "--starttime", "--ltc",      "LTC",      "--headless",
-          "Headless",    "--truedrop", "TrueDrop", "Fullscreen",
-          "F11"},
+    rows({"-version",    "/help",      "--p1",     "--24fps",   "-playlist",
+          "--artnet",    "Help",       "P1",       "p10",       "p",
+          "-",           "",           "verbose ",  "--h",       "/?",
+          "-noupdatecheck", "--starttime", "--ltc",  "LTC",       "--headless",
+          "Headless",    "--truedrop", "TrueDrop", "Fullscreen", "F11",
+          "--follow",    "Standby"},
          "unknown");
 }
 
@@ -91,8 +93,9 @@ void TestCommandLine::forms()
     QCOMPARE(o.noupdatecheck, key == "noupdatecheck");
     QCOMPARE(o.formatPresent, key == "format");
     QCOMPARE(o.format, key == "format" ? value : 0);
-    QCOMPARE(o.placePresent, key == "place");
-    QCOMPARE(o.place, key == "place" ? value : 0);
+    QCOMPARE(o.placePresent, key == "place" || key == "standby");
+    QCOMPARE(o.place, key == "place" || key == "standby" ? value : 0);
+    QCOMPARE(o.standby, key == "standby");
     QCOMPARE(o.artnetPresent, key == "artnet");
     QCOMPARE(o.artnet, key == "artnet" && value == 1);
     QCOMPARE(o.midiPresent, key == "midi");
@@ -176,7 +179,7 @@ void TestCommandLine::helpLayout()
 {
     const QStringList lines = CommandLineParser::helpText().split('\n');
     QCOMPARE(lines.first(), QString()); // begins with a line end
-    QCOMPARE(lines.size(), 1 + 14 + 9 + 9 + 2);
+    QCOMPARE(lines.size(), 1 + 16 + 9 + 9 + 2);
     for (int i = 1; i < lines.size(); ++i) {
         QCOMPARE(lines[i].mid(14, 2), QStringLiteral("- "));
         // Only the two file options carry an argument.
@@ -192,6 +195,7 @@ void TestCommandLine::helpLayout()
              QStringLiteral("noltc         - deactivate trigger ltc (overwrite settings)"));
     QCOMPARE(lines[30],
              QStringLiteral("truedrop      - 30 drop runs at 29.97 fps (overwrite settings)"));
+    QCOMPARE(lines[32].left(16), QStringLiteral("follow        - "));
 }
 
 QTEST_GUILESS_MAIN(TestCommandLine)

@@ -29,8 +29,9 @@ void TestStartup::windowRunsWorkersAndLeavesNothingBehind()
     auto *window = new Orvello;
     window->show();
     QCOMPARE(window->windowTitle(), QStringLiteral("Orvello"));
-    // Art-Net node, MIDI output, LTC output, calculator, playlist.
-    QTRY_COMPARE_WITH_TIMEOUT(window->runningWorkerThreads(), 5, 5000);
+    // Art-Net node, MIDI output, LTC output, calculator, MTC and LTC follow
+    // inputs, playlist.
+    QTRY_COMPARE_WITH_TIMEOUT(window->runningWorkerThreads(), 7, 5000);
 
     Generator &generator = window->generator();
     const QList<QObject *> workers{generator.calculator(), generator.midiOutput(),

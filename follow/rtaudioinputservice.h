@@ -1,0 +1,45 @@
+#pragma once
+
+#include "inputservices.h"
+
+#include <atomic>
+#include <memory>
+
+class RtAudio;
+
+// The audio input on RtAudio, tried on the audio systems in the output's
+// order (JACK first); failures come back as result codes and the systems'
+// printing is muted while looking.
+class RtAudioInputService : public AudioInputService
+{
+public:
+    static constexpr const char *ClientName = "Orvello";
+    static constexpr unsigned int BufferFrames = 256;
+
+    RtAudioInputService();
+    ~RtAudioInputService() override;
+
+    QStringList deviceNames() override;
+    int open(const QString &device, AudioCapturer *capturer) override;
+    void close() override;
+    bool isRunning() override;
+    quint32 sampleRate() const override { return m_rate; }
+    QString description() const override { return m_description; }
+
+private:
+    static int callback(void *out, void *in, unsigned int frames, double streamTime,
+                        unsigned int status, void *user);
+    // When the buffer's first sample came in; audio thread only.
+    qint64 captureTime(qint64 now, qint64 streamNs, unsigned int frames);
+
+    std::unique_ptr<RtAudio> m_audio;
+    AudioCapturer *m_capturer = nullptr;
+    quint32 m_rate = 0;
+    qint64 m_latencyNs = 0;
+    QString m_description;
+    std::atomic<qint64> m_lastCallbackNs{0};
+    // Audio thread only, reset before the stream starts.
+    bool m_haveOffset = false;
+    qint64 m_offset = 0;
+    int m_farBuffers = 0;
+};
