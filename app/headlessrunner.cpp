@@ -1,5 +1,7 @@
 #include "headlessrunner.h"
 
+#include "transportwords.h"
+
 #include <QHostAddress>
 #include <QTimer>
 
@@ -11,30 +13,6 @@ constexpr int TransportSettleMs = 50;
 // The workers report as they start (the MIDI output before and after it
 // lists its ports); a status that holds this long is worth a line.
 constexpr int StatusSettleMs = 250;
-
-QString formatName(int format)
-{
-    switch (format) {
-    case Frame25:
-        return QStringLiteral("25 fps");
-    case Frame30Drop:
-        return QStringLiteral("30 drop");
-    case Frame30:
-        return QStringLiteral("30 fps");
-    default:
-        // The calculator's own format when none valid was handed to it.
-        return QStringLiteral("24 fps");
-    }
-}
-
-QString placeName(int place)
-{
-    if (place == Place::SystemTime)
-        return QStringLiteral("system time");
-    if (Place::isStoredPlace(place))
-        return QStringLiteral("place %1").arg(place + 1);
-    return QStringLiteral("no place");
-}
 
 QString midiTypeName(int type)
 {
@@ -60,6 +38,7 @@ HeadlessRunner::HeadlessRunner(const QStringList &arguments, VerboseLog::Sink si
     // No controls to click: a remote channel acts on the generator directly.
     connect(generator, &Generator::signalDmxRemoteAction, generator,
             &Generator::performRemoteAction);
+    connect(&m_remote, &RemoteControl::commandRequested, generator, &Generator::perform);
     if (!m_generator.isVerbose())
         return;
     // Only a verbose run listens to the transport: a quiet service costs the
@@ -103,6 +82,7 @@ HeadlessRunner::~HeadlessRunner()
 void HeadlessRunner::start()
 {
     m_generator.start();
+    m_remote.apply();
     write(startLine());
     m_started = true;
     // The state the start left, reported after the start line.
@@ -113,10 +93,10 @@ void HeadlessRunner::start()
 QString HeadlessRunner::startLine() const
 {
     const QString source =
-        m_options.placePresent ? placeName(m_options.place) : QStringLiteral("paused, no place");
+        m_options.placePresent ? TransportWords::source(m_options.place) : QStringLiteral("paused, no place");
     const Playlist *playlist = m_generator.playlist();
     return QStringLiteral("Orvello %1 headless: %2, %3, %4, playlist %5")
-        .arg(CommandLineParser::versionText(), formatName(m_generator.format()), source,
+        .arg(CommandLineParser::versionText(), TransportWords::format(m_generator.format()), source,
              outputsText(),
              playlist && playlist->enabled ? QStringLiteral("on") : QStringLiteral("off"));
 }
@@ -150,11 +130,9 @@ QString HeadlessRunner::outputsText() const
 
 QString HeadlessRunner::transportText() const
 {
-    const QString state = m_frozen
-                              ? QStringLiteral("frozen")
-                              : (m_paused ? QStringLiteral("paused") : QStringLiteral("running"));
-    return state + QStringLiteral(", ") + placeName(m_place) + QStringLiteral(", ") +
-           formatName(m_generator.format());
+    return TransportWords::state(m_paused, m_frozen) + QStringLiteral(", ") +
+           TransportWords::source(m_place) + QStringLiteral(", ") +
+           TransportWords::format(m_generator.format());
 }
 
 void HeadlessRunner::write(const QString &line)

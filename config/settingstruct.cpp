@@ -41,6 +41,14 @@ bool readSwitch(const QSettings &store, const QString &key, bool current)
         return false;
     return value.toInt() != 0;
 }
+
+// A port from the store: 1..65535, anything else keeps the current one.
+quint16 readPort(const QSettings &store, const QString &key, quint16 current)
+{
+    bool ok = false;
+    const int port = store.value(key, int(current)).toInt(&ok);
+    return ok && port >= 1 && port <= 65535 ? quint16(port) : current;
+}
 } // namespace
 
 void SettingStruct::setDefaults()
@@ -103,6 +111,12 @@ void SettingStruct::loadFromStore()
     const double level = store->value(QStringLiteral("ltc_level"), ltc_level).toDouble(&isNumber);
     if (isNumber && std::isfinite(level))
         ltc_level = level;
+
+    osc_enabled = readSwitch(*store, QStringLiteral("osc_enabled"), osc_enabled);
+    osc_port = readPort(*store, QStringLiteral("osc_port"), osc_port);
+    web_enabled = readSwitch(*store, QStringLiteral("web_enabled"), web_enabled);
+    web_port = readPort(*store, QStringLiteral("web_port"), web_port);
+    web_token = store->value(QStringLiteral("web_token"), web_token).toString().trimmed();
 }
 
 void SettingStruct::saveToStore() const
@@ -122,6 +136,11 @@ void SettingStruct::saveToStore() const
     store->setValue(QStringLiteral("ltc_protocol_on"), ltc_protocol_on ? 1 : 0);
     store->setValue(QStringLiteral("ltc_device"), ltc_device);
     store->setValue(QStringLiteral("ltc_level"), ltc_level);
+    store->setValue(QStringLiteral("osc_enabled"), osc_enabled ? 1 : 0);
+    store->setValue(QStringLiteral("osc_port"), int(osc_port));
+    store->setValue(QStringLiteral("web_enabled"), web_enabled ? 1 : 0);
+    store->setValue(QStringLiteral("web_port"), int(web_port));
+    store->setValue(QStringLiteral("web_token"), web_token);
 }
 
 void SettingStruct::eraseStore()

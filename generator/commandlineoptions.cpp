@@ -29,7 +29,11 @@ enum class Option {
     Ltc,
     NoLtc,
     Export,
-    Import
+    Import,
+    Osc,
+    NoOsc,
+    Web,
+    NoWeb
 };
 
 struct Form {
@@ -101,6 +105,18 @@ const Form forms[] = {
     {"noltc", Option::NoLtc, 0},
     {"/noltc", Option::NoLtc, 0},
     {"-noltc", Option::NoLtc, 0},
+    {"osc", Option::Osc, 0},
+    {"/osc", Option::Osc, 0},
+    {"-osc", Option::Osc, 0},
+    {"noosc", Option::NoOsc, 0},
+    {"/noosc", Option::NoOsc, 0},
+    {"-noosc", Option::NoOsc, 0},
+    {"web", Option::Web, 0},
+    {"/web", Option::Web, 0},
+    {"-web", Option::Web, 0},
+    {"noweb", Option::NoWeb, 0},
+    {"/noweb", Option::NoWeb, 0},
+    {"-noweb", Option::NoWeb, 0},
     {"--export", Option::Export, 0},
     {"--import", Option::Import, 0},
 };
@@ -187,6 +203,10 @@ QString CommandLineParser::helpText()
     entries.append({"nomidi", tr("deactivate trigger midi (overwrite settings)")});
     entries.append({"ltc", tr("activate trigger ltc (overwrite settings)")});
     entries.append({"noltc", tr("deactivate trigger ltc (overwrite settings)")});
+    entries.append({"osc", tr("activate OSC remote control (overwrite settings)")});
+    entries.append({"noosc", tr("deactivate OSC remote control (overwrite settings)")});
+    entries.append({"web", tr("activate web page remote control (overwrite settings)")});
+    entries.append({"noweb", tr("deactivate web page remote control (overwrite settings)")});
     entries.append({"verbose", tr("more information at runtime")});
     entries.append({"--export FILE", tr("write the stored configuration to FILE and exit")});
     entries.append({"--import FILE", tr("read FILE into the stored configuration and exit")});
@@ -266,6 +286,16 @@ CommandLineOptions CommandLineParser::parse(const QStringList &arguments, FILE *
         case Option::NoLtc:
             options.ltcPresent = true;
             options.ltc = option == Option::Ltc;
+            break;
+        case Option::Osc:
+        case Option::NoOsc:
+            options.oscPresent = true;
+            options.osc = option == Option::Osc;
+            break;
+        case Option::Web:
+        case Option::NoWeb:
+            options.webPresent = true;
+            options.web = option == Option::Web;
             break;
         case Option::Export:
         case Option::Import:

@@ -22,6 +22,11 @@ struct CommandLineOptions {
     bool midi = false;
     bool ltcPresent = false;
     bool ltc = false;
+    // The remotes' switches ("osc_enabled", "web_enabled") for this run.
+    bool oscPresent = false;
+    bool osc = false;
+    bool webPresent = false;
+    bool web = false;
     // Run without a window, as a service does.
     bool headless = false;
 

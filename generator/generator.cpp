@@ -49,6 +49,10 @@ Generator::Generator(const CommandLineOptions &options, const GeneratorPlatform 
         m_settings.midi_protocol_on = m_options.midi;
     if (m_options.ltcPresent)
         m_settings.ltc_protocol_on = m_options.ltc;
+    if (m_options.oscPresent)
+        m_settings.osc_enabled = m_options.osc;
+    if (m_options.webPresent)
+        m_settings.web_enabled = m_options.web;
     m_keys.load();
 }
 
@@ -56,6 +60,11 @@ Generator::~Generator()
 {
     stop();
     m_threads.waitAll(ThreadWaitMs);
+}
+
+VerboseLog::Sink Generator::verboseSink() const
+{
+    return m_platform.verboseSink ? m_platform.verboseSink : VerboseLog::standardOutput();
 }
 
 int Generator::startFormat() const
@@ -128,6 +137,7 @@ void Generator::apply()
     rewireArtnet();
     rewireMidi();
     rewireLtc();
+    emit signalSettingsApplied();
     // A protocol switch may have changed.
     emit signalStatusChanged();
 }
@@ -140,7 +150,22 @@ QList<StatusFact> Generator::statusFacts(bool withCount) const
     const bool ltcOn = m_ltc && m_settings.ltc_protocol_on;
     return ::statusFacts(m_artnet && m_settings.artnet_protocol_on, artnetStatus,
                          m_midi && m_settings.midi_protocol_on, m_midiStatus,
-                         ltcOn ? m_ltcStatus : QString(), m_ltcFailure, SettingsStore::problem());
+                         ltcOn ? m_ltcStatus : QString(), m_ltcFailure, SettingsStore::problem(),
+                         m_remoteFact);
+}
+
+void Generator::setRemoteStatus(const QString &text, bool failure)
+{
+    const StatusFact fact{StatusFact::Remote, text, failure};
+    if (fact == m_remoteFact)
+        return;
+    m_remoteFact = fact;
+    emit signalStatusChanged();
+}
+
+TimeCode Generator::sentCode() const
+{
+    return m_calculator ? m_calculator->sentCode() : TimeCode();
 }
 
 void Generator::slotLtcStatus(const QString &text)
@@ -181,12 +206,25 @@ void Generator::createCalculator()
     connect(calculator, &TimecodeCalculator::stoped, calculator, &QObject::deleteLater);
     connect(this, &Generator::signalClickedFile, calculator, &TimecodeCalculator::slotChangedFile);
 
+    // The state is kept here before it is passed on, so whoever listens
+    // reads the new one.
     connect(calculator, &TimecodeCalculator::signalChangedFreeze, this,
-            &Generator::signalChangedFreeze);
+            [this](bool bPause, bool bFreeze) {
+                m_paused = bPause;
+                m_frozen = bFreeze;
+                emit signalChangedFreeze(bPause, bFreeze);
+            });
     connect(calculator, &TimecodeCalculator::signalChangedPlayPause, this,
-            &Generator::signalChangedPlayPause);
-    connect(calculator, &TimecodeCalculator::signalChangedFile, this,
-            &Generator::signalChangedFile);
+            [this](bool bPause, bool bFreeze) {
+                m_paused = bPause;
+                m_frozen = bFreeze;
+                emit signalChangedPlayPause(bPause, bFreeze);
+            });
+    connect(calculator, &TimecodeCalculator::signalChangedFile, this, [this](int iFileNumber) {
+        if (iFileNumber == Place::SystemTime || Place::isStoredPlace(iFileNumber))
+            m_place = iFileNumber;
+        emit signalChangedFile(iFileNumber);
+    });
     connectArtnetOutput();
     connectDmxCheck();
     relayFrames();
@@ -200,8 +238,10 @@ void Generator::createCalculator()
         connect(calculator, &TimecodeCalculator::signalChangedFreeze, m_ltc,
                 &LtcOutput::slotChangedPlayPause);
     }
-    connect(calculator, &TimecodeCalculator::signalChangedTimeReset, this,
-            &Generator::signalChangedTimeReset);
+    connect(calculator, &TimecodeCalculator::signalChangedTimeReset, this, [this]() {
+        m_place = -1;
+        emit signalChangedTimeReset();
+    });
     connect(calculator, &TimecodeCalculator::signalClose, this, &Generator::signalClose);
 
     // The generator starts paused at 00:00:00:00. These run on this thread,
@@ -237,6 +277,22 @@ void Generator::connectNotify(const QMetaMethod &signal)
     if (signal == QMetaMethod::fromSignal(&Generator::signalArtnetCheckDmxIn) ||
         signal == QMetaMethod::fromSignal(&Generator::signalSendTimecodeTimeOut))
         relayFrames();
+}
+
+// A remote connects to the frames only while someone watches; when the last
+// one goes, so does the wake-up per frame.
+void Generator::disconnectNotify(const QMetaMethod &signal)
+{
+    if (!m_calculator)
+        return;
+    if (signal == QMetaMethod::fromSignal(&Generator::signalSendTimecodeTimeOut) &&
+        !isSignalConnected(signal))
+        disconnect(m_calculator, &TimecodeCalculator::signalSendTimecodeTimeOut, this,
+                   &Generator::signalSendTimecodeTimeOut);
+    if (signal == QMetaMethod::fromSignal(&Generator::signalArtnetCheckDmxIn) &&
+        !isSignalConnected(signal))
+        disconnect(m_calculator, &TimecodeCalculator::signalArtnetCheckDmxIn, this,
+                   &Generator::signalArtnetCheckDmxIn);
 }
 
 void Generator::createArtnetNode()
@@ -459,6 +515,59 @@ void Generator::slotArtnetCheckDmxIn()
     const DmxRemoteAction action = m_dmxRemote.check(m_artnet);
     if (action != DmxRemoteAction::None)
         emit signalDmxRemoteAction(action);
+}
+
+void Generator::setPaused(bool paused)
+{
+    if (!m_calculator)
+        return;
+    QMetaObject::invokeMethod(
+        m_calculator,
+        [calculator = m_calculator.data(), paused]() {
+            if (calculator->isPaused() != paused)
+                calculator->slotChangedPlayPause();
+        },
+        Qt::QueuedConnection);
+}
+
+void Generator::setPlaylistEnabled(bool enabled)
+{
+    if (!m_playlist)
+        return;
+    const bool was = m_playlist->enabled.exchange(enabled);
+    if (enabled && !was)
+        QMetaObject::invokeMethod(m_playlist, &Playlist::slotSendTimecodeTimeOut,
+                                  Qt::QueuedConnection);
+}
+
+void Generator::perform(const GeneratorCommand &command)
+{
+    switch (command.kind) {
+    case GeneratorCommand::Play:
+        setPaused(false);
+        break;
+    case GeneratorCommand::Pause:
+        setPaused(true);
+        break;
+    case GeneratorCommand::PlayPause:
+        slotChangedPlayPause();
+        break;
+    case GeneratorCommand::Freeze:
+        slotChangedFreeze();
+        break;
+    case GeneratorCommand::Reset:
+        slotChangedTimeReset();
+        break;
+    case GeneratorCommand::Place:
+        slotClickedFile(command.value);
+        break;
+    case GeneratorCommand::Format:
+        slotChangedFrames(command.value);
+        break;
+    case GeneratorCommand::Playlist:
+        setPlaylistEnabled(command.value != 0);
+        break;
+    }
 }
 
 void Generator::performRemoteAction(DmxRemoteAction action)

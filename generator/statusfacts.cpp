@@ -57,7 +57,7 @@ StatusFact midiFact(bool on, const MidiStatus &status)
 
 QList<StatusFact> statusFacts(bool artnetOn, const ArtnetStatus &artnet, bool midiOn,
                               const MidiStatus &midi, const QString &ltc, bool ltcFailure,
-                              const QString &store)
+                              const QString &store, const StatusFact &remote)
 {
     QList<StatusFact> facts{artnetFact(artnetOn, artnet), midiFact(midiOn, midi)};
     if (!ltc.isEmpty())
@@ -69,5 +69,7 @@ QList<StatusFact> statusFacts(bool artnetOn, const ArtnetStatus &artnet, bool mi
     if (!artnet.otherSource.isEmpty())
         facts.append({StatusFact::OtherSource,
                       tr("another timecode source at %1").arg(artnet.otherSource), true});
+    if (!remote.text.isEmpty())
+        facts.append(remote);
     return facts;
 }

@@ -8,6 +8,7 @@
 class QCheckBox;
 class QComboBox;
 class QDoubleSpinBox;
+class QLineEdit;
 class LtcOutput;
 class QPushButton;
 class QSpinBox;
@@ -58,6 +59,8 @@ private:
     QWidget *buildArtnetGroup();
     QWidget *buildMidiGroup();
     QWidget *buildLtcGroup();
+    QWidget *buildRemoteGroup();
+    void readRemoteGroup();
     void fillLtcDevices();
     void fillInterfaces();
     void fillMidiDevices();
@@ -81,4 +84,10 @@ private:
     QCheckBox *m_ltcTrigger = nullptr;
     QComboBox *m_ltcDevices = nullptr;
     QDoubleSpinBox *m_ltcLevel = nullptr;
+
+    QCheckBox *m_oscEnabled = nullptr;
+    QSpinBox *m_oscPort = nullptr;
+    QCheckBox *m_webEnabled = nullptr;
+    QSpinBox *m_webPort = nullptr;
+    QLineEdit *m_webToken = nullptr;
 };

@@ -61,7 +61,9 @@ private slots:
         for (const QVariant &value : QVariantList{"abc", "12", 300, -1}) // no number, text, too big
             SettingsStore::open()->setValue(QStringLiteral("start_hour_%1").arg(index++), value);
         SettingsStore::open()->setValue(QStringLiteral("ltc_level"), "loud");
+        SettingsStore::open()->setValue(QStringLiteral("osc_port"), 70000);
         SettingStruct s;
+        s.osc_port = 9001;
         s.places[4].StartHour = 7;
         s.dmx_in_universe = 3;
         s.artnet_protocol_on = false;
@@ -78,7 +80,8 @@ private slots:
         QVERIFY(s.dmx_in_universe == 3 && !s.artnet_protocol_on && s.midi_timecode_type == 0);
         QCOMPARE(s.artnet_interface_name + s.midi_interface_name, QString());
         QVERIFY(s.ltc_level == -20 && s.ltc_device == QStringLiteral("system"));
-        QCOMPARE(stored().size(), 5); // loading writes nothing
+        QCOMPARE(s.osc_port, 9001); // a port out of range keeps the current one
+        QCOMPARE(stored().size(), 6); // loading writes nothing
 
         s.setDefaults();
         for (const SettingStructItem &place : s.places)
@@ -104,6 +107,10 @@ private slots:
         written.ltc_protocol_on = true;
         written.ltc_device = QStringLiteral("system");
         written.ltc_level = -12.5;
+        written.osc_enabled = written.web_enabled = true;
+        written.osc_port = 8000;
+        written.web_port = 80;
+        written.web_token = QStringLiteral("t0ken");
         written.saveToStore();
         const MainWindowKeys keys{true, 3, 2, QStringLiteral("All Midi Devices")};
         keys.save(); // all but UseLcd, which the program never writes
@@ -114,10 +121,11 @@ private slots:
                                       "end_minute", "end_seconds", "exits_at_end"})
                 types[key + QLatin1Char('_') + QString::number(i)] = "int";
         for (const char *key : {"dmx_in_enabled", "dmx_in_universe", "artnet_protocol_on",
-                                "midi_protocol_on", "ltc_protocol_on"})
+                                "midi_protocol_on", "ltc_protocol_on", "osc_enabled", "osc_port",
+                                "web_enabled", "web_port"})
             types[key] = "int";
-        for (const char *key :
-             {"artnet_interface_name", "midi_interface_name", "MidiInterfaceName", "ltc_device"})
+        for (const char *key : {"artnet_interface_name", "midi_interface_name",
+                                "MidiInterfaceName", "ltc_device", "web_token"})
             types[key] = "QString";
         types["ltc_level"] = "double";
         types["midi_timecode_type"] = "uint";
@@ -135,6 +143,8 @@ private slots:
         QCOMPARE(read.midi_interface_name, written.midi_interface_name);
         QVERIFY(read.ltc_protocol_on && read.ltc_device == written.ltc_device &&
                 read.ltc_level == -12.5);
+        QVERIFY(read.osc_enabled && read.osc_port == 8000 && read.web_enabled &&
+                read.web_port == 80 && read.web_token == written.web_token);
         MainWindowKeys again;
         again.load();
         QVERIFY(again.UseLcd && again.FrameFormat == 3 && again.MidiTimecodeType == 2 &&

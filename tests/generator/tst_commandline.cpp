@@ -55,6 +55,10 @@ void TestCommandLine::forms_data()
     rows({"nomidi", "/nomidi", "-nomidi"}, "midi=0");
     rows({"ltc", "/ltc", "-ltc"}, "ltc=1");
     rows({"noltc", "/noltc", "-noltc"}, "ltc=0");
+    rows({"osc", "/osc", "-osc"}, "osc=1");
+    rows({"noosc", "/noosc", "-noosc"}, "osc=0");
+    rows({"web", "/web", "-web"}, "web=1");
+    rows({"noweb", "/noweb", "-noweb"}, "web=0");
     rows({"headless"}, "headless");
     // Look-alikes that are not forms of anything.
     rows({"-version",    "/help",    "--p1", "--24fps",
@@ -62,7 +66,7 @@ void TestCommandLine::forms_data()
           "p10",         "p",        "-",    "",
           "verbose ",    "--h",      "/?",   "-noupdatecheck",
           "--starttime", "--ltc",    "LTC",  "--headless",
-          "Headless"},
+          "Headless",    "--osc",    "Web"},
          "unknown");
 }
 
@@ -95,6 +99,10 @@ void TestCommandLine::forms()
     QCOMPARE(o.midi, key == "midi" && value == 1);
     QCOMPARE(o.ltcPresent, key == "ltc");
     QCOMPARE(o.ltc, key == "ltc" && value == 1);
+    QCOMPARE(o.oscPresent, key == "osc");
+    QCOMPARE(o.osc, key == "osc" && value == 1);
+    QCOMPARE(o.webPresent, key == "web");
+    QCOMPARE(o.web, key == "web" && value == 1);
     QCOMPARE(o.headless, key == "headless");
     QByteArray raw = arg.toLocal8Bit();
     char *argv[] = {const_cast<char *>("orvello"), raw.data()};
@@ -169,7 +177,7 @@ void TestCommandLine::helpLayout()
 {
     const QStringList lines = CommandLineParser::helpText().split('\n');
     QCOMPARE(lines.first(), QString()); // begins with a line end
-    QCOMPARE(lines.size(), 1 + 13 + 9 + 7 + 2);
+    QCOMPARE(lines.size(), 1 + 13 + 9 + 11 + 2);
     for (int i = 1; i < lines.size(); ++i) {
         QCOMPARE(lines[i].mid(14, 2), QStringLiteral("- "));
         // Only the two file options carry an argument.
@@ -181,6 +189,9 @@ void TestCommandLine::helpLayout()
              QStringLiteral("artnet        - activate trigger artnet (overwrite settings)"));
     QCOMPARE(lines[28],
              QStringLiteral("noltc         - deactivate trigger ltc (overwrite settings)"));
+    QCOMPARE(lines[32],
+             QStringLiteral("noweb         - deactivate web page remote control (overwrite "
+                            "settings)"));
 }
 
 QTEST_GUILESS_MAIN(TestCommandLine)
