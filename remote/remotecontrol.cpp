@@ -29,6 +29,10 @@ RemoteControl::RemoteControl(Generator &generator, WebServer::Limits limits, QOb
     connect(&m_web, &WebServer::commandRequested, this, &RemoteControl::commandRequested);
     connect(&m_osc, &OscServer::subscribersChanged, this, &RemoteControl::followFrames);
     connect(&m_web, &WebServer::clientsChanged, this, &RemoteControl::followFrames);
+    // Reports tell changes from here on; subscribers learn the state as they come.
+    m_lastState = TransportWords::state(m_generator.isPaused(), m_generator.isFrozen());
+    m_lastSource = TransportWords::source(m_generator.place());
+    m_lastFormat = m_generator.format();
     // A new subscriber learns the state at once, not at the next change.
     connect(&m_osc, &OscServer::subscribed, this, [this]() {
         m_osc.sendState(TransportWords::state(m_generator.isPaused(), m_generator.isFrozen()),

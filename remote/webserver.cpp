@@ -19,6 +19,13 @@
 
 using Status = QHttpServerResponder::StatusCode;
 
+// The page is built into this static library; a program that links it
+// registers it here, before the first page is served.
+static void registerPage()
+{
+    Q_INIT_RESOURCE(remote);
+}
+
 // Accepts connections for the HTTP server and puts the limits around each
 // before the server sees it: a count, an idle timer and a look at every byte
 // that arrives (HttpRequestLimit), ahead of the server's own reading.
@@ -44,7 +51,10 @@ protected:
             return;
         }
         ++m_live;
-        connect(socket, &QObject::destroyed, this, [this]() { --m_live; });
+        // A WebSocket upgrade cuts every connection of the socket's signals;
+        // a child of it still goes when the socket goes.
+        auto *counted = new QObject(socket);
+        connect(counted, &QObject::destroyed, this, [this]() { --m_live; });
 
         // Closed when no request completes within idleMs: a connection kept
         // open after its last answer, or one that sends a byte now and then.
@@ -153,6 +163,7 @@ QString hostOf(const QByteArray &host)
 WebServer::WebServer(StatusSource status, Limits limits, QObject *parent)
     : QObject(parent), m_status(std::move(status)), m_limits(limits)
 {
+    registerPage();
     m_uptime.start();
     m_pinger = new QTimer(this);
     m_pinger->setInterval(qMax(1, m_limits.silentMs / 3));
@@ -256,12 +267,25 @@ int WebServer::connectionCount() const
 void WebServer::route()
 {
     const QByteArray pageBytes = page();
+    // The HTTP server hands a WebSocket upgrade on only when a route took the
+    // request; the route writes nothing then, the WebSocket answers.
+    m_server->route(QStringLiteral("/ws"), [this](const QHttpServerRequest &request,
+                                                  QHttpServerResponder &&responder) {
+        // An upgrade is checked once it is a WebSocket (takeWebSocket).
+        const bool upgrade = request.value(QByteArrayLiteral("Upgrade")).toLower() == "websocket";
+        if (!upgrade && !addressedHere(request.value(QByteArrayLiteral("Host"))))
+            answerError(responder, Status::Forbidden,
+                        QStringLiteral("this server answers for 127.0.0.1 alone"));
+        else if (!upgrade)
+            answerError(responder, Status::UpgradeRequired,
+                        QStringLiteral("a WebSocket upgrade is expected here"));
+    });
     m_server->setMissingHandler([this, pageBytes](const QHttpServerRequest &request,
                                                   QHttpServerResponder &&responder) {
         const QString path = request.url().path();
         const auto method = request.method();
         const bool get = method == QHttpServerRequest::Method::Get;
-        if (!addressedHere(request)) {
+        if (!addressedHere(request.value(QByteArrayLiteral("Host")))) {
             answerError(responder, Status::Forbidden,
                         QStringLiteral("this server answers for 127.0.0.1 alone"));
         } else if (path == QLatin1String("/")) {
@@ -279,22 +303,19 @@ void WebServer::route()
                 answerCommand(request, std::move(responder));
             else
                 answerError(responder, Status::MethodNotAllowed, QStringLiteral("POST only"));
-        } else if (path == QLatin1String("/ws")) {
-            answerError(responder, Status::UpgradeRequired,
-                        QStringLiteral("a WebSocket upgrade is expected here"));
         } else {
             answerError(responder, Status::NotFound, QStringLiteral("no such page"));
         }
     });
 }
 
-bool WebServer::addressedHere(const QHttpServerRequest &request) const
+bool WebServer::addressedHere(const QByteArray &hostHeader) const
 {
     if (!m_token.isEmpty())
         return true;
     // A name of another site that points to 127.0.0.1 would otherwise let
     // that site's pages into this server.
-    QString host = hostOf(request.value(QByteArrayLiteral("Host")));
+    QString host = hostOf(hostHeader);
     const int colon = int(host.lastIndexOf(QLatin1Char(':')));
     if (colon > 0 && !host.endsWith(QLatin1Char(']')))
         host.truncate(colon);
@@ -357,7 +378,8 @@ void WebServer::takeWebSocket()
         if (!socket)
             break;
         socket->setParent(this);
-        if (socket->requestUrl().path() != QLatin1String("/ws")) {
+        if (socket->requestUrl().path() != QLatin1String("/ws") ||
+            !addressedHere(socket->request().rawHeader(QByteArrayLiteral("Host")))) {
             socket->close(QWebSocketProtocol::CloseCodePolicyViolated);
             socket->deleteLater();
             continue;

@@ -85,7 +85,7 @@ private:
 
     void route();
     void answerCommand(const QHttpServerRequest &request, QHttpServerResponder &&responder);
-    bool addressedHere(const QHttpServerRequest &request) const;
+    bool addressedHere(const QByteArray &hostHeader) const;
     void takeWebSocket();
     void dropClient(QWebSocket *socket);
     void checkClients();
