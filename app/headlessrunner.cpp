@@ -92,8 +92,8 @@ void HeadlessRunner::start()
 
 QString HeadlessRunner::startLine() const
 {
-    const QString source =
-        m_options.placePresent ? TransportWords::source(m_options.place) : QStringLiteral("paused, no place");
+    const QString source = m_options.placePresent ? TransportWords::source(m_options.place)
+                                                  : QStringLiteral("paused, no place");
     const Playlist *playlist = m_generator.playlist();
     return QStringLiteral("Orvello %1 headless: %2, %3, %4, playlist %5")
         .arg(CommandLineParser::versionText(), TransportWords::format(m_generator.format()), source,

@@ -68,8 +68,7 @@ Request interpret(const QByteArray &datagram)
             return ignored(QStringLiteral("wrong argument type: %1").arg(text));
         value = double(lo_hires_val(type, lo_message_get_argv(message.get())[0]));
     }
-    const QString shown =
-        value ? address + QLatin1Char(' ') + QString::number(*value) : address;
+    const QString shown = value ? address + QLatin1Char(' ') + QString::number(*value) : address;
 
     if (name == QLatin1String("subscribe")) {
         Request request;
@@ -87,8 +86,8 @@ Request interpret(const QByteArray &datagram)
     if (outcome.verdict == RemoteCommands::Outcome::Refuse)
         return ignored(QStringLiteral("%1 (%2)").arg(outcome.reason, shown));
     Request request;
-    request.kind = outcome.verdict == RemoteCommands::Outcome::Perform ? Request::Command
-                                                                        : Request::Release;
+    request.kind =
+        outcome.verdict == RemoteCommands::Outcome::Perform ? Request::Command : Request::Release;
     request.command = outcome.command;
     request.text = shown;
     return request;
@@ -96,7 +95,9 @@ Request interpret(const QByteArray &datagram)
 
 QString codeText(const TimeCode &code)
 {
-    const auto two = [](quint8 n) { return QString::number(n).rightJustified(2, QLatin1Char('0')); };
+    const auto two = [](quint8 n) {
+        return QString::number(n).rightJustified(2, QLatin1Char('0'));
+    };
     return two(code.Hour) + QLatin1Char(':') + two(code.Minute) + QLatin1Char(':') +
            two(code.Seconds) + QLatin1Char(':') + two(code.Frame);
 }

@@ -107,7 +107,8 @@ void OscServer::readPending()
                 break;
             }
             if (result == OscSubscribers::Added) {
-                m_log.line(QStringLiteral("OSC: %1:%2 subscribed").arg(sender.toString()).arg(port));
+                m_log.line(
+                    QStringLiteral("OSC: %1:%2 subscribed").arg(sender.toString()).arg(port));
                 emit subscribed(sender, port);
             }
             if (m_subscribers.count() != before)

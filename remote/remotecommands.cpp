@@ -56,8 +56,8 @@ Outcome interpret(const QString &name, std::optional<double> value)
         return {Outcome::Perform, command, {}};
     }
     if (!value)
-        return refuse(QStringLiteral("%1: needs a value %2..%3").arg(name).arg(entry->min).arg(
-            entry->max));
+        return refuse(
+            QStringLiteral("%1: needs a value %2..%3").arg(name).arg(entry->min).arg(entry->max));
     const double rounded = std::round(*value);
     if (std::fabs(*value - rounded) > 1e-6 || rounded < entry->min || rounded > entry->max)
         return refuse(QStringLiteral("%1: value %2 is not one of %3..%4")

@@ -51,8 +51,7 @@ QHostAddress RemoteControl::oscAddress(const QList<ArtnetInterface> &interfaces,
                                        const QString &chosenNetwork)
 {
     const QHostAddress chosen(chosenNetwork);
-    if (chosen.protocol() != QAbstractSocket::IPv4Protocol ||
-        chosen.toIPv4Address() == 0xFFFFFFFFu)
+    if (chosen.protocol() != QAbstractSocket::IPv4Protocol || chosen.toIPv4Address() == 0xFFFFFFFFu)
         return QHostAddress(QHostAddress::AnyIPv4);
     const int index = ArtnetInterfaces::indexOfSubnet(interfaces, chosen.toIPv4Address());
     // Commands from a network the operator did not choose are not taken,
@@ -80,9 +79,8 @@ void RemoteControl::applyOsc()
         return;
     }
     const artnet *node = m_generator.artnetNode();
-    const QHostAddress wanted =
-        oscAddress(node ? node->interfaces() : QList<ArtnetInterface>(),
-                   settings.artnet_interface_name);
+    const QHostAddress wanted = oscAddress(node ? node->interfaces() : QList<ArtnetInterface>(),
+                                           settings.artnet_interface_name);
     // A port that was busy is tried again at the next change of the status.
     if (!m_oscFailed && m_osc.isOpen() && wanted == m_oscWanted &&
         settings.osc_port == m_oscPortWanted)

@@ -203,12 +203,13 @@ QByteArray WebServer::page()
         {QStringLiteral("login"), pageText("Log in")},
         {QStringLiteral("tokenNeeded"), pageText("Commands need the token of this Orvello.")},
         {QStringLiteral("offline"), pageText("No connection to Orvello")},
-        {QStringLiteral("formats"), QJsonArray{pageText("24 fps"), pageText("25 fps"), pageText("30 drop"),
-                                               pageText("30 fps")}},
+        {QStringLiteral("formats"), QJsonArray{pageText("24 fps"), pageText("25 fps"),
+                                               pageText("30 drop"), pageText("30 fps")}},
     };
     page.replace(QByteArrayLiteral("/*TEXTS*/{}"),
                  QJsonDocument(texts).toJson(QJsonDocument::Compact));
-    page.replace(QByteArrayLiteral("<!--TITLE-->"), pageText("Orvello remote").toHtmlEscaped().toUtf8());
+    page.replace(QByteArrayLiteral("<!--TITLE-->"),
+                 pageText("Orvello remote").toHtmlEscaped().toUtf8());
     return page;
 }
 
@@ -216,8 +217,8 @@ bool WebServer::listen(quint16 port, const QString &token)
 {
     close();
     m_token = token;
-    const QHostAddress address = token.isEmpty() ? QHostAddress(QHostAddress::LocalHost)
-                                                 : QHostAddress(QHostAddress::Any);
+    const QHostAddress address =
+        token.isEmpty() ? QHostAddress(QHostAddress::LocalHost) : QHostAddress(QHostAddress::Any);
     auto server = std::make_unique<QHttpServer>();
     auto *connections = new WebConnections(m_limits, nullptr);
     if (!connections->listen(address, port)) {
@@ -280,33 +281,33 @@ void WebServer::route()
             answerError(responder, Status::UpgradeRequired,
                         QStringLiteral("a WebSocket upgrade is expected here"));
     });
-    m_server->setMissingHandler([this, pageBytes](const QHttpServerRequest &request,
-                                                  QHttpServerResponder &&responder) {
-        const QString path = request.url().path();
-        const auto method = request.method();
-        const bool get = method == QHttpServerRequest::Method::Get;
-        if (!addressedHere(request.value(QByteArrayLiteral("Host")))) {
-            answerError(responder, Status::Forbidden,
-                        QStringLiteral("this server answers for 127.0.0.1 alone"));
-        } else if (path == QLatin1String("/")) {
-            if (get)
-                answer(responder, pageBytes, QByteArrayLiteral("text/html; charset=utf-8"));
-            else
-                answerError(responder, Status::MethodNotAllowed, QStringLiteral("GET only"));
-        } else if (path == QLatin1String("/api/status")) {
-            if (get)
-                answer(responder, m_status().json(), Json);
-            else
-                answerError(responder, Status::MethodNotAllowed, QStringLiteral("GET only"));
-        } else if (path == QLatin1String("/api/command")) {
-            if (method == QHttpServerRequest::Method::Post)
-                answerCommand(request, std::move(responder));
-            else
-                answerError(responder, Status::MethodNotAllowed, QStringLiteral("POST only"));
-        } else {
-            answerError(responder, Status::NotFound, QStringLiteral("no such page"));
-        }
-    });
+    m_server->setMissingHandler(
+        [this, pageBytes](const QHttpServerRequest &request, QHttpServerResponder &&responder) {
+            const QString path = request.url().path();
+            const auto method = request.method();
+            const bool get = method == QHttpServerRequest::Method::Get;
+            if (!addressedHere(request.value(QByteArrayLiteral("Host")))) {
+                answerError(responder, Status::Forbidden,
+                            QStringLiteral("this server answers for 127.0.0.1 alone"));
+            } else if (path == QLatin1String("/")) {
+                if (get)
+                    answer(responder, pageBytes, QByteArrayLiteral("text/html; charset=utf-8"));
+                else
+                    answerError(responder, Status::MethodNotAllowed, QStringLiteral("GET only"));
+            } else if (path == QLatin1String("/api/status")) {
+                if (get)
+                    answer(responder, m_status().json(), Json);
+                else
+                    answerError(responder, Status::MethodNotAllowed, QStringLiteral("GET only"));
+            } else if (path == QLatin1String("/api/command")) {
+                if (method == QHttpServerRequest::Method::Post)
+                    answerCommand(request, std::move(responder));
+                else
+                    answerError(responder, Status::MethodNotAllowed, QStringLiteral("POST only"));
+            } else {
+                answerError(responder, Status::NotFound, QStringLiteral("no such page"));
+            }
+        });
 }
 
 bool WebServer::addressedHere(const QByteArray &hostHeader) const

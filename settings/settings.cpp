@@ -16,8 +16,8 @@
 #include <QHostAddress>
 #include <QLabel>
 #include <QLineEdit>
-#include <QRegularExpressionValidator>
 #include <QPushButton>
+#include <QRegularExpressionValidator>
 #include <QSpinBox>
 #include <QSplitter>
 #include <QVBoxLayout>

@@ -7,9 +7,9 @@
 #include "version.h"
 
 #include <QAbstractButton>
-#include <QButtonGroup>
 #include <QAction>
 #include <QApplication>
+#include <QButtonGroup>
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QFileInfo>

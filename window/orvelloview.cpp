@@ -131,9 +131,9 @@ void OrvelloView::buildStatusLine(QMainWindow *window)
     auto *column = new QVBoxLayout(facts);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
-    const char *names[StatusFact::TopicCount] = {
-        "status_artnet", "status_midi", "status_other_source", "status_ltc", "status_store",
-        "status_remote"};
+    const char *names[StatusFact::TopicCount] = {"status_artnet",       "status_midi",
+                                                 "status_other_source", "status_ltc",
+                                                 "status_store",        "status_remote"};
     for (int i = 0; i < StatusFact::TopicCount; ++i) {
         statusLabels[i] = new QLabel(facts);
         statusLabels[i]->setObjectName(QLatin1String(names[i]));

@@ -80,7 +80,7 @@ private slots:
         QVERIFY(s.dmx_in_universe == 3 && !s.artnet_protocol_on && s.midi_timecode_type == 0);
         QCOMPARE(s.artnet_interface_name + s.midi_interface_name, QString());
         QVERIFY(s.ltc_level == -20 && s.ltc_device == QStringLiteral("system"));
-        QCOMPARE(s.osc_port, 9001); // a port out of range keeps the current one
+        QCOMPARE(s.osc_port, 9001);   // a port out of range keeps the current one
         QCOMPARE(stored().size(), 6); // loading writes nothing
 
         s.setDefaults();
@@ -120,12 +120,12 @@ private slots:
             for (const QString key : {"start_hour", "start_minute", "start_seconds", "end_hour",
                                       "end_minute", "end_seconds", "exits_at_end"})
                 types[key + QLatin1Char('_') + QString::number(i)] = "int";
-        for (const char *key : {"dmx_in_enabled", "dmx_in_universe", "artnet_protocol_on",
-                                "midi_protocol_on", "ltc_protocol_on", "osc_enabled", "osc_port",
-                                "web_enabled", "web_port"})
+        for (const char *key :
+             {"dmx_in_enabled", "dmx_in_universe", "artnet_protocol_on", "midi_protocol_on",
+              "ltc_protocol_on", "osc_enabled", "osc_port", "web_enabled", "web_port"})
             types[key] = "int";
-        for (const char *key : {"artnet_interface_name", "midi_interface_name",
-                                "MidiInterfaceName", "ltc_device", "web_token"})
+        for (const char *key : {"artnet_interface_name", "midi_interface_name", "MidiInterfaceName",
+                                "ltc_device", "web_token"})
             types[key] = "QString";
         types["ltc_level"] = "double";
         types["midi_timecode_type"] = "uint";

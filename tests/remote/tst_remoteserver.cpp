@@ -2,7 +2,6 @@
 #include "privatenetwork.h"
 #include "remotecontrol.h"
 #include "settingsstore.h"
-#include "transportwords.h"
 
 #include <QNetworkDatagram>
 #include <QRegularExpression>
@@ -95,8 +94,7 @@ QByteArray post(const QByteArray &body, const QByteArray &extra = {})
 
 QJsonObject statusNow()
 {
-    return QJsonDocument::fromJson(
-               http("GET /api/status HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n").body)
+    return QJsonDocument::fromJson(http("GET /api/status HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n").body)
         .object();
 }
 
@@ -150,8 +148,6 @@ class TestRemoteServer : public QObject
     Q_OBJECT
 private slots:
     void initTestCase();
-    void oscCommands_data();
-    void oscCommands();
     void oscSubscriberGetsEveryFrame();
     void oscBadInputAndFlood();
     void httpAnswers_data();
@@ -170,52 +166,6 @@ void TestRemoteServer::initTestCase()
     REQUIRE_PRIVATE_NETWORK();
     QVERIFY(m_dir.isValid());
     SettingsStore::useFile(m_dir.filePath(QStringLiteral("Orvello.conf")));
-}
-
-void TestRemoteServer::oscCommands_data()
-{
-    QTest::addColumn<QList<QByteArray>>("datagrams");
-    QTest::addColumn<QString>("expected");
-    QTest::newRow("place 3") << QList<QByteArray>{osc("/orvello/place", "i", 3)}
-                             << "running place 3";
-    QTest::newRow("play twice is play, not a toggle")
-        << QList<QByteArray>{osc("/orvello/play"), osc("/orvello/play")} << "running no place";
-    QTest::newRow("playpause, then pause")
-        << QList<QByteArray>{osc("/orvello/playpause"), osc("/orvello/pause")}
-        << "paused no place";
-    QTest::newRow("freeze") << QList<QByteArray>{osc("/orvello/freeze")} << "frozen no place";
-    QTest::newRow("system time, then reset")
-        << QList<QByteArray>{osc("/orvello/place", "i", 0), osc("/orvello/reset")}
-        << "running no place";
-    QTest::newRow("format 30") << QList<QByteArray>{osc("/orvello/format", "i", 3)}
-                               << "format 3";
-    QTest::newRow("playlist on") << QList<QByteArray>{osc("/orvello/playlist", "i", 1)}
-                                 << "playlist on";
-}
-
-void TestRemoteServer::oscCommands()
-{
-    QFETCH(QList<QByteArray>, datagrams);
-    QFETCH(QString, expected);
-    Rig rig;
-    Generator &g = *rig.generator;
-    QVERIFY(rig.remote->osc().isOpen());
-    const auto state = [&g]() {
-        return TransportWords::state(g.isPaused(), g.isFrozen()) + QLatin1Char(' ') +
-               TransportWords::source(g.place());
-    };
-    for (const QByteArray &datagram : datagrams) {
-        rig.send(datagram);
-        // One at a time, as a person presses buttons.
-        const int before = int(rig.lines.size());
-        QTRY_VERIFY_WITH_TIMEOUT(rig.lines.size() > before, Wait);
-    }
-    if (expected.startsWith(QLatin1String("format")))
-        QTRY_COMPARE_WITH_TIMEOUT(QStringLiteral("format %1").arg(g.format()), expected, Wait);
-    else if (expected.startsWith(QLatin1String("playlist")))
-        QTRY_VERIFY_WITH_TIMEOUT(g.playlist()->enabled.load(), Wait);
-    else
-        QTRY_COMPARE_WITH_TIMEOUT(state(), expected, Wait);
 }
 
 void TestRemoteServer::oscSubscriberGetsEveryFrame()
@@ -241,7 +191,8 @@ void TestRemoteServer::oscSubscriberGetsEveryFrame()
     QTRY_VERIFY_WITH_TIMEOUT(received.size() >= 32, Wait);
 
     // The state at once, the state after the place, then each frame sent.
-    const QByteArray paused = OscMessages::state(QStringLiteral("paused"), QStringLiteral("no place"));
+    const QByteArray paused =
+        OscMessages::state(QStringLiteral("paused"), QStringLiteral("no place"));
     const QByteArray running =
         OscMessages::state(QStringLiteral("running"), QStringLiteral("place 1"));
     QCOMPARE(received.at(0), paused);
@@ -257,8 +208,8 @@ void TestRemoteServer::oscSubscriberGetsEveryFrame()
     for (const QByteArray &st : std::as_const(states))
         seen += st.mid(20).replace('\0', ' ') + " | ";
     QVERIFY2(states.size() == 2 ||
-            (states.size() == 3 &&
-             states[1] == OscMessages::state(QStringLiteral("paused"), QStringLiteral("place 1"))),
+                 (states.size() == 3 && states[1] == OscMessages::state(QStringLiteral("paused"),
+                                                                        QStringLiteral("place 1"))),
              seen.constData());
     for (int i = 0; i < frames.size(); ++i)
         QCOMPARE(codes.at(i), OscMessages::timecode(frames.at(i)));
@@ -267,13 +218,13 @@ void TestRemoteServer::oscSubscriberGetsEveryFrame()
 void TestRemoteServer::oscBadInputAndFlood()
 {
     Rig rig;
-    const QList<QByteArray> bad{osc("/orvello/place", "i", 12), osc("/orvello/nothing"),
-                                osc("/orvello/place").chopped(4), QByteArray("#bundle\0", 8),
-                                QByteArray(700, 'x'), osc("/other")};
+    const QList<QByteArray> bad{
+        osc("/orvello/place", "i", 12), osc("/orvello/nothing"), osc("/orvello/place").chopped(4),
+        QByteArray("#bundle\0", 8),     QByteArray(700, 'x'),    osc("/other")};
     for (const QByteArray &datagram : bad)
         rig.send(datagram);
-    QTRY_COMPARE_WITH_TIMEOUT(rig.lines.filter(QStringLiteral("OSC: ignored")).size(),
-                              bad.size(), Wait);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.lines.filter(QStringLiteral("OSC: ignored")).size(), bad.size(),
+                              Wait);
 
     // A flood of garbage and commands: the last word counts, frames go on.
     QUdpSocket out;
@@ -301,28 +252,27 @@ void TestRemoteServer::httpAnswers_data()
     QTest::addColumn<int>("status");
     QTest::addColumn<QByteArray>("body");
     const QByteArray host = "Host: 127.0.0.1:18180\r\n";
-    QTest::newRow("the page") << "GET / HTTP/1.1\r\n" + host + "\r\n" << 200
-                              << QByteArray("id=\"code\"");
-    QTest::newRow("status") << "GET /api/status HTTP/1.1\r\n" + host + "\r\n" << 200
-                            << QByteArray("\"state\":\"paused\"");
+    QTest::newRow("the page") << "GET / HTTP/1.1\r\n" + host + "\r\n"
+                              << 200 << QByteArray("id=\"code\"");
+    QTest::newRow("status") << "GET /api/status HTTP/1.1\r\n" + host + "\r\n"
+                            << 200 << QByteArray("\"state\":\"paused\"");
     QTest::newRow("a command") << post(R"({"command":"format","value":2})") << 200
                                << QByteArray("\"format\":2");
-    QTest::newRow("unknown path") << "GET /etc/passwd HTTP/1.1\r\n" + host + "\r\n" << 404
-                                  << QByteArray("error");
+    QTest::newRow("unknown path") << "GET /etc/passwd HTTP/1.1\r\n" + host + "\r\n"
+                                  << 404 << QByteArray("error");
     QTest::newRow("path out of the root") << "GET /../remotepage.html HTTP/1.1\r\n" + host + "\r\n"
                                           << 404 << QByteArray();
-    QTest::newRow("wrong method") << "GET /api/command HTTP/1.1\r\n" + host + "\r\n" << 405
-                                  << QByteArray();
+    QTest::newRow("wrong method") << "GET /api/command HTTP/1.1\r\n" + host + "\r\n"
+                                  << 405 << QByteArray();
     QTest::newRow("bad JSON") << post("{\"command\":") << 400 << QByteArray("error");
-    QTest::newRow("value out of range") << post(R"({"command":"place","value":12})") << 400
-                                        << QByteArray("0..9");
+    QTest::newRow("value out of range")
+        << post(R"({"command":"place","value":12})") << 400 << QByteArray("0..9");
     QTest::newRow("not JSON") << "POST /api/command HTTP/1.1\r\n" + host +
                                      "Content-Type: text/plain\r\nContent-Length: "
                                      "18\r\n\r\n{\"command\":\"play\"}"
                               << 415 << QByteArray();
     QTest::newRow("from another site's page")
-        << post(R"({"command":"play"})", "Origin: http://evil.example\r\n") << 403
-        << QByteArray();
+        << post(R"({"command":"play"})", "Origin: http://evil.example\r\n") << 403 << QByteArray();
     QTest::newRow("a name of another site")
         << QByteArray("GET /api/status HTTP/1.1\r\nHost: evil.example:18180\r\n\r\n") << 403
         << QByteArray();
@@ -330,8 +280,8 @@ void TestRemoteServer::httpAnswers_data()
     QTest::newRow("chunked body") << "POST /api/command HTTP/1.1\r\n" + host +
                                          "Transfer-Encoding: chunked\r\n\r\n2\r\n{}\r\n0\r\n\r\n"
                                   << 411 << QByteArray();
-    QTest::newRow("WebSocket path without upgrade")
-        << "GET /ws HTTP/1.1\r\n" + host + "\r\n" << 426 << QByteArray();
+    QTest::newRow("WebSocket path without upgrade") << "GET /ws HTTP/1.1\r\n" + host + "\r\n"
+                                                    << 426 << QByteArray();
 }
 
 void TestRemoteServer::httpAnswers()
@@ -350,12 +300,15 @@ void TestRemoteServer::httpAnswers()
 void TestRemoteServer::commandAnswerIsTheNewStatus()
 {
     Rig rig;
-    const QList<QByteArray> commands{
-        R"({"command":"place","value":2})", R"({"command":"pause"})",
-        R"({"command":"freeze"})",          R"({"command":"format","value":2})",
-        R"({"command":"play"})",            R"({"command":"freeze"})",
-        R"({"command":"reset"})",           R"({"command":"place","value":0})",
-        R"({"command":"playpause"})"};
+    const QList<QByteArray> commands{R"({"command":"place","value":2})",
+                                     R"({"command":"pause"})",
+                                     R"({"command":"freeze"})",
+                                     R"({"command":"format","value":2})",
+                                     R"({"command":"play"})",
+                                     R"({"command":"freeze"})",
+                                     R"({"command":"reset"})",
+                                     R"({"command":"place","value":0})",
+                                     R"({"command":"playpause"})"};
     for (const QByteArray &command : commands) {
         const Reply reply = http(post(command));
         QCOMPARE(reply.status, 200);
@@ -392,7 +345,8 @@ void TestRemoteServer::tokenAndBinding()
     QCOMPARE(http(post(R"({"command":"play"})", "Authorization: Bearer t0ken-2\r\n"), other).status,
              401);
     QCOMPARE(http(post(R"({"command":"play"})")).status, 401); // also from this computer
-    const Reply ok = http(post(R"({"command":"play"})", "Authorization: Bearer t0ken-22\r\n"), other);
+    const Reply ok =
+        http(post(R"({"command":"play"})", "Authorization: Bearer t0ken-22\r\n"), other);
     QCOMPARE(ok.status, 200);
     QVERIFY(ok.body.contains("\"state\":\"running\""));
     QTRY_VERIFY_WITH_TIMEOUT(!rig.generator->isPaused(), Wait);
@@ -453,13 +407,12 @@ void TestRemoteServer::webSocketPushes()
     };
     QCOMPARE(http(post(R"({"command":"place","value":1})")).status, 200);
     QTRY_VERIFY_WITH_TIMEOUT(frameNumbers().size() >= 10, Wait);
-    QTRY_VERIFY_WITH_TIMEOUT(
-        std::any_of(messages.begin(), messages.end(),
-                    [](const QJsonObject &m) {
-                        return m.value(QStringLiteral("source")).toString() ==
-                               QLatin1String("place 1");
-                    }),
-        Wait);
+    QTRY_VERIFY_WITH_TIMEOUT(std::any_of(messages.begin(), messages.end(),
+                                         [](const QJsonObject &m) {
+                                             return m.value(QStringLiteral("source")).toString() ==
+                                                    QLatin1String("place 1");
+                                         }),
+                             Wait);
     QList<int> numbers = frameNumbers();
     for (int i = 1; i < numbers.size(); ++i)
         QCOMPARE(numbers[i] - numbers[i - 1], 2);
@@ -473,13 +426,12 @@ void TestRemoteServer::webSocketPushes()
 
     messages.clear();
     QCOMPARE(http(post(R"({"command":"pause"})")).status, 200);
-    QTRY_VERIFY_WITH_TIMEOUT(
-        std::any_of(messages.begin(), messages.end(),
-                    [](const QJsonObject &m) {
-                        return m.value(QStringLiteral("state")).toString() ==
-                               QLatin1String("paused");
-                    }),
-        Wait);
+    QTRY_VERIFY_WITH_TIMEOUT(std::any_of(messages.begin(), messages.end(),
+                                         [](const QJsonObject &m) {
+                                             return m.value(QStringLiteral("state")).toString() ==
+                                                    QLatin1String("paused");
+                                         }),
+                             Wait);
     QCOMPARE(rig.remote->web().clientCount(), 1);
     client.close();
     QTRY_COMPARE_WITH_TIMEOUT(rig.remote->web().clientCount(), 0, Wait);
