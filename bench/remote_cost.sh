@@ -56,7 +56,7 @@ cpu_round() {
     local kind="$1" seconds="$2" helpers=()
     if [ "$kind" = on ]; then
         start osc web
-        ip netns exec "$NSB" oscdump 9001 >/dev/null 2>&1 &
+        ip netns exec "$NSB" oscdump 9001 >"$WORK/dump" 2>&1 &
         helpers+=($!)
         (while true; do ip netns exec "$NSB" oscsend 10.77.0.1 9000 /orvello/subscribe i 9001; sleep 3; done) &
         helpers+=($!)
@@ -68,7 +68,6 @@ cpu_round() {
         helpers+=($!)
         PIDS+=("${helpers[@]}")
         sleep 5
-        grep -q "subscribed" "$WORK/stdout" || echo "warning: no subscriber yet" >&2
     else
         start noosc noweb
         sleep 5
@@ -79,6 +78,15 @@ cpu_round() {
     sleep "$seconds"
     t1=$(ticks "$PID")
     r1=$(runtime "$PID")
+    # The round counts only with both watchers there to its end.
+    if [ "$kind" = on ]; then
+        local page codes
+        page=$(ip netns exec "$NSA" ss -Htn state established '( sport = :8080 )' | wc -l)
+        codes=$(grep -c /orvello/timecode "$WORK/dump" || true)
+        echo "     page connections $page, codes at the subscriber $codes" >&2
+        [ "$page" -ge 1 ] && [ "$codes" -ge $((seconds * 25)) ] ||
+            echo "warning: a watcher was missing in this round" >&2
+    fi
     local h
     for h in "${helpers[@]}"; do kill "$h" 2>/dev/null || true; done
     stop
@@ -136,7 +144,7 @@ cpu)
         if [ $((round % 2)) -eq 1 ]; then order="off on"; else order="on off"; fi
         for kind in $order; do cpu_round "$kind" "$SECONDS_PER_ROUND"; done
     done
-    awk '{ n[$1]++; t[$1] += $2; r[$1] += $5 } END {
+    awk '{ n[$1]++; t[$1] += $2; r[$1] += $6 } END {
         printf "mean off %.3f %% (ticks) %.3f %% (run time); on %.3f %% / %.3f %%; on - off %.3f %% / %.3f %% of one core\n",
             t["off"] / n["off"], r["off"] / n["off"], t["on"] / n["on"], r["on"] / n["on"],
             t["on"] / n["on"] - t["off"] / n["off"], r["on"] / n["on"] - r["off"] / n["off"] }' "$WORK/cpu"
