@@ -67,7 +67,7 @@ run_one() {
     done
     local cpu="-" rss="-"
     if [ "$sender" = reference ]; then
-        ip netns exec "$NSA" "$TOOL" send "$format" "$source" \
+        ip netns exec "$NSA" "${REFERENCE_CLASS[@]}" "$TOOL" send "$format" "$source" \
             "$(awk -v a="$SKIP" -v b="$SECONDS_PER_ROUND" 'BEGIN { print a + b + 0.5 }')" 10.77.0.255 192.168.77.255
     else
         local place=p0 flag
@@ -95,6 +95,10 @@ run_one() {
         fi
         cpu=$(awk -v c="$((c1 - c0))" -v hz="$(getconf CLK_TCK)" -v t0="$t0" -v t1="$t1" \
             'BEGIN { printf "%.3f", 100 * c / hz / (t1 - t0) }')
+        if [ ${#REFERENCE_CLASS[@]} -gt 0 ] && ! grep -q "SCHED_FIFO 20" "$cap.out"; then
+            echo "round $round ($format $source): the program's timing thread did not run at SCHED_FIFO 20" >&2
+            FAILED=1
+        fi
         sleep 0.5
         kill -TERM "$pid"
         wait "$pid" || true
@@ -103,7 +107,20 @@ run_one() {
     echo "$sender $format $source $cap $cpu $rss" >>"$WORK/list"
 }
 
+# Like with like: the program raises its timing thread to SCHED_FIFO 20 when
+# it may (root or an rtprio limit), so the reference sender runs in that same
+# class, or both stay in the normal class.
+REFERENCE_CLASS=()
+if [ "$(id -u)" -eq 0 ] || [ "$(ulimit -r)" = unlimited ] || [ "$(ulimit -r)" -ge 20 ]; then
+    REFERENCE_CLASS=(chrt -f 20)
+fi
+
 echo "wire benchmark: $ROUNDS rounds of $SECONDS_PER_ROUND s, formats $FORMATS, sources $SOURCES"
+if [ ${#REFERENCE_CLASS[@]} -gt 0 ]; then
+    echo "scheduling: reference SCHED_FIFO 20 (chrt), program's timing thread SCHED_FIFO 20 (its own)"
+else
+    echo "scheduling: reference and program both SCHED_OTHER (no real-time rights)"
+fi
 for round in $(seq "$ROUNDS"); do
     for format in $FORMATS; do
         for source in $SOURCES; do

@@ -13,7 +13,7 @@ PACKAGES=(
     cmake ninja-build g++ pkg-config ccache
     qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
     librtmidi-dev libltc-dev librtaudio-dev libjack-jackd2-dev
-    iproute2 util-linux
+    iproute2 util-linux python3
     tshark jackd2
     xvfb xauth xdotool imagemagick
     qt6-httpserver-dev qt6-websockets-dev liblo-dev liblo-tools chromium

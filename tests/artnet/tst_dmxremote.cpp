@@ -51,6 +51,8 @@ private slots:
                            {on({2, 8}), A::None},
                            {on({8}), A::PlayPause},
                            {on({8}), A::None}};
+        QTest::newRow("a released channel acts again when raised again")
+            << QList<Step>{{on({8}), A::PlayPause}, {on({}), A::None}, {on({8}), A::PlayPause}};
         QTest::newRow("127 against 128")
             << QList<Step>{{on({6}, 127), A::None}, {on({6}, 128), A::TimeReset}};
         QTest::newRow("Length 4") << QList<Step>{{QByteArray("\0\0\0\xff", 4), A::Frame30}};

@@ -172,6 +172,8 @@ private slots:
             << R"(<remote version="2" osc_enabled="1"/>)" << Defaults;
         QTest::newRow("playlist enabled negative") << R"(<playlist version="1" enabled="-1"/>)"
                                                    << "dmx=0/256 an=1 mi=1 pl=1";
+        QTest::newRow("playlist enabled low bits")
+            << R"(<playlist version="1" enabled="256"/>)" << Defaults;
         QTest::newRow("playlist enabled not a number")
             << R"(<playlist version="1" enabled="yes"/>)" << Defaults;
         QTest::newRow("entry places st, ex, 10, --")

@@ -65,6 +65,21 @@ private slots:
                  QDate::currentDate().toString(QLatin1String(UpdateSchedule::DateFormat)));
     }
 
+    // The automatic check waits 30 s after start so it never competes with
+    // the first frames; the operator's own check goes at once.
+    void automaticCheckWaitsManualGoesAtOnce()
+    {
+        HttpStub stub;
+        QScopedPointer<Orvello> window(open(stub.url()));
+        QSignalSpy asked(window.data(), &Orvello::signalCheckForUpdate);
+        SettingsStore::open()->remove(QLatin1String(UpdateSchedule::LastCheckKey));
+        window->CheckForSoftwareUpdate(false);
+        window->CheckForSoftwareUpdate(true);
+        QCOMPARE(asked.count(), 2);
+        QCOMPARE(asked.at(0).at(1).toUInt(), 30u);
+        QCOMPARE(asked.at(1).at(1).toUInt(), 0u);
+    }
+
     void closeWithRequestInFlight()
     {
         HttpStub stub; // accepts and never answers
