@@ -1,7 +1,8 @@
 // Opens the program's page in Debian's chromium, waits for the running code
-// to change, saves a screenshot, clicks Pause and waits for the page to say
-// so. Prints one JSON line: the codes seen, when Pause was clicked and when
-// the page showed the pause (milliseconds since the epoch).
+// to change, saves a screenshot, clicks Pause, waits for the page to say so
+// and saves a second one beside the first ("-paused"). Prints one JSON line:
+// the codes seen, when Pause was clicked and when the page showed the pause
+// (milliseconds since the epoch).
 //
 //   node pause.js <url> <screenshot.png> <profile folder>
 "use strict";
@@ -43,6 +44,7 @@ const deadline = (ms) => ({ timeout: ms, polling: 50 });
     const pausedAt = Date.now();
     const paused = await page.$eval("#state", (e) => e.textContent);
     const shown = await page.$eval("#code", (e) => e.textContent);
+    await page.screenshot({ path: shot.replace(/(\.png)?$/, "-paused.png"), fullPage: true });
     console.log(JSON.stringify({ codes, running, label, clickedAt, pausedAt, paused, shown }));
   } finally {
     await browser.close();
