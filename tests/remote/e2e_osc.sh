@@ -7,11 +7,11 @@
 # went out, in order, and each change of state.
 set -euo pipefail
 
-ORVELLO="${1:?usage: e2e_remote.sh <orvello>}"
+ORVELLO="${1:?usage: e2e_osc.sh <orvello>}"
 HERE="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 source "$HERE/../common/netns.sh"
 netns_require ip tshark python3 oscsend oscdump
-netns_init R remote
+netns_init R osc
 netns_setup 1
 export TZ=UTC
 
