@@ -74,7 +74,7 @@ int runHeadless(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     setIdentity();
     QTranslator translator;
-    installTranslation(translator, QCoreApplication::applicationDirPath());
+    installProgramTranslation(translator);
 
     TerminationSignals termination;
     // Destroyed before the application: it stops the workers, waits for
@@ -96,7 +96,7 @@ int main(int argc, char *argv[])
         QCoreApplication app(argc, argv);
         setIdentity();
         QTranslator translator;
-        installTranslation(translator, QCoreApplication::applicationDirPath());
+        installProgramTranslation(translator);
         CommandLineParser::parse(QCoreApplication::arguments());
         return 0;
     }
@@ -107,7 +107,7 @@ int main(int argc, char *argv[])
         QCoreApplication app(argc, argv);
         setIdentity();
         QTranslator translator;
-        installTranslation(translator, QCoreApplication::applicationDirPath());
+        installProgramTranslation(translator);
         return ConfigCommand::run(CommandLineParser::parse(QCoreApplication::arguments()));
     }
 
@@ -119,7 +119,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     setIdentity();
     QTranslator translator;
-    installTranslation(translator, QCoreApplication::applicationDirPath());
+    installProgramTranslation(translator);
 
     int result = 0;
     {

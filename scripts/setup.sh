@@ -6,9 +6,10 @@ ORVELLO_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BUILD_DIR="${ORVELLO_BUILD_DIR:-$ORVELLO_ROOT/build}"
 
 # Build and test dependencies. tshark and jackd2 are the outside peers of the
-# end-to-end tests; xvfb and friends let anyone look at the real window.
-# liblo, Qt HTTP Server and Qt WebSockets carry the OSC and web remotes;
-# oscsend/oscdump and chromium are their peers in the tests.
+# end-to-end tests; xvfb and friends let anyone look at the real window; the
+# packaging tools build and check the .deb (scripts/package) and draw the
+# icon's sizes from its SVG. liblo, Qt HTTP Server and Qt WebSockets carry the
+# OSC and web remotes; oscsend/oscdump and chromium are their peers in the tests.
 PACKAGES=(
     cmake ninja-build g++ pkg-config ccache
     qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
@@ -16,6 +17,7 @@ PACKAGES=(
     iproute2 util-linux python3
     tshark jackd2
     xvfb xauth xdotool imagemagick
+    dpkg-dev debhelper fakeroot lintian desktop-file-utils appstream librsvg2-bin man-db bsdextrautils
     qt6-httpserver-dev qt6-websockets-dev liblo-dev liblo-tools chromium
 )
 

@@ -115,6 +115,10 @@ private slots:
         QTest::newRow("unwritable") << QStringList{"--export", "/nonexistent/x.ovxml"}
                                     << "The file /nonexistent/x.ovxml could not be written!\n"
                                        "No such file or directory.\n";
+        // Opening works; the data is refused when it is flushed.
+        QTest::newRow("device full") << QStringList{"--export", "/dev/full"}
+                                     << "The file /dev/full could not be written!\n"
+                                        "No space left on device.\n";
         QTest::newRow("malformed import")
             << QStringList{"--import", "%1"}
             << "Could not load file %1! It is not a valid Orvello XML file (*.ovxml).\n";

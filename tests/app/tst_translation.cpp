@@ -14,6 +14,8 @@ class TestTranslation : public QObject
 private slots:
     void germanFilePresent();
     void noMatchingFileKeepsEnglish();
+    void installedLayouts_data();
+    void installedLayouts();
 };
 
 // The build compiles Orvello_de.ts next to the program; "de_DE" finds it
@@ -55,6 +57,40 @@ void TestTranslation::noMatchingFileKeepsEnglish()
     QTemporaryDir empty;
     QVERIFY(!installTranslation(translator, empty.path(), QLocale("de_DE")));
     QCOMPARE(QCoreApplication::translate("Orvello", "this help"), QStringLiteral("this help"));
+}
+
+// A program in <root>/bin finds its German file beside itself (build tree) or
+// in <root>/share/orvello/translations (package, cmake --install), not
+// anywhere else.
+void TestTranslation::installedLayouts_data()
+{
+    QTest::addColumn<QString>("qmFolder");
+    QTest::addColumn<bool>("found");
+    QTest::newRow("beside the program") << "bin" << true;
+    QTest::newRow("installed data folder") << "share/orvello/translations" << true;
+    QTest::newRow("package's data folder") << "share/orvello" << false;
+    QTest::newRow("none") << QString() << false;
+}
+
+void TestTranslation::installedLayouts()
+{
+    QFETCH(QString, qmFolder);
+    QFETCH(bool, found);
+    QTemporaryDir root;
+    const QDir dir(root.path());
+    QVERIFY(dir.mkpath(QStringLiteral("bin")));
+    if (!qmFolder.isEmpty()) {
+        QVERIFY(dir.mkpath(qmFolder));
+        QVERIFY(QFile::copy(QStringLiteral(ORVELLO_QM_DIR "/Orvello_de.qm"),
+                            dir.filePath(qmFolder + QStringLiteral("/Orvello_de.qm"))));
+    }
+    QTranslator translator;
+    QCOMPARE(installTranslation(translator, translationDirectories(dir.filePath("bin")),
+                                QLocale("de_DE")),
+             found);
+    QCOMPARE(QCoreApplication::translate("Orvello", "this help"),
+             found ? QStringLiteral("diese Hilfe") : QStringLiteral("this help"));
+    QCoreApplication::removeTranslator(&translator);
 }
 
 QTEST_GUILESS_MAIN(TestTranslation)

@@ -162,6 +162,8 @@ private slots:
         QTest::newRow("ltc level clamped, enable low bits")
             << R"(<protocol_ltc version="1" enable="256" level="-90"/>)"
             << "dmx=0/256 an=1 mi=1 lt=0/-60/ pl=0";
+        QTest::newRow("ltc without enable is off") << R"(<protocol_ltc version="1" level="-12"/>)"
+                                                   << "dmx=0/256 an=1 mi=1 lt=0/-12/ pl=0";
         QTest::newRow("ltc level not a number, without version")
             << R"(<protocol_ltc version="1" enable="1" level="loud"/><protocol_ltc enable="0" level="-3"/>)"
             << "dmx=0/256 an=1 mi=1 lt=1/-18/ pl=0";
@@ -180,6 +182,9 @@ private slots:
             << R"(<playlist_item version="1" place="st" hour="7"/><playlist_item version="1" place="Ex"/><playlist_item version="1" place="10" minute="5"/><playlist_item version="1" place="-1"/>)"
             << Defaults + " [253 65535 255 255 255 7 255] [254 65535 255 255 255 255 255]"
                           " [255 65535 255 255 255 255 5] [255 65535 255 255 255 255 255]";
+        QTest::newRow("entry place 0 is no place")
+            << R"(<playlist_item version="1" place="0" minute="5"/>)"
+            << Defaults + " [255 65535 255 255 255 255 5]";
         QTest::newRow("entry values: low bits, negative, text")
             << R"(<playlist_item version="1" place="03" year="70000" month="13" day="-2" weekday="x" hour="256"/>)"
             << Defaults + " [3 4464 13 255 255 0 255]";
@@ -222,6 +227,24 @@ private slots:
     {
         QCOMPARE(ConfigFile::withExtension("/x/my.shows/show"), "/x/my.shows/show.ovxml");
         QCOMPARE(ConfigFile::withExtension("/x/shows/show.xml"), "/x/shows/show.xml");
+    }
+
+    // The file dialogs start in Documents, or in the home folder where there
+    // is none; the folder kept always ends in one slash.
+    void dialogFolder()
+    {
+        QTemporaryDir home;
+        const QByteArray oldHome = qgetenv("HOME");
+        qputenv("HOME", home.path().toLocal8Bit());
+        const QString withoutDocuments = ConfigFile::defaultConfigFolder();
+        QVERIFY(QDir(home.path()).mkdir(QStringLiteral("Documents")));
+        const QString withDocuments = ConfigFile::defaultConfigFolder();
+        qputenv("HOME", oldHome);
+        QCOMPARE(withoutDocuments, home.path() + QLatin1Char('/'));
+        QCOMPARE(withDocuments, home.path() + QStringLiteral("/Documents/"));
+        ConfigFile::saveConfigFolder(QStringLiteral("/shows"));
+        QCOMPARE(SettingsStore::open()->value("path_export_import").toString(), "/shows/");
+        QCOMPARE(ConfigFile::loadConfigFolder(), "/shows/");
     }
 };
 

@@ -81,6 +81,38 @@ private slots:
             QCOMPARE(p.itemAt(1).entry, PlaylistTime{2});
     }
 
+    // Each field keeps what fits its stored range (signed or unsigned view of
+    // its width) and reads anything beyond as a value that never matches.
+    void fieldRangesAtTheirEdges_data()
+    {
+        QTest::addColumn<QByteArray>("key");
+        QTest::addColumn<QByteArray>("value");
+        QTest::addColumn<int>("field");
+        QTest::newRow("place 255") << QByteArray("place") << QByteArray("255") << 255;
+        QTest::newRow("place 256") << QByteArray("place") << QByteArray("256") << 0x80;
+        QTest::newRow("place -128") << QByteArray("place") << QByteArray("-128") << 0x80;
+        QTest::newRow("day -128") << QByteArray("day") << QByteArray("-128") << 128;
+        QTest::newRow("day -129") << QByteArray("day") << QByteArray("-129") << 0xFE;
+        QTest::newRow("year 65535") << QByteArray("year") << QByteArray("65535") << 65535;
+        QTest::newRow("year 65536") << QByteArray("year") << QByteArray("65536") << 0xFFFE;
+        QTest::newRow("year -32768") << QByteArray("year") << QByteArray("-32768") << 32768;
+        QTest::newRow("year -32769") << QByteArray("year") << QByteArray("-32769") << 0xFFFE;
+    }
+
+    void fieldRangesAtTheirEdges()
+    {
+        QFETCH(QByteArray, key);
+        QFETCH(QByteArray, value);
+        QFETCH(int, field);
+        writeStore("playlist_count=1\nplaylist_" + key + "_0=" + value + "\n");
+        FakeClock clock;
+        Playlist p(false, &clock);
+        p.loadPlaylistFromStore(false, false);
+        QCOMPARE(p.itemCount(), 1);
+        const PlaylistTime e = p.itemAt(0).entry;
+        QCOMPARE(key == "place" ? int(e.place) : key == "day" ? int(e.day) : int(e.year), field);
+    }
+
     // Typos in a hand-edited store load without harm and never fire; text
     // read as 0 would otherwise fire at midnight.
     void handTypedValuesNeverFire()
