@@ -1,8 +1,10 @@
 #include "configfile.h"
 
 #include "configxml.h"
+#include "documentshape.h"
 #include "playlist.h"
 #include "settingsstore.h"
+#include "version.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -10,7 +12,13 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <QStringDecoder>
 #include <QTextStream>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace
 {
@@ -28,6 +36,110 @@ QString withSlash(QString folder)
 }
 
 const QString FolderKey = QStringLiteral("path_export_import");
+
+bool refuse(ConfigFile::Result *result, ConfigFile::Status status, const QString &why)
+{
+    result->status = status;
+    (status == ConfigFile::Status::ReadFailed ? result->systemError : result->detail) = why;
+    return false;
+}
+
+QString tooLarge()
+{
+    return tr("It is larger than %1 MiB; a show file holds a few kilobytes")
+        .arg(ConfigFile::MaxFileBytes / (1024 * 1024));
+}
+
+// The whole file, if it is a regular one of at most MaxFileBytes.
+bool readBounded(const QString &fileName, QByteArray *bytes, ConfigFile::Result *result)
+{
+    using ConfigFile::Status;
+    const QByteArray path = QFile::encodeName(fileName);
+    struct stat info = {};
+    // Looked at before it is opened: opening a FIFO for reading waits for a
+    // writer, and a device may never end.
+    if (::stat(path.constData(), &info) == 0) {
+        if (!S_ISREG(info.st_mode))
+            return refuse(result, Status::ReadFailed, tr("It is not a regular file"));
+        if (info.st_size > ConfigFile::MaxFileBytes)
+            return refuse(result, Status::ReadFailed, tooLarge());
+    }
+    // Without waiting, should the name have become a FIFO since the look.
+    const int fd = ::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return refuse(result, Status::ReadFailed, qt_error_string(errno));
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return refuse(result, Status::ReadFailed, file.errorString());
+    }
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))
+        return refuse(result, Status::ReadFailed, tr("It is not a regular file"));
+    // One byte more than allowed tells a file that grew since the look.
+    *bytes = file.read(ConfigFile::MaxFileBytes + 1);
+    if (file.error() != QFileDevice::NoError)
+        return refuse(result, Status::ReadFailed, file.errorString());
+    if (bytes->size() > ConfigFile::MaxFileBytes)
+        return refuse(result, Status::ReadFailed, tooLarge());
+    return true;
+}
+
+QString shapeFault(DocumentShape::Fault fault)
+{
+    switch (fault) {
+    case DocumentShape::Fault::None:
+        break;
+    case DocumentShape::Fault::Nesting:
+        return tr("Its elements are nested more than %1 deep; a show nests them two deep.")
+            .arg(DocumentShape::MaxDepth);
+    case DocumentShape::Fault::Nodes:
+        return tr("It holds more than %1 elements, attributes and other parts; a show holds a "
+                  "few hundred.")
+            .arg(DocumentShape::MaxNodes);
+    case DocumentShape::Fault::Attributes:
+        return tr("An element carries more than %1 attributes; those of a show carry a few.")
+            .arg(DocumentShape::MaxAttributes);
+    }
+    return QString();
+}
+
+// Bounded first, parsed second. UTF-16 and UTF-32 files are decoded before
+// the scan, so it sees their markup; every other encoding keeps markup in
+// ASCII and is left to the parser.
+bool parseBounded(const QByteArray &bytes, QDomDocument *document, ConfigFile::Result *result)
+{
+    using ConfigFile::Status;
+    const auto encoding = QStringConverter::encodingForData(bytes, u'<');
+    const bool wide =
+        encoding && *encoding != QStringConverter::Utf8 && *encoding != QStringConverter::Latin1;
+    const QString decoded = wide ? QStringDecoder(*encoding).decode(bytes) : QString();
+    const DocumentShape::Fault fault =
+        wide ? DocumentShape::scan(QStringView(decoded)) : DocumentShape::scan(bytes);
+    if (fault != DocumentShape::Fault::None)
+        return refuse(result, Status::ParseFailed, shapeFault(fault));
+    if (!(wide ? document->setContent(decoded, false) : document->setContent(bytes, false)))
+        return refuse(result, Status::ParseFailed, QString());
+
+    // Any other well-formed document (a picture, another program's settings)
+    // would otherwise read as a show of defaults and wipe the one in use.
+    const QDomElement root = document->documentElement();
+    const QString rootName = QLatin1String(Maker::Application) + QStringLiteral("Config");
+    if (root.tagName() != rootName)
+        return refuse(result, Status::ParseFailed,
+                      tr("Its root element is %1, not %2.")
+                          .arg(ConfigXml::shownValue(root.tagName()), rootName));
+    // Hand-written files may leave the version out; a later format may not
+    // mean what this program would read.
+    const QString version = QStringLiteral("version");
+    bool ok = false;
+    if (root.hasAttribute(version) &&
+        !(root.attribute(version).toInt(&ok) == ConfigXml::FormatVersion && ok))
+        return refuse(result, Status::ParseFailed,
+                      tr("It has the format version %1; this program reads version %2.")
+                          .arg(ConfigXml::shownValue(root.attribute(version)))
+                          .arg(ConfigXml::FormatVersion));
+    return true;
+}
 } // namespace
 
 namespace ConfigFile
@@ -56,9 +168,12 @@ QString Result::message() const
         return tr("The file %1 could not be written!\n%2.").arg(fileName, systemError);
     case Status::ReadFailed:
         return tr("The file %1 could not be read!\n%2.").arg(fileName, systemError);
-    case Status::ParseFailed:
-        return tr("Could not load file %1! It is not a valid Orvello XML file (*.ovxml).")
-            .arg(fileName);
+    case Status::ParseFailed: {
+        const QString text =
+            tr("Could not load file %1! It is not a valid Orvello XML file (*.ovxml).")
+                .arg(fileName);
+        return detail.isEmpty() ? text : text + QLatin1Char('\n') + detail;
+    }
     }
     return QString();
 }
@@ -107,17 +222,11 @@ Result read(const QString &fileName, SettingStruct *record, Playlist *playlist, 
 {
     Result result;
     result.fileName = fileName;
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        result.status = Status::ReadFailed;
-        result.systemError = file.errorString();
-        return result;
-    }
+    QByteArray bytes;
     QDomDocument document;
-    if (!document.setContent(&file, false)) {
-        result.status = Status::ParseFailed;
+    if (!readBounded(fileName, &bytes, &result) || !parseBounded(bytes, &document, &result))
         return result;
-    }
+    bytes.clear();
 
     // Everything is read into temporaries first, so a file can never leave
     // half of its values behind.
@@ -129,6 +238,7 @@ Result read(const QString &fileName, SettingStruct *record, Playlist *playlist, 
         const QDomElement element = node.toElement();
         if (element.isNull())
             continue;
+        result.warnings += ConfigXml::valuesOutOfRange(element);
         if (!ConfigXml::settingsFromXml(element, readRecord))
             ConfigXml::playlistFromXml(element, readPlaylist);
     }

@@ -3,6 +3,7 @@
 #include "playlist.h"
 #include "version.h"
 
+#include <QCoreApplication>
 #include <QFileInfo>
 
 #include <cmath>
@@ -25,10 +26,12 @@ bool readNumber(const QDomElement &element, const QString &name, qint64 *value)
     return true;
 }
 
+// A number too large for the byte reads as a non-number does: its low bits
+// would be some other, unrelated value.
 quint8 lowByte(const QDomElement &element, const QString &name, quint8 fallback)
 {
     qint64 value = 0;
-    return readNumber(element, name, &value) ? quint8(value & 0xFF) : fallback;
+    return readNumber(element, name, &value) && value <= 0xFF ? quint8(value) : fallback;
 }
 
 bool hasFormatVersion(const QDomElement &element)
@@ -164,6 +167,68 @@ bool remoteFromXml(const QDomElement &element, SettingStruct &record)
     record.web_token = element.attribute(QStringLiteral("web_token")).trimmed();
     return true;
 }
+
+// What the settings window's controls can show: times of day, switches, the
+// universes 1..256, the LTC level in dBFS and calendar values. -1 in a
+// playlist field is the wildcard, as in the store.
+struct ValueRange {
+    const char *element;
+    const char *attribute;
+    int min;
+    int max;
+};
+constexpr ValueRange valueRanges[] = {
+    {"place_item", "start_hour", 0, 23},
+    {"place_item", "start_min", 0, 59},
+    {"place_item", "start_sec", 0, 59},
+    {"place_item", "end_hour", 0, 23},
+    {"place_item", "end_min", 0, 59},
+    {"place_item", "end_sec", 0, 59},
+    {"place_item", "close_at_end", 0, 1},
+    {"dmx_in_item", "dmx_in_enabled", 0, 1},
+    {"dmx_in_item", "dmx_in_universe", 1, 256},
+    {"protocol_artnet", "enable", 0, 1},
+    {"protocol_midi", "enable", 0, 1},
+    {"protocol_ltc", "enable", 0, 1},
+    {"protocol_ltc", "level", -60, 0},
+    {"playlist", "enabled", 0, 1},
+    {"playlist_item", "year", 1, 9999},
+    {"playlist_item", "month", 1, 12},
+    {"playlist_item", "day", 1, 31},
+    {"playlist_item", "weekday", 0, 6},
+    {"playlist_item", "hour", 0, 23},
+    {"playlist_item", "minute", 0, 59},
+    {"remote", "osc_enabled", 0, 1},
+    {"remote", "osc_port", 1, 65535},
+    {"remote", "web_enabled", 0, 1},
+    {"remote", "web_port", 1, 65535},
+};
+
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("Orvello", text);
+}
+
+QString notANumber(const QDomElement &element, const QString &attribute, int min, int max)
+{
+    return tr("line %1: %2 %3=\"%4\" is not a number from %5 to %6")
+        .arg(element.lineNumber())
+        .arg(element.tagName(), attribute, ConfigXml::shownValue(element.attribute(attribute)))
+        .arg(min)
+        .arg(max);
+}
+
+bool inRange(const ValueRange &range, const QString &text, bool wildcardAllowed)
+{
+    bool ok = false;
+    // The level is in dBFS and need not be whole.
+    if (qstrcmp(range.attribute, "level") == 0) {
+        const double value = text.toDouble(&ok);
+        return ok && value >= range.min && value <= range.max;
+    }
+    const qint64 value = text.toLongLong(&ok);
+    return ok && ((value >= range.min && value <= range.max) || (wildcardAllowed && value == -1));
+}
 } // namespace
 
 namespace ConfigXml
@@ -192,8 +257,10 @@ bool playlistItemFromXml(const QDomElement &element, PlaylistTime &entry)
     if (place != -1)
         entry.place = quint8(place);
     for (const PatternAttribute &attribute : patternAttributes) {
+        // The year has 16 bits, the other fields 8; a larger number is no number.
+        const qint64 max = qstrcmp(attribute.name, "year") == 0 ? 0xFFFF : 0xFF;
         qint64 value = 0;
-        if (readNumber(element, QLatin1String(attribute.name), &value))
+        if (readNumber(element, QLatin1String(attribute.name), &value) && value <= max)
             attribute.set(entry, value);
     }
     return true;
@@ -216,7 +283,8 @@ bool playlistFromXml(const QDomElement &element, Playlist &playlist)
     if (element.tagName() == QLatin1String("playlist")) {
         bool ok = false;
         const int enabled = element.attribute(QStringLiteral("enabled")).toInt(&ok);
-        if (hasFormatVersion(element) && ok)
+        // Negative values count by their low byte; beyond a byte is no number.
+        if (hasFormatVersion(element) && ok && enabled >= -128 && enabled <= 255)
             playlist.enabled = quint8(enabled) != 0;
         return true;
     }
@@ -246,6 +314,48 @@ int placeFromText(const QString &text)
     bool ok = false;
     const int number = t.toInt(&ok);
     return ok && number >= 1 && number <= 9 ? number : -1;
+}
+
+QString shownValue(const QString &value)
+{
+    constexpr int Shown = 40;
+    return value.size() <= Shown ? value : value.left(Shown) + QStringLiteral("...");
+}
+
+QStringList valuesOutOfRange(const QDomElement &element)
+{
+    QStringList found;
+    if (!hasFormatVersion(element))
+        return found;
+    const QString tag = element.tagName();
+    if (tag == QLatin1String("place_item")) {
+        const QString numberName = QStringLiteral("place_number");
+        if (!element.hasAttribute(numberName))
+            return found;
+        bool ok = false;
+        const int number = element.attribute(numberName).toInt(&ok);
+        // The element is then ignored, its times with it.
+        if (!ok || number < 1 || number > SettingStruct::PlaceCount)
+            return {notANumber(element, numberName, 1, SettingStruct::PlaceCount)};
+    }
+    const bool entry = tag == QLatin1String("playlist_item");
+    const QString placeName = QStringLiteral("place");
+    if (entry && element.hasAttribute(placeName)) {
+        const QString place = element.attribute(placeName).trimmed();
+        if (placeFromText(place) == -1 && place != QLatin1String("--") &&
+            place != QLatin1String("-1"))
+            found << tr("line %1: %2 %3=\"%4\" is not ST, EX or a place from 1 to 9")
+                         .arg(element.lineNumber())
+                         .arg(tag, placeName, shownValue(element.attribute(placeName)));
+    }
+    for (const ValueRange &range : valueRanges) {
+        const QString attribute = QLatin1String(range.attribute);
+        if (tag != QLatin1String(range.element) || !element.hasAttribute(attribute))
+            continue;
+        if (!inRange(range, element.attribute(attribute), entry))
+            found << notANumber(element, attribute, range.min, range.max);
+    }
+    return found;
 }
 
 void settingsToXml(QXmlStreamWriter &writer, const SettingStruct &record)

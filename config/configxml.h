@@ -6,6 +6,7 @@
 #include <QDomDocument>
 #include <QDomElement>
 #include <QString>
+#include <QStringList>
 #include <QXmlStreamWriter>
 
 class Playlist;
@@ -29,6 +30,15 @@ int placeFromText(const QString &text);
 void settingsToXml(QXmlStreamWriter &writer, const SettingStruct &record);
 // True when the element belongs to the record's part of the file.
 bool settingsFromXml(const QDomElement &element, SettingStruct &record);
+
+// The values of an element the readers take that the settings window could
+// not show as they are: outside the range of their control, not numbers, or
+// too large for their field (which then read as a non-number does). One
+// text per value, naming its line, element, attribute and value; reading
+// stays as it is. Elements the readers ignore give none.
+QStringList valuesOutOfRange(const QDomElement &element);
+// An attribute value or a name for a message, cut short when it is long.
+QString shownValue(const QString &value);
 
 void playlistToXml(QXmlStreamWriter &writer, Playlist &playlist);
 bool playlistFromXml(const QDomElement &element, Playlist &playlist);

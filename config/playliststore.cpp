@@ -48,19 +48,23 @@ void fieldRefs(PlaylistTime &t, FieldRef (&refs)[7])
     refs[6].byte = &t.minute;
 }
 
+// The entry index of a playlist key; -1 for any other key.
+int entryIndex(const QString &key)
+{
+    static const QRegularExpression entry(
+        QStringLiteral("^playlist_(place|year|month|day|weekday|hour|minute)_(\\d{1,9})$"));
+    const auto match = entry.match(key);
+    return match.hasMatch() ? match.captured(2).toInt() : -1;
+}
+
 // One past the highest entry index that has any key in the store: a count
 // typed larger than the entries present must not make the load walk (and
 // allocate) billions of empty entries.
 int entriesPresent(const QStringList &keys)
 {
-    static const QRegularExpression entry(
-        QStringLiteral("^playlist_(place|year|month|day|weekday|hour|minute)_(\\d{1,9})$"));
     int present = 0;
-    for (const QString &key : keys) {
-        const auto match = entry.match(key);
-        if (match.hasMatch())
-            present = qMax(present, match.captured(2).toInt() + 1);
-    }
+    for (const QString &key : keys)
+        present = qMax(present, entryIndex(key) + 1);
     return present;
 }
 } // namespace
@@ -111,4 +115,9 @@ void Playlist::savePlaylistToStore()
             store->setValue(entryKey(entryKeys[k], i), value);
         }
     }
+    // Entries of a longer list before: the count would hide them, but the
+    // store would still carry, read and rewrite them at every start.
+    for (const QString &key : store->allKeys())
+        if (entryIndex(key) >= m_items.size())
+            store->remove(key);
 }

@@ -1,6 +1,7 @@
 #include "settings.h"
 
 #include "artnet.h"
+#include "confirmloss.h"
 #include "ltcoutput.h"
 #include "midi.h"
 #include "settingsplaces.h"
@@ -14,6 +15,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHostAddress>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -60,7 +62,7 @@ Settings::Settings(Playlist *playlist, SettingStruct *settings, artnet *artnetNo
         {"ok", QT_TR_NOOP("OK"), QT_TR_NOOP("click OK to apply the changes"),
          &Settings::slotPressOk},
         {"defaults", QT_TR_NOOP("Defaults"),
-         QT_TR_NOOP("click Defaults to restore the default settings"), &Settings::slotPressDefault},
+         QT_TR_NOOP("click Defaults to restore the default settings"), &Settings::confirmDefault},
         {"cancel", QT_TR_NOOP("Cancel"), QT_TR_NOOP("click Cancel to discard any changes"),
          &Settings::slotPressCancel},
     };
@@ -73,7 +75,11 @@ Settings::Settings(Playlist *playlist, SettingStruct *settings, artnet *artnetNo
         buttons->addWidget(button);
         if (entry.slot == &Settings::slotImportSettings)
             buttons->addStretch();
+        if (entry.slot == &Settings::slotPressOk)
+            m_ok = button;
     }
+    // Drawn as the default, so the operator sees what Return does.
+    m_ok->setDefault(true);
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(outputs);
@@ -344,6 +350,17 @@ void Settings::slotPressDefault()
     emit valueChangedToDefault();
 }
 
+void Settings::confirmDefault()
+{
+    if (confirmLoss(this, tr("Defaults"),
+                    tr("Replace the %1 places and all other settings with defaults and erase "
+                       "every stored setting?")
+                        .arg(SettingStruct::PlaceCount),
+                    tr("The playlist is switched off; its entries stay. Edits in this window "
+                       "are lost.")))
+        slotPressDefault();
+}
+
 void Settings::slotPressCancel()
 {
     emit valueChangedCancel();
@@ -363,4 +380,23 @@ void Settings::closeEvent(QCloseEvent *event)
 {
     emit valueChangedCancelByClose();
     event->accept();
+}
+
+void Settings::keyPressEvent(QKeyEvent *event)
+{
+    if (event->matches(QKeySequence::Cancel)) {
+        slotPressCancel();
+        return;
+    }
+    const bool plain = event->modifiers() == Qt::NoModifier ||
+                       (event->modifiers() == Qt::KeypadModifier && event->key() == Qt::Key_Enter);
+    if (plain && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) {
+        // A focused button takes Return itself, as Space does.
+        auto *button = qobject_cast<QPushButton *>(focusWidget());
+        if (!button || !button->isEnabled())
+            button = m_ok;
+        button->click();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }

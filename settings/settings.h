@@ -54,8 +54,13 @@ public slots:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    // Escape cancels and Return presses the focused button, else OK, as in a
+    // dialog; the window stays a plain one so the main window remains usable.
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
+    // "Defaults" erases the whole store: only after a Yes.
+    void confirmDefault();
     QWidget *buildArtnetGroup();
     QWidget *buildMidiGroup();
     QWidget *buildLtcGroup();
@@ -74,6 +79,7 @@ private:
     SettingsPlaces *m_places = nullptr;
     SettingsPlaylist *m_playlist = nullptr;
 
+    QPushButton *m_ok = nullptr;
     QCheckBox *m_artnetTrigger = nullptr;
     QComboBox *m_interfaces = nullptr;
     QCheckBox *m_dmxEnabled = nullptr;

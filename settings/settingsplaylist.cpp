@@ -371,6 +371,13 @@ void SettingsPlaylist::slotUpdateShiftButton()
     m_down->setEnabled(enabled && !rows.contains(m_table->rowCount() - 1));
 }
 
+void SettingsPlaylist::copyTableTo(Playlist &target) const
+{
+    for (int row = 0; row < m_table->rowCount(); ++row)
+        target.appendItem(rowEntry(row));
+    target.enabled = m_playlist && m_playlist->enabled.load();
+}
+
 void SettingsPlaylist::saveToPlaylist()
 {
     if (!m_playlist)

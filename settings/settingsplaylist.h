@@ -36,6 +36,9 @@ public:
     // Replaces the playlist's entries by the table's rows; each written entry
     // starts with a fresh last activation.
     void saveToPlaylist();
+    // Appends the table's rows to `target` (an export's playlist) and gives it
+    // the running playlist's enabled flag.
+    void copyTableTo(Playlist &target) const;
 
     QTableWidget *table() const { return m_table; }
     QPushButton *enableButton() const { return m_enable; }

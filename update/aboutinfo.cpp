@@ -4,6 +4,7 @@
 #include "version.h"
 
 #include <QIcon>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPixmap>
 #include <QPushButton>
@@ -30,6 +31,20 @@ void AboutInfo::buildTitleAndButton()
     m_okButton = new QPushButton(tr("OK"), this);
     m_okButton->setToolTip(tr("click OK to close this window"));
     connect(m_okButton, &QPushButton::clicked, this, &AboutInfo::pressOk);
+    // Drawn as the default and focused, so Return and Space close the window.
+    m_okButton->setDefault(true);
+    setFocusProxy(m_okButton);
+}
+
+void AboutInfo::keyPressEvent(QKeyEvent *event)
+{
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (event->matches(QKeySequence::Cancel) ||
+        (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier)) {
+        pressOk();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 QLabel *AboutInfo::centredLabel(const QString &text)

@@ -17,6 +17,10 @@ public:
     AboutInfo(const QString &iconPath, const QString &firstLine, const QString &secondLine,
               QWidget *parent = nullptr);
 
+protected:
+    // Escape and Return close it, as they close a dialog.
+    void keyPressEvent(QKeyEvent *event) override;
+
 private slots:
     void pressOk();
 

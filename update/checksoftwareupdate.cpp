@@ -8,9 +8,26 @@
 #include <QNetworkRequest>
 #include <QTimer>
 
-CheckSoftwareUpdate::CheckSoftwareUpdate(int giveUpMs, QObject *parent)
-    : QObject(parent), m_network(new QNetworkAccessManager(this)), m_giveUpMs(giveUpMs)
+namespace
 {
+// The server's words, shown in a box that may read markup: printable ASCII
+// without markup characters, and short.
+QString reasonPhrase(const QNetworkReply *reply)
+{
+    QString shown;
+    for (const char c : reply->attribute(QNetworkRequest::HttpReasonPhraseAttribute).toByteArray())
+        if (c >= ' ' && c < 127 && c != '<' && c != '>' && c != '&' && shown.size() < 80)
+            shown += QLatin1Char(c);
+    return shown;
+}
+} // namespace
+
+CheckSoftwareUpdate::CheckSoftwareUpdate(int giveUpMs, QObject *parent)
+    : QObject(parent), m_network(new QNetworkAccessManager(this)), m_giveUpMs(giveUpMs),
+      m_deadline(new QTimer(this))
+{
+    m_deadline->setSingleShot(true);
+    connect(m_deadline, &QTimer::timeout, this, &CheckSoftwareUpdate::giveUp);
 }
 
 // The manager, a child, aborts whatever is still in flight; leaving at once
@@ -51,9 +68,11 @@ void CheckSoftwareUpdate::slotCheckForUpdateIntern()
     m_lines = ReplyLines();
     m_reported = false;
     m_bodyComplete = false;
+    m_sawVersion = false;
 
     QNetworkRequest request(m_webSite);
     request.setTransferTimeout(m_giveUpMs);
+    request.setMaximumRedirectsAllowed(MaxRedirects);
     request.setHeader(QNetworkRequest::UserAgentHeader,
                       QStringLiteral("%1/%2.%3.%4.%5")
                           .arg(QLatin1String(Version::ProductName))
@@ -66,6 +85,13 @@ void CheckSoftwareUpdate::slotCheckForUpdateIntern()
     connect(m_reply, &QNetworkReply::readyRead, this, &CheckSoftwareUpdate::slotHttpReadyRead);
     connect(m_reply, &QNetworkReply::downloadProgress, this,
             &CheckSoftwareUpdate::slotUpdateDataReadProgress);
+    m_deadline->start(m_giveUpMs);
+}
+
+void CheckSoftwareUpdate::giveUp()
+{
+    if (m_reply && !m_reported)
+        report(Outcome::NoConnection);
 }
 
 // Only a successful answer carries update information: an error page may
@@ -99,13 +125,22 @@ void CheckSoftwareUpdate::slotHttpFinished()
 {
     if (!m_reply || m_reported)
         return;
-    const bool answered = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid();
-    if (!answered) {
+    const QVariant status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+    // No status at all, or a redirect that was not followed (one too many):
+    // nothing usable came back.
+    if (!status.isValid() || (status.toInt() >= 300 && status.toInt() < 400)) {
         report(Outcome::NoConnection);
         return;
     }
     if (!bodyIsUpdateInfo()) {
-        report(Outcome::NoUpdate);
+        // The server is there but has no answer: the operator must hear that,
+        // not "no update".
+        const QUrl url = m_reply->url();
+        report(Outcome::HttpError, tr("The update server %1:%2 answered %3 %4.")
+                                       .arg(url.host())
+                                       .arg(url.port(80))
+                                       .arg(status.toInt())
+                                       .arg(reasonPhrase(m_reply)));
         return;
     }
     // Bytes may still wait when finished came before their readyRead.
@@ -120,7 +155,8 @@ void CheckSoftwareUpdate::slotHttpFinished()
     }
     if (const auto last = m_lines.finish(); last && readLine(*last))
         return;
-    report(Outcome::NoUpdate);
+    // Only a reply that named a version answered the question.
+    report(m_sawVersion ? Outcome::NoUpdate : Outcome::NoConnection);
 }
 
 void CheckSoftwareUpdate::slotUpdateDataReadProgress(qint64 bytesRead, qint64 totalBytes)
@@ -134,6 +170,7 @@ bool CheckSoftwareUpdate::readLine(const QByteArray &line)
     const auto offered = UpdateReply::versionInLine(line);
     if (!offered)
         return false;
+    m_sawVersion = true;
     QString message;
     {
         QMutexLocker lock(&m_mutex);
@@ -147,9 +184,10 @@ bool CheckSoftwareUpdate::readLine(const QByteArray &line)
 }
 
 // One answer per request. Once it is given, the reply has nothing more to say.
-void CheckSoftwareUpdate::report(Outcome outcome, const QString &newVersionMessage)
+void CheckSoftwareUpdate::report(Outcome outcome, const QString &text)
 {
     m_reported = true;
+    m_deadline->stop();
     if (m_reply && m_reply->isRunning()) {
         m_bodyComplete = true;
         m_reply->abort();
@@ -161,7 +199,11 @@ void CheckSoftwareUpdate::report(Outcome outcome, const QString &newVersionMessa
     }
     switch (outcome) {
     case Outcome::NewVersion:
-        emit signalViewUpdateRequest(newVersionMessage);
+        emit signalViewUpdateRequest(text);
+        break;
+    case Outcome::HttpError:
+        if (giveInfo)
+            emit signalViewUpdateRequest(text);
         break;
     case Outcome::NoUpdate:
         if (giveInfo)
@@ -179,6 +221,7 @@ void CheckSoftwareUpdate::report(Outcome outcome, const QString &newVersionMessa
 // operator "no connection" for a request nobody waits for any more.
 void CheckSoftwareUpdate::dropReply()
 {
+    m_deadline->stop();
     if (!m_reply)
         return;
     disconnect(m_reply, nullptr, this, nullptr);

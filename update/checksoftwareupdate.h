@@ -9,6 +9,7 @@
 
 class QNetworkAccessManager;
 class QNetworkReply;
+class QTimer;
 
 // Asks the update server whether a newer version exists and reports the
 // answer as a text for the operator. Lives on a low-priority thread of its
@@ -42,10 +43,15 @@ public slots:
     void slotUpdateDataReadProgress(qint64 bytesRead, qint64 totalBytes);
 
 private:
-    enum class Outcome { NewVersion, NoUpdate, NoConnection };
+    // A redirect loop must not hold the check: a real server needs one or two.
+    static constexpr int MaxRedirects = 3;
+
+    enum class Outcome { NewVersion, NoUpdate, NoConnection, HttpError };
     // Reads a line; true when it offered a newer version, which was reported.
     bool readLine(const QByteArray &line);
-    void report(Outcome outcome, const QString &newVersionMessage = QString());
+    // `text` is the new-version message or the server's error.
+    void report(Outcome outcome, const QString &text = QString());
+    void giveUp();
     bool bodyIsUpdateInfo() const;
     void dropReply();
 
@@ -57,6 +63,11 @@ private:
     bool m_reported = false;
     // Our own abort once the body has ended; not a failure of the server.
     bool m_bodyComplete = false;
+    // A line offered a version, newer or not: the reply was an update answer.
+    bool m_sawVersion = false;
+    // Ends the whole check, headers and redirects included, which the
+    // transfer timeout alone does not: a server trickling bytes renews it.
+    QTimer *m_deadline;
 
     // Set from the window's thread, read on this one.
     mutable QMutex m_mutex;

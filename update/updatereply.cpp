@@ -1,5 +1,7 @@
 #include "updatereply.h"
 
+#include <algorithm>
+
 namespace UpdateReply
 {
 std::optional<SoftwareVersion> versionInLine(const QByteArray &line)
@@ -8,17 +10,20 @@ std::optional<SoftwareVersion> versionInLine(const QByteArray &line)
     const qsizetype at = line.toLower().indexOf(marker);
     if (at < 0)
         return std::nullopt;
+    // Up to four dot-separated decimal numbers and nothing else: a damaged
+    // line must not offer some version that its digits happen to spell.
+    const QList<QByteArray> parts = line.mid(at + marker.size()).trimmed().split('.');
+    if (parts.size() > 4)
+        return std::nullopt;
     SoftwareVersion version{0, 0, 0, 0};
-    int next = 0;
-    const QList<QByteArray> parts = line.mid(at + marker.size()).split('.');
-    for (const QByteArray &part : parts) {
-        if (next == int(version.size()))
-            break;
-        bool ok = false;
-        const int value = QString::fromLatin1(part).toInt(&ok);
-        // A sign makes no version part; "3.-1" is 3, not 3.-1.
-        if (ok && value >= 0)
-            version[next++] = value;
+    for (int i = 0; i < parts.size(); ++i) {
+        const QByteArray &part = parts[i];
+        const bool digits =
+            !part.isEmpty() && part.size() <= 9 &&
+            std::all_of(part.cbegin(), part.cend(), [](char c) { return c >= '0' && c <= '9'; });
+        if (!digits)
+            return std::nullopt;
+        version[i] = part.toInt();
     }
     return version;
 }

@@ -16,8 +16,9 @@ using SoftwareVersion = std::array<int, 4>;
 namespace UpdateReply
 {
 // The version a line offers: the text after the first "version:" (any case),
-// its dot-separated parts that are decimal numbers, in order, up to four;
-// missing parts are 0. Nothing when the line holds no "version:".
+// without surrounding blanks, when it is one to four dot-separated decimal
+// numbers; missing parts are 0. Nothing when the line holds no "version:" or
+// anything else after it.
 std::optional<SoftwareVersion> versionInLine(const QByteArray &line);
 
 // An all-zero offer is never newer, whatever the running version is.

@@ -1,7 +1,9 @@
 #include "orvello.h"
 
 #include "configfile.h"
+#include "confirmloss.h"
 #include "settings.h"
+#include "settingsplaylist.h"
 #include "timecodecalculator.h"
 #include "updateserver.h"
 #include "version.h"
@@ -85,7 +87,7 @@ Orvello::~Orvello()
 
 void Orvello::connectControls()
 {
-    connect(m_view.actionNew, &QAction::triggered, this, &Orvello::slotSettingsNew);
+    connect(m_view.actionNew, &QAction::triggered, this, &Orvello::confirmSettingsNew);
     connect(m_view.actionImport, &QAction::triggered, this, &Orvello::slotSettingsImport);
     connect(m_view.actionExport, &QAction::triggered, this, &Orvello::slotSettingsExport);
     connect(m_view.actionEdit, &QAction::triggered, this, &Orvello::slotSettingsEdit);
@@ -147,6 +149,8 @@ void Orvello::closeSettingsWindow(bool deferred)
     else
         delete m_settingsWindow;
     m_settingsWindow = nullptr;
+    if (m_generator.isVerbose())
+        qDebug("close settings");
 }
 
 Playlist *Orvello::playlist() const
@@ -381,6 +385,19 @@ void Orvello::slotAbout()
     m_aboutWindow->setVisible(true);
 }
 
+void Orvello::confirmSettingsNew()
+{
+    // One key must not throw away the show: ask, with No as the default.
+    Playlist *list = m_generator.playlist();
+    if (confirmLoss(this, tr("New Settings"),
+                    tr("Replace the %1 places and %2 playlist entries with defaults?")
+                        .arg(SettingStruct::PlaceCount)
+                        .arg(list ? list->itemCount() : 0),
+                    tr("The outputs and the stored settings stay as they are until settings "
+                       "are applied.")))
+        slotSettingsNew();
+}
+
 void Orvello::slotSettingsNew()
 {
     settings().setDefaults();
@@ -400,6 +417,24 @@ void Orvello::slotSettingsImport()
 
 void Orvello::slotSettingsExport()
 {
+    exportConfiguration(&settings(), playlist());
+}
+
+void Orvello::slotSettingsWindowExport()
+{
+    if (!m_settingsWindow)
+        return slotSettingsExport();
+    // What the window shows, edits not yet applied included: what the
+    // technician sees is what the file gets.
+    SettingStruct record;
+    record.copyFrom(&m_settingsWindow->workingCopy());
+    Playlist entries(m_generator.isVerbose());
+    m_settingsWindow->playlistEditor()->copyTableTo(entries);
+    exportConfiguration(&record, &entries);
+}
+
+void Orvello::exportConfiguration(const SettingStruct *record, Playlist *entries)
+{
     const QString name = QFileDialog::getSaveFileName(
         this, tr("Export File"),
         ConfigFile::loadConfigFolder() + QStringLiteral("Orvello") + ConfigFile::extension(),
@@ -407,14 +442,20 @@ void Orvello::slotSettingsExport()
     if (name.isEmpty())
         return;
     const QString fileName = ConfigFile::withExtension(name);
-    if (writeConfigFile(fileName))
+    if (writeConfigFile(fileName, record, entries))
         ConfigFile::saveConfigFolder(QFileInfo(fileName).path());
 }
 
 bool Orvello::writeConfigFile(const QString &fileName)
 {
+    return writeConfigFile(fileName, &settings(), playlist());
+}
+
+bool Orvello::writeConfigFile(const QString &fileName, const SettingStruct *record,
+                              Playlist *entries)
+{
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    const ConfigFile::Result result = ConfigFile::write(fileName, &settings(), playlist());
+    const ConfigFile::Result result = ConfigFile::write(fileName, record, entries);
     QApplication::restoreOverrideCursor();
     if (!result.ok())
         QMessageBox::warning(this, result.title(), result.message(), QMessageBox::Ok);
@@ -429,7 +470,27 @@ bool Orvello::readConfigFile(const QString &fileName)
     QApplication::restoreOverrideCursor();
     if (!result.ok())
         QMessageBox::warning(this, result.title(), result.message(), QMessageBox::Ok);
+    else if (!result.warnings.isEmpty())
+        showImportWarnings(fileName, result.warnings);
     return result.ok();
+}
+
+void Orvello::showImportWarnings(const QString &fileName, const QStringList &warnings)
+{
+    // A box taller than the screen hides its OK button: the first lines and a count.
+    constexpr int Shown = 15;
+    QStringList lines = warnings.mid(0, Shown);
+    if (warnings.size() > Shown)
+        lines << tr("... and %1 more.").arg(warnings.size() - Shown);
+    QMessageBox box(QMessageBox::Warning, tr("Orvello"),
+                    tr("The file %1 was imported with values the settings window cannot show as "
+                       "they are:")
+                        .arg(fileName),
+                    QMessageBox::Ok, this);
+    box.setObjectName(QStringLiteral("import_warnings"));
+    box.setTextFormat(Qt::PlainText);
+    box.setInformativeText(lines.join(QLatin1Char('\n')));
+    box.exec();
 }
 
 bool Orvello::importConfigFile(const QString &fileName)
@@ -459,7 +520,7 @@ void Orvello::slotSettingsEdit()
         connect(window, &Settings::valueChangedCancel, this, &Orvello::slotSettingsChangedCancel);
         connect(window, &Settings::valueChangedCancelByClose, this,
                 &Orvello::slotSettingsChangedCancel);
-        connect(window, &Settings::signalExportSettings, this, &Orvello::slotSettingsExport);
+        connect(window, &Settings::signalExportSettings, this, &Orvello::slotSettingsWindowExport);
         connect(window, &Settings::signalImportSettings, this, &Orvello::slotSettingsImport);
     }
     m_settingsWindow->show();

@@ -61,6 +61,7 @@ public:
     // failure is shown in a warning box and gives false, and a failed read
     // changes nothing.
     bool writeConfigFile(const QString &fileName);
+    bool writeConfigFile(const QString &fileName, const SettingStruct *record, Playlist *entries);
     bool readConfigFile(const QString &fileName);
     // What the import does after its file dialog: read, remember the folder,
     // apply (also after a failure) and reopen an open settings window.
@@ -85,9 +86,13 @@ public slots:
     void CheckForSoftwareUpdate();
     void slotHelp();
     void slotAbout();
+    // Ctrl+N: slotSettingsNew after a Yes.
+    void confirmSettingsNew();
     void slotSettingsNew();
     void slotSettingsImport();
     void slotSettingsExport();
+    // The settings window's Export: its working copy and playlist table.
+    void slotSettingsWindowExport();
     void slotSettingsEdit();
     void slotSettingsChangedToDefaultExtern();
     void slotSettingsChanged();
@@ -123,6 +128,10 @@ private:
     // The running playlist the settings window and the configuration file
     // work on; absent once the workers stopped.
     Playlist *playlist() const;
+    // The file dialog, then the file; the folder is remembered after a write.
+    void exportConfiguration(const SettingStruct *record, Playlist *entries);
+    // One box for all values of an imported file that are beyond the editors.
+    void showImportWarnings(const QString &fileName, const QStringList &warnings);
     void releaseAboutWindow();
     void releaseUpdateChecker();
     void stopWorkers();

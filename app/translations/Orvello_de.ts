@@ -383,6 +383,58 @@
         <source>another timecode source at %1</source>
         <translation>weitere Timecode-Quelle bei %1</translation>
     </message>
+    <message>
+        <source>It is larger than %1 MiB; a show file holds a few kilobytes</source>
+        <translation>Sie ist größer als %1 MiB; eine Show-Datei hat wenige Kilobyte</translation>
+    </message>
+    <message>
+        <source>It is not a regular file</source>
+        <translation>Sie ist keine gewöhnliche Datei</translation>
+    </message>
+    <message>
+        <source>Its elements are nested more than %1 deep; a show nests them two deep.</source>
+        <translation>Ihre Elemente sind tiefer als %1 Ebenen verschachtelt; eine Show verschachtelt sie zwei Ebenen tief.</translation>
+    </message>
+    <message>
+        <source>It holds more than %1 elements, attributes and other parts; a show holds a few hundred.</source>
+        <translation>Sie enthält mehr als %1 Elemente, Attribute und andere Teile; eine Show enthält einige hundert.</translation>
+    </message>
+    <message>
+        <source>An element carries more than %1 attributes; those of a show carry a few.</source>
+        <translation>Ein Element trägt mehr als %1 Attribute; die einer Show tragen wenige.</translation>
+    </message>
+    <message>
+        <source>Its root element is %1, not %2.</source>
+        <translation>Ihr Wurzelelement ist %1, nicht %2.</translation>
+    </message>
+    <message>
+        <source>It has the format version %1; this program reads version %2.</source>
+        <translation>Sie hat die Formatversion %1; dieses Programm liest Version %2.</translation>
+    </message>
+    <message>
+        <source>line %1: %2 %3=&quot;%4&quot; is not a number from %5 to %6</source>
+        <translation>Zeile %1: %2 %3=&quot;%4&quot; ist keine Zahl von %5 bis %6</translation>
+    </message>
+    <message>
+        <source>line %1: %2 %3=&quot;%4&quot; is not ST, EX or a place from 1 to 9</source>
+        <translation>Zeile %1: %2 %3=&quot;%4&quot; ist weder ST noch EX noch ein Platz von 1 bis 9</translation>
+    </message>
+    <message>
+        <source>... and %1 more.</source>
+        <translation>... und %1 weitere.</translation>
+    </message>
+    <message>
+        <source>The file %1 was imported with values the settings window cannot show as they are:</source>
+        <translation>Die Datei %1 wurde importiert, mit Werten, die das Einstellungsfenster nicht so anzeigen kann, wie sie sind:</translation>
+    </message>
+    <message>
+        <source>Replace the %1 places and %2 playlist entries with defaults?</source>
+        <translation>Die %1 Plätze und %2 Playlist-Einträge durch Standardwerte ersetzen?</translation>
+    </message>
+    <message>
+        <source>The outputs and the stored settings stay as they are until settings are applied.</source>
+        <translation>Die Ausgänge und die gespeicherten Einstellungen bleiben, wie sie sind, bis Einstellungen übernommen werden.</translation>
+    </message>
 </context>
 <context>
     <name>LtcOutput</name>
@@ -593,6 +645,14 @@ K19=Timecode Platz 9</translation>
     <message>
         <source>MIDI Timecode</source>
         <translation>MIDI Timecode</translation>
+    </message>
+    <message>
+        <source>Replace the %1 places and all other settings with defaults and erase every stored setting?</source>
+        <translation>Die %1 Plätze und alle anderen Einstellungen durch Standardwerte ersetzen und jede gespeicherte Einstellung löschen?</translation>
+    </message>
+    <message>
+        <source>The playlist is switched off; its entries stay. Edits in this window are lost.</source>
+        <translation>Die Playlist wird ausgeschaltet; ihre Einträge bleiben. Änderungen in diesem Fenster gehen verloren.</translation>
     </message>
 </context>
 <context>
@@ -816,6 +876,10 @@ K19=Timecode Platz 9</translation>
         <source>There is no internet connection available to check for updates!</source>
         <translation>Für die Updateprüfung besteht keine Internetverbindung!</translation>
     </message>
+    <message>
+        <source>The update server %1:%2 answered %3 %4.</source>
+        <translation>Der Update-Server %1:%2 antwortete %3 %4.</translation>
+    </message>
 </context>
 <context>
     <name>midi</name>
@@ -939,6 +1003,17 @@ K19=Timecode Platz 9</translation>
     <message>
         <source>30 fps</source>
         <translation>30 fps</translation>
+    </message>
+</context>
+<context>
+    <name>confirmLoss</name>
+    <message>
+        <source>&amp;Yes</source>
+        <translation>&amp;Ja</translation>
+    </message>
+    <message>
+        <source>&amp;No</source>
+        <translation>&amp;Nein</translation>
     </message>
 </context>
 </TS>

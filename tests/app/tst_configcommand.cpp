@@ -1,7 +1,12 @@
+#include <QElapsedTimer>
 #include <QProcess>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
 
 // "--export FILE" and "--import FILE" through the real program, with a
 // private settings home and no display at all.
@@ -14,17 +19,21 @@ class TestConfigCommand : public QObject
         QString output; // standard output and error
     };
 
-    static Run run(const QTemporaryDir &home, const QStringList &args)
+    static void start(QProcess &process, const QTemporaryDir &home, const QStringList &args)
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         for (const char *name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
             env.remove(QLatin1String(name));
         for (const char *name : {"HOME", "XDG_CONFIG_HOME", "XDG_RUNTIME_DIR"})
             env.insert(QLatin1String(name), home.path());
-        QProcess process;
         process.setProcessEnvironment(env);
         process.setProcessChannelMode(QProcess::MergedChannels);
         process.start(QStringLiteral(ORVELLO_BINARY), args);
+    }
+    static Run run(const QTemporaryDir &home, const QStringList &args)
+    {
+        QProcess process;
+        start(process, home, args);
         Run r;
         if (process.waitForFinished(10000) && process.exitStatus() == QProcess::NormalExit)
             r.exitCode = process.exitCode();
@@ -34,6 +43,32 @@ class TestConfigCommand : public QObject
     static QString storePath(const QTemporaryDir &home)
     {
         return home.filePath(QStringLiteral("orvello.example/Orvello.conf"));
+    }
+    static QByteArray checksum(const QTemporaryDir &home)
+    {
+        QFile file(storePath(home));
+        return file.open(QIODevice::ReadOnly)
+                   ? QCryptographicHash::hash(file.readAll(), QCryptographicHash::Md5)
+                   : QByteArray();
+    }
+    // A store of the show in use: nine places, a long playlist.
+    static void seedStore(const QTemporaryDir &home, int entries)
+    {
+        QSettings store(storePath(home), QSettings::IniFormat);
+        store.setValue("start_hour_4", 7);
+        store.setValue("playlist_count", entries);
+        for (int i = 0; i < entries; ++i) {
+            store.setValue(QStringLiteral("playlist_place_%1").arg(i), 2);
+            store.setValue(QStringLiteral("playlist_hour_%1").arg(i), i % 24);
+        }
+    }
+    static QByteArray repeated(const QByteArray &piece, int times) { return piece.repeated(times); }
+    // The largest resident size of any run so far, in MiB.
+    static long childPeakMiB()
+    {
+        rusage usage = {};
+        getrusage(RUSAGE_CHILDREN, &usage);
+        return usage.ru_maxrss / 1024;
     }
     static QVariantMap stored(const QTemporaryDir &home)
     {
@@ -93,7 +128,8 @@ private slots:
 </OrvelloConfig>)");
         file.close();
         const Run r = run(home, {QStringLiteral("--import"), path});
-        QCOMPARE(r.output, QString());
+        QCOMPARE(r.output, path + ": line 3: dmx_in_item dmx_in_universe=\"300\" is not a number "
+                                  "from 1 to 256\n");
         QCOMPARE(r.exitCode, 0);
         const QVariantMap store = stored(home);
         const QVariantMap expected{{"start_minute_1", "5"},   {"dmx_in_universe", "300"},
@@ -101,6 +137,156 @@ private slots:
                                    {"playlist_hour_0", "23"}, {"start_minute_4", "0"}};
         for (auto it = expected.cbegin(); it != expected.cend(); ++it)
             QCOMPARE(store.value(it.key()).toString(), it.value().toString());
+    }
+
+    // Files that are no show, or too much of one, are refused quickly, in
+    // little memory, and leave the store as it was. "%1" is the file.
+    void hostileFiles_data()
+    {
+        QTest::addColumn<QString>("kind"); // file, sparse (size in MiB), fifo, dir
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("reason"); // the line after the first of the message
+        const QString notShow =
+            "Could not load file %1! It is not a valid Orvello XML file (*.ovxml).\n";
+        QTest::newRow("svg picture")
+            << "file" << QByteArray("<?xml version=\"1.0\"?><svg><rect width=\"3\"/></svg>")
+            << notShow + "Its root element is svg, not OrvelloConfig.\n";
+        QTest::newRow("later format")
+            << "file"
+            << QByteArray(R"(<OrvelloConfig version="2"><place_item version="1"/></OrvelloConfig>)")
+            << notShow + "It has the format version 2; this program reads version 1.\n";
+        QTest::newRow("version not a number")
+            << "file" << QByteArray(R"(<OrvelloConfig version="1x"/>)")
+            << notShow + "It has the format version 1x; this program reads version 1.\n";
+        QTest::newRow("100 MiB") << "sparse" << QByteArray("100")
+                                 << "The file %1 could not be read!\nIt is larger than 4 MiB; a "
+                                    "show file holds a few kilobytes.\n";
+        QTest::newRow("100000 nested")
+            << "file"
+            << "<OrvelloConfig>" + repeated("<a>", 100000) + repeated("</a>", 100000) +
+                   "</OrvelloConfig>"
+            << notShow + "Its elements are nested more than 16 deep; a show nests them two deep.\n";
+        QTest::newRow("a million elements")
+            << "file"
+            << "<OrvelloConfig>" + repeated("<a/>", 1000000) + "</OrvelloConfig>"
+            << notShow + "It holds more than 50000 elements, attributes and other parts; a show "
+                         "holds a few hundred.\n";
+        QByteArray attributes;
+        for (int i = 0; i < 20000; ++i)
+            attributes += " a" + QByteArray::number(i) + "=\"\"";
+        QTest::newRow("20000 attributes")
+            << "file"
+            << "<OrvelloConfig" + attributes + "/>"
+            << notShow + "An element carries more than 64 attributes; those of a show carry a "
+                         "few.\n";
+        QTest::newRow("fifo") << "fifo" << QByteArray()
+                              << "The file %1 could not be read!\nIt is not a regular file.\n";
+        QTest::newRow("folder") << "dir" << QByteArray()
+                                << "The file %1 could not be read!\nIt is not a regular file.\n";
+    }
+
+    void hostileFiles()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QByteArray, content);
+        QFETCH(QString, reason);
+        QTemporaryDir home;
+        seedStore(home, 50);
+        const QByteArray before = checksum(home);
+        const QString path = home.filePath(QStringLiteral("in.ovxml"));
+        if (kind == QLatin1String("fifo")) {
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        } else if (kind == QLatin1String("dir")) {
+            QVERIFY(QDir(home.path()).mkdir(QStringLiteral("in.ovxml")));
+        } else {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            if (kind == QLatin1String("sparse"))
+                QVERIFY(file.resize(content.toLongLong() * 1024 * 1024));
+            else
+                QCOMPARE(file.write(content), content.size());
+        }
+        QElapsedTimer clock;
+        clock.start();
+        const Run r = run(home, {QStringLiteral("--import"), path});
+        // A loaded machine is slow, but nowhere near the minutes of reading it all.
+        QVERIFY2(clock.elapsed() < 8000, qPrintable(QString::number(clock.elapsed())));
+        QCOMPARE(r.output, QString(reason).replace(QLatin1String("%1"), path));
+        QCOMPARE(r.exitCode, 1);
+        QCOMPARE(checksum(home), before);
+        QVERIFY2(childPeakMiB() < 120, qPrintable(QString::number(childPeakMiB())));
+    }
+
+    // Taken as the file has them, but each named once; a shorter playlist
+    // leaves no keys of the longer one behind.
+    void valuesBeyondTheEditorsAreReportedAndStaleEntriesGo()
+    {
+        QTemporaryDir home;
+        seedStore(home, 1000);
+        const QString path = home.filePath(QStringLiteral("in.ovxml"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(R"(<OrvelloConfig version="1">
+ <place_item version="1" place_number="1" start_hour="99" start_min="75"/>
+ <place_item version="1" place_number="12" start_hour="1"/>
+ <playlist_item version="1" place="01" month="13" day="32" year="99999"/>
+ <playlist_item version="1" place="12" hour="23"/>
+ <playlist_item version="1" place="ST" weekday="-1" minute="x"/>
+</OrvelloConfig>)");
+        file.close();
+        const Run r = run(home, {QStringLiteral("--import"), path});
+        QCOMPARE(r.exitCode, 0);
+        const QString prefix = path + ": line ";
+        QCOMPARE(r.output.split(QLatin1Char('\n'), Qt::SkipEmptyParts),
+                 (QStringList{
+                     prefix + "2: place_item start_hour=\"99\" is not a number from 0 to 23",
+                     prefix + "2: place_item start_min=\"75\" is not a number from 0 to 59",
+                     prefix + "3: place_item place_number=\"12\" is not a number from 1 to 9",
+                     prefix + "4: playlist_item year=\"99999\" is not a number from 1 to 9999",
+                     prefix + "4: playlist_item month=\"13\" is not a number from 1 to 12",
+                     prefix + "4: playlist_item day=\"32\" is not a number from 1 to 31",
+                     prefix + "5: playlist_item place=\"12\" is not ST, EX or a place from 1 to 9",
+                     prefix + "6: playlist_item minute=\"x\" is not a number from 0 to 59",
+                 }));
+        const QVariantMap store = stored(home);
+        QCOMPARE(store.value("start_hour_0").toInt(), 99);
+        QCOMPARE(store.value("playlist_count").toInt(), 3);
+        QCOMPARE(store.value("playlist_year_0").toInt(), -1); // too large: as no number
+        QCOMPARE(store.value("playlist_month_0").toInt(), 13);
+        QVERIFY(!store.contains("playlist_hour_3"));
+        QVERIFY(!store.contains("playlist_place_999"));
+        QVERIFY(QFileInfo(storePath(home)).size() < 4096);
+    }
+
+    // The warnings fill the pipe, which the test does not read: the import
+    // stands still in its reading part until the signal ends it.
+    void signalsEndTheImport_data()
+    {
+        QTest::addColumn<int>("signalNumber");
+        QTest::newRow("SIGINT") << SIGINT;
+        QTest::newRow("SIGTERM") << SIGTERM;
+    }
+
+    void signalsEndTheImport()
+    {
+        QFETCH(int, signalNumber);
+        QTemporaryDir home;
+        seedStore(home, 5);
+        const QByteArray before = checksum(home);
+        const QString path = home.filePath(QStringLiteral("in.ovxml"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("<OrvelloConfig>" +
+                   repeated("<playlist_item version=\"1\" month=\"13\"/>\n", 3000) +
+                   "</OrvelloConfig>");
+        file.close();
+        QProcess process;
+        start(process, home, {QStringLiteral("--import"), path});
+        QVERIFY(process.waitForReadyRead(30000));
+        QCOMPARE(::kill(pid_t(process.processId()), signalNumber), 0);
+        QVERIFY(process.waitForFinished(30000));
+        QCOMPARE(process.exitStatus(), QProcess::CrashExit);
+        QCOMPARE(checksum(home), before);
     }
 
     // Each refusal leaves the store unwritten; %1 is a malformed file.

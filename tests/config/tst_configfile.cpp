@@ -147,19 +147,19 @@ private slots:
         QTest::newRow("places without version, another version, number 0, 10, none")
             << R"(<place_item place_number="3" end_hour="12"/><place_item version="2" place_number="4" end_hour="12"/><place_item version="1" place_number="0" end_hour="1"/><place_item version="1" place_number="10"/><place_item version="1" start_hour="2"/>)"
             << Defaults;
-        QTest::newRow("negative, not a number, low bits")
+        QTest::newRow("negative, not a number, too large for a byte")
             << R"(<place_item version="1" place_number="9" start_hour="-1" start_min="x" start_sec="5" end_hour="300" close_at_end="257"/>)"
-            << "p9=00:00:05-44:59:59x1 " + Defaults;
+            << "p9=00:00:05-23:59:59 " + Defaults;
         QTest::newRow("dmx and protocols")
             << R"(<dmx_in_item version="1" dmx_in_enabled="257" dmx_in_universe="300"/><protocol_artnet version="1" enable="0"/><protocol_midi version="1" enable="256"/>)"
-            << "dmx=1/300 an=0 mi=0 pl=0";
+            << "dmx=0/300 an=0 mi=1 pl=0";
         QTest::newRow("dmx negative, protocols without version")
             << R"(<dmx_in_item version="1" dmx_in_enabled="-1" dmx_in_universe="-5"/><protocol_artnet enable="0"/><protocol_midi version="2" enable="0"/>)"
             << Defaults;
         QTest::newRow("ltc on at a level")
             << R"(<protocol_ltc version="1" enable="1" level="-12.5"/>)"
             << "dmx=0/256 an=1 mi=1 lt=1/-12.5/ pl=0";
-        QTest::newRow("ltc level clamped, enable low bits")
+        QTest::newRow("ltc level clamped, enable too large")
             << R"(<protocol_ltc version="1" enable="256" level="-90"/>)"
             << "dmx=0/256 an=1 mi=1 lt=0/-60/ pl=0";
         QTest::newRow("ltc without enable is off") << R"(<protocol_ltc version="1" level="-12"/>)"
@@ -185,9 +185,9 @@ private slots:
         QTest::newRow("entry place 0 is no place")
             << R"(<playlist_item version="1" place="0" minute="5"/>)"
             << Defaults + " [255 65535 255 255 255 255 5]";
-        QTest::newRow("entry values: low bits, negative, text")
+        QTest::newRow("entry values: too large, negative, text")
             << R"(<playlist_item version="1" place="03" year="70000" month="13" day="-2" weekday="x" hour="256"/>)"
-            << Defaults + " [3 4464 13 255 255 0 255]";
+            << Defaults + " [3 65535 13 255 255 255 255]";
         QTest::newRow("entry without version is all wildcards")
             << R"(<playlist_item place="3" hour="7"/><playlist_item version="2" place="3"/>)"
             << Defaults + " [255 65535 255 255 255 255 255] [255 65535 255 255 255 255 255]";

@@ -24,6 +24,7 @@ private slots:
     void firesOnceNotBeforeTheLastInstantAimedAt_data();
     void firesOnceNotBeforeTheLastInstantAimedAt();
     void systemClockDeadlines();
+    void systemClockWaitsAreNeverEarly();
 };
 
 void TestEdgeTimer::firesOnceNotBeforeTheLastInstantAimedAt_data()
@@ -73,6 +74,32 @@ void TestEdgeTimer::systemClockDeadlines()
         ahead = ns - nowNs(CLOCK_REALTIME);
         QVERIFY2(qAbs(ahead - offsetMs * 1000000) < 20000000, qPrintable(QString::number(ahead)));
     }
+}
+
+// The last few milliseconds before a frame edge are slept, not timed: the
+// wait may end late on a busy machine, never before its instant.
+void TestEdgeTimer::systemClockWaitsAreNeverEarly()
+{
+    const SystemClock clock;
+    for (int i = 0; i < 10; ++i) {
+        const qint64 targetMs = clock.monotonicMs() + 3;
+        clock.waitForMonotonicMs(targetMs);
+        QVERIFY2(clock.monotonicNs() >= targetMs * 1000000, qPrintable(QString::number(i)));
+
+        const QDateTime now = clock.wallClock();
+        const qint64 msOfDay = TimeCodeMath::wrapDay(now.time().msecsSinceStartOfDay() + 3);
+        qint64 targetNs = 0;
+        if (!clock.wallDeadlineNs(msOfDay, &targetNs))
+            continue; // the wall clock stepped between the two readings
+        clock.waitForWallMsOfDay(msOfDay);
+        QVERIFY2(nowNs(CLOCK_REALTIME) >= targetNs, qPrintable(QString::number(i)));
+    }
+    // Instants are times of day: one given a day early is the same instant.
+    qint64 sameNs = 0, earlyNs = 0;
+    const qint64 msOfDay = clock.wallClock().time().msecsSinceStartOfDay() + 500;
+    QVERIFY(clock.wallDeadlineNs(TimeCodeMath::wrapDay(msOfDay), &sameNs));
+    QVERIFY(clock.wallDeadlineNs(msOfDay - TimeCodeMath::MsPerDay, &earlyNs));
+    QVERIFY2(qAbs(earlyNs - sameNs) < 100000000, qPrintable(QString::number(earlyNs - sameNs)));
 }
 
 QTEST_GUILESS_MAIN(TestEdgeTimer)

@@ -55,13 +55,14 @@ private slots:
         QTest::addColumn<bool>("serverUp");
         QTest::addColumn<bool>("keepOpen");
         QTest::addColumn<bool>("manual");
-        QTest::addColumn<QString>("expected"); // empty: nothing is shown
+        QTest::addColumn<QString>("expected"); // empty: nothing is shown; %1: host:port
+        QTest::addColumn<int>("requests");
         auto ok = [](const QByteArray &body) { return HttpStub::response(body); };
         const QByteArray same = ok("version:2.0.0.1\n");
         const QByteArray filler = QByteArray(1023, 'x') + '\n';
         auto row = [](const char *name, const QByteArrayList &pieces, bool up, bool keepOpen,
-                      bool manual, const QString &expected) {
-            QTest::newRow(name) << pieces << up << keepOpen << manual << expected;
+                      bool manual, const QString &expected, int requests = 1) {
+            QTest::newRow(name) << pieces << up << keepOpen << manual << expected << requests;
         };
         row("same version, manual", {same}, true, false, true, NoUpdate);
         row("same version, automatic", {same}, true, false, false, QString());
@@ -69,9 +70,30 @@ private slots:
             "new 2.5.0.0 (2.5.0.0)");
         row("split inside the marker, no last line end", {ok("hello\nvers"), "ion:2.2"}, true,
             false, true, "new 2.2.0.0 (2.2.0.0)");
-        row("error page", {HttpStub::response("version:9.9\n", 404)}, true, false, true, NoUpdate);
+        row("404 page offering a version", {HttpStub::response("version:9.9\n", 404)}, true, false,
+            true, "The update server %1 answered 404 X.");
+        row("500, automatic", {HttpStub::response("", 500)}, true, false, false, QString());
+        row("empty body", {ok("")}, true, false, true, NoConnection);
+        row("body without a version line", {ok("<html>moved</html>\n")}, true, false, true,
+            NoConnection);
+        row("damaged version line",
+            {ok("version:\xff"
+                "9.9.9.9\xc0\xaf\n")},
+            true, false, true, NoConnection);
         row("endless body, version after 64 KiB", {ok(""), filler.repeated(80), "version:9.9\n"},
-            true, true, true, NoUpdate);
+            true, true, true, NoConnection);
+        QByteArrayList headers{"HTTP/1.1 200 OK\r\n"};
+        for (int i = 0; i < 40; ++i)
+            headers << "X-Pad: " + QByteArray::number(i) + "\r\n";
+        row("header lines forever", headers, true, true, true, NoConnection);
+        QByteArrayList trickle{ok("")};
+        for (char c : QByteArray("version:9.9.9.9 and on and on and on"))
+            trickle << QByteArray(1, c);
+        row("a byte at a time", trickle, true, true, true, NoConnection);
+        row("redirect loop",
+            {"HTTP/1.1 302 Found\r\nLocation: /update_check.php?software=orvelloapp\r\n"
+             "Content-Length: 0\r\nConnection: close\r\n\r\n"},
+            true, false, true, NoConnection, 4);
         row("no server, manual", {}, false, false, true, NoConnection);
         row("no server, automatic", {}, false, false, false, QString());
         row("never answers", {}, true, false, true, NoConnection);
@@ -83,6 +105,7 @@ private slots:
         QFETCH(bool, keepOpen);
         QFETCH(bool, manual);
         QFETCH(QString, expected);
+        QFETCH(int, requests);
         HttpStub stub;
         stub.pieces = pieces;
         stub.keepOpen = keepOpen;
@@ -98,16 +121,19 @@ private slots:
         checker.slotCheckForUpdate(UpdateServer::queryUrl().toString(), 0);
         QTRY_VERIFY_WITH_TIMEOUT(replyFinished(checker), 5000);
         QCoreApplication::processEvents();
-        // A request that is not answered is given up, not waited for.
+        // A request that is not answered in time is given up, however the
+        // server keeps it busy.
         QVERIFY2(clock.elapsed() < GiveUpMs + 1500, qPrintable(QString::number(clock.elapsed())));
 
         QStringList messages;
         for (const QList<QVariant> &args : std::as_const(shown))
             messages << args.at(0).toString();
+        expected.replace(QLatin1String("%1"), stub.url().mid(int(qstrlen("http://"))));
         QCOMPARE(messages, expected.isEmpty() ? QStringList() : QStringList{expected});
         if (serverUp)
-            QCOMPARE(stub.requestLines,
-                     QByteArrayList{"GET /update_check.php?software=orvelloapp HTTP/1.1"});
+            QCOMPARE(
+                stub.requestLines,
+                QByteArrayList(requests, "GET /update_check.php?software=orvelloapp HTTP/1.1"));
     }
 
     void versionInLine_data()
@@ -119,9 +145,10 @@ private slots:
             QTest::newRow(line) << QByteArray(line) << QString(version) << newer;
         };
         row("version:2.0.0.1", "2.0.0.1", false);
-        row("Version:2.1", "2.1.0.0", true);
-        row("new version:3.x.1", "3.1.0.0", true);
-        row("VERSION:1.-2.2.3.4.5", "1.2.3.4", false);
+        row("Version: 2.1 ", "2.1.0.0", true);
+        row("new version:3.x.1", "", false);
+        row("VERSION:1.2.3.4.5", "", false);
+        row("version:3.-1", "", false);
         row("versions: 3.0", "", false);
     }
     void versionInLine()

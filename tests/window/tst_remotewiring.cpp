@@ -121,7 +121,6 @@ private slots:
         QTest::addColumn<QByteArray>("datagram");
         QTest::addColumn<QString>("shown");
         QTest::newRow("place 3") << osc("/orvello/place", 3) << "place 3";
-        QTest::newRow("format 30 fps") << osc("/orvello/format", 3) << "format 3";
         QTest::newRow("play") << osc("/orvello/playpause") << "running";
     }
 
@@ -138,8 +137,6 @@ private slots:
         if (shown == QLatin1String("place 3"))
             QTRY_COMPARE_WITH_TIMEOUT(w.view().placeButtons[2]->palette().color(QPalette::Button),
                                       Green, 10000);
-        else if (shown == QLatin1String("format 3"))
-            QTRY_COMPARE_WITH_TIMEOUT(w.view().formatGroup->checkedId(), 3, 10000);
         else
             QTRY_VERIFY_WITH_TIMEOUT(!w.isPaused(), 10000);
     }

@@ -1,6 +1,8 @@
 #include "orvello.h"
+#include "playlist.h"
 #include "privatenetwork.h"
 #include "settingsplaces.h"
+#include "settingsplaylist.h"
 #include "settingsstore.h"
 
 #include <QTemporaryDir>
@@ -12,16 +14,29 @@
 
 namespace
 {
-// Answers every warning box the window opens and remembers "title|text".
+// Answers every box the window opens and remembers "title|text", with
+// "|informative text" when there is one. Without `answer` it presses Return,
+// which must press the box's default button. A file dialog gets `fileName`.
 struct BoxWatcher : QObject {
     QStringList seen;
     QTimer timer;
-    BoxWatcher()
+    explicit BoxWatcher(QMessageBox::StandardButton answer = QMessageBox::NoButton,
+                        const QString &fileName = QString())
     {
-        connect(&timer, &QTimer::timeout, this, [this] {
-            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-                seen << box->windowTitle() + QLatin1Char('|') + box->text();
-                box->accept();
+        connect(&timer, &QTimer::timeout, this, [this, answer, fileName] {
+            QWidget *modal = QApplication::activeModalWidget();
+            if (auto *dialog = qobject_cast<QFileDialog *>(modal)) {
+                dialog->selectFile(fileName);
+                QMetaObject::invokeMethod(dialog, "accept");
+            } else if (auto *box = qobject_cast<QMessageBox *>(modal)) {
+                seen << box->windowTitle() + QLatin1Char('|') + box->text() +
+                            (box->informativeText().isEmpty()
+                                 ? QString()
+                                 : QLatin1Char('|') + box->informativeText());
+                if (QAbstractButton *button = box->button(answer))
+                    button->click();
+                else
+                    QTest::keyClick(box, Qt::Key_Return);
             }
         });
         timer.start(20);
@@ -58,7 +73,13 @@ class TestSettingsWindow : public QObject
     }
 
 private slots:
-    void initTestCase() { REQUIRE_PRIVATE_NETWORK(); }
+    void initTestCase()
+    {
+        REQUIRE_PRIVATE_NETWORK();
+        // The file dialog keeps its state in the user's configuration folder.
+        QVERIFY(m_dir.isValid());
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_dir.path()));
+    }
     void init()
     {
         QVERIFY(m_dir.isValid());
@@ -168,17 +189,97 @@ private slots:
         QTRY_VERIFY(m_window->isFrozen());
     }
 
-    void defaultsEraseTheStoreAndApply()
+    // Defaults and Ctrl+N ask first; Return takes the default answer, No.
+    void commandsThatLoseTheShowAsk_data()
     {
+        QTest::addColumn<bool>("isDefaults");
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<bool>("lost");
+        QTest::newRow("Defaults, Return") << true << int(QMessageBox::NoButton) << false;
+        QTest::newRow("Defaults, Yes") << true << int(QMessageBox::Yes) << true;
+        QTest::newRow("Ctrl+N, Return") << false << int(QMessageBox::NoButton) << false;
+        QTest::newRow("Ctrl+N, Yes") << false << int(QMessageBox::Yes) << true;
+    }
+
+    void commandsThatLoseTheShowAsk()
+    {
+        QFETCH(bool, isDefaults);
+        QFETCH(int, answer);
+        QFETCH(bool, lost);
         SettingsStore::open()->setValue(QStringLiteral("UseLcd"), true);
-        SettingsStore::open()->setValue(QStringLiteral("dmx_in_universe"), 5);
+        SettingsStore::open()->setValue(QStringLiteral("start_hour_4"), 5);
+        SettingsStore::open()->setValue(QStringLiteral("playlist_count"), 2);
+        SettingsStore::open()->setValue(QStringLiteral("playlist_hour_0"), 1);
+        SettingsStore::open()->setValue(QStringLiteral("playlist_hour_1"), 2);
         open();
-        QCOMPARE(m_window->settings().dmx_in_universe, 5);
-        click(edit(), "defaults");
+        QCOMPARE(m_window->settings().places[4].StartHour, quint8(5));
+        BoxWatcher watcher{QMessageBox::StandardButton(answer)};
+        if (isDefaults)
+            click(edit(), "defaults");
+        else
+            m_window->view().actionNew->trigger(); // Ctrl+N
+        QCOMPARE(watcher.seen.size(), 1);
+        QVERIFY2(watcher.seen.first().contains(
+                     isDefaults ? QLatin1String("Defaults|Replace the 9 places and all other")
+                                : QLatin1String("New Settings|Replace the 9 places and 2 playlist "
+                                                "entries with defaults?")),
+                 qPrintable(watcher.seen.first()));
+        QCOMPARE(m_window->settings().places[4].StartHour, quint8(lost ? 0 : 5));
+        QCOMPARE(m_window->generator().playlist()->itemCount(), lost && !isDefaults ? 0 : 2);
+        QCOMPARE(SettingsStore::open()->contains(QStringLiteral("UseLcd")), !(lost && isDefaults));
+        QCOMPARE(!m_window->settingsWindow(), lost || !isDefaults);
+    }
+
+    // Escape cancels; Return presses the focused button, else the default OK.
+    // Verbose, closing says so.
+    void dialogKeys_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QString>("focus");
+        QTest::addColumn<int>("applied");
+        QTest::newRow("Escape") << int(Qt::Key_Escape) << "dmxUniverse" << 256;
+        QTest::newRow("Return in a field") << int(Qt::Key_Return) << "dmxUniverse" << 12;
+        QTest::newRow("Enter in a field") << int(Qt::Key_Enter) << "dmxUniverse" << 12;
+        QTest::newRow("Return on Cancel") << int(Qt::Key_Return) << "cancel" << 256;
+    }
+
+    void dialogKeys()
+    {
+        QFETCH(int, key);
+        QFETCH(QString, focus);
+        QFETCH(int, applied);
+        m_window.reset(new Orvello({"orvello", "nomidi", "noupdatecheck", "verbose"}));
+        m_window->show();
+        Settings *window = edit();
+        QVERIFY(QTest::qWaitForWindowExposed(window));
+        QVERIFY(window->findChild<QPushButton *>(QStringLiteral("ok"))->isDefault());
+        window->findChild<QSpinBox *>(QStringLiteral("dmxUniverse"))->setValue(12);
+        auto *target = window->findChild<QWidget *>(focus);
+        target->setFocus();
+        QTest::ignoreMessage(QtDebugMsg, "close settings"); // and fails without it
+        QTest::keyClick(target, Qt::Key(key));
         QVERIFY(!m_window->settingsWindow());
-        QCOMPARE(m_window->settings().dmx_in_universe, 256);
-        QVERIFY(!SettingsStore::open()->allKeys().contains(QStringLiteral("UseLcd")));
-        QCOMPARE(SettingsStore::open()->value("dmx_in_universe").toInt(), 256);
+        QCOMPARE(m_window->settings().dmx_in_universe, applied);
+    }
+
+    // The file holds what the window shows, edits not yet applied included.
+    void exportWritesTheWindowsEdits()
+    {
+        open();
+        Settings *window = edit();
+        window->findChild<QSpinBox *>(QStringLiteral("dmxUniverse"))->setValue(12);
+        window->playlistEditor()->enableButton()->click();
+        window->playlistEditor()->addButton()->click(); // the running list stays empty
+        const QString path = m_dir.filePath(QStringLiteral("edited.ovxml"));
+        BoxWatcher watcher(QMessageBox::NoButton, path);
+        click(window, "export");
+        QFile written(path);
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        const QByteArray text = written.readAll();
+        QVERIFY2(text.contains(R"(dmx_in_universe="12")"), text.constData());
+        QVERIFY2(text.contains(R"(<playlist_item version="1"/>)"), text.constData());
+        QCOMPARE(m_window->settings().dmx_in_universe, 256); // nothing applied
+        QVERIFY(watcher.seen.isEmpty());
     }
 
     void importReplacesAppliesAndReopens()
@@ -190,7 +291,15 @@ private slots:
 </OrvelloConfig>)");
         open();
         QPointer<Settings> before = edit();
+        BoxWatcher watcher;
         QVERIFY(m_window->importConfigFile(path));
+        // Both values are taken, and named once.
+        QCOMPARE(watcher.seen,
+                 QStringList{"Orvello|The file " + path +
+                             " was imported with values the settings window cannot show as they "
+                             "are:|line 2: dmx_in_item dmx_in_universe=\"300\" is not a number "
+                             "from 1 to 256\nline 3: place_item start_hour=\"30\" is not a "
+                             "number from 0 to 23"});
         QTRY_VERIFY(!before);
         Settings *after = m_window->settingsWindow();
         QVERIFY(after && after->isVisible());
