@@ -1,5 +1,7 @@
 #include "headlessrunner.h"
 
+#include "transportwords.h"
+
 #include <QHostAddress>
 #include <QTimer>
 
@@ -11,33 +13,6 @@ constexpr int TransportSettleMs = 50;
 // The workers report as they start (the MIDI output before and after it
 // lists its ports); a status that holds this long is worth a line.
 constexpr int StatusSettleMs = 250;
-
-QString formatName(int format, bool trueDropFrame)
-{
-    switch (format) {
-    case Frame25:
-        return QStringLiteral("25 fps");
-    case Frame30Drop:
-        // Says which of the two a receiver gets: they drift 3.6 s an hour apart.
-        return trueDropFrame ? QStringLiteral("30 drop at 29.97 fps") : QStringLiteral("30 drop");
-    case Frame30:
-        return QStringLiteral("30 fps");
-    default:
-        // The calculator's own format when none valid was handed to it.
-        return QStringLiteral("24 fps");
-    }
-}
-
-QString placeName(int place)
-{
-    if (place == Place::SystemTime)
-        return QStringLiteral("system time");
-    if (place == Place::Follow)
-        return QStringLiteral("follow");
-    if (Place::isStoredPlace(place))
-        return QStringLiteral("place %1").arg(place + 1);
-    return QStringLiteral("no place");
-}
 
 QString midiTypeName(int type)
 {
@@ -63,6 +38,7 @@ HeadlessRunner::HeadlessRunner(const QStringList &arguments, VerboseLog::Sink si
     // No controls to click: a remote channel acts on the generator directly.
     connect(generator, &Generator::signalDmxRemoteAction, generator,
             &Generator::performRemoteAction);
+    connect(&m_remote, &RemoteControl::commandRequested, generator, &Generator::perform);
     if (!m_generator.isVerbose())
         return;
     // Only a verbose run listens to the transport: a quiet service costs the
@@ -106,6 +82,7 @@ HeadlessRunner::~HeadlessRunner()
 void HeadlessRunner::start()
 {
     m_generator.start();
+    m_remote.apply();
     write(startLine());
     m_started = true;
     // The state the start left, reported after the start line.
@@ -115,12 +92,13 @@ void HeadlessRunner::start()
 
 QString HeadlessRunner::startLine() const
 {
-    const QString source =
-        m_options.placePresent ? placeName(m_options.place) : QStringLiteral("paused, no place");
+    const QString source = m_options.placePresent ? TransportWords::source(m_options.place)
+                                                  : QStringLiteral("paused, no place");
     const Playlist *playlist = m_generator.playlist();
     return QStringLiteral("Orvello %1 headless: %2, %3, %4, playlist %5")
         .arg(CommandLineParser::versionText(),
-             formatName(m_generator.format(), m_generator.settings().true_drop_frame), source,
+             TransportWords::format(m_generator.format(), m_generator.settings().true_drop_frame),
+             source,
              outputsText(),
              playlist && playlist->enabled ? QStringLiteral("on") : QStringLiteral("off"));
 }
@@ -154,11 +132,9 @@ QString HeadlessRunner::outputsText() const
 
 QString HeadlessRunner::transportText() const
 {
-    const QString state = m_frozen
-                              ? QStringLiteral("frozen")
-                              : (m_paused ? QStringLiteral("paused") : QStringLiteral("running"));
-    return state + QStringLiteral(", ") + placeName(m_place) + QStringLiteral(", ") +
-           formatName(m_generator.format(), m_generator.settings().true_drop_frame);
+    return TransportWords::state(m_paused, m_frozen) + QStringLiteral(", ") +
+           TransportWords::source(m_place) + QStringLiteral(", ") +
+           TransportWords::format(m_generator.format(), m_generator.settings().true_drop_frame);
 }
 
 void HeadlessRunner::write(const QString &line)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "generator.h"
+#include "remotecontrol.h"
 
 #include <QObject>
 #include <QString>
@@ -26,6 +27,7 @@ public:
     ~HeadlessRunner() override;
 
     Generator &generator() { return m_generator; }
+    RemoteControl &remote() { return m_remote; }
     const CommandLineOptions &commandLine() const { return m_options; }
 
     // Starts the workers and writes the start line.
@@ -57,6 +59,7 @@ private:
 
     CommandLineOptions m_options;
     Generator m_generator;
+    RemoteControl m_remote{m_generator};
     VerboseLog::Sink m_sink;
     QTimer *m_transportTimer = nullptr;
     QTimer *m_statusTimer = nullptr;

@@ -132,6 +132,49 @@ const PatternAttribute patternAttributes[] = {
      [](const PlaylistTime &t) { return t.minute == PlaylistTime::Wildcard ? -1 : int(t.minute); },
      [](PlaylistTime &t, qint64 v) { t.minute = quint8(v & 0xFF); }},
 };
+// The remotes: a later addition like LTC, written only when something
+// differs from the defaults; readers that do not know it skip it, and a file
+// without it reads as both remotes off on their default ports. The token
+// travels with the show, so the tablets keep working on a spare machine.
+void remoteToXml(QXmlStreamWriter &writer, const SettingStruct &record)
+{
+    const SettingStruct defaults;
+    if (record.osc_enabled == defaults.osc_enabled && record.osc_port == defaults.osc_port &&
+        record.web_enabled == defaults.web_enabled && record.web_port == defaults.web_port &&
+        record.web_token == defaults.web_token)
+        return;
+    versioned(writer, QStringLiteral("remote"));
+    if (record.osc_enabled)
+        attribute(writer, QStringLiteral("osc_enabled"), 1);
+    if (record.osc_port != defaults.osc_port)
+        attribute(writer, QStringLiteral("osc_port"), record.osc_port);
+    if (record.web_enabled)
+        attribute(writer, QStringLiteral("web_enabled"), 1);
+    if (record.web_port != defaults.web_port)
+        attribute(writer, QStringLiteral("web_port"), record.web_port);
+    if (!record.web_token.isEmpty())
+        writer.writeAttribute(QStringLiteral("web_token"), record.web_token);
+}
+
+quint16 portOf(const QDomElement &element, const QString &name, quint16 fallback)
+{
+    qint64 port = 0;
+    return readNumber(element, name, &port) && port >= 1 && port <= 65535 ? quint16(port)
+                                                                          : fallback;
+}
+
+bool remoteFromXml(const QDomElement &element, SettingStruct &record)
+{
+    if (!hasFormatVersion(element))
+        return true;
+    const SettingStruct defaults;
+    record.osc_enabled = lowByte(element, QStringLiteral("osc_enabled"), 0) != 0;
+    record.osc_port = portOf(element, QStringLiteral("osc_port"), defaults.osc_port);
+    record.web_enabled = lowByte(element, QStringLiteral("web_enabled"), 0) != 0;
+    record.web_port = portOf(element, QStringLiteral("web_port"), defaults.web_port);
+    record.web_token = element.attribute(QStringLiteral("web_token")).trimmed();
+    return true;
+}
 
 // What the settings window's controls can show: times of day, switches, the
 // universes 1..256, the LTC level in dBFS and calendar values. -1 in a
@@ -163,6 +206,10 @@ constexpr ValueRange valueRanges[] = {
     {"playlist_item", "weekday", 0, 6},
     {"playlist_item", "hour", 0, 23},
     {"playlist_item", "minute", 0, 59},
+    {"remote", "osc_enabled", 0, 1},
+    {"remote", "osc_port", 1, 65535},
+    {"remote", "web_enabled", 0, 1},
+    {"remote", "web_port", 1, 65535},
 };
 
 QString tr(const char *text)
@@ -395,6 +442,7 @@ void settingsToXml(QXmlStreamWriter &writer, const SettingStruct &record)
         if (record.standby_takeover_frames != defaults.standby_takeover_frames)
             attribute(writer, QStringLiteral("takeover_frames"), record.standby_takeover_frames);
     }
+    remoteToXml(writer, record);
 }
 
 namespace
@@ -426,6 +474,8 @@ bool settingsFromXml(const QDomElement &element, SettingStruct &record)
     const QString tag = element.tagName();
     if (tag == QLatin1String("place_item"))
         return placeFromXml(element, record);
+    if (tag == QLatin1String("remote"))
+        return remoteFromXml(element, record);
 
     const bool dmx = tag == QLatin1String("dmx_in_item");
     const bool artnet = tag == QLatin1String("protocol_artnet");

@@ -50,6 +50,14 @@ qint32 readOffset(const QSettings &store, const QString &key, qint32 current)
     const int value = store.value(key, current).toInt(&ok);
     return ok ? qBound(-SettingStruct::OffsetLimit, value, SettingStruct::OffsetLimit) : current;
 }
+
+// A port from the store: 1..65535, anything else keeps the current one.
+quint16 readPort(const QSettings &store, const QString &key, quint16 current)
+{
+    bool ok = false;
+    const int port = store.value(key, int(current)).toInt(&ok);
+    return ok && port >= 1 && port <= 65535 ? quint16(port) : current;
+}
 } // namespace
 
 void SettingStruct::setDefaults()
@@ -144,6 +152,12 @@ void SettingStruct::loadFromStore()
         standby_takeover_frames);
     if (standby_takeover_frames < 1)
         standby_takeover_frames = SettingStruct().standby_takeover_frames;
+
+    osc_enabled = readSwitch(*store, QStringLiteral("osc_enabled"), osc_enabled);
+    osc_port = readPort(*store, QStringLiteral("osc_port"), osc_port);
+    web_enabled = readSwitch(*store, QStringLiteral("web_enabled"), web_enabled);
+    web_port = readPort(*store, QStringLiteral("web_port"), web_port);
+    web_token = store->value(QStringLiteral("web_token"), web_token).toString().trimmed();
 }
 
 QString SettingStruct::followInputName(const QString &stored)
@@ -203,6 +217,11 @@ void SettingStruct::saveToStore() const
     store->setValue(QStringLiteral("follow_run_on"), follow_run_on ? 1 : 0);
     store->setValue(QStringLiteral("standby_enabled"), standby_enabled ? 1 : 0);
     store->setValue(QStringLiteral("standby_takeover_frames"), standby_takeover_frames);
+    store->setValue(QStringLiteral("osc_enabled"), osc_enabled ? 1 : 0);
+    store->setValue(QStringLiteral("osc_port"), int(osc_port));
+    store->setValue(QStringLiteral("web_enabled"), web_enabled ? 1 : 0);
+    store->setValue(QStringLiteral("web_port"), int(web_port));
+    store->setValue(QStringLiteral("web_token"), web_token);
     SettingsStore::commit(*store);
 }
 

@@ -55,6 +55,15 @@ struct SettingStruct {
     static qint32 boundedFrames(qint64 stored, qint32 fallback);
     bool followAtDefaults() const;
 
+    // The remotes, both off by default: a show computer offers nothing on
+    // the network until the operator asks for it. An empty token keeps the
+    // web page on this computer (127.0.0.1) alone.
+    bool osc_enabled = false;
+    quint16 osc_port = 9000;
+    bool web_enabled = false;
+    quint16 web_port = 8080;
+    QString web_token;
+
     void setDefaults();
     // Copies every field; a missing record on either side leaves the target as it is.
     void copyFrom(const SettingStruct *other);

@@ -93,10 +93,21 @@ bool TimecodeCalculator::emitCode(const TimeCode &code)
             if (m_sender)
                 m_sender->sendFrame(code);
         }
+        m_sentCode.store(quint64(code.Frame) | quint64(code.Seconds) << 8 |
+                             quint64(code.Minute) << 16 | quint64(code.Hour) << 24 |
+                             quint64(code.Type) << 32,
+                         std::memory_order_relaxed);
         emit signalSendTimecodeTimeOut(code.Hour, code.Minute, code.Seconds, code.Frame, code.Type);
     }
     emit signalArtnetCheckDmxIn();
     return true;
+}
+
+TimeCode TimecodeCalculator::sentCode() const
+{
+    const quint64 packed = m_sentCode.load(std::memory_order_relaxed);
+    return TimeCode::make(quint8(packed >> 24), quint8(packed >> 16), quint8(packed >> 8),
+                          quint8(packed), quint8(packed >> 32));
 }
 
 void TimecodeCalculator::setFrameSender(std::shared_ptr<FrameSender> sender)

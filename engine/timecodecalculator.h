@@ -9,6 +9,7 @@
 
 #include <QMutex>
 
+#include <atomic>
 #include <memory>
 
 // The generator. Ticks every millisecond on its own thread, derives the code
@@ -35,6 +36,9 @@ public:
     bool isTrueDropFrame() const { return m_trueDropFrame; }
     int placeIndex() const { return m_placeIndex; }
     TimeCode lastCode() const { return m_lastCode; }
+    // The code that went out last (00:00:00:00 before the first), readable
+    // from any thread: a remote's status asks for it without waking this one.
+    TimeCode sentCode() const;
 
     // An output served on this thread before the code signal is emitted; null
     // for none. Safe from any thread: a send in progress finishes first, and
@@ -129,6 +133,9 @@ private:
     SettingStructItem *m_place = nullptr;
 
     EdgeTimer *m_edge = nullptr;
+
+    // The five bytes of the code last sent, Frame in the low byte.
+    std::atomic<quint64> m_sentCode{0};
 
     QMutex m_senderLock;
     std::shared_ptr<FrameSender> m_sender;

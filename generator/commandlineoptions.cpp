@@ -33,7 +33,11 @@ enum class Option {
     NoTrueDrop,
     Standby,
     Export,
-    Import
+    Import,
+    Osc,
+    NoOsc,
+    Web,
+    NoWeb
 };
 
 struct Form {
@@ -121,6 +125,18 @@ const Form forms[] = {
     {"notruedrop", Option::NoTrueDrop, 0},
     {"/notruedrop", Option::NoTrueDrop, 0},
     {"-notruedrop", Option::NoTrueDrop, 0},
+    {"osc", Option::Osc, 0},
+    {"/osc", Option::Osc, 0},
+    {"-osc", Option::Osc, 0},
+    {"noosc", Option::NoOsc, 0},
+    {"/noosc", Option::NoOsc, 0},
+    {"-noosc", Option::NoOsc, 0},
+    {"web", Option::Web, 0},
+    {"/web", Option::Web, 0},
+    {"-web", Option::Web, 0},
+    {"noweb", Option::NoWeb, 0},
+    {"/noweb", Option::NoWeb, 0},
+    {"-noweb", Option::NoWeb, 0},
     {"--export", Option::Export, 0},
     {"--import", Option::Import, 0},
 };
@@ -213,6 +229,10 @@ QString CommandLineParser::helpText()
     entries.append({"follow", tr("follows another clock (the input chosen in the settings)")});
     entries.append({"standby", tr("hot standby: follows the primary's Art-Net silently, takes "
                                   "over when it stops")});
+    entries.append({"osc", tr("activate OSC remote control (overwrite settings)")});
+    entries.append({"noosc", tr("deactivate OSC remote control (overwrite settings)")});
+    entries.append({"web", tr("activate web page remote control (overwrite settings)")});
+    entries.append({"noweb", tr("deactivate web page remote control (overwrite settings)")});
     entries.append({"verbose", tr("more information at runtime")});
     entries.append({"--export FILE", tr("write the stored configuration to FILE and exit")});
     entries.append({"--import FILE", tr("read FILE into the stored configuration and exit")});
@@ -306,6 +326,16 @@ CommandLineOptions CommandLineParser::parse(const QStringList &arguments, FILE *
         case Option::NoTrueDrop:
             options.trueDropPresent = true;
             options.trueDrop = option == Option::TrueDrop;
+            break;
+        case Option::Osc:
+        case Option::NoOsc:
+            options.oscPresent = true;
+            options.osc = option == Option::Osc;
+            break;
+        case Option::Web:
+        case Option::NoWeb:
+            options.webPresent = true;
+            options.web = option == Option::Web;
             break;
         case Option::Export:
         case Option::Import:

@@ -26,6 +26,11 @@ struct CommandLineOptions {
     bool trueDrop = false;
     // Follows the primary's ArtTimeCode silently and takes over when it stops.
     bool standby = false;
+    // The remotes' switches ("osc_enabled", "web_enabled") for this run.
+    bool oscPresent = false;
+    bool osc = false;
+    bool webPresent = false;
+    bool web = false;
     // Run without a window, as a service does.
     bool headless = false;
     // The window opens with its fullscreen clock shown.

@@ -57,6 +57,10 @@ Generator::Generator(const CommandLineOptions &options, const GeneratorPlatform 
         m_settings.true_drop_frame = m_options.trueDrop;
     if (m_options.standby)
         m_settings.standby_enabled = true;
+    if (m_options.oscPresent)
+        m_settings.osc_enabled = m_options.osc;
+    if (m_options.webPresent)
+        m_settings.web_enabled = m_options.web;
     m_keys.load();
     // Connected first, so whoever else listens to these reads the new state.
     connect(this, &Generator::signalChangedPlayPause, this, &Generator::slotTransportRun);
@@ -68,6 +72,11 @@ Generator::~Generator()
 {
     stop();
     m_threads.waitAll(ThreadWaitMs);
+}
+
+VerboseLog::Sink Generator::verboseSink() const
+{
+    return m_platform.verboseSink ? m_platform.verboseSink : VerboseLog::standardOutput();
 }
 
 int Generator::startFormat() const
@@ -160,6 +169,7 @@ void Generator::apply()
     rewireMidi();
     rewireLtc();
     rewireFollow();
+    emit signalSettingsApplied();
     // A protocol switch may have changed.
     emit signalStatusChanged();
 }
@@ -174,7 +184,8 @@ QList<StatusFact> Generator::statusFacts(bool withCount) const
     QList<StatusFact> facts =
         ::statusFacts(m_artnet && m_settings.artnet_protocol_on, artnetStatus,
                       m_midi && m_settings.midi_protocol_on, m_midiStatus,
-                      ltcOn ? m_ltcStatus : QString(), m_ltcFailure, SettingsStore::problem());
+                      ltcOn ? m_ltcStatus : QString(), m_ltcFailure, SettingsStore::problem(),
+                      m_remoteFact);
     if (m_following) {
         const bool failure = m_followStatus.state == FollowTracker::State::NoInput;
         facts.prepend({StatusFact::Follow, followText(), failure, {}});
@@ -293,6 +304,35 @@ void Generator::slotTransportSource(int iFileNumber)
     emit signalTransportChanged();
 }
 
+void Generator::setRemoteStatus(const QString &text, bool failure)
+{
+    const StatusFact fact{StatusFact::Remote, text, failure, {}};
+    if (fact == m_remoteFact)
+        return;
+    m_remoteFact = fact;
+    emit signalStatusChanged();
+}
+
+int Generator::place() const
+{
+    switch (m_transport.source) {
+    case TransportState::Source::SystemTime:
+        return Place::SystemTime;
+    case TransportState::Source::Place:
+        return m_transport.place;
+    case TransportState::Source::Follow:
+        return Place::Follow;
+    case TransportState::Source::None:
+        break;
+    }
+    return -1;
+}
+
+TimeCode Generator::sentCode() const
+{
+    return m_calculator ? m_calculator->sentCode() : TimeCode();
+}
+
 void Generator::slotLtcStatus(const QString &text)
 {
     m_ltcStatus = text;
@@ -338,6 +378,8 @@ void Generator::createCalculator()
     connect(calculator, &TimecodeCalculator::stoped, calculator, &QObject::deleteLater);
     connect(this, &Generator::signalClickedFile, calculator, &TimecodeCalculator::slotChangedFile);
 
+    // The transport state is kept by slots connected at construction, so it
+    // is current before anyone else hears of a change.
     connect(calculator, &TimecodeCalculator::signalChangedFreeze, this,
             &Generator::signalChangedFreeze);
     connect(calculator, &TimecodeCalculator::signalChangedPlayPause, this,
@@ -410,6 +452,22 @@ void Generator::connectNotify(const QMetaMethod &signal)
     if (signal == QMetaMethod::fromSignal(&Generator::signalArtnetCheckDmxIn) ||
         signal == QMetaMethod::fromSignal(&Generator::signalSendTimecodeTimeOut))
         relayFrames();
+}
+
+// A remote connects to the frames only while someone watches; when the last
+// one goes, so does the wake-up per frame.
+void Generator::disconnectNotify(const QMetaMethod &signal)
+{
+    if (!m_calculator)
+        return;
+    if (signal == QMetaMethod::fromSignal(&Generator::signalSendTimecodeTimeOut) &&
+        !isSignalConnected(signal))
+        disconnect(m_calculator, &TimecodeCalculator::signalSendTimecodeTimeOut, this,
+                   &Generator::signalSendTimecodeTimeOut);
+    if (signal == QMetaMethod::fromSignal(&Generator::signalArtnetCheckDmxIn) &&
+        !isSignalConnected(signal))
+        disconnect(m_calculator, &TimecodeCalculator::signalArtnetCheckDmxIn, this,
+                   &Generator::signalArtnetCheckDmxIn);
 }
 
 void Generator::createArtnetNode()
@@ -714,6 +772,59 @@ void Generator::slotArtnetCheckDmxIn()
     const DmxRemoteAction action = m_dmxRemote.check(m_artnet);
     if (action != DmxRemoteAction::None)
         emit signalDmxRemoteAction(action);
+}
+
+void Generator::setPaused(bool paused)
+{
+    if (!m_calculator)
+        return;
+    QMetaObject::invokeMethod(
+        m_calculator,
+        [calculator = m_calculator.data(), paused]() {
+            if (calculator->isPaused() != paused)
+                calculator->slotChangedPlayPause();
+        },
+        Qt::QueuedConnection);
+}
+
+void Generator::setPlaylistEnabled(bool enabled)
+{
+    if (!m_playlist)
+        return;
+    const bool was = m_playlist->enabled.exchange(enabled);
+    if (enabled && !was)
+        QMetaObject::invokeMethod(m_playlist, &Playlist::slotSendTimecodeTimeOut,
+                                  Qt::QueuedConnection);
+}
+
+void Generator::perform(const GeneratorCommand &command)
+{
+    switch (command.kind) {
+    case GeneratorCommand::Play:
+        setPaused(false);
+        break;
+    case GeneratorCommand::Pause:
+        setPaused(true);
+        break;
+    case GeneratorCommand::PlayPause:
+        slotChangedPlayPause();
+        break;
+    case GeneratorCommand::Freeze:
+        slotChangedFreeze();
+        break;
+    case GeneratorCommand::Reset:
+        slotChangedTimeReset();
+        break;
+    case GeneratorCommand::Place:
+        slotClickedFile(command.value);
+        break;
+    case GeneratorCommand::Format:
+        slotChangedFrames(command.value);
+        break;
+    case GeneratorCommand::Playlist:
+        setPlaylistEnabled(command.value != 0);
+        break;
+    }
 }
 
 void Generator::performRemoteAction(DmxRemoteAction action)

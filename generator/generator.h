@@ -5,6 +5,7 @@
 #include "dmxremote.h"
 #include "follower.h"
 #include "followinputs.h"
+#include "generatorcommand.h"
 #include "ltcoutput.h"
 #include "mainwindowkeys.h"
 #include "midi.h"
@@ -56,6 +57,8 @@ public:
     const SettingStruct &settings() const { return m_settings; }
     const CommandLineOptions &commandLine() const { return m_options; }
     bool isVerbose() const { return m_verbose; }
+    // Where verbose lines go: the platform's sink, else standard output.
+    VerboseLog::Sink verboseSink() const;
     const MainWindowKeys &keys() const { return m_keys; }
 
     // The frame format the generator starts with: the command line's, else
@@ -111,6 +114,28 @@ public:
     // count the frames sent read 0, so a log can tell a change from counting.
     QList<StatusFact> statusFacts(bool withCount = true) const;
 
+    // The transport as the calculator last reported it, on this thread:
+    // paused and not frozen until it starts; the place -3, 0..8 or -1 for
+    // none (also after a reset, as the window shows it).
+    bool isPaused() const { return m_transport.paused; }
+    bool isFrozen() const { return m_transport.frozen; }
+    int place() const;
+    // The code that went out last; 00:00:00:00 before the first.
+    TimeCode sentCode() const;
+
+    // A remote command without a window: straight to the calculator, like
+    // performRemoteAction. Play and pause set the state rather than toggle
+    // it, on the calculator's thread, so two quick presses never cancel out.
+    void perform(const GeneratorCommand &command);
+    // Play or pause as asked, whatever the state now.
+    void setPaused(bool paused);
+    // Switched on, an entry due now fires at once, as at start; the flag is
+    // kept in the store at the next apply, like the editor's switch.
+    void setPlaylistEnabled(bool enabled);
+
+    // The remotes' fact, shown after the outputs' own; an empty text removes it.
+    void setRemoteStatus(const QString &text, bool failure);
+
 signals:
     // Relayed from the calculator, on the thread of this object.
     void signalSendTimecodeTimeOut(quint8 Hour, quint8 Minute, quint8 Sec, quint8 Frame,
@@ -137,6 +162,8 @@ signals:
     void signalStatusChanged();
     // transport() has changed.
     void signalTransportChanged();
+    // apply() saved a changed record; parts above re-read what is theirs.
+    void signalSettingsApplied();
 
     // The record belongs to the receiver; absent for the system time.
     void signalClickedFile(SettingStructItem *stSettingItem, int iFileNumber);
@@ -168,6 +195,7 @@ private slots:
 
 protected:
     void connectNotify(const QMetaMethod &signal) override;
+    void disconnectNotify(const QMetaMethod &signal) override;
 
 private:
     void relayFrames();
@@ -228,4 +256,5 @@ private:
     FollowStatus m_followStatus;
     QString m_followInputStatus;
     bool m_following = false;
+    StatusFact m_remoteFact{StatusFact::Remote, QString(), false, {}};
 };

@@ -139,7 +139,7 @@ QString sendErrorText(int error)
 
 QList<StatusFact> statusFacts(bool artnetOn, const ArtnetStatus &artnet, bool midiOn,
                               const MidiStatus &midi, const QString &ltc, bool ltcFailure,
-                              const QString &store)
+                              const QString &store, const StatusFact &remote)
 {
     QList<StatusFact> facts{artnetFact(artnetOn, artnet)};
     if (artnetOn && artnet.portShared)
@@ -160,6 +160,8 @@ QList<StatusFact> statusFacts(bool artnetOn, const ArtnetStatus &artnet, bool mi
                       tr("another timecode source at %1").arg(artnet.otherSource),
                       true,
                       {}});
+    if (!remote.text.isEmpty())
+        facts.append(remote);
     return facts;
 }
 

@@ -12,7 +12,7 @@
 // part of an output fails (one destination of several), the fact is made of
 // segments and only the failing ones take the error colour.
 struct StatusFact {
-    enum Topic { Artnet, SharedPort, Midi, OtherSource, Ltc, Store, Follow, TopicCount };
+    enum Topic { Artnet, SharedPort, Midi, OtherSource, Ltc, Store, Follow, Remote, TopicCount };
     struct Segment {
         QString text;
         bool failure = false;
@@ -33,10 +33,12 @@ struct StatusFact {
 // What the outputs do, in words: Art-Net and MIDI always, another timecode
 // source only while one is seen, LTC while it is switched on (`ltc` is the
 // LTC output's own text), and what was wrong with the settings store at start
-// (`store`, empty when it was fine). Shared by the window and any console report.
+// (`store`, empty when it was fine), and the remotes' own fact while it has
+// a text. Shared by the window and any console report.
 QList<StatusFact> statusFacts(bool artnetOn, const ArtnetStatus &artnet, bool midiOn,
                               const MidiStatus &midi, const QString &ltc = QString(),
-                              bool ltcFailure = false, const QString &store = QString());
+                              bool ltcFailure = false, const QString &store = QString(),
+                              const StatusFact &remote = {StatusFact::Remote, {}, false, {}});
 
 // Why sends fail, for the operator: the reason of a system error number.
 QString sendErrorText(int error);

@@ -20,6 +20,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpressionValidator>
 #include <QSpinBox>
 #include <QSplitter>
 #include <QVBoxLayout>
@@ -89,6 +90,7 @@ Settings::Settings(Playlist *playlist, SettingStruct *settings, artnet *artnetNo
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(outputs);
+    layout->addWidget(buildRemoteGroup());
     layout->addWidget(pages, 1);
     layout->addLayout(buttons);
     resize(720, 680);
@@ -279,6 +281,70 @@ bool Settings::markInvalidFields()
     return unicastOk && userBitsOk;
 }
 
+// OSC and the web page: switches, ports and the web page's token.
+QWidget *Settings::buildRemoteGroup()
+{
+    auto *group = new QGroupBox(tr("Remote"));
+    group->setObjectName(QStringLiteral("remoteGroup"));
+    const auto port = [](const char *name, quint16 value) {
+        auto *box = new QSpinBox;
+        box->setObjectName(QLatin1String(name));
+        box->setRange(1, 65535);
+        box->setValue(value);
+        return box;
+    };
+    m_oscEnabled = new QCheckBox(tr("OSC on port:"));
+    m_oscEnabled->setObjectName(QStringLiteral("oscEnabled"));
+    m_oscEnabled->setChecked(m_working.osc_enabled);
+    m_oscEnabled->setToolTip(
+        tr("Commands and timecode feedback over OSC (UDP), on the Art-Net interface's address"));
+    m_oscPort = port("oscPort", m_working.osc_port);
+    m_webEnabled = new QCheckBox(tr("Web page on port:"));
+    m_webEnabled->setObjectName(QStringLiteral("webEnabled"));
+    m_webEnabled->setChecked(m_working.web_enabled);
+    m_webEnabled->setToolTip(tr("A live page with the running code and the controls, for any "
+                                "browser"));
+    m_webPort = port("webPort", m_working.web_port);
+    m_webToken = new QLineEdit(m_working.web_token);
+    m_webToken->setObjectName(QStringLiteral("webToken"));
+    m_webToken->setEchoMode(QLineEdit::PasswordEchoOnEdit);
+    m_webToken->setMaxLength(128);
+    // Sent in an HTTP header: visible ASCII, no blanks.
+    m_webToken->setValidator(new QRegularExpressionValidator(
+        QRegularExpression(QStringLiteral("[\\x21-\\x7e]*")), m_webToken));
+    m_webToken->setPlaceholderText(tr("empty: this computer only"));
+    m_webToken->setToolTip(tr("Without a token the page is served to this computer only "
+                              "(127.0.0.1). With one it is served on every address, and every "
+                              "command needs the token."));
+    auto *tokenLabel = new QLabel(tr("Token:"));
+    tokenLabel->setBuddy(m_webToken);
+
+    auto *row = new QHBoxLayout(group);
+    row->addWidget(m_oscEnabled);
+    row->addWidget(m_oscPort);
+    row->addSpacing(16);
+    row->addWidget(m_webEnabled);
+    row->addWidget(m_webPort);
+    row->addWidget(tokenLabel);
+    row->addWidget(m_webToken, 1);
+
+    connect(m_oscEnabled, &QCheckBox::clicked, this, &Settings::slotChanged);
+    connect(m_oscPort, &QSpinBox::valueChanged, this, &Settings::slotChanged);
+    connect(m_webEnabled, &QCheckBox::clicked, this, &Settings::slotChanged);
+    connect(m_webPort, &QSpinBox::valueChanged, this, &Settings::slotChanged);
+    connect(m_webToken, &QLineEdit::textEdited, this, &Settings::slotChanged);
+    return group;
+}
+
+void Settings::readRemoteGroup()
+{
+    m_working.osc_enabled = m_oscEnabled->isChecked();
+    m_working.osc_port = quint16(m_oscPort->value());
+    m_working.web_enabled = m_webEnabled->isChecked();
+    m_working.web_port = quint16(m_webPort->value());
+    m_working.web_token = m_webToken->text().trimmed();
+}
+
 // The system's default first; a stored device that is not there now stays in
 // the list, so opening and closing the window does not lose it.
 QWidget *Settings::buildFollowGroup()
@@ -446,6 +512,7 @@ void Settings::slotChanged()
     m_working.follow_run_on = m_followRunOn->isChecked();
     m_working.standby_enabled = m_standby->isChecked();
     m_working.standby_takeover_frames = m_standbyTakeover->value();
+    readRemoteGroup();
 }
 
 void Settings::slotPressOk()

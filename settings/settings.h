@@ -75,6 +75,8 @@ private:
     bool markInvalidFields();
     QWidget *buildFollowGroup();
     void fillFollowDevices(const QStringList &midiPorts, const QStringList &audioInputs);
+    QWidget *buildRemoteGroup();
+    void readRemoteGroup();
     void fillLtcDevices();
     void fillInterfaces();
     void fillMidiDevices();
@@ -115,4 +117,10 @@ private:
     QCheckBox *m_followRunOn = nullptr;
     QCheckBox *m_standby = nullptr;
     QSpinBox *m_standbyTakeover = nullptr;
+
+    QCheckBox *m_oscEnabled = nullptr;
+    QSpinBox *m_oscPort = nullptr;
+    QCheckBox *m_webEnabled = nullptr;
+    QSpinBox *m_webPort = nullptr;
+    QLineEdit *m_webToken = nullptr;
 };

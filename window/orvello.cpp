@@ -14,6 +14,7 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QButtonGroup>
 #include <QCloseEvent>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -76,6 +77,8 @@ Orvello::Orvello(const QStringList &arguments, const GeneratorPlatform &platform
         // Once the window is shown, so the clock opens on the window's screen.
         QTimer::singleShot(0, this, [this]() { m_view.actionFullscreen->setChecked(true); });
     }
+    connect(&m_remote, &RemoteControl::commandRequested, this, &Orvello::slotRemoteCommand);
+    m_remote.apply();
 
     // Settle the size constraints while no native window exists yet; set
     // later, they are pushed to the platform window, which some platform
@@ -370,6 +373,35 @@ void Orvello::slotDmxRemoteAction(DmxRemoteAction action)
         break;
     default:
         slotClickedFile(DmxRemote::placeNumber(action));
+        return;
+    }
+    if (control)
+        control->click();
+}
+
+void Orvello::slotRemoteCommand(const GeneratorCommand &command)
+{
+    QAbstractButton *control = nullptr;
+    switch (command.kind) {
+    case GeneratorCommand::Format:
+        control = m_view.formatGroup ? m_view.formatGroup->button(command.value) : nullptr;
+        break;
+    case GeneratorCommand::Reset:
+        control = m_view.resetButton;
+        break;
+    case GeneratorCommand::Freeze:
+        control = m_view.freezeButton;
+        break;
+    case GeneratorCommand::PlayPause:
+        control = m_view.playPauseButton;
+        break;
+    case GeneratorCommand::Place:
+        slotClickedFile(command.value);
+        return;
+    default:
+        // Play, pause and the playlist have no control of their own here;
+        // the buttons follow what the generator reports.
+        m_generator.perform(command);
         return;
     }
     if (control)

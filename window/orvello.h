@@ -6,6 +6,7 @@
 #include "generator.h"
 #include "mainwindowkeys.h"
 #include "orvelloview.h"
+#include "remotecontrol.h"
 #include "settings.h"
 #include "workerthread.h"
 
@@ -42,6 +43,7 @@ public:
     TimecodeCalculator *calculator() const { return m_generator.calculator(); }
     midi *midiOutput() const { return m_generator.midiOutput(); }
     const OrvelloView &view() const { return m_view; }
+    RemoteControl &remote() { return m_remote; }
     QTimer *blinkTimer() const { return m_blinkTimer; }
     bool isDisplayShown() const { return m_displayShown; }
     bool isPaused() const { return m_paused; }
@@ -77,6 +79,9 @@ public slots:
     void slotMessageUpdateCheckMessage(QString sMessageUpdateInfo);
     // A remote channel rose: the same as a click on the matching control.
     void slotDmxRemoteAction(DmxRemoteAction action);
+    // An OSC or web command: a click on the matching control where the
+    // window has one, so the controls show what was done.
+    void slotRemoteCommand(const GeneratorCommand &command);
     void slotChangedTimeReset();
     void slotChangedPlayPause(bool bPause);
     void CheckForSoftwareUpdate(bool GiveInfoForNoUpdates);
@@ -140,6 +145,7 @@ private:
 
     CommandLineOptions m_options;
     Generator m_generator;
+    RemoteControl m_remote{m_generator};
     QString m_updateLink;
     QString m_helpLink;
     bool m_paused = true;

@@ -156,6 +156,22 @@
         <translation>30 Drop läuft mit 30 fps (überschreibt Einstellungen)</translation>
     </message>
     <message>
+        <source>activate OSC remote control (overwrite settings)</source>
+        <translation>OSC-Fernsteuerung an (überschreibt Einstellungen)</translation>
+    </message>
+    <message>
+        <source>deactivate OSC remote control (overwrite settings)</source>
+        <translation>OSC-Fernsteuerung aus (überschreibt Einstellungen)</translation>
+    </message>
+    <message>
+        <source>activate web page remote control (overwrite settings)</source>
+        <translation>Fernsteuerung per Webseite an (überschreibt Einstellungen)</translation>
+    </message>
+    <message>
+        <source>deactivate web page remote control (overwrite settings)</source>
+        <translation>Fernsteuerung per Webseite aus (überschreibt Einstellungen)</translation>
+    </message>
+    <message>
         <source>more information at runtime</source>
         <translation>mehr Informationen zur Laufzeit</translation>
     </message>
@@ -921,6 +937,38 @@ K19=Timecode Platz 9</translation>
         <translation>LTC</translation>
     </message>
     <message>
+        <source>Remote</source>
+        <translation>Fernsteuerung</translation>
+    </message>
+    <message>
+        <source>OSC on port:</source>
+        <translation>OSC an Port:</translation>
+    </message>
+    <message>
+        <source>Commands and timecode feedback over OSC (UDP), on the Art-Net interface's address</source>
+        <translation>Befehle und Timecode-Rückmeldung über OSC (UDP), auf der Adresse der Art-Net-Schnittstelle</translation>
+    </message>
+    <message>
+        <source>Web page on port:</source>
+        <translation>Webseite an Port:</translation>
+    </message>
+    <message>
+        <source>A live page with the running code and the controls, for any browser</source>
+        <translation>Eine Live-Seite mit dem laufenden Code und den Bedienelementen, für jeden Browser</translation>
+    </message>
+    <message>
+        <source>empty: this computer only</source>
+        <translation>leer: nur dieser Computer</translation>
+    </message>
+    <message>
+        <source>Without a token the page is served to this computer only (127.0.0.1). With one it is served on every address, and every command needs the token.</source>
+        <translation>Ohne Token wird die Seite nur diesem Computer angeboten (127.0.0.1). Mit Token wird sie auf allen Adressen angeboten, und jeder Befehl braucht das Token.</translation>
+    </message>
+    <message>
+        <source>Token:</source>
+        <translation>Token:</translation>
+    </message>
+    <message>
         <source>System default</source>
         <translation>Systemstandard</translation>
     </message>
@@ -1251,6 +1299,112 @@ K19=Timecode Platz 9</translation>
     <message>
         <source>lo</source>
         <translation>lo</translation>
+    </message>
+</context>
+<context>
+    <name>RemoteControl</name>
+    <message>
+        <source>every address</source>
+        <translation>allen Adressen</translation>
+    </message>
+    <message>
+        <source>OSC: port %1 on %2</source>
+        <translation>OSC: Port %1 auf %2</translation>
+    </message>
+    <message>
+        <source>OSC: port %1 cannot be used: %2</source>
+        <translation>OSC: Port %1 nicht nutzbar: %2</translation>
+    </message>
+    <message>
+        <source>web page: http://127.0.0.1:%1/ (this computer only)</source>
+        <translation>Webseite: http://127.0.0.1:%1/ (nur dieser Computer)</translation>
+    </message>
+    <message>
+        <source>web page: port %1 on every address, commands need the token</source>
+        <translation>Webseite: Port %1 auf allen Adressen, Befehle brauchen das Token</translation>
+    </message>
+    <message>
+        <source>web page: port %1 cannot be used: %2</source>
+        <translation>Webseite: Port %1 nicht nutzbar: %2</translation>
+    </message>
+</context>
+<context>
+    <name>RemotePage</name>
+    <message>
+        <source>Orvello remote</source>
+        <translation>Orvello Fernsteuerung</translation>
+    </message>
+    <message>
+        <source>RUNNING</source>
+        <translation>LÄUFT</translation>
+    </message>
+    <message>
+        <source>PAUSED</source>
+        <translation>PAUSE</translation>
+    </message>
+    <message>
+        <source>FROZEN</source>
+        <translation>EINGEFROREN</translation>
+    </message>
+    <message>
+        <source>Play</source>
+        <translation>Start</translation>
+    </message>
+    <message>
+        <source>Pause</source>
+        <translation>Pause</translation>
+    </message>
+    <message>
+        <source>Freeze</source>
+        <translation>Einfrieren</translation>
+    </message>
+    <message>
+        <source>Reset</source>
+        <translation>Zurücksetzen</translation>
+    </message>
+    <message>
+        <source>System time</source>
+        <translation>Systemzeit</translation>
+    </message>
+    <message>
+        <source>Place %1</source>
+        <translation>Platz %1</translation>
+    </message>
+    <message>
+        <source>No place</source>
+        <translation>Kein Platz</translation>
+    </message>
+    <message>
+        <source>Token</source>
+        <translation>Token</translation>
+    </message>
+    <message>
+        <source>Log in</source>
+        <translation>Anmelden</translation>
+    </message>
+    <message>
+        <source>Commands need the token of this Orvello.</source>
+        <translation>Befehle brauchen das Token dieses Orvello.</translation>
+    </message>
+    <message>
+        <source>No connection to Orvello</source>
+        <translation>Keine Verbindung zu Orvello</translation>
+    </message>
+    <message>
+        <source>24 fps</source>
+        <translation>24 fps</translation>
+    </message>
+    <message>
+        <source>25 fps</source>
+        <translation>25 fps</translation>
+    </message>
+    <message>
+        <source>30 drop</source>
+        <translation>30 Drop</translation>
+    </message>
+    <message>
+        <source>30 fps</source>
+        <translation>30 fps</translation>
     </message>
 </context>
 <context>

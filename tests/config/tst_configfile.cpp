@@ -29,6 +29,14 @@ QString summary(const SettingStruct &r, Playlist &p)
                      .arg(int(r.ltc_protocol_on))
                      .arg(r.ltc_level)
                      .arg(r.ltc_device);
+    if (r.osc_enabled || r.osc_port != 9000 || r.web_enabled || r.web_port != 8080 ||
+        !r.web_token.isEmpty())
+        parts << QStringLiteral("rm=%1/%2/%3/%4/%5")
+                     .arg(int(r.osc_enabled))
+                     .arg(r.osc_port)
+                     .arg(int(r.web_enabled))
+                     .arg(r.web_port)
+                     .arg(r.web_token);
     if (r.artnet_interface_name != QLatin1String("255.255.255.255") ||
         r.midi_interface_name != QLatin1String("all") || r.midi_timecode_type != 0)
         parts << QStringLiteral("if=%1,%2,%3")
@@ -96,6 +104,10 @@ void fillShow(SettingStruct &r, Playlist &p)
     r.follow_run_on = true;
     r.standby_enabled = true;
     r.standby_takeover_frames = 5;
+    r.osc_enabled = true;
+    r.osc_port = 8000;
+    r.web_port = 80;
+    r.web_token = QStringLiteral("a&<\"b");
     p.enabled = true;
     p.appendItem({3, 0xFFFF, 0xFF, 0xFF, 0, 19, 30});
     p.appendItem({0xFD, 0xFFFF, 0xFF, 0xFF, 0xFF, 0, 0});
@@ -160,6 +172,7 @@ private slots:
         QVERIFY(summary(in, inList).contains(QLatin1String("lt=1/-12.5/")));
         QVERIFY(summary(in, inList)
                     .contains(QLatin1String("wire=1/0/[10.77.0.2 192.168.77.9]/7/-30,2,30/date")));
+        QVERIFY(summary(in, inList).contains(QLatin1String("rm=1/8000/0/80/a&<\"b")));
     }
 
     void readingRules_data()
@@ -202,6 +215,11 @@ private slots:
         QTest::newRow("follow mtc, case and counts kept")
             << R"(<follow version="1" input="MTC" midi_port="p" freewheel_frames="0" takeover_frames="10"/>)"
             << "dmx=0/256 an=1 mi=1 fo=mtc,,p,,0/0,0/10 pl=0";
+        QTest::newRow("remote: ports out of range are the defaults")
+            << R"(<remote version="1" osc_enabled="1" osc_port="70000" web_enabled="1" web_port="0" web_token=" t "/>)"
+            << "dmx=0/256 an=1 mi=1 rm=1/9000/1/8080/t pl=0";
+        QTest::newRow("remote of another version")
+            << R"(<remote version="2" osc_enabled="1"/>)" << Defaults;
         QTest::newRow("playlist enabled negative") << R"(<playlist version="1" enabled="-1"/>)"
                                                    << "dmx=0/256 an=1 mi=1 pl=1";
         QTest::newRow("playlist enabled low bits")

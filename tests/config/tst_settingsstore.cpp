@@ -68,7 +68,9 @@ private slots:
         SettingsStore::open()->setValue(QStringLiteral("ltc_level"), "loud");
         SettingsStore::open()->setValue(QStringLiteral("midi_offset"), 99);
         SettingsStore::open()->setValue(QStringLiteral("ltc_offset"), "late");
+        SettingsStore::open()->setValue(QStringLiteral("osc_port"), 70000);
         SettingStruct s;
+        s.osc_port = 9001;
         s.ltc_offset = 4;
         s.places[4].StartHour = 7;
         s.dmx_in_universe = 3;
@@ -87,7 +89,8 @@ private slots:
         QCOMPARE(s.artnet_interface_name + s.midi_interface_name, QString());
         QVERIFY(s.ltc_level == -20 && s.ltc_device == QStringLiteral("system"));
         QVERIFY(s.midi_offset == 30 && s.ltc_offset == 4); // brought into range, or kept
-        QCOMPARE(stored().size(), 7);                      // loading writes nothing
+        QCOMPARE(s.osc_port, 9001); // a port out of range keeps the current one
+        QCOMPARE(stored().size(), 8); // loading writes nothing
 
         s.setDefaults();
         for (const SettingStructItem &place : s.places)
@@ -126,6 +129,10 @@ private slots:
         written.follow_freewheel_frames = 0;
         written.standby_enabled = true;
         written.standby_takeover_frames = 6;
+        written.osc_enabled = written.web_enabled = true;
+        written.osc_port = 8000;
+        written.web_port = 80;
+        written.web_token = QStringLiteral("t0ken");
         written.saveToStore();
         const MainWindowKeys keys{true, 3, 2, QStringLiteral("All Midi Devices")};
         keys.save(); // all but UseLcd, which the program never writes
@@ -139,12 +146,13 @@ private slots:
              {"dmx_in_enabled", "dmx_in_universe", "artnet_protocol_on", "midi_protocol_on",
               "ltc_protocol_on", "true_drop_frame", "artnet_broadcast", "artnet_stream_id",
               "artnet_offset", "midi_offset", "ltc_offset", "follow_freewheel_frames",
-              "follow_run_on", "standby_enabled", "standby_takeover_frames"})
+              "follow_run_on", "standby_enabled", "standby_takeover_frames", "osc_enabled",
+              "osc_port", "web_enabled", "web_port"})
             types[key] = "int";
         for (const char *key :
              {"artnet_interface_name", "midi_interface_name", "MidiInterfaceName", "ltc_device",
               "artnet_unicast", "ltc_userbits", "follow_input", "follow_artnet_source",
-              "follow_midi_port", "follow_ltc_device"})
+              "follow_midi_port", "follow_ltc_device", "web_token"})
             types[key] = "QString";
         types["ltc_level"] = "double";
         types["midi_timecode_type"] = "uint";
@@ -170,6 +178,8 @@ private slots:
                 read.follow_midi_port == written.follow_midi_port &&
                 read.follow_freewheel_frames == 0 && !read.follow_run_on && read.standby_enabled &&
                 read.standby_takeover_frames == 6);
+        QVERIFY(read.osc_enabled && read.osc_port == 8000 && read.web_enabled &&
+                read.web_port == 80 && read.web_token == written.web_token);
         MainWindowKeys again;
         again.load();
         QVERIFY(again.UseLcd && again.FrameFormat == 3 && again.MidiTimecodeType == 2 &&

@@ -57,6 +57,10 @@ void TestCommandLine::forms_data()
     rows({"noltc", "/noltc", "-noltc"}, "ltc=0");
     rows({"truedrop", "/truedrop", "-truedrop"}, "truedrop=1");
     rows({"notruedrop", "/notruedrop", "-notruedrop"}, "truedrop=0");
+    rows({"osc", "/osc", "-osc"}, "osc=1");
+    rows({"noosc", "/noosc", "-noosc"}, "osc=0");
+    rows({"web", "/web", "-web"}, "web=1");
+    rows({"noweb", "/noweb", "-noweb"}, "web=0");
     rows({"headless"}, "headless");
     rows({"fullscreen", "--fullscreen", "/fullscreen", "-fullscreen"}, "fullscreen");
     rows({"follow", "/follow", "-follow"}, "place=-4");
@@ -68,7 +72,7 @@ void TestCommandLine::forms_data()
           "-",           "",           "verbose ",  "--h",       "/?",
           "-noupdatecheck", "--starttime", "--ltc",  "LTC",       "--headless",
           "Headless",    "--truedrop", "TrueDrop", "Fullscreen", "F11",
-          "--follow",    "Standby"},
+          "--follow",    "Standby",    "--osc",    "Web"},
          "unknown");
 }
 
@@ -104,6 +108,10 @@ void TestCommandLine::forms()
     QCOMPARE(o.ltc, key == "ltc" && value == 1);
     QCOMPARE(o.trueDropPresent, key == "truedrop");
     QCOMPARE(o.trueDrop, key == "truedrop" && value == 1);
+    QCOMPARE(o.oscPresent, key == "osc");
+    QCOMPARE(o.osc, key == "osc" && value == 1);
+    QCOMPARE(o.webPresent, key == "web");
+    QCOMPARE(o.web, key == "web" && value == 1);
     QCOMPARE(o.headless, key == "headless");
     QCOMPARE(o.fullscreen, key == "fullscreen");
     QByteArray raw = arg.toLocal8Bit();
@@ -179,7 +187,7 @@ void TestCommandLine::helpLayout()
 {
     const QStringList lines = CommandLineParser::helpText().split('\n');
     QCOMPARE(lines.first(), QString()); // begins with a line end
-    QCOMPARE(lines.size(), 1 + 16 + 9 + 9 + 2);
+    QCOMPARE(lines.size(), 1 + 18 + 9 + 11 + 2);
     for (int i = 1; i < lines.size(); ++i) {
         QCOMPARE(lines[i].mid(14, 2), QStringLiteral("- "));
         // Only the two file options carry an argument.
@@ -196,6 +204,9 @@ void TestCommandLine::helpLayout()
     QCOMPARE(lines[30],
              QStringLiteral("truedrop      - 30 drop runs at 29.97 fps (overwrite settings)"));
     QCOMPARE(lines[32].left(16), QStringLiteral("follow        - "));
+    QCOMPARE(lines[37],
+             QStringLiteral("noweb         - deactivate web page remote control (overwrite "
+                            "settings)"));
 }
 
 QTEST_GUILESS_MAIN(TestCommandLine)

@@ -63,7 +63,8 @@ awk '$2 != "root/root" { print }' "$WORK/contents" | grep . && fail "files not o
 
 # --- Dependencies worked out from the binary, none of a build.
 depends="$(dpkg-deb -f "$deb" Depends)"
-for lib in libqt6core6 libqt6widgets6 libqt6network6 librtmidi libltc librtaudio libc6; do
+for lib in libqt6core6 libqt6widgets6 libqt6network6 libqt6httpserver6 libqt6websockets6 liblo7 \
+    librtmidi libltc librtaudio libc6; do
     grep -q "$lib" <<<"$depends" || fail "Depends lacks $lib: $depends"
 done
 grep -qE -- '-dev\b|cmake|ccache' <<<"$depends" && fail "Depends names build tools: $depends"

@@ -6,8 +6,11 @@
 #include "settingsstore.h"
 
 #include <QTemporaryDir>
+#include <QUdpSocket>
 #include <QtTest>
 #include <QtWidgets>
+
+#include <lo/lo_lowlevel.h>
 
 namespace
 {
@@ -204,6 +207,50 @@ private slots:
         QCOMPARE(destinations, (QStringList{"10.77.0.2", "192.168.77.9"}));
         QTRY_VERIFY(m_window->calculator()->isTrueDropFrame());
         QCOMPARE(OrvelloView::codeText(1, 2, 3, 4, true), QStringLiteral("01:02:03;04"));
+    }
+
+    // The Remote group: switches, ports and token applied on OK, and the
+    // remotes follow at once. An OSC command in the window is a click on its
+    // control, so the controls show what was done.
+    void remoteGroupAppliesOnOkAndDrivesTheControls()
+    {
+        open();
+        QVERIFY(!m_window->remote().osc().isOpen() && !m_window->remote().web().isListening());
+        Settings *window = edit();
+        window->findChild<QCheckBox *>(QStringLiteral("oscEnabled"))->click();
+        window->findChild<QSpinBox *>(QStringLiteral("oscPort"))->setValue(19101);
+        window->findChild<QCheckBox *>(QStringLiteral("webEnabled"))->click();
+        window->findChild<QSpinBox *>(QStringLiteral("webPort"))->setValue(18181);
+        auto *token = window->findChild<QLineEdit *>(QStringLiteral("webToken"));
+        QTest::keyClicks(token, QStringLiteral("no blanks"));
+        QCOMPARE(token->text(), QStringLiteral("noblanks"));
+        click(window, "ok");
+        const SettingStruct &applied = m_window->settings();
+        QVERIFY(applied.osc_enabled && applied.web_enabled);
+        QCOMPARE(applied.osc_port, 19101);
+        QCOMPARE(applied.web_token, QStringLiteral("noblanks"));
+        QCOMPARE(SettingsStore::open()->value("web_port").toInt(), 18181);
+        QCOMPARE(m_window->remote().osc().port(), 19101);
+        QCOMPARE(m_window->remote().web().address(), QHostAddress(QHostAddress::Any));
+
+        QUdpSocket surface;
+        const auto send = [&surface](const char *path, int value = -1) {
+            lo_message m = lo_message_new();
+            if (value >= 0)
+                lo_message_add_int32(m, value);
+            size_t size = 0;
+            void *data = lo_message_serialise(m, path, nullptr, &size);
+            surface.writeDatagram(static_cast<const char *>(data), qint64(size),
+                                  QHostAddress::LocalHost, 19101);
+            free(data);
+            lo_message_free(m);
+        };
+        send("/orvello/format", 3);
+        QTRY_VERIFY(m_window->view().fps30->isChecked());
+        QTRY_COMPARE(m_window->generator().format(), 3);
+        send("/orvello/freeze");
+        QTRY_VERIFY(m_window->view().freezeButton->isChecked());
+        QTRY_VERIFY(m_window->isFrozen());
     }
 
     // Defaults and Ctrl+N ask first; Return takes the default answer, No.
