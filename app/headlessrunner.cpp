@@ -47,22 +47,9 @@ HeadlessRunner::HeadlessRunner(const QStringList &arguments, VerboseLog::Sink si
     m_transportTimer->setSingleShot(true);
     m_transportTimer->setInterval(TransportSettleMs);
     connect(m_transportTimer, &QTimer::timeout, this, &HeadlessRunner::reportTransportIfChanged);
-    const auto state = [this](bool paused, bool frozen) {
-        m_paused = paused;
-        m_frozen = frozen;
-        transportChanged();
-    };
-    connect(generator, &Generator::signalChangedPlayPause, this, state);
-    connect(generator, &Generator::signalChangedFreeze, this, state);
-    connect(generator, &Generator::signalChangedFile, this, [this](int place) {
-        m_place = place;
-        transportChanged();
-    });
-    // Like the window, a reset shows no place selected.
-    connect(generator, &Generator::signalChangedTimeReset, this, [this]() {
-        m_place = -1;
-        transportChanged();
-    });
+    // The generator keeps the one transport state the window and the remotes
+    // show; a reset keeps naming the place that goes on running.
+    connect(generator, &Generator::signalTransportChanged, this, &HeadlessRunner::transportChanged);
     connect(generator, &Generator::signalChangedFrames, this, &HeadlessRunner::transportChanged);
     m_statusTimer = new QTimer(this);
     m_statusTimer->setSingleShot(true);
@@ -98,8 +85,7 @@ QString HeadlessRunner::startLine() const
     return QStringLiteral("Orvello %1 headless: %2, %3, %4, playlist %5")
         .arg(CommandLineParser::versionText(),
              TransportWords::format(m_generator.format(), m_generator.settings().true_drop_frame),
-             source,
-             outputsText(),
+             source, outputsText(),
              playlist && playlist->enabled ? QStringLiteral("on") : QStringLiteral("off"));
 }
 
@@ -132,8 +118,9 @@ QString HeadlessRunner::outputsText() const
 
 QString HeadlessRunner::transportText() const
 {
-    return TransportWords::state(m_paused, m_frozen) + QStringLiteral(", ") +
-           TransportWords::source(m_place) + QStringLiteral(", ") +
+    return TransportWords::state(m_generator.isPaused(), m_generator.isFrozen()) +
+           QStringLiteral(", ") + TransportWords::source(m_generator.place()) +
+           QStringLiteral(", ") +
            TransportWords::format(m_generator.format(), m_generator.settings().true_drop_frame);
 }
 

@@ -66,7 +66,4 @@ private:
     bool m_started = false;
     QString m_lastStatus;
     QString m_lastTransport;
-    bool m_paused = true;
-    bool m_frozen = false;
-    int m_place = -1; // none selected
 };

@@ -1,7 +1,7 @@
 #include "artnet.h"
 
-#include "portsharing.h"
 #include "ownframefilter.h"
+#include "portsharing.h"
 #include "version.h"
 
 #include <QMutexLocker>

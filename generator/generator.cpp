@@ -181,11 +181,10 @@ QList<StatusFact> Generator::statusFacts(bool withCount) const
     // While following, other senders are expected, not a fight over the receivers.
     if (m_following)
         artnetStatus.otherSource.clear();
-    QList<StatusFact> facts =
-        ::statusFacts(m_artnet && m_settings.artnet_protocol_on, artnetStatus,
-                      m_midi && m_settings.midi_protocol_on, m_midiStatus,
-                      ltcOn ? m_ltcStatus : QString(), m_ltcFailure, SettingsStore::problem(),
-                      m_remoteFact);
+    QList<StatusFact> facts = ::statusFacts(m_artnet && m_settings.artnet_protocol_on, artnetStatus,
+                                            m_midi && m_settings.midi_protocol_on, m_midiStatus,
+                                            ltcOn ? m_ltcStatus : QString(), m_ltcFailure,
+                                            SettingsStore::problem(), m_remoteFact);
     if (m_following) {
         const bool failure = m_followStatus.state == FollowTracker::State::NoInput;
         facts.prepend({StatusFact::Follow, followText(), failure, {}});

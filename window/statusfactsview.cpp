@@ -16,7 +16,7 @@ StatusFactsView::StatusFactsView(QWidget *parent) : QWidget(parent)
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
     const char *names[StatusFact::TopicCount] = {
-        "status_artnet", "status_shared_port", "status_midi",  "status_other_source",
+        "status_artnet", "status_shared_port", "status_midi",   "status_other_source",
         "status_ltc",    "status_store",       "status_follow", "status_remote"};
     for (int i = 0; i < StatusFact::TopicCount; ++i) {
         m_labels[i] = new QLabel(this);

@@ -89,7 +89,7 @@ private slots:
         QCOMPARE(s.artnet_interface_name + s.midi_interface_name, QString());
         QVERIFY(s.ltc_level == -20 && s.ltc_device == QStringLiteral("system"));
         QVERIFY(s.midi_offset == 30 && s.ltc_offset == 4); // brought into range, or kept
-        QCOMPARE(s.osc_port, 9001); // a port out of range keeps the current one
+        QCOMPARE(s.osc_port, 9001);   // a port out of range keeps the current one
         QCOMPARE(stored().size(), 8); // loading writes nothing
 
         s.setDefaults();

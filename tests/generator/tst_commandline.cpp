@@ -67,12 +67,14 @@ void TestCommandLine::forms_data()
     // A standby follows from the start.
     rows({"standby", "/standby", "-standby"}, "standby=-4");
     // Look-alikes that are not forms of anything.
-    rows({"-version",    "/help",      "--p1",     "--24fps",   "-playlist",
-          "--artnet",    "Help",       "P1",       "p10",       "p",
-          "-",           "",           "verbose ",  "--h",       "/?",
-          "-noupdatecheck", "--starttime", "--ltc",  "LTC",       "--headless",
-          "Headless",    "--truedrop", "TrueDrop", "Fullscreen", "F11",
-          "--follow",    "Standby",    "--osc",    "Web"},
+    rows({"-version",    "/help",      "--p1",     "--24fps",
+          "-playlist",   "--artnet",   "Help",     "P1",
+          "p10",         "p",          "-",        "",
+          "verbose ",    "--h",        "/?",       "-noupdatecheck",
+          "--starttime", "--ltc",      "LTC",      "--headless",
+          "Headless",    "--truedrop", "TrueDrop", "Fullscreen",
+          "F11",         "--follow",   "Standby",  "--osc",
+          "Web"},
          "unknown");
 }
 
