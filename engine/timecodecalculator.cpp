@@ -74,19 +74,21 @@ void TimecodeCalculator::computeAndSend(qint64 t)
             emit signalClose();
     }
 
-    emitCode(codeAt(t));
+    emitCode(codeAt(t), msIntoFrame(t));
 }
 
 bool TimecodeCalculator::sendFollowedCode(const TimeCode &code)
 {
-    return m_follow && emitCode(code);
+    // The followed clock's code is sent as it arrives: its frame begins now.
+    return m_follow && emitCode(code, 0);
 }
 
-bool TimecodeCalculator::emitCode(const TimeCode &code)
+bool TimecodeCalculator::emitCode(const TimeCode &code, qint64 frameAgeMs)
 {
     if (code == m_lastCode)
         return false;
     m_lastCode = code;
+    m_frameAgeMs = frameAgeMs;
     if (!m_freeze && !m_pause) {
         {
             QMutexLocker lock(&m_senderLock);
@@ -148,6 +150,20 @@ TimeCode TimecodeCalculator::codeAt(qint64 t) const
         return DropFrame::labelOfFrame(qMin(DropFrame::frameAtMs(t), DropFrame::FramesPerDay - 1));
     return DropFrame::labelOfFrame(m_originFrame +
                                    DropFrame::frameAtMs(TimeCodeMath::wrapDay(t - m_originMs)));
+}
+
+qint64 TimecodeCalculator::msIntoFrame(qint64 t) const
+{
+    if (countsDropFrames()) {
+        const qint64 elapsed = m_systemTime ? t : TimeCodeMath::wrapDay(t - m_originMs);
+        const qint64 frame = m_systemTime
+                                 ? qMin(DropFrame::frameAtMs(elapsed), DropFrame::FramesPerDay - 1)
+                                 : DropFrame::frameAtMs(elapsed);
+        return qMax<qint64>(0, elapsed - DropFrame::firstMsOfFrame(frame));
+    }
+    const int msec = int(TimeCodeMath::wrapDay(t) % 1000);
+    return msec -
+           TimeCodeMath::firstMsOfFrame(TimeCodeMath::frameOfMillisecond(msec, m_format), m_format);
 }
 
 // Frame edges at 30000/1001 fall between milliseconds: each wait aims at the

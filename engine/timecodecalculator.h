@@ -39,6 +39,11 @@ public:
     // The code that went out last (00:00:00:00 before the first), readable
     // from any thread: a remote's status asks for it without waking this one.
     TimeCode sentCode() const;
+    // How far into its frame the code last emitted was computed, in ms; on
+    // this thread only. Codes go out on their frame's edge, except the first
+    // after a start or a change of source, which goes at once: an output that
+    // keeps a frame grid (LTC) takes its grid from when the frame began.
+    qint64 frameAgeMs() const { return m_frameAgeMs; }
 
     // An output served on this thread before the code signal is emitted; null
     // for none. Safe from any thread: a send in progress finishes first, and
@@ -86,7 +91,7 @@ private:
     // Derives the code from the source time `t` and emits what changed.
     void computeAndSend(qint64 t);
     // Sends a code that differs from the last one, as far as pause and freeze allow.
-    bool emitCode(const TimeCode &code);
+    bool emitCode(const TimeCode &code, qint64 frameAgeMs);
     // Sleeps through the frame: a kernel timer aimed at the next change wakes
     // the calculator once, on its first microseconds. A clock that cannot be
     // aimed at falls back to the own timer shortly before the change and a
@@ -108,6 +113,8 @@ private:
     // of a place's start code, or 00:00:00;00 after a reset).
     bool countsDropFrames() const { return m_trueDropFrame && m_format == Frame30Drop; }
     TimeCode codeAt(qint64 t) const;
+    // Milliseconds from the start of the frame codeAt(t) names to t.
+    qint64 msIntoFrame(qint64 t) const;
     bool pastEndCode(qint64 t) const;
     qint64 dropFrameWait(qint64 t) const;
     // Milliseconds of counter time from the origin to the instant the code
@@ -124,6 +131,7 @@ private:
     bool m_freeze = false;
     bool m_pause = false;
     TimeCode m_lastCode;
+    qint64 m_frameAgeMs = 0;
     qint64 m_startReference = 0; // monotonic ms at which the counter read 00:00:00.000
     qint64 m_pauseStart = 0;     // monotonic ms at which the current pause began
     int m_placeIndex = -1;       // place whose end code is watched

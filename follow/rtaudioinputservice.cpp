@@ -100,7 +100,7 @@ int RtAudioInputService::open(const QString &device, AudioCapturer *capturer)
             const long latency = audio->getStreamLatency();
             m_latencyNs = latency > 0 ? qint64(latency) * 1000000000LL / m_rate : 0;
             m_lastCallbackNs = monotonicNow();
-            m_haveOffset = false;
+            m_offset.reset();
             audio->startStream();
             if (!audio->isStreamRunning())
                 throw RtAudioError("stream not started", RtAudioError::SYSTEM_ERROR);
@@ -154,24 +154,7 @@ int RtAudioInputService::callback(void *, void *in, unsigned int frames, double 
 
 qint64 RtAudioInputService::captureTime(qint64 now, qint64 streamNs, unsigned int frames)
 {
-    // As for the output: the stream time runs on the sound card's clock and
-    // the wake-up jitters, so their offset is averaged, and only many buffers
-    // far off it in a row (an overrun) move it at once.
-    constexpr qint64 OutlierNs = 3000000;
-    constexpr int JumpAfterBuffers = 8;
-    const qint64 offset = now - streamNs;
-    if (!m_haveOffset) {
-        m_offset = offset;
-        m_haveOffset = true;
-    } else if (qAbs(offset - m_offset) > OutlierNs) {
-        if (++m_farBuffers >= JumpAfterBuffers) {
-            m_offset = offset;
-            m_farBuffers = 0;
-        }
-    } else {
-        m_offset += (offset - m_offset) / 16;
-        m_farBuffers = 0;
-    }
+    const qint64 offset = m_offset.update(now, streamNs);
     // The buffer is handed over once full: its first sample came in one
     // buffer earlier, and the input's own latency before that. After an
     // overrun the stream time lags until the offset moves; a sample's instant
@@ -179,5 +162,5 @@ qint64 RtAudioInputService::captureTime(qint64 now, qint64 streamNs, unsigned in
     // or a decoded frame would be placed whole frames off.
     const qint64 bufferNs = qint64(frames) * 1000000000LL / m_rate;
     const qint64 latest = now - bufferNs - m_latencyNs;
-    return qBound(latest - bufferNs, streamNs + m_offset - bufferNs - m_latencyNs, latest);
+    return qBound(latest - bufferNs, streamNs + offset - bufferNs - m_latencyNs, latest);
 }

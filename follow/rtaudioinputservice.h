@@ -1,6 +1,7 @@
 #pragma once
 
 #include "inputservices.h"
+#include "streamclockoffset.h"
 
 #include <atomic>
 #include <memory>
@@ -39,7 +40,5 @@ private:
     QString m_description;
     std::atomic<qint64> m_lastCallbackNs{0};
     // Audio thread only, reset before the stream starts.
-    bool m_haveOffset = false;
-    qint64 m_offset = 0;
-    int m_farBuffers = 0;
+    StreamClockOffset m_offset;
 };

@@ -632,8 +632,12 @@ void Generator::connectLtcOutput()
         return;
     // The note first: direct slots run in the order they were connected.
     if (!m_ltcNote)
-        m_ltcNote = connect(m_calculator, &TimecodeCalculator::signalSendTimecodeTimeOut, m_ltc,
-                            &LtcOutput::noteCodeSent, Qt::DirectConnection);
+        m_ltcNote = connect(
+            m_calculator, &TimecodeCalculator::signalSendTimecodeTimeOut, m_ltc,
+            [calculator = m_calculator.data(), ltc = m_ltc.data()]() {
+                ltc->noteCodeSent(calculator->frameAgeMs() * 1000000);
+            },
+            Qt::DirectConnection);
     connect(m_calculator, &TimecodeCalculator::signalSendTimecodeTimeOut, m_ltc,
             &LtcOutput::slotSendTimeCode,
             Qt::ConnectionType(Qt::QueuedConnection | Qt::UniqueConnection));

@@ -200,9 +200,9 @@ qint64 LtcOutput::stepsFromLast(const TimeCode &code) const
     return 0;
 }
 
-void LtcOutput::noteCodeSent()
+void LtcOutput::noteCodeSent(qint64 frameAgeNs)
 {
-    const qint64 now = m_service->nowNs();
+    const qint64 now = m_service->nowNs() - frameAgeNs;
     QMutexLocker lock(&m_sentLock);
     m_sent.push_back(now);
 }

@@ -62,7 +62,9 @@ public:
     // is queued to this output: the moment the code's frame began. A code
     // that waited in the queue (this thread was opening a device or held up by
     // the machine) is then placed by when it was sent, not by when it was read.
-    void noteCodeSent();
+    // `frameAgeNs`: how long before now the code's frame began (the first
+    // code of a run may be sent in the middle of its frame).
+    void noteCodeSent(qint64 frameAgeNs = 0);
 
 signals:
     void signalStatusChanged(const QString &text);

@@ -138,7 +138,7 @@ int RtAudioOutputService::open(const QString &device, AudioRenderer *renderer)
             m_rate = actualRate ? actualRate : rate;
             m_aheadNs.store(qint64(ahead) * 1000000000LL / m_rate, std::memory_order_relaxed);
             m_lastCallbackNs.store(nowNs(), std::memory_order_relaxed);
-            m_haveOffset = false;
+            m_offset.reset();
             audio->startStream();
             if (!audio->isStreamRunning())
                 throw RtAudioError("stream not started", RtAudioError::SYSTEM_ERROR);
@@ -203,25 +203,5 @@ int RtAudioOutputService::callback(void *out, void *, unsigned int frames, doubl
 
 qint64 RtAudioOutputService::playTime(qint64 now, qint64 streamNs)
 {
-    // The stream time counts the samples handed over, so it runs on the sound
-    // card's clock, while the moment the callback wakes up jitters with the
-    // scheduler. Their offset is averaged, so one late wake-up does not move
-    // the frames; a wake-up far off the average is left out, and only many in
-    // a row (the stream skipped or caught up after an overrun) move it at once.
-    constexpr qint64 OutlierNs = 3000000;
-    constexpr int JumpAfterBuffers = 8;
-    const qint64 offset = now - streamNs;
-    if (!m_haveOffset) {
-        m_offset = offset;
-        m_haveOffset = true;
-    } else if (qAbs(offset - m_offset) > OutlierNs) {
-        if (++m_farBuffers >= JumpAfterBuffers) {
-            m_offset = offset;
-            m_farBuffers = 0;
-        }
-    } else {
-        m_offset += (offset - m_offset) / 16;
-        m_farBuffers = 0;
-    }
-    return streamNs + m_offset + m_aheadNs.load(std::memory_order_relaxed);
+    return streamNs + m_offset.update(now, streamNs) + m_aheadNs.load(std::memory_order_relaxed);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "audiooutputservice.h"
+#include "streamclockoffset.h"
 
 #include <atomic>
 #include <memory>
@@ -53,7 +54,5 @@ private:
     std::atomic<qint64> m_aheadNs{0};
     std::atomic<qint64> m_lastCallbackNs{0};
     // Audio thread only, reset before the stream starts.
-    bool m_haveOffset = false;
-    qint64 m_offset = 0;
-    int m_farBuffers = 0;
+    StreamClockOffset m_offset;
 };

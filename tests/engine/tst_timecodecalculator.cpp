@@ -279,10 +279,14 @@ void TestTimecodeCalculator::systemTimeWhilePausedStartsSending()
     QVERIFY(!r.calc.isPaused());
     r.run(1);
     QCOMPARE(r.lastSent(), QStringLiteral("14:15:16:12/1"));
+    // Sent at once, 21 ms into its frame (.480 to .519); an output keeping a
+    // frame grid takes the grid from there. The next codes go on their edges.
+    QCOMPARE(r.calc.frameAgeMs(), 21);
     // A reset leaves the clock's code alone.
     r.calc.slotChangedTimeReset();
     r.run(1000);
     QCOMPARE(r.lastSent(), QStringLiteral("14:15:17:12/1"));
+    QCOMPARE(r.calc.frameAgeMs(), 0);
     r.clock.stepWallClock(-3600 * 1000); // the clock source follows the wall clock
     r.run(1);
     QCOMPARE(r.lastSent(), QStringLiteral("13:15:17:12/1"));
@@ -393,6 +397,15 @@ void TestTimecodeCalculator::trueDropFrameFollowsTheClock()
         if (at[i] - at[0] + start != DropFrame::firstMsOfFrame(first + i))
             QFAIL(qPrintable(QStringLiteral("code %1 late").arg(i)));
     }
+    // Sent at once on selection: frame 1,078,921 since midnight began at
+    // 35,999,997.6 ms, its first whole millisecond 2 ms before 10:00.
+    Rig fresh;
+    fresh.calc.slotChangedFrame30Drop();
+    fresh.calc.slotChangedTrueDropFrame(true);
+    fresh.clock.setWallClock(QDateTime(QDate(2026, 12, 6), QTime(10, 0)));
+    fresh.select(Place::SystemTime);
+    fresh.calc.slotSendTimecodeTimeOut();
+    QCOMPARE(fresh.calc.frameAgeMs(), 2);
 }
 
 void TestTimecodeCalculator::trueDropFrameAtMidnight_data()

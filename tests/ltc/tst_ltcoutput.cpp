@@ -155,6 +155,35 @@ private slots:
         QCOMPARE(rig.misplaced(got, maxOffsetUs * 1000LL), QString());
     }
 
+    // A run's first code goes out in the middle of its frame (the generator
+    // just started); the next ones on their edges. Told how far into its frame
+    // the first one was, the output keeps one grid from the start: nothing
+    // heard off its frame's edge or out of order.
+    void firstCodeInTheMiddleOfItsFrame()
+    {
+        Rig rig;
+        rig.audio->ahead = 5000000; // frame 1 can still be heard on its edge
+        rig.start();
+        constexpr qint64 Frame = 40000000, Into = 25000000;
+        const qint64 start = rig.audio->now; // where the first code's frame began
+        TimeCode code = tc(10, 0, 0, 0, Frame25);
+        rig.runUntil(start + Into);
+        rig.sentAt[text(code)] = start;
+        rig.out.noteCodeSent(Into);
+        rig.out.slotSendTimeCode(code.Hour, code.Minute, code.Seconds, code.Frame, code.Type);
+        for (int k = 1; k < 50; ++k) {
+            code = LtcTiming::nextCode(code, false);
+            rig.sentAt[text(code)] = start + k * Frame;
+            rig.runUntil(start + k * Frame + rig.delayNs);
+            rig.out.noteCodeSent();
+            rig.out.slotSendTimeCode(code.Hour, code.Minute, code.Seconds, code.Frame, code.Type);
+        }
+        rig.runUntil(start + 50 * Frame);
+        const std::vector<DecodedLtc> got = rig.decode(1920);
+        QCOMPARE_GE(got.size(), size_t(45));
+        QCOMPARE(rig.misplaced(got), QString());
+    }
+
     void shiftedAndDated_data()
     {
         QTest::addColumn<TimeCode>("first");
