@@ -83,6 +83,9 @@ def standby(path, primary, backup, takeover):
         "repeats": repeats, "jumps": jumps,
         "backup_grid_offset_ms_max": round(max(offsets), 3),
         "backup_grid_offset_ms_median": round(sorted(offsets)[len(offsets) // 2], 3),
+        # Which of the backup's codes was furthest off: 0 is the first it sent.
+        "backup_worst_code": offsets.index(max(offsets)),
+        "backup_over_1ms": sum(1 for o in offsets if o > 1.0),
         "primary_jitter_ms_max": round(primary_jitter, 3),
         "frames_with_both_after_return": overlap,
         "primary_returned": bool(returned),
