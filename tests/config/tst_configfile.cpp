@@ -218,6 +218,10 @@ private slots:
         QTest::newRow("remote: ports out of range are the defaults")
             << R"(<remote version="1" osc_enabled="1" osc_port="70000" web_enabled="1" web_port="0" web_token=" t "/>)"
             << "dmx=0/256 an=1 mi=1 rm=1/9000/1/8080/t pl=0";
+        // The largest values a field holds are kept.
+        QTest::newRow("at the top of the ranges")
+            << R"(<protocol_artnet version="1" stream_id="255"/><remote version="1" osc_port="65535" web_port="65535"/><protocol_ltc version="1" enable="0" level="0"/>)"
+            << "dmx=0/256 an=1 mi=1 lt=0/0/ rm=0/65535/0/65535/ wire=0/1/[]/255/0,0,0/ pl=0";
         QTest::newRow("remote of another version")
             << R"(<remote version="2" osc_enabled="1"/>)" << Defaults;
         QTest::newRow("playlist enabled negative") << R"(<playlist version="1" enabled="-1"/>)"
@@ -256,6 +260,37 @@ private slots:
         fillShow(record, playlist); // everything must be replaced
         QVERIFY(ConfigFile::read(file, &record, &playlist, false).ok());
         QCOMPARE(summary(record, playlist), expected);
+    }
+
+    // A value outside what the settings window can show is read (or replaced)
+    // and named in a warning; one at the edge of its range is not.
+    void warningsNameValuesOutOfRange_data()
+    {
+        QTest::addColumn<QString>("body");
+        QTest::addColumn<QStringList>("warnings");
+        QTest::newRow("edges")
+            << R"(<protocol_ltc version="1" enable="0" level="-60"/><remote version="1" osc_enabled="1" osc_port="65535" web_port="1"/><playlist_item version="1" place="1" year="-1" weekday="6"/>)"
+            << QStringList();
+        QTest::newRow("one past")
+            << R"(<protocol_ltc version="1" enable="2"/><remote version="1" osc_enabled="2" web_port="65536"/><playlist_item version="1" place="1" weekday="7"/>)"
+            << QStringList{R"(line 2: protocol_ltc enable="2" is not a number from 0 to 1)",
+                           R"(line 2: remote osc_enabled="2" is not a number from 0 to 1)",
+                           R"(line 2: remote web_port="65536" is not a number from 1 to 65535)",
+                           R"(line 2: playlist_item weekday="7" is not a number from 0 to 6)"};
+    }
+
+    void warningsNameValuesOutOfRange()
+    {
+        QFETCH(QString, body);
+        QFETCH(QStringList, warnings);
+        const QString file = write(QStringLiteral("warn.ovxml"),
+                                   "<!DOCTYPE orvello>\n<OrvelloConfig version=\"1\">" +
+                                       body.toUtf8() + "</OrvelloConfig>\n");
+        SettingStruct record;
+        Playlist playlist(false);
+        const ConfigFile::Result result = ConfigFile::read(file, &record, &playlist, false);
+        QVERIFY(result.ok());
+        QCOMPARE(result.warnings, warnings);
     }
 
     // Unreadable files and the warning texts are checked where the boxes are shown.

@@ -1,3 +1,4 @@
+#include "configfile.h"
 #include "fakeclock.h"
 #include "mainwindowkeys.h"
 #include "playlist.h"
@@ -287,6 +288,26 @@ private slots:
     // A store that QSettings cannot parse is reported and copied aside, and
     // then means the defaults: nothing read from its damaged part is used or
     // written back. The same damaged content is never copied twice.
+    // Whoever saves, a store that cannot be written is reported, not taken
+    // for saved: here its folder is a file.
+    void failedWritesAreReported()
+    {
+        QFile blocker(m_dir.filePath(QStringLiteral("blocker")));
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        blocker.close();
+        const std::function<void()> saves[] = {
+            [] { SettingStruct().saveToStore(); },
+            [] { Playlist(false).savePlaylistToStore(); },
+            [] { ConfigFile::saveConfigFolder(QStringLiteral("/tmp")); },
+        };
+        for (const auto &save : saves) {
+            SettingsStore::useFile(blocker.fileName() + QStringLiteral("/Orvello.conf"));
+            save();
+            QVERIFY2(SettingsStore::problem().contains(QLatin1String("could not be written")),
+                     qPrintable(SettingsStore::problem()));
+        }
+    }
+
     void damagedStore()
     {
         QTemporaryDir dir;

@@ -282,6 +282,7 @@ void TestTimecodeCalculator::systemTimeWhilePausedStartsSending()
     // Sent at once, 21 ms into its frame (.480 to .519); an output keeping a
     // frame grid takes the grid from there. The next codes go on their edges.
     QCOMPARE(r.calc.frameAgeMs(), 21);
+    QCOMPARE(r.calc.sentCode(), TimeCode::make(14, 15, 16, 12, Frame25)); // for any thread
     // A reset leaves the clock's code alone.
     r.calc.slotChangedTimeReset();
     r.run(1000);

@@ -82,6 +82,8 @@ private slots:
         row("all wildcards never", entry(3, W, W, W, W, W, W),
             "2026-12-07 00:00:00, 2026-12-08 01:01:00", "00");
         row("no place never", entry(0xFF, W, W, W, W, 14, W), "2026-12-07 14:00:00", "0");
+        row("the lowest no-place code never", entry(0x80, W, W, W, W, 14, W), "2026-12-07 14:00:00",
+            "0");
         row("exits software", entry(0xFE, W, W, W, W, 14, W), "2026-12-07 14:00:00", "1");
     }
 
@@ -152,6 +154,12 @@ private slots:
             a.appendItem(entry(p, W, W, W, W, p, W));
         QCOMPARE(a.itemAt(3).entry, PlaylistTime()); // out of range: all wildcards
         a.removeLastItem();
+        QCOMPARE(a.itemCount(), 2);
+        QCOMPARE(a.itemAt(1).entry.place, quint8(2));
+        a.replaceItem(2, entry(7, W, W, W, W, 7, W)); // out of range: nothing happens
+        a.replaceItem(-1, entry(7, W, W, W, W, 7, W));
+        a.takeItemsFrom(&a);
+        a.takeItemsFrom(nullptr);
         QCOMPARE(a.itemCount(), 2);
         QCOMPARE(a.itemAt(1).entry.place, quint8(2));
 
