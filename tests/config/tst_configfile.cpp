@@ -1,122 +1,16 @@
 #include "configfile.h"
 #include "configxml.h"
-#include "playlist.h"
+#include "documentshape.h"
 #include "settingsstore.h"
+#include "showrecord.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
 
-namespace
-{
-// Record and playlist as one line: the places that differ from the default,
-// then DMX, protocols, interfaces, MIDI type, playlist flag and entries.
-QString summary(const SettingStruct &r, Playlist &p)
-{
-    QStringList parts;
-    for (int i = 0; i < SettingStruct::PlaceCount; ++i) {
-        const SettingStructItem &x = r.places[i];
-        const QString text =
-            QString::asprintf("%02d:%02d:%02d-%02d:%02d:%02d", x.StartHour, x.StartMinute,
-                              x.StartSecond, x.EndHour, x.EndMinute, x.EndSecond) +
-            (x.ExitAtEnd ? QStringLiteral("x%1").arg(x.ExitAtEnd) : QString());
-        if (text != QLatin1String("00:00:00-23:59:59"))
-            parts << QStringLiteral("p%1=%2").arg(i + 1).arg(text);
-    }
-    parts << QString::asprintf("dmx=%d/%d an=%d mi=%d", r.dmx_in_enabled, r.dmx_in_universe,
-                               r.artnet_protocol_on, r.midi_protocol_on);
-    if (r.ltc_protocol_on || r.ltc_level != -18 || !r.ltc_device.isEmpty())
-        parts << QStringLiteral("lt=%1/%2/%3")
-                     .arg(int(r.ltc_protocol_on))
-                     .arg(r.ltc_level)
-                     .arg(r.ltc_device);
-    if (r.osc_enabled || r.osc_port != 9000 || r.web_enabled || r.web_port != 8080 ||
-        !r.web_token.isEmpty())
-        parts << QStringLiteral("rm=%1/%2/%3/%4/%5")
-                     .arg(int(r.osc_enabled))
-                     .arg(r.osc_port)
-                     .arg(int(r.web_enabled))
-                     .arg(r.web_port)
-                     .arg(r.web_token);
-    if (r.artnet_interface_name != QLatin1String("255.255.255.255") ||
-        r.midi_interface_name != QLatin1String("all") || r.midi_timecode_type != 0)
-        parts << QStringLiteral("if=%1,%2,%3")
-                     .arg(r.artnet_interface_name, r.midi_interface_name)
-                     .arg(r.midi_timecode_type);
-    if (r.true_drop_frame || !r.artnet_broadcast || !r.artnet_unicast.isEmpty() ||
-        r.artnet_stream_id || r.artnet_offset || r.midi_offset || r.ltc_offset ||
-        !r.ltc_userbits.isEmpty())
-        parts << QStringLiteral("wire=%1/%2/[%3]/%4/%5,%6,%7/%8")
-                     .arg(int(r.true_drop_frame))
-                     .arg(int(r.artnet_broadcast))
-                     .arg(r.artnet_unicast)
-                     .arg(r.artnet_stream_id)
-                     .arg(r.artnet_offset)
-                     .arg(r.midi_offset)
-                     .arg(r.ltc_offset)
-                     .arg(r.ltc_userbits);
-    if (!r.followAtDefaults())
-        parts << QStringLiteral("fo=%1,%2,%3,%4,%5/%6,%7/%8")
-                     .arg(r.follow_input, r.follow_artnet_source, r.follow_midi_port,
-                          r.follow_ltc_device)
-                     .arg(r.follow_freewheel_frames)
-                     .arg(int(r.follow_run_on))
-                     .arg(int(r.standby_enabled))
-                     .arg(r.standby_takeover_frames);
-    parts << QStringLiteral("pl=%1").arg(int(p.enabled.load()));
-    for (int i = 0; i < p.itemCount(); ++i) {
-        const PlaylistTime e = p.itemAt(i).entry;
-        parts << QString::asprintf("[%d %d %d %d %d %d %d]", e.place, e.year, e.month, e.day,
-                                   e.weekday, e.hour, e.minute);
-    }
-    return parts.join(QLatin1Char(' '));
-}
-
-// Every field away from its default, a playlist with each kind of place.
-void fillShow(SettingStruct &r, Playlist &p)
-{
-    for (int i = 0; i < SettingStruct::PlaceCount; ++i)
-        r.places[i] =
-            SettingStructItem{quint8(i),      quint8(10 + i), quint8(20 + i), quint8(12 + i),
-                              quint8(30 + i), quint8(40 + i), quint8(i % 2)};
-    r.dmx_in_enabled = true;
-    r.dmx_in_universe = 300;
-    r.artnet_protocol_on = false;
-    r.midi_protocol_on = false;
-    r.artnet_interface_name = QStringLiteral("10.77.0.0");
-    r.midi_interface_name = QStringLiteral("port");
-    r.midi_timecode_type = 2;
-    r.ltc_protocol_on = true;
-    r.ltc_level = -12.5;
-    r.ltc_device = QStringLiteral("system");
-    r.true_drop_frame = true;
-    r.artnet_broadcast = false;
-    r.artnet_unicast = QStringLiteral("10.77.0.2 192.168.77.9");
-    r.artnet_stream_id = 7;
-    r.artnet_offset = -30;
-    r.midi_offset = 2;
-    r.ltc_offset = 30;
-    r.ltc_userbits = QStringLiteral("date");
-    r.follow_input = QStringLiteral("ltc");
-    r.follow_artnet_source = QStringLiteral("10.77.0.2");
-    r.follow_midi_port = QStringLiteral("mtc port");
-    r.follow_ltc_device = QStringLiteral("capture");
-    r.follow_freewheel_frames = 50;
-    r.follow_run_on = true;
-    r.standby_enabled = true;
-    r.standby_takeover_frames = 5;
-    r.osc_enabled = true;
-    r.osc_port = 8000;
-    r.web_port = 80;
-    r.web_token = QStringLiteral("a&<\"b");
-    p.enabled = true;
-    p.appendItem({3, 0xFFFF, 0xFF, 0xFF, 0, 19, 30});
-    p.appendItem({0xFD, 0xFFFF, 0xFF, 0xFF, 0xFF, 0, 0});
-    p.appendItem({0xFE, 2027, 3, 6, 0xFF, 23, 59});
-    p.appendItem(PlaylistTime());
-}
+using DocumentShape::Fault;
+Q_DECLARE_METATYPE(DocumentShape::Fault)
 
 const QString Defaults = QStringLiteral("dmx=0/256 an=1 mi=1 pl=0");
-} // namespace
 
 class TestConfigFile : public QObject
 {
@@ -129,6 +23,14 @@ class TestConfigFile : public QObject
         if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size())
             qFatal("cannot write the test file");
         return file.fileName();
+    }
+    // A show file whose root element holds `body`, read into the record.
+    ConfigFile::Result readBody(const QString &body, SettingStruct *record, Playlist *playlist)
+    {
+        const QString file = write(QStringLiteral("body.ovxml"),
+                                   "<!DOCTYPE orvello>\n<OrvelloConfig version=\"1\">" +
+                                       body.toUtf8() + "</OrvelloConfig>\n");
+        return ConfigFile::read(file, record, playlist, false);
     }
 
 private slots:
@@ -170,8 +72,9 @@ private slots:
         out.ltc_device.clear(); // a device, like an interface, belongs to one computer
         QCOMPARE(summary(in, inList), summary(out, outList));
         QVERIFY(summary(in, inList).contains(QLatin1String("lt=1/-12.5/")));
-        QVERIFY(summary(in, inList)
-                    .contains(QLatin1String("wire=1/0/[10.77.0.2 192.168.77.9]/7/-30,2,30/date")));
+        QVERIFY(
+            summary(in, inList)
+                .contains(QLatin1String("wire=1/0/[10.77.0.2 192.168.77.9]/200/-30,2,30/date")));
         QVERIFY(summary(in, inList).contains(QLatin1String("rm=1/8000/0/80/a&<\"b")));
     }
 
@@ -252,13 +155,10 @@ private slots:
     {
         QFETCH(QString, body);
         QFETCH(QString, expected);
-        const QString file = write(QStringLiteral("rules.ovxml"),
-                                   "<!DOCTYPE orvello>\n<OrvelloConfig version=\"1\">" +
-                                       body.toUtf8() + "</OrvelloConfig>\n");
         SettingStruct record;
         Playlist playlist(false);
         fillShow(record, playlist); // everything must be replaced
-        QVERIFY(ConfigFile::read(file, &record, &playlist, false).ok());
+        QVERIFY(readBody(body, &record, &playlist).ok());
         QCOMPARE(summary(record, playlist), expected);
     }
 
@@ -283,12 +183,9 @@ private slots:
     {
         QFETCH(QString, body);
         QFETCH(QStringList, warnings);
-        const QString file = write(QStringLiteral("warn.ovxml"),
-                                   "<!DOCTYPE orvello>\n<OrvelloConfig version=\"1\">" +
-                                       body.toUtf8() + "</OrvelloConfig>\n");
         SettingStruct record;
         Playlist playlist(false);
-        const ConfigFile::Result result = ConfigFile::read(file, &record, &playlist, false);
+        const ConfigFile::Result result = readBody(body, &record, &playlist);
         QVERIFY(result.ok());
         QCOMPARE(result.warnings, warnings);
     }
@@ -328,6 +225,52 @@ private slots:
         ConfigFile::saveConfigFolder(QStringLiteral("/shows"));
         QCOMPARE(SettingsStore::open()->value("path_export_import").toString(), "/shows/");
         QCOMPARE(ConfigFile::loadConfigFolder(), "/shows/");
+    }
+
+    // Each bound of the shape scan holds a document exactly at it and refuses
+    // one past it, read as bytes and as decoded text alike.
+    void documentShapeBounds_data()
+    {
+        QTest::addColumn<QByteArray>("document");
+        QTest::addColumn<Fault>("fault");
+        const auto nested = [](int depth) {
+            return QByteArray("<a>").repeated(depth) + QByteArray("</a>").repeated(depth);
+        };
+        const auto attributes = [](int count) {
+            QByteArray tag = "<a";
+            for (int i = 0; i < count; ++i)
+                tag += " a" + QByteArray::number(i) + "='>'";
+            return tag + "/>";
+        };
+        // The root and then pairs of an empty element and a text: two nodes each.
+        const auto nodes = [](int pairs) {
+            return "<r>" + QByteArray("<e/>t").repeated(pairs) + "</r>";
+        };
+        QTest::newRow("nested at the bound") << nested(DocumentShape::MaxDepth) << Fault::None;
+        QTest::newRow("nested past it") << nested(DocumentShape::MaxDepth + 1) << Fault::Nesting;
+        QTest::newRow("closed elements do not add up")
+            << QByteArray("<a></a>").repeated(DocumentShape::MaxDepth + 1) << Fault::None;
+        QTest::newRow("attributes at the bound, '>' quoted")
+            << attributes(DocumentShape::MaxAttributes) << Fault::None;
+        QTest::newRow("attributes past it")
+            << attributes(DocumentShape::MaxAttributes + 1) << Fault::Attributes;
+        QTest::newRow("nodes at the bound")
+            << nodes((DocumentShape::MaxNodes - 2) / 2) + "t" << Fault::None;
+        QTest::newRow("a text after markup is a node")
+            << nodes((DocumentShape::MaxNodes - 2) / 2) + "<e/>t" << Fault::Nodes;
+        QTest::newRow("comments and declarations hide markup")
+            << "<!DOCTYPE r [<!ENTITY x '<a><a>'>]><r><!-- <a><a><a> --><![CDATA[<a>]]></r>" +
+                   nested(DocumentShape::MaxDepth - 1)
+            << Fault::None;
+    }
+
+    void documentShapeBounds()
+    {
+        QFETCH(QByteArray, document);
+        QFETCH(Fault, fault);
+        QCOMPARE(DocumentShape::scan(QByteArrayView(document)), fault);
+        const QString text = QString::fromLatin1(document);
+        QCOMPARE(DocumentShape::scan(QStringView(text)), fault);
     }
 };
 

@@ -1,84 +1,235 @@
-#include "timecode.h"
+#include "dropframe.h"
 
 #include <QtTest>
 
 using namespace TimeCodeMath;
 
+namespace
+{
+QString text(const TimeCode &c)
+{
+    return QString::asprintf("%02d:%02d:%02d%c%02d", c.Hour, c.Minute, c.Seconds,
+                             c.Type == Frame30Drop ? ';' : ':', c.Frame);
+}
+
+TimeCode code(const char *label, int type = Frame30Drop)
+{
+    int h = 0, m = 0, s = 0, f = 0;
+    std::sscanf(label, "%d:%d:%d%*c%d", &h, &m, &s, &f);
+    return TimeCode::make(quint8(h), quint8(m), quint8(s), quint8(f), quint8(type));
+}
+} // namespace
+
 class TestTimeCode : public QObject
 {
     Q_OBJECT
 private slots:
-    void frameBoundaries();
-    void fromMs_data();
-    void fromMs();
-    void placeRecord();
-};
-
-// Every frame of every format starts at ceil(n * 1000 / fps); the millisecond
-// before it still belongs to the previous frame, and every frame occurs.
-void TestTimeCode::frameBoundaries()
-{
-    for (int f = Frame24; f <= Frame30; ++f) {
-        const auto format = TimeCodeFormat(f);
-        int seen = 0;
-        int previous = -1;
-        for (int ms = 0; ms < 1000; ++ms) {
-            const int frame = frameOfMillisecond(ms, format);
-            QVERIFY(frame == previous || frame == previous + 1);
-            if (frame != previous) {
-                QCOMPARE(ms, firstMsOfFrame(frame, format));
-                QCOMPARE(ms,
-                         (frame * 1000 + framesPerSecond(format) - 1) / framesPerSecond(format));
-                ++seen;
+    // Walks every label of a day by the rule itself (30 labels a second; at the
+    // start of a minute not divisible by ten, 00 and 01 left out) and checks the
+    // frame numbers against it both ways.
+    void wholeDayAgainstTheRule()
+    {
+        qint64 frame = 0;
+        qint64 tenMinuteStart = 0;
+        for (int h = 0; h < 24; ++h) {
+            for (int m = 0; m < 60; ++m) {
+                if (m % 10 == 0) {
+                    if (h + m > 0)
+                        QCOMPARE(frame - tenMinuteStart, DropFrame::FramesPerTenMinutes);
+                    tenMinuteStart = frame;
+                }
+                for (int s = 0; s < 60; ++s) {
+                    for (int f = 0; f < 30; ++f) {
+                        const TimeCode label = TimeCode::make(h, m, s, f, Frame30Drop);
+                        const bool dropped = m % 10 != 0 && s == 0 && f < 2;
+                        if (DropFrame::isLegalLabel(label) == dropped)
+                            QFAIL(qPrintable(text(label) + " legal?"));
+                        if (dropped)
+                            continue;
+                        if (DropFrame::labelOfFrame(frame) != label ||
+                            DropFrame::frameOfLabel(label) != frame)
+                            QFAIL(qPrintable(text(label) + " is not frame " +
+                                             QString::number(frame)));
+                        ++frame;
+                    }
+                }
             }
-            previous = frame;
         }
-        QCOMPARE(seen, framesPerSecond(format));
+        QCOMPARE(frame, DropFrame::FramesPerDay);
+        QCOMPARE(DropFrame::FramesPerDay, qint64(2589408));
     }
-}
 
-void TestTimeCode::fromMs_data()
-{
-    QTest::addColumn<qint64>("ms");
-    QTest::addColumn<int>("format");
-    QTest::addColumn<QString>("code");
-    QTest::newRow("last of day") << MsPerDay - 1 << int(Frame25) << "23:59:59:24/1";
-    QTest::newRow("wrapped") << MsPerDay + 40 << int(Frame25) << "00:00:00:01/1";
-    // A counter moved back before midnight reads the previous day's end.
-    QTest::newRow("negative") << qint64(-1) << int(Frame30) << "23:59:59:29/3";
-    // 30 drop is counted on the wall clock: no frame numbers are skipped.
-    QTest::newRow("30 drop minute") << qint64(60034) << int(Frame30Drop) << "00:01:00:01/2";
-}
+    // The whole-day walk covers every legal label; these are the labels it
+    // leaves out, and the count past either end of the day.
+    void labels_data()
+    {
+        QTest::addColumn<qint64>("frame");
+        QTest::addColumn<QString>("label");
+        QTest::addColumn<QString>("given");
+        QTest::addColumn<QString>("legal");
+        QTest::newRow("minute 01 starts at 02") << qint64(1800) << "00:01:00;02"
+                                                << "00:01:00;00"
+                                                << "00:01:00;02";
+        QTest::newRow("01 of minute 01 too") << qint64(1799) << "00:00:59;29"
+                                             << "00:01:00;01"
+                                             << "00:01:00;02";
+        QTest::newRow("minute 10 keeps 00") << qint64(17982) << "00:10:00;00"
+                                            << "00:10:00;01"
+                                            << "00:10:00;01";
+        QTest::newRow("next day") << qint64(2589408) << "00:00:00;00"
+                                  << "24:00:00;00"
+                                  << "24:00:00;00";
+        QTest::newRow("before midnight") << qint64(-1) << "23:59:59;29"
+                                         << "23:59:59;29"
+                                         << "23:59:59;29";
+    }
 
-void TestTimeCode::fromMs()
-{
-    QFETCH(qint64, ms);
-    QFETCH(int, format);
-    QFETCH(QString, code);
-    const TimeCode c = fromMsOfDay(ms, TimeCodeFormat(format));
-    QCOMPARE(
-        QString::asprintf("%02d:%02d:%02d:%02d/%d", c.Hour, c.Minute, c.Seconds, c.Frame, c.Type),
-        code);
-    QVERIFY(fromTime(QTime(1, 2, 3, 160), Frame25) == TimeCode::make(1, 2, 3, 4, Frame25));
-    TimeCode other = c;
-    other.Type = c.Type == 2 ? 3 : 2;
-    QVERIFY(c != other); // Type alone makes a new code
-}
+    void labels()
+    {
+        QFETCH(qint64, frame);
+        QFETCH(QString, label);
+        QFETCH(QString, given);
+        QFETCH(QString, legal);
+        QCOMPARE(text(DropFrame::labelOfFrame(frame)), label);
+        QCOMPARE(text(DropFrame::legalLabel(code(qPrintable(given)))), legal);
+        // A label the count leaves out counts as the next legal one.
+        QCOMPARE(DropFrame::frameOfLabel(code(qPrintable(given))),
+                 DropFrame::frameOfLabel(code(qPrintable(legal))));
+    }
 
-void TestTimeCode::placeRecord()
-{
-    SettingStructItem item;
-    QVERIFY(!item.hasStartCode() && !item.hasEndCode());
-    QCOMPARE(item.endMs(), qint64((23 * 3600 + 59 * 60 + 59) * 1000));
-    item.StartSecond = 5;
-    item.EndSecond = 58;
-    QVERIFY(item.hasStartCode() && item.hasEndCode());
-    QCOMPARE(item.startMs(), qint64(5000));
-    QCOMPARE(item.endMs(), qint64((23 * 3600 + 59 * 60 + 58) * 1000));
-    SettingStructItem::copy(nullptr, &item); // a missing side is no crash
-    SettingStructItem::copy(&item, nullptr);
-    QCOMPARE(item.startMs(), qint64(5000));
-}
+    void frameEdges()
+    {
+        // 1798.2 frames a minute on average; 17,982 frames (ten minutes of
+        // labels) take 0.6 ms less than ten minutes, a day of labels 86.4 ms less.
+        QCOMPARE(DropFrame::frameAtMs(60000), qint64(1798));
+        QCOMPARE(DropFrame::frameAtMs(600000), qint64(17982));
+        QCOMPARE(DropFrame::firstMsOfFrame(17982), qint64(600000)); // 599,999.4
+        QCOMPARE(DropFrame::firstMsOfFrame(DropFrame::FramesPerDay), qint64(86399914));
+        int perMinute[2] = {0, 0};
+        for (int minute = 0; minute < 10; ++minute) {
+            const qint64 n = DropFrame::frameAtMs((minute + 1) * 60000LL) -
+                             DropFrame::frameAtMs(minute * 60000LL);
+            QVERIFY(n == 1798 || n == 1799);
+            ++perMinute[n - 1798];
+        }
+        QCOMPARE(perMinute[1], 2); // 10 x 1798.2
+        // Every frame begins on the first whole millisecond at or after its edge.
+        for (qint64 frame = -40; frame < 200000; ++frame) {
+            const qint64 ms = DropFrame::firstMsOfFrame(frame);
+            if (DropFrame::frameAtMs(ms) != frame || DropFrame::frameAtMs(ms - 1) != frame - 1 ||
+                ms * 30 < frame * 1001 || (ms - 1) * 30 >= frame * 1001)
+                QFAIL(qPrintable(QStringLiteral("frame %1 at %2 ms").arg(frame).arg(ms)));
+        }
+    }
+
+    void addFrames_data()
+    {
+        QTest::addColumn<QString>("from");
+        QTest::addColumn<int>("type");
+        QTest::addColumn<bool>("trueDrop");
+        QTest::addColumn<int>("frames");
+        QTest::addColumn<QString>("to");
+        QTest::newRow("25 ahead over midnight")
+            << "23:59:59:20" << 1 << false << 5 << "00:00:00:00";
+        QTest::newRow("25 behind over midnight")
+            << "00:00:00:00" << 1 << false << -1 << "23:59:59:24";
+        QTest::newRow("24 a second ahead") << "10:00:00:00" << 0 << false << 30 << "10:00:01:06";
+        QTest::newRow("30 behind over a minute")
+            << "10:01:00:05" << 3 << false << -30 << "10:00:59:05";
+        QTest::newRow("30 drop at 30 counts like 30")
+            << "00:00:59:29" << 2 << false << 1 << "00:01:00;00";
+        QTest::newRow("true drop skips 00 01") << "00:00:59:29" << 2 << true << 1 << "00:01:00;02";
+        QTest::newRow("true drop back over the skip")
+            << "00:01:00:03" << 2 << true << -2 << "00:00:59;29";
+        QTest::newRow("true drop keeps minute 10")
+            << "00:09:59:28" << 2 << true << 3 << "00:10:00;01";
+        QTest::newRow("true drop over midnight")
+            << "23:59:59:29" << 2 << true << 1 << "00:00:00;00";
+        QTest::newRow("true drop back over midnight")
+            << "00:00:00:00" << 2 << true << -30 << "23:59:59;00";
+        QTest::newRow("no shift leaves a bad code")
+            << "00:01:00:00" << 2 << true << 0 << "00:01:00;00";
+        QTest::newRow("bad code unchanged") << "25:00:00:00" << 1 << false << 3 << "25:00:00:00";
+    }
+
+    void addFrames()
+    {
+        QFETCH(QString, from);
+        QFETCH(int, type);
+        QFETCH(bool, trueDrop);
+        QFETCH(int, frames);
+        QFETCH(QString, to);
+        const TimeCode shifted =
+            TimeCodeMath::addFrames(code(qPrintable(from), type), frames, trueDrop);
+        QCOMPARE(text(shifted), to);
+        QCOMPARE(int(shifted.Type), type);
+    }
+
+    // Every frame of every format starts at ceil(n * 1000 / fps); the millisecond
+    // before it still belongs to the previous frame, and every frame occurs.
+    void frameBoundaries()
+    {
+        for (int f = Frame24; f <= Frame30; ++f) {
+            const auto format = TimeCodeFormat(f);
+            int seen = 0;
+            int previous = -1;
+            for (int ms = 0; ms < 1000; ++ms) {
+                const int frame = frameOfMillisecond(ms, format);
+                QVERIFY(frame == previous || frame == previous + 1);
+                if (frame != previous) {
+                    QCOMPARE(ms, firstMsOfFrame(frame, format));
+                    QCOMPARE(ms, (frame * 1000 + framesPerSecond(format) - 1) /
+                                     framesPerSecond(format));
+                    ++seen;
+                }
+                previous = frame;
+            }
+            QCOMPARE(seen, framesPerSecond(format));
+        }
+    }
+
+    void fromMs_data()
+    {
+        QTest::addColumn<qint64>("ms");
+        QTest::addColumn<int>("format");
+        QTest::addColumn<QString>("code");
+        QTest::newRow("last of day") << MsPerDay - 1 << int(Frame25) << "23:59:59:24";
+        QTest::newRow("wrapped") << MsPerDay + 40 << int(Frame25) << "00:00:00:01";
+        // A counter moved back before midnight reads the previous day's end.
+        QTest::newRow("negative") << qint64(-1) << int(Frame30) << "23:59:59:29";
+        // 30 drop is counted on the wall clock: no frame numbers are skipped.
+        QTest::newRow("30 drop minute") << qint64(60034) << int(Frame30Drop) << "00:01:00;01";
+    }
+
+    void fromMs()
+    {
+        QFETCH(qint64, ms);
+        QFETCH(int, format);
+        QFETCH(QString, code);
+        const TimeCode c = fromMsOfDay(ms, TimeCodeFormat(format));
+        QCOMPARE(text(c), code);
+        QCOMPARE(int(c.Type), format);
+        QVERIFY(fromTime(QTime(1, 2, 3, 160), Frame25) == TimeCode::make(1, 2, 3, 4, Frame25));
+        TimeCode other = c;
+        other.Type = c.Type == 2 ? 3 : 2;
+        QVERIFY(c != other); // Type alone makes a new code
+    }
+
+    void placeRecord()
+    {
+        SettingStructItem item;
+        QVERIFY(!item.hasStartCode() && !item.hasEndCode());
+        QCOMPARE(item.endMs(), qint64((23 * 3600 + 59 * 60 + 59) * 1000));
+        item.StartSecond = 5;
+        item.EndSecond = 58;
+        QVERIFY(item.hasStartCode() && item.hasEndCode());
+        QCOMPARE(item.startMs(), qint64(5000));
+        QCOMPARE(item.endMs(), qint64((23 * 3600 + 59 * 60 + 58) * 1000));
+        SettingStructItem::copy(nullptr, &item); // a missing side is no crash
+        SettingStructItem::copy(&item, nullptr);
+        QCOMPARE(item.startMs(), qint64(5000));
+    }
+};
 
 QTEST_GUILESS_MAIN(TestTimeCode)
 #include "tst_timecode.moc"

@@ -91,17 +91,10 @@ struct RecordingSender : FrameSender {
     QList<int> before;
 };
 
-SettingStructItem place(int startSec, int endSec, bool exitAtEnd = false)
+SettingStructItem place(int s, int e, bool exitAtEnd = false)
 {
-    SettingStructItem item;
-    item.StartHour = quint8(startSec / 3600);
-    item.StartMinute = quint8(startSec / 60 % 60);
-    item.StartSecond = quint8(startSec % 60);
-    item.EndHour = quint8(endSec / 3600);
-    item.EndMinute = quint8(endSec / 60 % 60);
-    item.EndSecond = quint8(endSec % 60);
-    item.ExitAtEnd = exitAtEnd ? 1 : 0;
-    return item;
+    return {quint8(s / 3600),    quint8(s / 60 % 60), quint8(s % 60),   quint8(e / 3600),
+            quint8(e / 60 % 60), quint8(e % 60),      quint8(exitAtEnd)};
 }
 
 } // namespace
@@ -110,380 +103,359 @@ class TestTimecodeCalculator : public QObject
 {
     Q_OBJECT
 private slots:
-    void onceForEveryFrame_data();
-    void onceForEveryFrame();
-    void endCodeStopsAndExits_data();
-    void endCodeStopsAndExits();
-    void resetDuringPlaceKeepsEndWatched();
-    void pauseTakesTimeOutFreezeDoesNot();
-    void frameSenderHasEachSentCodeFirst();
-    void systemTimeWhilePausedStartsSending();
-    void counterWrapsAtMidnight();
-    void oddSelections();
-    void nextChange_data();
-    void nextChange();
-    void trueDropFrameFollowsTheClock();
-    void trueDropFrameAtMidnight_data();
-    void trueDropFrameAtMidnight();
-    void trueDropFrameFromAPlace_data();
-    void trueDropFrameFromAPlace();
-};
-
-void TestTimecodeCalculator::onceForEveryFrame_data()
-{
-    QTest::addColumn<int>("format");
-    QTest::addColumn<int>("fps");
-    QTest::newRow("24") << int(Frame24) << 24;
-    QTest::newRow("25") << int(Frame25) << 25;
-    QTest::newRow("30 drop") << int(Frame30Drop) << 30;
-}
-
-// Three seconds from a place's start: every frame exactly once, in order.
-void TestTimecodeCalculator::onceForEveryFrame()
-{
-    QFETCH(int, format);
-    QFETCH(int, fps);
-    Rig r;
-    r.calc.slotChangedFrames(TimeCodeFormat(format));
-    r.select(0, place(3600, 7200));
-    r.calc.slotSendTimecodeTimeOut();
-    r.run(2999);
-    QCOMPARE(r.sent.count(), 3 * fps);
-    for (int i = 0; i < r.sent.count(); ++i) {
-        const QString expected = QString::asprintf("01:00:%02d:%02d/%d", i / fps, i % fps, format);
-        QCOMPARE(text(r.sent[i]), expected);
+    void onceForEveryFrame_data()
+    {
+        QTest::addColumn<int>("format");
+        QTest::addColumn<int>("fps");
+        QTest::newRow("24") << int(Frame24) << 24;
+        QTest::newRow("25") << int(Frame25) << 25;
+        QTest::newRow("30 drop") << int(Frame30Drop) << 30;
     }
-}
 
-void TestTimecodeCalculator::endCodeStopsAndExits_data()
-{
-    QTest::addColumn<int>("tickEvery");
-    QTest::addColumn<bool>("exitAtEnd");
-    QTest::addColumn<QString>("lastCode");
-    // With a tick on the end code's millisecond 000 its frame 00 still goes out.
-    QTest::newRow("tick on end") << 1 << false << "00:00:12:00/1";
-    // Ticks every 3 ms from 10.000 land on 11.999 and 12.002: no tick on 12.000.
-    QTest::newRow("no tick on end, exit") << 3 << true << "00:00:11:24/1";
-}
-
-void TestTimecodeCalculator::endCodeStopsAndExits()
-{
-    QFETCH(int, tickEvery);
-    QFETCH(bool, exitAtEnd);
-    QFETCH(QString, lastCode);
-    Rig r;
-    r.calc.slotChangedFrame25();
-    r.select(0, place(10, 12, exitAtEnd));
-    r.calc.slotSendTimecodeTimeOut();
-    r.run(4000, tickEvery);
-    QCOMPARE(text(r.sent.first()), QStringLiteral("00:00:10:00/1"));
-    QCOMPARE(r.lastSent(), lastCode);
-    QVERIFY(r.calc.isPaused());
-    QCOMPARE(r.calc.placeIndex(), -1);
-    QCOMPARE(r.closed.count(), exitAtEnd ? 1 : 0);
-
-    // Play after the end runs on past it, without stopping or closing again.
-    r.calc.slotChangedPlayPause();
-    r.run(3000);
-    QVERIFY(!r.calc.isPaused());
-    QCOMPARE(r.closed.count(), exitAtEnd ? 1 : 0);
-    QVERIFY(r.lastSent().startsWith(QLatin1String("00:00:15:")));
-}
-
-void TestTimecodeCalculator::resetDuringPlaceKeepsEndWatched()
-{
-    Rig r;
-    r.calc.slotChangedFrame25();
-    r.select(2, place(0, 3));
-    r.run(2000);
-    QCOMPARE(r.lastSent(), QStringLiteral("00:00:02:00/1"));
-    r.calc.slotChangedTimeReset();
-    r.run(1);
-    QCOMPARE(r.lastSent(), QStringLiteral("00:00:00:00/1"));
-    r.run(2999);
-    QVERIFY(!r.calc.isPaused());
-    r.run(2);
-    QVERIFY(r.calc.isPaused());
-    QCOMPARE(r.lastSent(), QStringLiteral("00:00:03:00/1"));
-}
-
-void TestTimecodeCalculator::pauseTakesTimeOutFreezeDoesNot()
-{
-    Rig r;
-    r.calc.slotChangedFrame25();
-    r.select(0, place(100, 200));
-    r.run(1000);
-    QCOMPARE(r.lastSent(), QStringLiteral("00:01:41:00/1"));
-    r.clock.stepWallClock(-3600 * 1000); // daylight saving ends mid-show: a place runs on
-
-    r.calc.slotChangedPlayPause();
-    r.run(5000);
-    QCOMPARE(r.lastSent(), QStringLiteral("00:01:41:00/1"));
-    r.calc.slotChangedPlayPause();
-    r.run(40);
-    QCOMPARE(r.lastSent(), QStringLiteral("00:01:41:01/1"));
-
-    r.calc.slotChangedFreeze();
-    const int before = r.sent.count();
-    r.run(5000);
-    QCOMPARE(r.sent.count(), before);
-    r.calc.slotChangedFreeze();
-    r.run(39);
-    QCOMPARE(r.sent.count(), before); // the frozen frame is not sent again
-    r.run(1);
-    QCOMPARE(r.lastSent(), QStringLiteral("00:01:46:02/1")); // jumped 5 s ahead
-    // A new format goes out at once, not at the next frame edge.
-    r.calc.slotChangedFrame30();
-    r.run(1);
-    QCOMPARE(r.lastSent(), QStringLiteral("00:01:46:02/3"));
-}
-
-// The sender gets exactly the codes the signal carries, each before the signal
-// goes out, and nothing once it is taken away.
-void TestTimecodeCalculator::frameSenderHasEachSentCodeFirst()
-{
-    Rig r;
-    auto sender = std::make_shared<RecordingSender>(r.sent);
-    r.calc.setFrameSender(sender);
-    r.calc.slotChangedFrame25();
-    r.run(200); // paused: nothing
-    r.select(0, place(100, 200));
-    r.run(1000);
-    r.calc.slotChangedFreeze();
-    r.run(500);
-    r.calc.slotChangedFreeze();
-    r.run(500);
-    QStringList signalled;
-    for (const QList<QVariant> &args : std::as_const(r.sent))
-        signalled << text(args);
-    QCOMPARE(sender->codes, signalled);
-    QVERIFY(signalled.size() > 25); // frames before and after the freeze
-    for (int i = 0; i < sender->before.size(); ++i)
-        QCOMPARE(sender->before[i], i);
-
-    r.calc.setFrameSender(nullptr);
-    r.run(1000);
-    QCOMPARE(sender->codes.size(), signalled.size());
-    QCOMPARE(r.sent.count(), signalled.size() + 25);
-}
-
-void TestTimecodeCalculator::systemTimeWhilePausedStartsSending()
-{
-    Rig r;
-    r.clock.setWallClock(QDateTime(QDate(2026, 12, 6), QTime(14, 15, 16, 500)));
-    r.calc.slotChangedFrame25();
-    QSignalSpy file(&r.calc, &TimecodeCalculator::signalChangedFile);
-    r.select(Place::SystemTime);
-    QCOMPARE(file.count(), 1);
-    QCOMPARE(file.first().first().toInt(), -3);
-    QVERIFY(!r.calc.isPaused());
-    r.run(1);
-    QCOMPARE(r.lastSent(), QStringLiteral("14:15:16:12/1"));
-    // Sent at once, 21 ms into its frame (.480 to .519); an output keeping a
-    // frame grid takes the grid from there. The next codes go on their edges.
-    QCOMPARE(r.calc.frameAgeMs(), 21);
-    QCOMPARE(r.calc.sentCode(), TimeCode::make(14, 15, 16, 12, Frame25)); // for any thread
-    // A reset leaves the clock's code alone.
-    r.calc.slotChangedTimeReset();
-    r.run(1000);
-    QCOMPARE(r.lastSent(), QStringLiteral("14:15:17:12/1"));
-    QCOMPARE(r.calc.frameAgeMs(), 0);
-    r.clock.stepWallClock(-3600 * 1000); // the clock source follows the wall clock
-    r.run(1);
-    QCOMPARE(r.lastSent(), QStringLiteral("13:15:17:12/1"));
-}
-
-void TestTimecodeCalculator::counterWrapsAtMidnight()
-{
-    Rig r;
-    r.calc.slotChangedFrame30();
-    // 23:59:59 is also an end code the calculator watches: it pauses there;
-    // play then runs the counter over midnight.
-    r.select(0, place(23 * 3600 + 59 * 60 + 58, 23 * 3600 + 59 * 60 + 59));
-    r.run(1001);
-    QVERIFY(r.calc.isPaused());
-    QCOMPARE(r.lastSent(), QStringLiteral("23:59:59:00/3"));
-    r.calc.slotChangedPlayPause();
-    r.run(1000);
-    QCOMPARE(text(r.sent[r.sent.count() - 2]), QStringLiteral("23:59:59:29/3"));
-    QCOMPARE(r.lastSent(), QStringLiteral("00:00:00:00/3"));
-    r.run(2000);
-    QVERIFY(!r.calc.isPaused());
-    QCOMPARE(r.lastSent(), QStringLiteral("00:00:02:00/3"));
-}
-
-// Selections the operator does not usually make, and play before any place.
-void TestTimecodeCalculator::oddSelections()
-{
-    Rig r;
-    QSignalSpy file(&r.calc, &TimecodeCalculator::signalChangedFile);
-    r.select(9, place(5, 6));
-    r.select(-1, place(5, 6));
-    r.calc.slotChangedFile(nullptr, 3); // a place without record only leaves system time
-    QVERIFY(file.isEmpty());
-    QVERIFY(r.calc.isPaused());
-
-    // Paused, the code is still computed (24 fps for 5 s) but not sent.
-    r.run(5000);
-    QVERIFY(r.sent.isEmpty());
-    QCOMPARE(r.dmx.count(), 120);
-    // Before any place, play counts from the reset instant.
-    r.calc.slotChangedPlayPause();
-    r.run(1);
-    QCOMPARE(r.lastSent(), QStringLiteral("00:00:00:00/0"));
-
-    // A start after the end pauses (and exits) at the first tick.
-    const int sent = r.sent.count();
-    r.select(4, place(20, 10, true));
-    r.run(1);
-    QVERIFY(r.calc.isPaused());
-    QCOMPARE(r.sent.count(), sent);
-    QCOMPARE(r.closed.count(), 1);
-}
-
-void TestTimecodeCalculator::nextChange_data()
-{
-    QTest::addColumn<int>("format");
-    QTest::addColumn<bool>("watchEnd");
-    QTest::addColumn<qint64>("t");
-    QTest::addColumn<qint64>("wait");
-    QTest::newRow("24 inside frame 22") << 0 << false << qint64(917) << qint64(42);
-    QTest::newRow("24 last ms of 22") << 0 << false << qint64(958) << qint64(1);
-    QTest::newRow("24 last frame") << 0 << false << qint64(959) << qint64(41);
-    QTest::newRow("30 drop") << 2 << false << qint64(34) << qint64(33);
-    // A watched end code at 00:00:12 is tested one millisecond after it.
-    QTest::newRow("end inside frame") << 1 << true << qint64(11990) << qint64(10);
-    QTest::newRow("end on edge") << 1 << true << qint64(12000) << qint64(1);
-    QTest::newRow("after end") << 1 << true << qint64(12001) << qint64(39);
-}
-
-// Where the calculator sleeps to: never past a frame edge or the end test.
-void TestTimecodeCalculator::nextChange()
-{
-    QFETCH(int, format);
-    QFETCH(bool, watchEnd);
-    QFETCH(qint64, t);
-    QFETCH(qint64, wait);
-    Rig r;
-    r.calc.slotChangedFrames(TimeCodeFormat(format));
-    if (watchEnd)
-        r.select(0, place(10, 12));
-    QCOMPARE(r.calc.msUntilNextChange(t), wait);
-    const TimeCode now = TimeCodeMath::fromMsOfDay(t, TimeCodeFormat(format));
-    for (qint64 ms = t + 1; ms < t + wait; ++ms)
-        QCOMPARE(TimeCodeMath::fromMsOfDay(ms, TimeCodeFormat(format)), now);
-}
-
-// Ten minutes of the clock at 30000/1001: 17,982 frames, each label once and
-// in drop-frame order, each sent on the first millisecond of its frame, and
-// only woken for those (the waits neither miss nor repeat a frame).
-void TestTimecodeCalculator::trueDropFrameFollowsTheClock()
-{
-    Rig r;
-    r.calc.slotChangedFrame30Drop();
-    r.calc.slotChangedTrueDropFrame(true);
-    r.clock.setWallClock(QDateTime(QDate(2026, 12, 6), QTime(10, 0)));
-    r.select(Place::SystemTime);
-    const qint64 start = msOfDay(r.clock);
-    const QList<qint64> at = r.runByWaits(600000, [&] { return msOfDay(r.clock); });
-    QCOMPARE(r.sent.count(), 1 + 17982);
-    QCOMPARE(at.count(), r.sent.count());
-    // Frames counted since midnight: at 10:00:00.000 the labels are 36 ms ahead.
-    const qint64 first = DropFrame::frameAtMs(start);
-    QCOMPARE(text(r.sent.first()), QStringLiteral("10:00:00:01/2"));
-    for (int i = 1; i < r.sent.count(); ++i) {
-        const TimeCode expected = DropFrame::labelOfFrame(first + i);
-        if (codeOf(r.sent[i]) != expected)
-            QFAIL(qPrintable(QStringLiteral("code %1 is %2").arg(i).arg(text(r.sent[i]))));
-        if (at[i] - at[0] + start != DropFrame::firstMsOfFrame(first + i))
-            QFAIL(qPrintable(QStringLiteral("code %1 late").arg(i)));
+    // Three seconds from a place's start: every frame exactly once, in order.
+    void onceForEveryFrame()
+    {
+        QFETCH(int, format);
+        QFETCH(int, fps);
+        Rig r;
+        r.calc.slotChangedFrames(TimeCodeFormat(format));
+        r.select(0, place(3600, 7200));
+        r.calc.slotSendTimecodeTimeOut();
+        r.run(2999);
+        QCOMPARE(r.sent.count(), 3 * fps);
+        for (int i = 0; i < r.sent.count(); ++i) {
+            const QString expected =
+                QString::asprintf("01:00:%02d:%02d/%d", i / fps, i % fps, format);
+            QCOMPARE(text(r.sent[i]), expected);
+        }
     }
-    // Sent at once on selection: frame 1,078,921 since midnight began at
-    // 35,999,997.6 ms, its first whole millisecond 2 ms before 10:00.
-    Rig fresh;
-    fresh.calc.slotChangedFrame30Drop();
-    fresh.calc.slotChangedTrueDropFrame(true);
-    fresh.clock.setWallClock(QDateTime(QDate(2026, 12, 6), QTime(10, 0)));
-    fresh.select(Place::SystemTime);
-    fresh.calc.slotSendTimecodeTimeOut();
-    QCOMPARE(fresh.calc.frameAgeMs(), 2);
-}
 
-void TestTimecodeCalculator::trueDropFrameAtMidnight_data()
-{
-    QTest::addColumn<bool>("byWaits");
-    QTest::newRow("woken for each change") << true;
-    QTest::newRow("ticked every millisecond") << false;
-}
+    void endCodeStopsAndExits_data()
+    {
+        QTest::addColumn<int>("tickEvery");
+        QTest::addColumn<bool>("exitAtEnd");
+        QTest::addColumn<QString>("lastCode");
+        // With a tick on the end code's millisecond 000 its frame 00 still goes out.
+        QTest::newRow("tick on end") << 1 << false << "00:00:12:00/1";
+        // Ticks every 3 ms from 10.000 land on 11.999 and 12.002: no tick on 12.000.
+        QTest::newRow("no tick on end, exit") << 3 << true << "00:00:11:24/1";
+    }
 
-// The labels run out 86.4 ms before midnight: the last one is held to
-// midnight, where the count starts again from the clock.
-void TestTimecodeCalculator::trueDropFrameAtMidnight()
-{
-    QFETCH(bool, byWaits);
-    Rig r;
-    r.calc.slotChangedFrame30Drop();
-    r.calc.slotChangedTrueDropFrame(true);
-    r.clock.setWallClock(QDateTime(QDate(2026, 12, 6), QTime(23, 59, 59, 850)));
-    r.select(Place::SystemTime);
-    QStringList sent;
-    QObject::connect(&r.calc, &TimecodeCalculator::signalSendTimecodeTimeOut, &r.calc, [&] {
-        sent << text(r.sent.last()) + QLatin1Char('@') +
-                    r.clock.wallClock().time().toString(QStringLiteral("ss.zzz"));
-    });
-    if (byWaits)
-        r.runByWaits(250, [&] { return msOfDay(r.clock); });
-    else
-        r.run(250);
-    QCOMPARE(sent.mid(1, 4), QStringList({"23:59:59:29/2@59.881", "00:00:00:00/2@00.000",
-                                          "00:00:00:01/2@00.034", "00:00:00:02/2@00.067"}));
-    QCOMPARE(r.calc.msUntilNextChange(TimeCodeMath::MsPerDay - 100), qint64(100));
-}
+    void endCodeStopsAndExits()
+    {
+        QFETCH(int, tickEvery);
+        QFETCH(bool, exitAtEnd);
+        QFETCH(QString, lastCode);
+        Rig r;
+        r.calc.slotChangedFrame25();
+        r.select(0, place(10, 12, exitAtEnd));
+        r.calc.slotSendTimecodeTimeOut();
+        r.run(4000, tickEvery);
+        QCOMPARE(text(r.sent.first()), QStringLiteral("00:00:10:00/1"));
+        QCOMPARE(r.lastSent(), lastCode);
+        QVERIFY(r.calc.isPaused());
+        QCOMPARE(r.calc.placeIndex(), -1);
+        QCOMPARE(r.closed.count(), exitAtEnd ? 1 : 0);
 
-void TestTimecodeCalculator::trueDropFrameFromAPlace_data()
-{
-    QTest::addColumn<int>("startSec");
-    QTest::addColumn<int>("endSec");
-    QTest::addColumn<QString>("first");
-    QTest::addColumn<QString>("last");
-    QTest::newRow("start on a dropped label") << 60 << 62 << "00:01:00:02/2"
-                                              << "00:01:02:00/2";
-    QTest::newRow("end on a dropped label") << 58 << 60 << "00:00:58:00/2"
-                                            << "00:00:59:29/2";
-    QTest::newRow("minute 10 drops nothing") << 599 << 601 << "00:09:59:00/2"
-                                             << "00:10:01:00/2";
-    QTest::newRow("end before start") << 700 << 600 << QString() << QString();
-}
+        // Play after the end runs on past it, without stopping or closing again.
+        r.calc.slotChangedPlayPause();
+        r.run(3000);
+        QVERIFY(!r.calc.isPaused());
+        QCOMPARE(r.closed.count(), exitAtEnd ? 1 : 0);
+        QVERIFY(r.lastSent().startsWith(QLatin1String("00:00:15:")));
+    }
 
-// From a place: a legal first label, frames counted at 30000/1001 from the
-// moment it was chosen, the end code's frame the last one sent.
-void TestTimecodeCalculator::trueDropFrameFromAPlace()
-{
-    QFETCH(int, startSec);
-    QFETCH(int, endSec);
-    QFETCH(QString, first);
-    QFETCH(QString, last);
-    Rig r;
-    r.calc.slotChangedFrame30Drop();
-    r.calc.slotChangedTrueDropFrame(true);
-    r.select(0, place(startSec, endSec));
-    const qint64 chosen = r.clock.monotonicMs();
-    const QList<qint64> at = r.runByWaits(4000, [&] {
-        return TimeCodeMath::wrapDay(startSec * 1000LL + r.clock.monotonicMs() - chosen);
-    });
-    QVERIFY(r.calc.isPaused());
-    if (first.isEmpty()) {
+    void resetDuringPlaceKeepsEndWatched()
+    {
+        Rig r;
+        r.calc.slotChangedFrame25();
+        r.select(2, place(0, 3));
+        r.run(2000);
+        QCOMPARE(r.lastSent(), QStringLiteral("00:00:02:00/1"));
+        r.calc.slotChangedTimeReset();
+        r.run(1);
+        QCOMPARE(r.lastSent(), QStringLiteral("00:00:00:00/1"));
+        r.run(2999);
+        QVERIFY(!r.calc.isPaused());
+        r.run(2);
+        QVERIFY(r.calc.isPaused());
+        QCOMPARE(r.lastSent(), QStringLiteral("00:00:03:00/1"));
+    }
+
+    void pauseTakesTimeOutFreezeDoesNot()
+    {
+        Rig r;
+        r.calc.slotChangedFrame25();
+        r.select(0, place(100, 200));
+        r.run(1000);
+        QCOMPARE(r.lastSent(), QStringLiteral("00:01:41:00/1"));
+        r.clock.stepWallClock(-3600 * 1000); // daylight saving ends mid-show: a place runs on
+
+        r.calc.slotChangedPlayPause();
+        r.run(5000);
+        QCOMPARE(r.lastSent(), QStringLiteral("00:01:41:00/1"));
+        r.calc.slotChangedPlayPause();
+        r.run(40);
+        QCOMPARE(r.lastSent(), QStringLiteral("00:01:41:01/1"));
+
+        r.calc.slotChangedFreeze();
+        const int before = r.sent.count();
+        r.run(5000);
+        QCOMPARE(r.sent.count(), before);
+        r.calc.slotChangedFreeze();
+        r.run(39);
+        QCOMPARE(r.sent.count(), before); // the frozen frame is not sent again
+        r.run(1);
+        QCOMPARE(r.lastSent(), QStringLiteral("00:01:46:02/1")); // jumped 5 s ahead
+        // A new format goes out at once, not at the next frame edge.
+        r.calc.slotChangedFrame30();
+        r.run(1);
+        QCOMPARE(r.lastSent(), QStringLiteral("00:01:46:02/3"));
+    }
+
+    // The sender gets exactly the codes the signal carries, each before the signal
+    // goes out, and nothing once it is taken away.
+    void frameSenderHasEachSentCodeFirst()
+    {
+        Rig r;
+        auto sender = std::make_shared<RecordingSender>(r.sent);
+        r.calc.setFrameSender(sender);
+        r.calc.slotChangedFrame25();
+        r.run(200); // paused: nothing
+        r.select(0, place(100, 200));
+        r.run(1000);
+        r.calc.slotChangedFreeze();
+        r.run(500);
+        r.calc.slotChangedFreeze();
+        r.run(500);
+        QStringList signalled;
+        for (const QList<QVariant> &args : std::as_const(r.sent))
+            signalled << text(args);
+        QCOMPARE(sender->codes, signalled);
+        QVERIFY(signalled.size() > 25); // frames before and after the freeze
+        for (int i = 0; i < sender->before.size(); ++i)
+            QCOMPARE(sender->before[i], i);
+
+        r.calc.setFrameSender(nullptr);
+        r.run(1000);
+        QCOMPARE(sender->codes.size(), signalled.size());
+        QCOMPARE(r.sent.count(), signalled.size() + 25);
+    }
+
+    void systemTimeWhilePausedStartsSending()
+    {
+        Rig r;
+        r.clock.setWallClock(QDateTime(QDate(2026, 12, 6), QTime(14, 15, 16, 500)));
+        r.calc.slotChangedFrame25();
+        QSignalSpy file(&r.calc, &TimecodeCalculator::signalChangedFile);
+        r.select(Place::SystemTime);
+        QCOMPARE(file.count(), 1);
+        QCOMPARE(file.first().first().toInt(), -3);
+        QVERIFY(!r.calc.isPaused());
+        r.run(1);
+        QCOMPARE(r.lastSent(), QStringLiteral("14:15:16:12/1"));
+        // Sent at once, 21 ms into its frame (.480 to .519); an output keeping a
+        // frame grid takes the grid from there. The next codes go on their edges.
+        QCOMPARE(r.calc.frameAgeMs(), 21);
+        QCOMPARE(r.calc.sentCode(), TimeCode::make(14, 15, 16, 12, Frame25)); // for any thread
+        // A reset leaves the clock's code alone.
+        r.calc.slotChangedTimeReset();
+        r.run(1000);
+        QCOMPARE(r.lastSent(), QStringLiteral("14:15:17:12/1"));
+        QCOMPARE(r.calc.frameAgeMs(), 0);
+        r.clock.stepWallClock(-3600 * 1000); // the clock source follows the wall clock
+        r.run(1);
+        QCOMPARE(r.lastSent(), QStringLiteral("13:15:17:12/1"));
+    }
+
+    void counterWrapsAtMidnight()
+    {
+        Rig r;
+        r.calc.slotChangedFrame30();
+        // 23:59:59 is also an end code the calculator watches: it pauses there;
+        // play then runs the counter over midnight.
+        r.select(0, place(23 * 3600 + 59 * 60 + 58, 23 * 3600 + 59 * 60 + 59));
+        r.run(1001);
+        QVERIFY(r.calc.isPaused());
+        QCOMPARE(r.lastSent(), QStringLiteral("23:59:59:00/3"));
+        r.calc.slotChangedPlayPause();
+        r.run(1000);
+        QCOMPARE(text(r.sent[r.sent.count() - 2]), QStringLiteral("23:59:59:29/3"));
+        QCOMPARE(r.lastSent(), QStringLiteral("00:00:00:00/3"));
+        r.run(2000);
+        QVERIFY(!r.calc.isPaused());
+        QCOMPARE(r.lastSent(), QStringLiteral("00:00:02:00/3"));
+    }
+
+    // Selections the operator does not usually make, and play before any place.
+    void oddSelections()
+    {
+        Rig r;
+        QSignalSpy file(&r.calc, &TimecodeCalculator::signalChangedFile);
+        r.select(9, place(5, 6));
+        r.select(-1, place(5, 6));
+        r.calc.slotChangedFile(nullptr, 3); // a place without record only leaves system time
+        QVERIFY(file.isEmpty());
+        QVERIFY(r.calc.isPaused());
+
+        // Paused, the code is still computed (24 fps for 5 s) but not sent.
+        r.run(5000);
         QVERIFY(r.sent.isEmpty());
-        return;
+        QCOMPARE(r.dmx.count(), 120);
+        // Before any place, play counts from the reset instant.
+        r.calc.slotChangedPlayPause();
+        r.run(1);
+        QCOMPARE(r.lastSent(), QStringLiteral("00:00:00:00/0"));
+
+        // A start after the end pauses (and exits) at the first tick.
+        const int sent = r.sent.count();
+        r.select(4, place(20, 10, true));
+        r.run(1);
+        QVERIFY(r.calc.isPaused());
+        QCOMPARE(r.sent.count(), sent);
+        QCOMPARE(r.closed.count(), 1);
     }
-    QCOMPARE(text(r.sent.first()), first);
-    QCOMPARE(r.lastSent(), last);
-    const qint64 firstFrame = DropFrame::frameOfLabel(codeOf(r.sent.first()));
-    for (int i = 1; i < r.sent.count(); ++i) {
-        QCOMPARE(codeOf(r.sent[i]), DropFrame::labelOfFrame(firstFrame + i));
-        QCOMPARE(at[i] - chosen, DropFrame::firstMsOfFrame(i));
+
+    void nextChange_data()
+    {
+        QTest::addColumn<int>("format");
+        QTest::addColumn<bool>("watchEnd");
+        QTest::addColumn<qint64>("t");
+        QTest::addColumn<qint64>("wait");
+        QTest::newRow("24 inside frame 22") << 0 << false << qint64(917) << qint64(42);
+        QTest::newRow("24 last ms of 22") << 0 << false << qint64(958) << qint64(1);
+        QTest::newRow("24 last frame") << 0 << false << qint64(959) << qint64(41);
+        QTest::newRow("30 drop") << 2 << false << qint64(34) << qint64(33);
+        // A watched end code at 00:00:12 is tested one millisecond after it.
+        QTest::newRow("end inside frame") << 1 << true << qint64(11990) << qint64(10);
+        QTest::newRow("end on edge") << 1 << true << qint64(12000) << qint64(1);
+        QTest::newRow("after end") << 1 << true << qint64(12001) << qint64(39);
     }
-}
+
+    // Where the calculator sleeps to: never past a frame edge or the end test.
+    void nextChange()
+    {
+        QFETCH(int, format);
+        QFETCH(bool, watchEnd);
+        QFETCH(qint64, t);
+        QFETCH(qint64, wait);
+        Rig r;
+        r.calc.slotChangedFrames(TimeCodeFormat(format));
+        if (watchEnd)
+            r.select(0, place(10, 12));
+        QCOMPARE(r.calc.msUntilNextChange(t), wait);
+        const TimeCode now = TimeCodeMath::fromMsOfDay(t, TimeCodeFormat(format));
+        for (qint64 ms = t + 1; ms < t + wait; ++ms)
+            QCOMPARE(TimeCodeMath::fromMsOfDay(ms, TimeCodeFormat(format)), now);
+    }
+
+    // Ten minutes of the clock at 30000/1001: 17,982 frames, each label once and
+    // in drop-frame order, each sent on the first millisecond of its frame, and
+    // only woken for those (the waits neither miss nor repeat a frame).
+    void trueDropFrameFollowsTheClock()
+    {
+        Rig r;
+        r.calc.slotChangedFrame30Drop();
+        r.calc.slotChangedTrueDropFrame(true);
+        r.clock.setWallClock(QDateTime(QDate(2026, 12, 6), QTime(10, 0)));
+        r.select(Place::SystemTime);
+        const qint64 start = msOfDay(r.clock);
+        // Sent at once on selection: frame 1,078,921 since midnight began at
+        // 35,999,997.6 ms, its first whole millisecond 2 ms before 10:00.
+        r.calc.slotSendTimecodeTimeOut();
+        QCOMPARE(r.calc.frameAgeMs(), 2);
+        QList<qint64> at{r.clock.monotonicMs()};
+        at += r.runByWaits(600000, [&] { return msOfDay(r.clock); });
+        QCOMPARE(r.sent.count(), 1 + 17982);
+        QCOMPARE(at.count(), r.sent.count());
+        // Frames counted since midnight: at 10:00:00.000 the labels are 36 ms ahead.
+        const qint64 first = DropFrame::frameAtMs(start);
+        QCOMPARE(text(r.sent.first()), QStringLiteral("10:00:00:01/2"));
+        for (int i = 1; i < r.sent.count(); ++i) {
+            const TimeCode expected = DropFrame::labelOfFrame(first + i);
+            if (codeOf(r.sent[i]) != expected)
+                QFAIL(qPrintable(QStringLiteral("code %1 is %2").arg(i).arg(text(r.sent[i]))));
+            if (at[i] - at[0] + start != DropFrame::firstMsOfFrame(first + i))
+                QFAIL(qPrintable(QStringLiteral("code %1 late").arg(i)));
+        }
+    }
+
+    void trueDropFrameAtMidnight_data()
+    {
+        QTest::addColumn<bool>("byWaits");
+        QTest::newRow("woken for each change") << true;
+        QTest::newRow("ticked every millisecond") << false;
+    }
+
+    // The labels run out 86.4 ms before midnight: the last one is held to
+    // midnight, where the count starts again from the clock.
+    void trueDropFrameAtMidnight()
+    {
+        QFETCH(bool, byWaits);
+        Rig r;
+        r.calc.slotChangedFrame30Drop();
+        r.calc.slotChangedTrueDropFrame(true);
+        r.clock.setWallClock(QDateTime(QDate(2026, 12, 6), QTime(23, 59, 59, 850)));
+        r.select(Place::SystemTime);
+        QStringList sent;
+        QObject::connect(&r.calc, &TimecodeCalculator::signalSendTimecodeTimeOut, &r.calc, [&] {
+            sent << text(r.sent.last()) + QLatin1Char('@') +
+                        r.clock.wallClock().time().toString(QStringLiteral("ss.zzz"));
+        });
+        if (byWaits)
+            r.runByWaits(250, [&] { return msOfDay(r.clock); });
+        else
+            r.run(250);
+        QCOMPARE(sent.mid(1, 4), QStringList({"23:59:59:29/2@59.881", "00:00:00:00/2@00.000",
+                                              "00:00:00:01/2@00.034", "00:00:00:02/2@00.067"}));
+        QCOMPARE(r.calc.msUntilNextChange(TimeCodeMath::MsPerDay - 100), qint64(100));
+    }
+
+    void trueDropFrameFromAPlace_data()
+    {
+        QTest::addColumn<int>("startSec");
+        QTest::addColumn<int>("endSec");
+        QTest::addColumn<QString>("first");
+        QTest::addColumn<QString>("last");
+        QTest::newRow("start on a dropped label") << 60 << 62 << "00:01:00:02/2"
+                                                  << "00:01:02:00/2";
+        QTest::newRow("end on a dropped label") << 58 << 60 << "00:00:58:00/2"
+                                                << "00:00:59:29/2";
+        QTest::newRow("minute 10 drops nothing") << 599 << 601 << "00:09:59:00/2"
+                                                 << "00:10:01:00/2";
+        QTest::newRow("end before start") << 700 << 600 << QString() << QString();
+    }
+
+    // From a place: a legal first label, frames counted at 30000/1001 from the
+    // moment it was chosen, the end code's frame the last one sent.
+    void trueDropFrameFromAPlace()
+    {
+        QFETCH(int, startSec);
+        QFETCH(int, endSec);
+        QFETCH(QString, first);
+        QFETCH(QString, last);
+        Rig r;
+        r.calc.slotChangedFrame30Drop();
+        r.calc.slotChangedTrueDropFrame(true);
+        r.select(0, place(startSec, endSec));
+        const qint64 chosen = r.clock.monotonicMs();
+        const QList<qint64> at = r.runByWaits(4000, [&] {
+            return TimeCodeMath::wrapDay(startSec * 1000LL + r.clock.monotonicMs() - chosen);
+        });
+        QVERIFY(r.calc.isPaused());
+        if (first.isEmpty()) {
+            QVERIFY(r.sent.isEmpty());
+            return;
+        }
+        QCOMPARE(text(r.sent.first()), first);
+        QCOMPARE(r.lastSent(), last);
+        const qint64 firstFrame = DropFrame::frameOfLabel(codeOf(r.sent.first()));
+        for (int i = 1; i < r.sent.count(); ++i) {
+            QCOMPARE(codeOf(r.sent[i]), DropFrame::labelOfFrame(firstFrame + i));
+            QCOMPARE(at[i] - chosen, DropFrame::firstMsOfFrame(i));
+        }
+    }
+};
 
 QTEST_GUILESS_MAIN(TestTimecodeCalculator)
 #include "tst_timecodecalculator.moc"
