@@ -93,15 +93,6 @@ private slots:
         QVERIFY(s.midi_offset == 30 && s.ltc_offset == 4); // brought into range, or kept
         QCOMPARE(s.osc_port, 9001);   // a port out of range keeps the current one
         QCOMPARE(stored().size(), 8); // loading writes nothing
-
-        s.setDefaults();
-        for (const SettingStructItem &place : s.places)
-            QCOMPARE(bytes(place), QByteArray("\0\0\0\x17\x3b\x3b\0", 7)); // 00:00:00 to 23:59:59
-        QVERIFY(!s.dmx_in_enabled && s.dmx_in_universe == 256);
-        QVERIFY(s.artnet_protocol_on && s.midi_protocol_on && s.midi_timecode_type == 0);
-        QCOMPARE(s.artnet_interface_name, QStringLiteral("255.255.255.255"));
-        QCOMPARE(s.midi_interface_name, QStringLiteral("all"));
-        QVERIFY(!s.ltc_protocol_on && s.ltc_device.isEmpty() && s.ltc_level == -18);
     }
 
     void saveLoadAndErase()

@@ -10,10 +10,21 @@
 namespace
 {
 
+QString text(const TimeCode &c)
+{
+    return QString::asprintf("%02d:%02d:%02d:%02d/%d", c.Hour, c.Minute, c.Seconds, c.Frame,
+                             c.Type);
+}
+
+TimeCode codeOf(const QList<QVariant> &args)
+{
+    return TimeCode::make(args[0].toUInt(), args[1].toUInt(), args[2].toUInt(), args[3].toUInt(),
+                          args[4].toUInt());
+}
+
 QString text(const QList<QVariant> &args)
 {
-    return QString::asprintf("%02d:%02d:%02d:%02d/%d", args[0].toInt(), args[1].toInt(),
-                             args[2].toInt(), args[3].toInt(), args[4].toInt());
+    return text(codeOf(args));
 }
 
 // A calculator on the test's thread, driven by a fake clock: every step moves
@@ -24,6 +35,7 @@ struct Rig {
     QSignalSpy sent{&calc, &TimecodeCalculator::signalSendTimecodeTimeOut};
     QSignalSpy dmx{&calc, &TimecodeCalculator::signalArtnetCheckDmxIn};
     QSignalSpy closed{&calc, &TimecodeCalculator::signalClose};
+    QSignalSpy files{&calc, &TimecodeCalculator::signalChangedFile};
 
     Rig()
     {
@@ -66,12 +78,6 @@ struct Rig {
     }
 };
 
-TimeCode codeOf(const QList<QVariant> &args)
-{
-    return TimeCode::make(args[0].toUInt(), args[1].toUInt(), args[2].toUInt(), args[3].toUInt(),
-                          args[4].toUInt());
-}
-
 qint64 msOfDay(const FakeClock &clock)
 {
     return clock.wallClock().time().msecsSinceStartOfDay();
@@ -82,8 +88,7 @@ struct RecordingSender : FrameSender {
     explicit RecordingSender(const QSignalSpy &spy) : signalsSoFar(spy) {}
     void sendFrame(const TimeCode &c) override
     {
-        codes << QString::asprintf("%02d:%02d:%02d:%02d/%d", c.Hour, c.Minute, c.Seconds, c.Frame,
-                                   c.Type);
+        codes << text(c);
         before << int(signalsSoFar.count());
     }
     const QSignalSpy &signalsSoFar;
@@ -130,87 +135,123 @@ private slots:
         }
     }
 
-    void endCodeStopsAndExits_data()
+    // Operator actions on a rig, each checked as it goes: a step NAME=VALUE
+    // or paused/playing/same is a check, every other step an action (see
+    // scenarios()). The row's own text is what the checks must observe.
+    void scenarios_data()
     {
-        QTest::addColumn<int>("tickEvery");
-        QTest::addColumn<bool>("exitAtEnd");
-        QTest::addColumn<QString>("lastCode");
-        // With a tick on the end code's millisecond 000 its frame 00 still goes out.
-        QTest::newRow("tick on end") << 1 << false << "00:00:12:00/1";
+        QTest::addColumn<QString>("script");
+        // With a tick on the end code's millisecond 000 its frame 00 still goes
+        // out. Play after the end runs on past it, without stopping or closing again.
+        QTest::newRow("tick on end")
+            << "25 place0:10-12 tick run4000 first=00:00:10:00/1 =00:00:12:00/1 paused place=-1 "
+               "closed=0 play run3000 playing closed=0 starts=00:00:15:";
         // Ticks every 3 ms from 10.000 land on 11.999 and 12.002: no tick on 12.000.
-        QTest::newRow("no tick on end, exit") << 3 << true << "00:00:11:24/1";
+        QTest::newRow("no tick on end, exit")
+            << "25 place0:10-12x tick run4000/3 first=00:00:10:00/1 =00:00:11:24/1 paused place=-1 "
+               "closed=1 play run3000 playing closed=1 starts=00:00:15:";
+        QTest::newRow("reset during a place keeps its end watched")
+            << "25 place2:0-3 run2000 =00:00:02:00/1 reset run1 =00:00:00:00/1 run2999 playing "
+               "run2 paused =00:00:03:00/1";
+        // Daylight saving ends mid-show: a place runs on. The frozen frame is
+        // not sent again; after it the code has jumped 5 s ahead. A new format
+        // goes out at once, not at the next frame edge.
+        QTest::newRow("pause takes time out, freeze does not")
+            << "25 place0:100-200 run1000 =00:01:41:00/1 step-3600000 play run5000 =00:01:41:00/1 "
+               "play run40 =00:01:41:01/1 freeze mark run5000 same freeze run39 same run1 "
+               "=00:01:46:02/1 30 run1 =00:01:46:02/3";
+        // Sent at once, 21 ms into its frame (.480 to .519); an output keeping
+        // a frame grid takes the grid from there. The next codes go on their
+        // edges. A reset leaves the clock's code alone; the clock source
+        // follows the wall clock.
+        QTest::newRow("system time while paused starts sending")
+            << "wall14:15:16.500 25 sys files=1 file=-3 playing run1 =14:15:16:12/1 age=21 "
+               "code=14:15:16:12/1 reset run1000 =14:15:17:12/1 age=0 step-3600000 run1 "
+               "=13:15:17:12/1";
+        // 23:59:59 is also an end code the calculator watches: it pauses there;
+        // play then runs the counter over midnight.
+        QTest::newRow("counter wraps at midnight")
+            << "30 place0:86398-86399 run1001 paused =23:59:59:00/3 play run1000 "
+               "prev=23:59:59:29/3 =00:00:00:00/3 run2000 playing =00:00:02:00/3";
+        // No place 10 or -1; a place without record only leaves system time.
+        // Paused, the code is still computed (24 fps for 5 s) but not sent.
+        // Before any place, play counts from the reset instant. A start after
+        // the end pauses (and exits) at the first tick.
+        QTest::newRow("odd selections")
+            << "place9:5-6 place-1:5-6 nofile3 files=0 paused run5000 sent=0 dmx=120 play run1 "
+               "=00:00:00:00/0 mark place4:20-10x run1 paused same closed=1";
     }
 
-    void endCodeStopsAndExits()
+    void scenarios()
     {
-        QFETCH(int, tickEvery);
-        QFETCH(bool, exitAtEnd);
-        QFETCH(QString, lastCode);
+        QFETCH(QString, script);
         Rig r;
-        r.calc.slotChangedFrame25();
-        r.select(0, place(10, 12, exitAtEnd));
-        r.calc.slotSendTimecodeTimeOut();
-        r.run(4000, tickEvery);
-        QCOMPARE(text(r.sent.first()), QStringLiteral("00:00:10:00/1"));
-        QCOMPARE(r.lastSent(), lastCode);
-        QVERIFY(r.calc.isPaused());
-        QCOMPARE(r.calc.placeIndex(), -1);
-        QCOMPARE(r.closed.count(), exitAtEnd ? 1 : 0);
-
-        // Play after the end runs on past it, without stopping or closing again.
-        r.calc.slotChangedPlayPause();
-        r.run(3000);
-        QVERIFY(!r.calc.isPaused());
-        QCOMPARE(r.closed.count(), exitAtEnd ? 1 : 0);
-        QVERIFY(r.lastSent().startsWith(QLatin1String("00:00:15:")));
-    }
-
-    void resetDuringPlaceKeepsEndWatched()
-    {
-        Rig r;
-        r.calc.slotChangedFrame25();
-        r.select(2, place(0, 3));
-        r.run(2000);
-        QCOMPARE(r.lastSent(), QStringLiteral("00:00:02:00/1"));
-        r.calc.slotChangedTimeReset();
-        r.run(1);
-        QCOMPARE(r.lastSent(), QStringLiteral("00:00:00:00/1"));
-        r.run(2999);
-        QVERIFY(!r.calc.isPaused());
-        r.run(2);
-        QVERIFY(r.calc.isPaused());
-        QCOMPARE(r.lastSent(), QStringLiteral("00:00:03:00/1"));
-    }
-
-    void pauseTakesTimeOutFreezeDoesNot()
-    {
-        Rig r;
-        r.calc.slotChangedFrame25();
-        r.select(0, place(100, 200));
-        r.run(1000);
-        QCOMPARE(r.lastSent(), QStringLiteral("00:01:41:00/1"));
-        r.clock.stepWallClock(-3600 * 1000); // daylight saving ends mid-show: a place runs on
-
-        r.calc.slotChangedPlayPause();
-        r.run(5000);
-        QCOMPARE(r.lastSent(), QStringLiteral("00:01:41:00/1"));
-        r.calc.slotChangedPlayPause();
-        r.run(40);
-        QCOMPARE(r.lastSent(), QStringLiteral("00:01:41:01/1"));
-
-        r.calc.slotChangedFreeze();
-        const int before = r.sent.count();
-        r.run(5000);
-        QCOMPARE(r.sent.count(), before);
-        r.calc.slotChangedFreeze();
-        r.run(39);
-        QCOMPARE(r.sent.count(), before); // the frozen frame is not sent again
-        r.run(1);
-        QCOMPARE(r.lastSent(), QStringLiteral("00:01:46:02/1")); // jumped 5 s ahead
-        // A new format goes out at once, not at the next frame edge.
-        r.calc.slotChangedFrame30();
-        r.run(1);
-        QCOMPARE(r.lastSent(), QStringLiteral("00:01:46:02/3"));
+        int mark = 0;
+        QStringList seen;
+        const QRegularExpression placeStep(QStringLiteral("^place(-?\\d+):(\\d+)-(\\d+)(x?)$"));
+        for (const QString &step : script.split(QLatin1Char(' '))) {
+            const QString key = step.section(QLatin1Char('='), 0, 0);
+            const QRegularExpressionMatch m = placeStep.match(step);
+            QString now = step; // what a check observed instead
+            if (m.hasMatch())
+                r.select(m.captured(1).toInt(), place(m.captured(2).toInt(), m.captured(3).toInt(),
+                                                      !m.captured(4).isEmpty()));
+            else if (step.startsWith(QLatin1String("run")))
+                r.run(step.mid(3).section('/', 0, 0).toLongLong(),
+                      qMax(1, step.section('/', 1).toInt()));
+            else if (step == "tick")
+                r.calc.slotSendTimecodeTimeOut();
+            else if (step == "play")
+                r.calc.slotChangedPlayPause();
+            else if (step == "reset")
+                r.calc.slotChangedTimeReset();
+            else if (step == "freeze")
+                r.calc.slotChangedFreeze();
+            else if (step == "25")
+                r.calc.slotChangedFrame25();
+            else if (step == "30")
+                r.calc.slotChangedFrame30();
+            else if (step == "sys")
+                r.select(Place::SystemTime);
+            else if (step.startsWith(QLatin1String("nofile")))
+                r.calc.slotChangedFile(nullptr, step.mid(6).toInt());
+            else if (step.startsWith(QLatin1String("step")))
+                r.clock.stepWallClock(step.mid(4).toLongLong());
+            else if (step.startsWith(QLatin1String("wall")))
+                r.clock.setWallClock(
+                    QDateTime(QDate(2026, 12, 6), QTime::fromString(step.mid(4), "hh:mm:ss.zzz")));
+            else if (step == "mark")
+                mark = r.sent.count();
+            else if (step == "same")
+                now = r.sent.count() == mark ? step
+                                             : QStringLiteral("sent%1").arg(r.sent.count() - mark);
+            else if (step == "paused" || step == "playing")
+                now = r.calc.isPaused() ? "paused" : "playing";
+            else if (key.isEmpty())
+                now = '=' + r.lastSent();
+            else if (key == "starts")
+                now = r.lastSent().startsWith(step.mid(7)) ? step : '=' + r.lastSent();
+            else if (key == "first" || key == "prev")
+                now = key + '=' +
+                      (r.sent.size() < (key == "first" ? 1 : 2)
+                           ? QString()
+                           : text(r.sent[key == "first" ? 0 : r.sent.size() - 2]));
+            else if (key == "code")
+                now = "code=" + text(r.calc.sentCode());
+            else if (key == "file")
+                now = "file=" + (r.files.isEmpty() ? QString() : r.files.last().first().toString());
+            else
+                now = key + '=' +
+                      QString::number(key == "place"    ? r.calc.placeIndex()
+                                      : key == "closed" ? r.closed.count()
+                                      : key == "sent"   ? r.sent.count()
+                                      : key == "dmx"    ? r.dmx.count()
+                                      : key == "age"    ? r.calc.frameAgeMs()
+                                      : key == "files"  ? r.files.count()
+                                                        : -999);
+            seen << now;
+        }
+        QCOMPARE(seen.join(QLatin1Char(' ')), script);
     }
 
     // The sender gets exactly the codes the signal carries, each before the signal
@@ -240,80 +281,6 @@ private slots:
         r.run(1000);
         QCOMPARE(sender->codes.size(), signalled.size());
         QCOMPARE(r.sent.count(), signalled.size() + 25);
-    }
-
-    void systemTimeWhilePausedStartsSending()
-    {
-        Rig r;
-        r.clock.setWallClock(QDateTime(QDate(2026, 12, 6), QTime(14, 15, 16, 500)));
-        r.calc.slotChangedFrame25();
-        QSignalSpy file(&r.calc, &TimecodeCalculator::signalChangedFile);
-        r.select(Place::SystemTime);
-        QCOMPARE(file.count(), 1);
-        QCOMPARE(file.first().first().toInt(), -3);
-        QVERIFY(!r.calc.isPaused());
-        r.run(1);
-        QCOMPARE(r.lastSent(), QStringLiteral("14:15:16:12/1"));
-        // Sent at once, 21 ms into its frame (.480 to .519); an output keeping a
-        // frame grid takes the grid from there. The next codes go on their edges.
-        QCOMPARE(r.calc.frameAgeMs(), 21);
-        QCOMPARE(r.calc.sentCode(), TimeCode::make(14, 15, 16, 12, Frame25)); // for any thread
-        // A reset leaves the clock's code alone.
-        r.calc.slotChangedTimeReset();
-        r.run(1000);
-        QCOMPARE(r.lastSent(), QStringLiteral("14:15:17:12/1"));
-        QCOMPARE(r.calc.frameAgeMs(), 0);
-        r.clock.stepWallClock(-3600 * 1000); // the clock source follows the wall clock
-        r.run(1);
-        QCOMPARE(r.lastSent(), QStringLiteral("13:15:17:12/1"));
-    }
-
-    void counterWrapsAtMidnight()
-    {
-        Rig r;
-        r.calc.slotChangedFrame30();
-        // 23:59:59 is also an end code the calculator watches: it pauses there;
-        // play then runs the counter over midnight.
-        r.select(0, place(23 * 3600 + 59 * 60 + 58, 23 * 3600 + 59 * 60 + 59));
-        r.run(1001);
-        QVERIFY(r.calc.isPaused());
-        QCOMPARE(r.lastSent(), QStringLiteral("23:59:59:00/3"));
-        r.calc.slotChangedPlayPause();
-        r.run(1000);
-        QCOMPARE(text(r.sent[r.sent.count() - 2]), QStringLiteral("23:59:59:29/3"));
-        QCOMPARE(r.lastSent(), QStringLiteral("00:00:00:00/3"));
-        r.run(2000);
-        QVERIFY(!r.calc.isPaused());
-        QCOMPARE(r.lastSent(), QStringLiteral("00:00:02:00/3"));
-    }
-
-    // Selections the operator does not usually make, and play before any place.
-    void oddSelections()
-    {
-        Rig r;
-        QSignalSpy file(&r.calc, &TimecodeCalculator::signalChangedFile);
-        r.select(9, place(5, 6));
-        r.select(-1, place(5, 6));
-        r.calc.slotChangedFile(nullptr, 3); // a place without record only leaves system time
-        QVERIFY(file.isEmpty());
-        QVERIFY(r.calc.isPaused());
-
-        // Paused, the code is still computed (24 fps for 5 s) but not sent.
-        r.run(5000);
-        QVERIFY(r.sent.isEmpty());
-        QCOMPARE(r.dmx.count(), 120);
-        // Before any place, play counts from the reset instant.
-        r.calc.slotChangedPlayPause();
-        r.run(1);
-        QCOMPARE(r.lastSent(), QStringLiteral("00:00:00:00/0"));
-
-        // A start after the end pauses (and exits) at the first tick.
-        const int sent = r.sent.count();
-        r.select(4, place(20, 10, true));
-        r.run(1);
-        QVERIFY(r.calc.isPaused());
-        QCOMPARE(r.sent.count(), sent);
-        QCOMPARE(r.closed.count(), 1);
     }
 
     void nextChange_data()
