@@ -57,62 +57,52 @@ private slots:
             QCOMPARE(in.itemAt(i).entry, out.itemAt(i).entry);
     }
 
-    void countAgainstKeysPresent_data()
+    // The entries a start loads from the store: the count against the keys
+    // present (an entry with only its place has wildcards elsewhere), and each
+    // field keeping what fits its stored range (signed or unsigned view of its
+    // width) and reading anything beyond as a value that never matches.
+    void loadedEntries_data()
     {
-        QTest::addColumn<QByteArray>("count");
-        QTest::addColumn<int>("loaded");
-        QTest::newRow("shorter") << QByteArray("2") << 2;
-        QTest::newRow("huge") << QByteArray("2000000000") << 3;
-        QTest::newRow("negative") << QByteArray("-4") << 0;
+        QTest::addColumn<QByteArray>("ini");
+        QTest::addColumn<QString>("entries"); // place year month day weekday hour minute
+        const QByteArray three = "\nplaylist_place_0=1\nplaylist_hour_0=8\nplaylist_place_1=2\n"
+                                 "playlist_place_2=3\nplaylist_minute_2=15\n";
+        const QString w = QStringLiteral(" 65535 255 255 255 "); // year to weekday, all wildcards
+        QTest::newRow("count shorter")
+            << "playlist_count=2" + three << "[1" + w + "8 255][2" + w + "255 255]";
+        QTest::newRow("count huge") << "playlist_count=2000000000" + three
+                                    << "[1" + w + "8 255][2" + w + "255 255][3" + w + "255 15]";
+        QTest::newRow("count negative") << "playlist_count=-4" + three << QString();
+        const auto row = [](const char *field, const char *value, const char *entry) {
+            QTest::addRow("%s %s", field, value)
+                << "playlist_count=1\nplaylist_" + QByteArray(field) + "_0=" + value + "\n"
+                << QString(entry);
+        };
+        row("place", "255", "[255 65535 255 255 255 255 255]");
+        row("place", "256", "[128 65535 255 255 255 255 255]");
+        row("place", "-128", "[128 65535 255 255 255 255 255]");
+        row("day", "-128", "[255 65535 255 128 255 255 255]");
+        row("day", "-129", "[255 65535 255 254 255 255 255]");
+        row("year", "65535", "[255 65535 255 255 255 255 255]");
+        row("year", "65536", "[255 65534 255 255 255 255 255]");
+        row("year", "-32768", "[255 32768 255 255 255 255 255]");
+        row("year", "-32769", "[255 65534 255 255 255 255 255]");
     }
 
-    void countAgainstKeysPresent()
+    void loadedEntries()
     {
-        QFETCH(QByteArray, count);
-        QFETCH(int, loaded);
-        // Entry 1 has only its place; its other fields are wildcards.
-        writeStore("playlist_count=" + count +
-                   "\nplaylist_place_0=1\nplaylist_hour_0=8\n"
-                   "playlist_place_1=2\n"
-                   "playlist_place_2=3\nplaylist_minute_2=15\n");
+        QFETCH(QByteArray, ini);
+        writeStore(ini);
         FakeClock clock;
         Playlist p(false, &clock);
         p.loadPlaylistFromStore(false, false);
-        QCOMPARE(p.itemCount(), loaded);
-        if (loaded >= 2)
-            QCOMPARE(p.itemAt(1).entry, PlaylistTime{2});
-    }
-
-    // Each field keeps what fits its stored range (signed or unsigned view of
-    // its width) and reads anything beyond as a value that never matches.
-    void fieldRangesAtTheirEdges_data()
-    {
-        QTest::addColumn<QByteArray>("key");
-        QTest::addColumn<QByteArray>("value");
-        QTest::addColumn<int>("field");
-        QTest::newRow("place 255") << QByteArray("place") << QByteArray("255") << 255;
-        QTest::newRow("place 256") << QByteArray("place") << QByteArray("256") << 0x80;
-        QTest::newRow("place -128") << QByteArray("place") << QByteArray("-128") << 0x80;
-        QTest::newRow("day -128") << QByteArray("day") << QByteArray("-128") << 128;
-        QTest::newRow("day -129") << QByteArray("day") << QByteArray("-129") << 0xFE;
-        QTest::newRow("year 65535") << QByteArray("year") << QByteArray("65535") << 65535;
-        QTest::newRow("year 65536") << QByteArray("year") << QByteArray("65536") << 0xFFFE;
-        QTest::newRow("year -32768") << QByteArray("year") << QByteArray("-32768") << 32768;
-        QTest::newRow("year -32769") << QByteArray("year") << QByteArray("-32769") << 0xFFFE;
-    }
-
-    void fieldRangesAtTheirEdges()
-    {
-        QFETCH(QByteArray, key);
-        QFETCH(QByteArray, value);
-        QFETCH(int, field);
-        writeStore("playlist_count=1\nplaylist_" + key + "_0=" + value + "\n");
-        FakeClock clock;
-        Playlist p(false, &clock);
-        p.loadPlaylistFromStore(false, false);
-        QCOMPARE(p.itemCount(), 1);
-        const PlaylistTime e = p.itemAt(0).entry;
-        QCOMPARE(key == "place" ? int(e.place) : key == "day" ? int(e.day) : int(e.year), field);
+        QString entries;
+        for (int i = 0; i < p.itemCount(); ++i) {
+            const PlaylistTime e = p.itemAt(i).entry;
+            entries += QString::asprintf("[%d %d %d %d %d %d %d]", e.place, e.year, e.month, e.day,
+                                         e.weekday, e.hour, e.minute);
+        }
+        QTEST(entries, "entries");
     }
 
     // Typos in a hand-edited store load without harm and never fire; text
