@@ -16,6 +16,7 @@ const QString NoUpdate = QStringLiteral("There is no update available!");
 const QString NoConnection =
     QStringLiteral("There is no internet connection available to check for updates!");
 constexpr int GiveUpMs = 1000;
+const QDate Today(2026, 3, 10);
 
 bool replyFinished(const CheckSoftwareUpdate &checker)
 {
@@ -150,6 +151,9 @@ private slots:
         row("VERSION:1.2.3.4.5", "", false);
         row("version:3.-1", "", false);
         row("versions: 3.0", "", false);
+        // Nine digits is the most a part may have, and 9 is a digit.
+        row("version:123456789", "123456789.0.0.0", true);
+        row("version:1234567890", "", false);
     }
     void versionInLine()
     {
@@ -191,8 +195,7 @@ private slots:
         QTest::addColumn<QVariant>("stored"); // invalid: the key is absent
         QTest::addColumn<bool>("manual");
         QTest::addColumn<bool>("runs");
-        const QDate today(2026, 3, 10);
-        auto date = [&](int days) { return QVariant(today.addDays(days).toString("dd.MM.yyyy")); };
+        auto date = [](int days) { return QVariant(Today.addDays(days).toString("dd.MM.yyyy")); };
         QTest::newRow("never checked") << QVariant() << false << true;
         QTest::newRow("six days ago") << date(-6) << false << false;
         QTest::newRow("seven days ago") << date(-7) << false << true;
@@ -206,10 +209,9 @@ private slots:
         QFETCH(QVariant, stored);
         QFETCH(bool, manual);
         QFETCH(bool, runs);
-        const QDate today(2026, 3, 10);
         if (stored.isValid())
             SettingsStore::open()->setValue(UpdateSchedule::LastCheckKey, stored);
-        QCOMPARE(UpdateSchedule::beginCheck(!manual, today), runs);
+        QCOMPARE(UpdateSchedule::beginCheck(!manual, Today), runs);
         const QVariant after = SettingsStore::open()->value(UpdateSchedule::LastCheckKey);
         QCOMPARE(after, runs ? QVariant(QStringLiteral("10.03.2026")) : stored);
     }
