@@ -131,8 +131,7 @@ private slots:
     {
         QFETCH(bool, privileged);
         QFETCH(long, limit);
-        QFETCH(int, priority);
-        QCOMPARE(RealTime::grantablePriority(privileged, limit), priority);
+        QTEST(RealTime::grantablePriority(privileged, limit), "priority");
     }
 
     // Whatever this machine grants, the outcome reports what the thread got.
