@@ -67,21 +67,15 @@ private slots:
         QTest::addColumn<QString>("label");
         QTest::addColumn<QString>("given");
         QTest::addColumn<QString>("legal");
-        QTest::newRow("minute 01 starts at 02") << qint64(1800) << "00:01:00;02"
-                                                << "00:01:00;00"
-                                                << "00:01:00;02";
-        QTest::newRow("01 of minute 01 too") << qint64(1799) << "00:00:59;29"
-                                             << "00:01:00;01"
-                                             << "00:01:00;02";
-        QTest::newRow("minute 10 keeps 00") << qint64(17982) << "00:10:00;00"
-                                            << "00:10:00;01"
-                                            << "00:10:00;01";
-        QTest::newRow("next day") << qint64(2589408) << "00:00:00;00"
-                                  << "24:00:00;00"
-                                  << "24:00:00;00";
-        QTest::newRow("before midnight") << qint64(-1) << "23:59:59;29"
-                                         << "23:59:59;29"
-                                         << "23:59:59;29";
+        const auto row = [](const char *name, qint64 frame, const char *label, const char *given,
+                            const char *legal) {
+            QTest::newRow(name) << frame << QString(label) << QString(given) << QString(legal);
+        };
+        row("minute 01 starts at 02", 1800, "00:01:00;02", "00:01:00;00", "00:01:00;02");
+        row("01 of minute 01 too", 1799, "00:00:59;29", "00:01:00;01", "00:01:00;02");
+        row("minute 10 keeps 00", 17982, "00:10:00;00", "00:10:00;01", "00:10:00;01");
+        row("next day", 2589408, "00:00:00;00", "24:00:00;00", "24:00:00;00");
+        row("before midnight", -1, "23:59:59;29", "23:59:59;29", "23:59:59;29");
     }
 
     void labels()
