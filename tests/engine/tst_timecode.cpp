@@ -132,7 +132,7 @@ private slots:
             << "00:00:00:00" << 2 << true << -30 << "23:59:59;00";
         QTest::newRow("no shift leaves a bad code")
             << "00:01:00:00" << 2 << true << 0 << "00:01:00;00";
-        QTest::newRow("bad code unchanged") << "25:00:00:00" << 1 << false << 3 << "25:00:00:00";
+        QTest::newRow("hour 24 is no code") << "24:00:00:00" << 1 << false << 3 << "24:00:00:00";
     }
 
     void addFrames()
