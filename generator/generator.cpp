@@ -830,32 +830,24 @@ void Generator::perform(const GeneratorCommand &command)
     }
 }
 
-void Generator::performRemoteAction(DmxRemoteAction action)
+GeneratorCommand Generator::commandFor(DmxRemoteAction action)
 {
     switch (action) {
     case DmxRemoteAction::Frame24:
-        slotChangedFrames(Frame24);
-        break;
+        return {GeneratorCommand::Format, Frame24};
     case DmxRemoteAction::Frame25:
-        slotChangedFrames(Frame25);
-        break;
+        return {GeneratorCommand::Format, Frame25};
     case DmxRemoteAction::Frame30Drop:
-        slotChangedFrames(Frame30Drop);
-        break;
+        return {GeneratorCommand::Format, Frame30Drop};
     case DmxRemoteAction::Frame30:
-        slotChangedFrames(Frame30);
-        break;
+        return {GeneratorCommand::Format, Frame30};
     case DmxRemoteAction::TimeReset:
-        slotChangedTimeReset();
-        break;
+        return {GeneratorCommand::Reset, 0};
     case DmxRemoteAction::Freeze:
-        slotChangedFreeze();
-        break;
+        return {GeneratorCommand::Freeze, 0};
     case DmxRemoteAction::PlayPause:
-        slotChangedPlayPause();
-        break;
+        return {GeneratorCommand::PlayPause, 0};
     default:
-        slotClickedFile(DmxRemote::placeNumber(action));
-        break;
+        return {GeneratorCommand::Place, DmxRemote::placeNumber(action)};
     }
 }

@@ -102,9 +102,12 @@ public:
     const FollowStatus &followStatus() const { return m_followStatus; }
     QString followText() const;
 
+    // What a remote channel asks, as the command a button or a remote would
+    // give; the window and the service both act on it as on any other.
+    static GeneratorCommand commandFor(DmxRemoteAction action);
     // Does what a remote channel asks without a window: the commands go
     // straight to the calculator.
-    void performRemoteAction(DmxRemoteAction action);
+    void performRemoteAction(DmxRemoteAction action) { perform(commandFor(action)); }
 
     // Running, paused or frozen, the source and the format, as the
     // calculator last answered.

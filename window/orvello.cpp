@@ -346,37 +346,11 @@ void Orvello::slotMessageUpdateCheckMessage(QString sMessageUpdateInfo)
     box->show();
 }
 
+// A channel acts as a click on the window's own control, like a remote's
+// command, so a disabled control stays deaf.
 void Orvello::slotDmxRemoteAction(DmxRemoteAction action)
 {
-    QAbstractButton *control = nullptr;
-    switch (action) {
-    case DmxRemoteAction::Frame24:
-        control = m_view.fps24;
-        break;
-    case DmxRemoteAction::Frame25:
-        control = m_view.fps25;
-        break;
-    case DmxRemoteAction::Frame30Drop:
-        control = m_view.fps30Drop;
-        break;
-    case DmxRemoteAction::Frame30:
-        control = m_view.fps30;
-        break;
-    case DmxRemoteAction::TimeReset:
-        control = m_view.resetButton;
-        break;
-    case DmxRemoteAction::Freeze:
-        control = m_view.freezeButton;
-        break;
-    case DmxRemoteAction::PlayPause:
-        control = m_view.playPauseButton;
-        break;
-    default:
-        slotClickedFile(DmxRemote::placeNumber(action));
-        return;
-    }
-    if (control)
-        control->click();
+    slotRemoteCommand(Generator::commandFor(action));
 }
 
 void Orvello::slotRemoteCommand(const GeneratorCommand &command)
