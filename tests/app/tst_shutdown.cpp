@@ -86,14 +86,30 @@ private slots:
                                                     {"exits_at_end_2", 1}}
                                      << 0 << 0 << 0;
         // An entry for the current month is due at the playlist's first tick.
+        const QVariantMap playlistExit{{"FrameFormat", 3},
+                                       {"playlist_count", 1},
+                                       {"playlist_enabled", 1},
+                                       {"playlist_place_0", -2},
+                                       {"playlist_month_0", QDate::currentDate().month()}};
         QTest::newRow("playlist exits")
-            << 0 << -1 << QStringList{"25fps"}
-            << QVariantMap{{"FrameFormat", 3},
-                           {"playlist_count", 1},
-                           {"playlist_enabled", 1},
-                           {"playlist_place_0", -2},
-                           {"playlist_month_0", QDate::currentDate().month()}}
-            << 3 << 0 << 0;
+            << 0 << -1 << QStringList{"25fps"} << playlistExit << 3 << 0 << 0;
+        // The headless run ends the same ways, offered displays that do not exist.
+        const QStringList headless{"headless", "p1", "25fps"};
+        QTest::newRow("headless, SIGINT") << int(SIGINT) << -1 << headless << format << 2 << 0 << 0;
+        QTest::newRow("headless, SIGHUP") << int(SIGHUP) << -1 << headless << format << 2 << 0 << 0;
+        QTest::newRow("headless, SIGTERM when caught")
+            << int(SIGTERM) << 0 << headless << format << 2 << 0 << 0;
+        QTest::newRow("headless, verbose into a closed pipe")
+            << int(SIGTERM) << -1 << headless + QStringList{"verbose"} << format << 2 << 0 << 0;
+        QTest::newRow("headless, exit at end") << 0 << -1 << QStringList{"headless", "p3"}
+                                               << QVariantMap{{"FrameFormat", 2},
+                                                              {"end_hour_2", 0},
+                                                              {"end_minute_2", 0},
+                                                              {"end_seconds_2", 1},
+                                                              {"exits_at_end_2", 1}}
+                                               << 2 << 0 << 0;
+        QTest::newRow("headless, playlist exits")
+            << 0 << -1 << QStringList{"headless"} << playlistExit << 3 << 0 << 0;
     }
 
     void endsCleanly()
@@ -114,7 +130,13 @@ private slots:
                 store.setValue(it.key(), it.value());
         }
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        // A headless run that tried to open one of these displays would abort.
+        const bool headless = args.contains(QStringLiteral("headless"));
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), headless ? "xcb" : "offscreen");
+        if (headless) {
+            env.insert(QStringLiteral("DISPLAY"), QStringLiteral(":77"));
+            env.insert(QStringLiteral("WAYLAND_DISPLAY"), QStringLiteral("wayland-77"));
+        }
         for (const char *name : {"HOME", "XDG_CONFIG_HOME", "XDG_RUNTIME_DIR"})
             env.insert(QLatin1String(name), home.path());
         env.remove(QStringLiteral("QT_LOGGING_RULES"));
