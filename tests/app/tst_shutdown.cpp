@@ -54,62 +54,46 @@ private slots:
         QTest::addColumn<int>("raisedAtLoad");
         // The stored format is written back as read, whatever the command line said.
         const QVariantMap format{{"FrameFormat", 2}};
-        const QStringList p1{"p1", "25fps"};
-        QTest::newRow("SIGTERM") << int(SIGTERM) << -1 << p1 << format << 2 << 0 << 0;
-        QTest::newRow("SIGINT") << int(SIGINT) << -1 << p1 << format << 2 << 0 << 0;
         // A hand-edited universe at the edge of int reaches the node's set-up.
         const QVariantMap edge{{"FrameFormat", 2}, {"dmx_in_universe", INT_MIN}};
-        QTest::newRow("SIGHUP") << int(SIGHUP) << -1 << p1 << edge << 2 << 0 << 0;
-        // During start-up, while the application and the window are being built.
-        QTest::newRow("SIGTERM when caught") << int(SIGTERM) << 0 << p1 << format << 2 << 0 << 0;
-        QTest::newRow("SIGHUP when caught") << int(SIGHUP) << 0 << p1 << format << 2 << 0 << 0;
-        QTest::newRow("SIGINT 60 ms after caught")
-            << int(SIGINT) << 60 << p1 << format << 2 << 0 << 0;
-        QTest::newRow("SIGTERM from a library's constructor")
-            << 0 << -1 << p1 << format << 2 << 0 << int(SIGTERM);
-        // Verbose lines into a pipe whose reader has gone, as `orvello verbose | head -1`.
-        QTest::newRow("SIGTERM, verbose into a closed pipe")
-            << int(SIGTERM) << -1 << QStringList{"p1", "25fps", "verbose"} << format << 2 << 0 << 0;
-        // Started with `>&-`: what is written to standard output must not
-        // reach a descriptor the program opened for itself.
-        QTest::newRow("standard output closed, headless")
-            << int(SIGTERM) << -1 << QStringList{"headless", "p0", "25fps"} << format << 2 << 0b010
-            << 0;
-        QTest::newRow("standard output closed, window, verbose")
-            << int(SIGTERM) << -1 << QStringList{"p0", "25fps", "verbose"} << format << 2 << 0b010
-            << 0;
         // Place 3 runs from 00:00:00 to 00:00:01 and then closes the program.
-        QTest::newRow("exit at end") << 0 << -1 << QStringList{"p3"}
-                                     << QVariantMap{{"end_hour_2", 0},
-                                                    {"end_minute_2", 0},
-                                                    {"end_seconds_2", 1},
-                                                    {"exits_at_end_2", 1}}
-                                     << 0 << 0 << 0;
+        const QVariantMap placeExit{
+            {"end_hour_2", 0}, {"end_minute_2", 0}, {"end_seconds_2", 1}, {"exits_at_end_2", 1}};
         // An entry for the current month is due at the playlist's first tick.
         const QVariantMap playlistExit{{"FrameFormat", 3},
                                        {"playlist_count", 1},
                                        {"playlist_enabled", 1},
                                        {"playlist_place_0", -2},
                                        {"playlist_month_0", QDate::currentDate().month()}};
-        QTest::newRow("playlist exits")
-            << 0 << -1 << QStringList{"25fps"} << playlistExit << 3 << 0 << 0;
         // The headless run ends the same ways, offered displays that do not exist.
-        const QStringList headless{"headless", "p1", "25fps"};
-        QTest::newRow("headless, SIGINT") << int(SIGINT) << -1 << headless << format << 2 << 0 << 0;
-        QTest::newRow("headless, SIGHUP") << int(SIGHUP) << -1 << headless << format << 2 << 0 << 0;
-        QTest::newRow("headless, SIGTERM when caught")
-            << int(SIGTERM) << 0 << headless << format << 2 << 0 << 0;
-        QTest::newRow("headless, verbose into a closed pipe")
-            << int(SIGTERM) << -1 << headless + QStringList{"verbose"} << format << 2 << 0 << 0;
-        QTest::newRow("headless, exit at end") << 0 << -1 << QStringList{"headless", "p3"}
-                                               << QVariantMap{{"FrameFormat", 2},
-                                                              {"end_hour_2", 0},
-                                                              {"end_minute_2", 0},
-                                                              {"end_seconds_2", 1},
-                                                              {"exits_at_end_2", 1}}
-                                               << 2 << 0 << 0;
-        QTest::newRow("headless, playlist exits")
-            << 0 << -1 << QStringList{"headless"} << playlistExit << 3 << 0 << 0;
+        for (const char *mode : {"window", "headless"}) {
+            const QStringList run = *mode == 'h' ? QStringList{"headless"} : QStringList{};
+            const QStringList p1 = run + QStringList{"p1", "25fps"};
+            QTest::addRow("%s, SIGTERM", mode) << int(SIGTERM) << -1 << p1 << format << 2 << 0 << 0;
+            QTest::addRow("%s, SIGINT", mode) << int(SIGINT) << -1 << p1 << format << 2 << 0 << 0;
+            QTest::addRow("%s, SIGHUP", mode) << int(SIGHUP) << -1 << p1 << edge << 2 << 0 << 0;
+            // During start-up, while the application and the window are being built.
+            QTest::addRow("%s, SIGTERM when caught", mode)
+                << int(SIGTERM) << 0 << p1 << format << 2 << 0 << 0;
+            QTest::addRow("%s, SIGHUP when caught", mode)
+                << int(SIGHUP) << 0 << p1 << format << 2 << 0 << 0;
+            // Verbose lines into a pipe whose reader has gone, as `orvello verbose | head -1`.
+            QTest::addRow("%s, verbose into a closed pipe", mode)
+                << int(SIGTERM) << -1 << p1 + QStringList{"verbose"} << format << 2 << 0 << 0;
+            // Started with `>&-`: what is written to standard output must not
+            // reach a descriptor the program opened for itself.
+            QTest::addRow("%s, standard output closed, verbose", mode)
+                << int(SIGTERM) << -1 << run + QStringList{"p0", "25fps", "verbose"} << format << 2
+                << 0b010 << 0;
+            QTest::addRow("%s, exit at end", mode)
+                << 0 << -1 << run + QStringList{"p3"} << placeExit << 0 << 0 << 0;
+            QTest::addRow("%s, playlist exits", mode)
+                << 0 << -1 << run + QStringList{"25fps"} << playlistExit << 3 << 0 << 0;
+        }
+        QTest::newRow("SIGINT 60 ms after caught")
+            << int(SIGINT) << 60 << QStringList{"p1", "25fps"} << format << 2 << 0 << 0;
+        QTest::newRow("SIGTERM from a library's constructor")
+            << 0 << -1 << QStringList{"p1", "25fps"} << format << 2 << 0 << int(SIGTERM);
     }
 
     void endsCleanly()

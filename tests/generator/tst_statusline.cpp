@@ -74,42 +74,30 @@ private slots:
         QTest::addColumn<QString>("failures"); // one digit per fact
         // What the window shows in the error colour when only part of a fact fails.
         QTest::addColumn<QString>("failingPart");
-        QTest::newRow("port busy")
-            << "port busy"
-            << "off" << QStringList{"Art-Net: port 6454 in use by another program", "MIDI: off"}
-            << "10" << QString();
-        QTest::newRow("loopback only")
-            << "loopback only"
-            << "none"
-            << QStringList{"Art-Net: loopback only (no network), frames sent: 1",
-                           "MIDI: no MIDI ports"}
-            << "11" << QString();
-        QTest::newRow("another source")
-            << "another source"
-            << "sending"
-            << QStringList{"Art-Net: to 10.77.0.255 (frames sent: 0), 192.168.77.255 (frames sent: "
-                           "0)",
-                           "MIDI: to mtc:in, MIDI Timecode", "another timecode source at 10.77.0.9"}
-            << "001" << QString();
-        QTest::newRow("one destination unreachable")
-            << "one unreachable"
-            << "refuses"
-            << QStringList{"Art-Net: to 127.0.0.2 (frames sent: 2), 192.168.77.255: network "
-                           "unreachable (frames sent: 0)",
-                           "MIDI: to mtc:in: refuses messages, MIDI Timecode"}
-            << "01"
-            << "192.168.77.255: network unreachable (frames sent: 0)";
-        QTest::newRow("every destination unreachable")
-            << "all unreachable"
-            << "off"
-            << QStringList{"Art-Net: to 10.77.0.255: network unreachable (frames sent: 0), "
-                           "192.168.77.255: network unreachable (frames sent: 0)",
-                           "MIDI: off"}
-            << "10" << QString();
-        QTest::newRow("Art-Net off")
-            << "off"
-            << "open fails" << QStringList{"Art-Net: off", "MIDI: cannot open mtc:in"} << "01"
-            << QString();
+        const auto row = [](const char *name, const char *artnet, const char *midi,
+                            const QStringList &texts, const char *failures,
+                            const char *failingPart = "") {
+            QTest::newRow(name) << artnet << midi << texts << failures << failingPart;
+        };
+        row("port busy", "port busy", "off",
+            {"Art-Net: port 6454 in use by another program", "MIDI: off"}, "10");
+        row("loopback only", "loopback only", "none",
+            {"Art-Net: loopback only (no network), frames sent: 1", "MIDI: no MIDI ports"}, "11");
+        row("another source", "another source", "sending",
+            {"Art-Net: to 10.77.0.255 (frames sent: 0), 192.168.77.255 (frames sent: 0)",
+             "MIDI: to mtc:in, MIDI Timecode", "another timecode source at 10.77.0.9"},
+            "001");
+        row("one destination unreachable", "one unreachable", "refuses",
+            {"Art-Net: to 127.0.0.2 (frames sent: 2), 192.168.77.255: network unreachable "
+             "(frames sent: 0)",
+             "MIDI: to mtc:in: refuses messages, MIDI Timecode"},
+            "01", "192.168.77.255: network unreachable (frames sent: 0)");
+        row("every destination unreachable", "all unreachable", "off",
+            {"Art-Net: to 10.77.0.255: network unreachable (frames sent: 0), 192.168.77.255: "
+             "network unreachable (frames sent: 0)",
+             "MIDI: off"},
+            "10");
+        row("Art-Net off", "off", "open fails", {"Art-Net: off", "MIDI: cannot open mtc:in"}, "01");
     }
 
     void facts()

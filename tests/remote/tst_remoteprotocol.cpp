@@ -279,14 +279,10 @@ private slots:
     {
         QTest::addColumn<QString>("chosen");
         QTest::addColumn<QString>("address");
-        QTest::newRow("all") << "255.255.255.255"
-                             << "0.0.0.0";
-        QTest::newRow("nothing chosen (first start)") << ""
-                                                      << "0.0.0.0";
-        QTest::newRow("second network") << "192.168.77.0"
-                                        << "192.168.77.1";
-        QTest::newRow("chosen network not there") << "172.16.0.0"
-                                                  << "127.0.0.1";
+        QTest::newRow("all") << QString("255.255.255.255") << QString("0.0.0.0");
+        QTest::newRow("nothing chosen (first start)") << QString() << QString("0.0.0.0");
+        QTest::newRow("second network") << QString("192.168.77.0") << QString("192.168.77.1");
+        QTest::newRow("chosen network not there") << QString("172.16.0.0") << QString("127.0.0.1");
     }
 
     void oscAddress()

@@ -377,6 +377,11 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!messages.isEmpty(), Wait);
         QCOMPARE(messages.first().value(QStringLiteral("state")).toString(),
                  QStringLiteral("paused"));
+        const auto said = [&messages](const char *key, const char *value) {
+            return std::any_of(messages.begin(), messages.end(), [&](const QJsonObject &m) {
+                return m.value(QLatin1String(key)).toString() == QLatin1String(value);
+            });
+        };
 
         // 25 fps: every second frame is pushed, then every frame once asked for.
         const auto frameNumbers = [&messages]() {
@@ -393,13 +398,7 @@ private slots:
         };
         QCOMPARE(http(post(R"({"command":"place","value":1})")).status, 200);
         QTRY_VERIFY_WITH_TIMEOUT(frameNumbers().size() >= 10, Wait);
-        QTRY_VERIFY_WITH_TIMEOUT(
-            std::any_of(messages.begin(), messages.end(),
-                        [](const QJsonObject &m) {
-                            return m.value(QStringLiteral("source")).toString() ==
-                                   QLatin1String("place 1");
-                        }),
-            Wait);
+        QTRY_VERIFY_WITH_TIMEOUT(said("source", "place 1"), Wait);
         QList<int> numbers = frameNumbers();
         for (int i = 1; i < numbers.size(); ++i)
             QCOMPARE(numbers[i] - numbers[i - 1], 2);
@@ -413,13 +412,7 @@ private slots:
 
         messages.clear();
         QCOMPARE(http(post(R"({"command":"pause"})")).status, 200);
-        QTRY_VERIFY_WITH_TIMEOUT(
-            std::any_of(messages.begin(), messages.end(),
-                        [](const QJsonObject &m) {
-                            return m.value(QStringLiteral("state")).toString() ==
-                                   QLatin1String("paused");
-                        }),
-            Wait);
+        QTRY_VERIFY_WITH_TIMEOUT(said("state", "paused"), Wait);
         QCOMPARE(rig.remote->web().clientCount(), 1);
         client.close();
         QTRY_COMPARE_WITH_TIMEOUT(rig.remote->web().clientCount(), 0, Wait);
