@@ -113,16 +113,16 @@ private slots:
                            {"midi_protocol_on", 0},
                            {"playlist_enabled", 1}}
             << "30 drop, system time, Art-Net off, MIDI to \"A\" \"B\" (MIDI Clock), playlist on";
-        // The option overrides the stored switch; broadcasts off leave the
-        // unicast address alone in the line.
-        QTest::newRow("true drop-frame by option, unicast only")
-            << QStringList{"p0", "30drop", "truedrop"}
+        // Options override the stored switches; broadcasts off leave the
+        // unicast address alone in the line; MIDI stored off stays off.
+        QTest::newRow("true drop-frame by option, unicast only, MIDI off")
+            << QStringList{"p0", "30drop", "truedrop", "noplaylist"}
             << QVariantMap{{"true_drop_frame", 0},
                            {"artnet_broadcast", 0},
-                           {"artnet_unicast", "10.77.0.9"}}
-            << "30 drop at 29.97 fps, system time, Art-Net to 10.77.0.9, MIDI to \"A\" \"B\" (MIDI "
-               "Clock), "
-               "playlist off";
+                           {"artnet_unicast", "10.77.0.9"},
+                           {"midi_protocol_on", 0},
+                           {"playlist_enabled", 1}}
+            << "30 drop at 29.97 fps, system time, Art-Net to 10.77.0.9, MIDI off, playlist off";
         QTest::newRow("invalid stored format, no place, MIDI off, playlist by option")
             << QStringList{"nomidi", "playlist"}
             << QVariantMap{{"FrameFormat", 9}, {"artnet_interface_name", "192.168.77.0"}}

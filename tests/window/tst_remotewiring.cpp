@@ -31,25 +31,6 @@ private slots:
     void initTestCase() { REQUIRE_PRIVATE_NETWORK(); }
     void init() { m_fixture.freshStore(); }
 
-    // The command line's choice wins over the stored flag. That an entry due
-    // at start fires at once is shown end to end.
-    void playlistAtStart_data()
-    {
-        QTest::addColumn<QString>("arg");
-        QTest::addColumn<int>("storedEnabled");
-        QTest::newRow("noplaylist over stored on") << "noplaylist" << 1;
-        QTest::newRow("playlist over stored off") << "playlist" << 0;
-    }
-
-    void playlistAtStart()
-    {
-        QFETCH(QString, arg);
-        QFETCH(int, storedEnabled);
-        SettingsStore::open()->setValue("playlist_enabled", storedEnabled);
-        Orvello w({"orvello", "noupdatecheck", arg});
-        QCOMPARE(w.generator().playlist()->enabled.load(), !storedEnabled);
-    }
-
     // Apply saves the playlist with the record; "New Settings" empties the
     // list and keeps the flag; "Defaults" clears the flag.
     void applySavesThePlaylist()
