@@ -62,7 +62,14 @@ class TestConfigCommand : public QObject
             store.setValue(QStringLiteral("playlist_hour_%1").arg(i), i % 24);
         }
     }
-    static QByteArray repeated(const QByteArray &piece, int times) { return piece.repeated(times); }
+    // The file to import, "in.ovxml" in the home folder.
+    static QString importFile(const QTemporaryDir &home, const QByteArray &text)
+    {
+        QFile file(home.filePath(QStringLiteral("in.ovxml")));
+        if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size())
+            qFatal("cannot write the file to import");
+        return file.fileName();
+    }
     // The largest resident size of any run so far, in MiB.
     static long childPeakMiB()
     {
@@ -113,32 +120,6 @@ private slots:
         QCOMPARE(stored(home), seed); // reading wrote nothing back
     }
 
-    void importSavesTheWholeRecord()
-    {
-        QTemporaryDir home;
-        QSettings(storePath(home), QSettings::IniFormat).setValue("start_minute_4", 33);
-        const QString path = home.filePath(QStringLiteral("in.ovxml"));
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(R"(<!DOCTYPE orvello><OrvelloConfig>
- <place_item version="1" place_number="2" start_min="5"/>
- <dmx_in_item version="1" dmx_in_universe="300"/>
- <playlist version="1" enabled="1"/>
- <playlist_item version="1" place="ex" hour="23"/>
-</OrvelloConfig>)");
-        file.close();
-        const Run r = run(home, {QStringLiteral("--import"), path});
-        QCOMPARE(r.output, path + ": line 3: dmx_in_item dmx_in_universe=\"300\" is not a number "
-                                  "from 1 to 256\n");
-        QCOMPARE(r.exitCode, 0);
-        const QVariantMap store = stored(home);
-        const QVariantMap expected{{"start_minute_1", "5"},   {"dmx_in_universe", "300"},
-                                   {"playlist_enabled", "1"}, {"playlist_place_0", "-2"},
-                                   {"playlist_hour_0", "23"}, {"start_minute_4", "0"}};
-        for (auto it = expected.cbegin(); it != expected.cend(); ++it)
-            QCOMPARE(store.value(it.key()).toString(), it.value().toString());
-    }
-
     // Files that are no show, or too much of one, are refused quickly, in
     // little memory, and leave the store as it was. "%1" is the file.
     void hostileFiles_data()
@@ -163,12 +144,12 @@ private slots:
                                     "show file holds a few kilobytes.\n";
         QTest::newRow("100000 nested")
             << "file"
-            << "<OrvelloConfig>" + repeated("<a>", 100000) + repeated("</a>", 100000) +
-                   "</OrvelloConfig>"
+            << "<OrvelloConfig>" + QByteArray("<a>").repeated(100000) +
+                   QByteArray("</a>").repeated(100000) + "</OrvelloConfig>"
             << notShow + "Its elements are nested more than 16 deep; a show nests them two deep.\n";
         QTest::newRow("a million elements")
             << "file"
-            << "<OrvelloConfig>" + repeated("<a/>", 1000000) + "</OrvelloConfig>"
+            << "<OrvelloConfig>" + QByteArray("<a/>").repeated(1000000) + "</OrvelloConfig>"
             << notShow + "It holds more than 50000 elements, attributes and other parts; a show "
                          "holds a few hundred.\n";
         QByteArray attributes;
@@ -217,43 +198,49 @@ private slots:
         QVERIFY2(childPeakMiB() < 120, qPrintable(QString::number(childPeakMiB())));
     }
 
-    // Taken as the file has them, but each named once; a shorter playlist
-    // leaves no keys of the longer one behind.
-    void valuesBeyondTheEditorsAreReportedAndStaleEntriesGo()
+    // The whole record is replaced: values beyond the editors are taken as
+    // the file has them, each named once, and a shorter playlist leaves no
+    // keys of the longer one behind.
+    void importReplacesTheRecordAndNamesOddValues()
     {
         QTemporaryDir home;
         seedStore(home, 1000);
-        const QString path = home.filePath(QStringLiteral("in.ovxml"));
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(R"(<OrvelloConfig version="1">
+        const QString path = importFile(home, R"(<!DOCTYPE orvello><OrvelloConfig version="1">
  <place_item version="1" place_number="1" start_hour="99" start_min="75"/>
  <place_item version="1" place_number="12" start_hour="1"/>
  <playlist_item version="1" place="01" month="13" day="32" year="99999"/>
  <playlist_item version="1" place="12" hour="23"/>
  <playlist_item version="1" place="ST" weekday="-1" minute="x"/>
+ <place_item version="1" place_number="2" start_min="5"/>
+ <dmx_in_item version="1" dmx_in_universe="300"/>
+ <playlist version="1" enabled="1"/>
+ <playlist_item version="1" place="ex" hour="22"/>
 </OrvelloConfig>)");
-        file.close();
         const Run r = run(home, {QStringLiteral("--import"), path});
         QCOMPARE(r.exitCode, 0);
         const QString prefix = path + ": line ";
-        QCOMPARE(r.output.split(QLatin1Char('\n'), Qt::SkipEmptyParts),
-                 (QStringList{
-                     prefix + "2: place_item start_hour=\"99\" is not a number from 0 to 23",
-                     prefix + "2: place_item start_min=\"75\" is not a number from 0 to 59",
-                     prefix + "3: place_item place_number=\"12\" is not a number from 1 to 9",
-                     prefix + "4: playlist_item year=\"99999\" is not a number from 1 to 9999",
-                     prefix + "4: playlist_item month=\"13\" is not a number from 1 to 12",
-                     prefix + "4: playlist_item day=\"32\" is not a number from 1 to 31",
-                     prefix + "5: playlist_item place=\"12\" is not ST, EX or a place from 1 to 9",
-                     prefix + "6: playlist_item minute=\"x\" is not a number from 0 to 59",
-                 }));
+        QCOMPARE(
+            r.output.split(QLatin1Char('\n'), Qt::SkipEmptyParts),
+            (QStringList{
+                prefix + "2: place_item start_hour=\"99\" is not a number from 0 to 23",
+                prefix + "2: place_item start_min=\"75\" is not a number from 0 to 59",
+                prefix + "3: place_item place_number=\"12\" is not a number from 1 to 9",
+                prefix + "4: playlist_item year=\"99999\" is not a number from 1 to 9999",
+                prefix + "4: playlist_item month=\"13\" is not a number from 1 to 12",
+                prefix + "4: playlist_item day=\"32\" is not a number from 1 to 31",
+                prefix + "5: playlist_item place=\"12\" is not ST, EX or a place from 1 to 9",
+                prefix + "6: playlist_item minute=\"x\" is not a number from 0 to 59",
+                prefix + "8: dmx_in_item dmx_in_universe=\"300\" is not a number from 1 to 256",
+            }));
         const QVariantMap store = stored(home);
-        QCOMPARE(store.value("start_hour_0").toInt(), 99);
-        QCOMPARE(store.value("playlist_count").toInt(), 3);
-        QCOMPARE(store.value("playlist_year_0").toInt(), -1); // too large: as no number
-        QCOMPARE(store.value("playlist_month_0").toInt(), 13);
-        QVERIFY(!store.contains("playlist_hour_3"));
+        const QVariantMap expected{
+            {"start_hour_0", 99},     {"start_minute_1", 5},    {"start_hour_4", 0},
+            {"playlist_count", 4},    {"playlist_year_0", -1}, // too large: as no number
+            {"playlist_month_0", 13}, {"dmx_in_universe", 300}, {"playlist_enabled", 1},
+            {"playlist_place_3", -2}, {"playlist_hour_3", 22}};
+        for (auto it = expected.cbegin(); it != expected.cend(); ++it)
+            QVERIFY2(store.value(it.key()).toInt() == it.value().toInt(), qPrintable(it.key()));
+        QVERIFY(!store.contains("playlist_hour_4"));
         QVERIFY(!store.contains("playlist_place_999"));
         QVERIFY(QFileInfo(storePath(home)).size() < 4096);
     }
@@ -273,13 +260,10 @@ private slots:
         QTemporaryDir home;
         seedStore(home, 5);
         const QByteArray before = checksum(home);
-        const QString path = home.filePath(QStringLiteral("in.ovxml"));
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("<OrvelloConfig>" +
-                   repeated("<playlist_item version=\"1\" month=\"13\"/>\n", 3000) +
-                   "</OrvelloConfig>");
-        file.close();
+        const QString path = importFile(
+            home, "<OrvelloConfig>" +
+                      QByteArray("<playlist_item version=\"1\" month=\"13\"/>\n").repeated(3000) +
+                      "</OrvelloConfig>");
         QProcess process;
         start(process, home, {QStringLiteral("--import"), path});
         QVERIFY(process.waitForReadyRead(30000));
@@ -315,10 +299,7 @@ private slots:
         QFETCH(QStringList, args);
         QFETCH(QString, err);
         QTemporaryDir home;
-        const QString path = home.filePath(QStringLiteral("in.ovxml"));
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("<OrvelloConfig><place_item>") > 0);
-        file.close();
+        const QString path = importFile(home, "<OrvelloConfig><place_item>");
         const Run r = run(home, args.replaceInStrings(QLatin1String("%1"), path));
         QCOMPARE(r.output, QString(err).replace(QLatin1String("%1"), path));
         QCOMPARE(r.exitCode, 1);

@@ -1,3 +1,4 @@
+#include "fakeinterfaces.h"
 #include "fakemidioutputservice.h"
 #include "headlessrunner.h"
 #include "orvello.h"
@@ -13,22 +14,12 @@
 // the outputs and the calculator get must agree.
 namespace
 {
-AddressEntry entry(const QString &ip, const QString &broadcast, const QString &name)
-{
-    AddressEntry e{{}, QStringLiteral("02:00:00:00:00:01"), name};
-    e.entry.setIp(QHostAddress(ip));
-    e.entry.setNetmask(QHostAddress(QStringLiteral("255.255.255.0")));
-    e.entry.setBroadcast(QHostAddress(broadcast));
-    return e;
-}
-
 GeneratorPlatform fakeMachine()
 {
     GeneratorPlatform platform;
-    platform.addressEntries = QList<AddressEntry>{
-        entry(QStringLiteral("10.77.0.1"), QStringLiteral("10.77.0.255"), QStringLiteral("a0")),
-        entry(QStringLiteral("192.168.77.1"), QStringLiteral("192.168.77.255"),
-              QStringLiteral("a1"))};
+    platform.addressEntries =
+        QList<AddressEntry>{fakeInterface("10.77.0.1", "10.77.0.255", "a0"),
+                            fakeInterface("192.168.77.1", "192.168.77.255", "a1")};
     platform.verboseSink = [](const QByteArray &) {};
     platform.midiService = std::make_shared<FakeMidiOutputService>(QStringList{"A", "B"});
     return platform;
@@ -39,11 +30,6 @@ struct Wiring {
     QStringList facts;
     QList<int> places; // as the calculator answered them
     QList<int> types;  // Type byte of the first codes sent
-
-    bool operator==(const Wiring &o) const
-    {
-        return facts == o.facts && places == o.places && types == o.types;
-    }
 };
 
 struct Recorder : QObject {
@@ -127,16 +113,16 @@ private slots:
                            {"midi_protocol_on", 0},
                            {"playlist_enabled", 1}}
             << "30 drop, system time, Art-Net off, MIDI to \"A\" \"B\" (MIDI Clock), playlist on";
-        // The option overrides the stored switch; broadcasts off leave the
-        // unicast address alone in the line.
-        QTest::newRow("true drop-frame by option, unicast only")
-            << QStringList{"p0", "30drop", "truedrop"}
+        // Options override the stored switches; broadcasts off leave the
+        // unicast address alone in the line; MIDI stored off stays off.
+        QTest::newRow("true drop-frame by option, unicast only, MIDI off")
+            << QStringList{"p0", "30drop", "truedrop", "noplaylist"}
             << QVariantMap{{"true_drop_frame", 0},
                            {"artnet_broadcast", 0},
-                           {"artnet_unicast", "10.77.0.9"}}
-            << "30 drop at 29.97 fps, system time, Art-Net to 10.77.0.9, MIDI to \"A\" \"B\" (MIDI "
-               "Clock), "
-               "playlist off";
+                           {"artnet_unicast", "10.77.0.9"},
+                           {"midi_protocol_on", 0},
+                           {"playlist_enabled", 1}}
+            << "30 drop at 29.97 fps, system time, Art-Net to 10.77.0.9, MIDI off, playlist off";
         QTest::newRow("invalid stored format, no place, MIDI off, playlist by option")
             << QStringList{"nomidi", "playlist"}
             << QVariantMap{{"FrameFormat", 9}, {"artnet_interface_name", "192.168.77.0"}}

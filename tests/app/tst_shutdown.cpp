@@ -54,46 +54,46 @@ private slots:
         QTest::addColumn<int>("raisedAtLoad");
         // The stored format is written back as read, whatever the command line said.
         const QVariantMap format{{"FrameFormat", 2}};
-        const QStringList p1{"p1", "25fps"};
-        QTest::newRow("SIGTERM") << int(SIGTERM) << -1 << p1 << format << 2 << 0 << 0;
-        QTest::newRow("SIGINT") << int(SIGINT) << -1 << p1 << format << 2 << 0 << 0;
         // A hand-edited universe at the edge of int reaches the node's set-up.
         const QVariantMap edge{{"FrameFormat", 2}, {"dmx_in_universe", INT_MIN}};
-        QTest::newRow("SIGHUP") << int(SIGHUP) << -1 << p1 << edge << 2 << 0 << 0;
-        // During start-up, while the application and the window are being built.
-        QTest::newRow("SIGTERM when caught") << int(SIGTERM) << 0 << p1 << format << 2 << 0 << 0;
-        QTest::newRow("SIGHUP when caught") << int(SIGHUP) << 0 << p1 << format << 2 << 0 << 0;
-        QTest::newRow("SIGINT 60 ms after caught")
-            << int(SIGINT) << 60 << p1 << format << 2 << 0 << 0;
-        QTest::newRow("SIGTERM from a library's constructor")
-            << 0 << -1 << p1 << format << 2 << 0 << int(SIGTERM);
-        // Verbose lines into a pipe whose reader has gone, as `orvello verbose | head -1`.
-        QTest::newRow("SIGTERM, verbose into a closed pipe")
-            << int(SIGTERM) << -1 << QStringList{"p1", "25fps", "verbose"} << format << 2 << 0 << 0;
-        // Started with `>&-`: what is written to standard output must not
-        // reach a descriptor the program opened for itself.
-        QTest::newRow("standard output closed, headless")
-            << int(SIGTERM) << -1 << QStringList{"headless", "p0", "25fps"} << format << 2 << 0b010
-            << 0;
-        QTest::newRow("standard output closed, window, verbose")
-            << int(SIGTERM) << -1 << QStringList{"p0", "25fps", "verbose"} << format << 2 << 0b010
-            << 0;
         // Place 3 runs from 00:00:00 to 00:00:01 and then closes the program.
-        QTest::newRow("exit at end") << 0 << -1 << QStringList{"p3"}
-                                     << QVariantMap{{"end_hour_2", 0},
-                                                    {"end_minute_2", 0},
-                                                    {"end_seconds_2", 1},
-                                                    {"exits_at_end_2", 1}}
-                                     << 0 << 0 << 0;
+        const QVariantMap placeExit{
+            {"end_hour_2", 0}, {"end_minute_2", 0}, {"end_seconds_2", 1}, {"exits_at_end_2", 1}};
         // An entry for the current month is due at the playlist's first tick.
-        QTest::newRow("playlist exits")
-            << 0 << -1 << QStringList{"25fps"}
-            << QVariantMap{{"FrameFormat", 3},
-                           {"playlist_count", 1},
-                           {"playlist_enabled", 1},
-                           {"playlist_place_0", -2},
-                           {"playlist_month_0", QDate::currentDate().month()}}
-            << 3 << 0 << 0;
+        const QVariantMap playlistExit{{"FrameFormat", 3},
+                                       {"playlist_count", 1},
+                                       {"playlist_enabled", 1},
+                                       {"playlist_place_0", -2},
+                                       {"playlist_month_0", QDate::currentDate().month()}};
+        // The headless run ends the same ways, offered displays that do not exist.
+        for (const char *mode : {"window", "headless"}) {
+            const QStringList run = *mode == 'h' ? QStringList{"headless"} : QStringList{};
+            const QStringList p1 = run + QStringList{"p1", "25fps"};
+            QTest::addRow("%s, SIGTERM", mode) << int(SIGTERM) << -1 << p1 << format << 2 << 0 << 0;
+            QTest::addRow("%s, SIGINT", mode) << int(SIGINT) << -1 << p1 << format << 2 << 0 << 0;
+            QTest::addRow("%s, SIGHUP", mode) << int(SIGHUP) << -1 << p1 << edge << 2 << 0 << 0;
+            // During start-up, while the application and the window are being built.
+            QTest::addRow("%s, SIGTERM when caught", mode)
+                << int(SIGTERM) << 0 << p1 << format << 2 << 0 << 0;
+            QTest::addRow("%s, SIGHUP when caught", mode)
+                << int(SIGHUP) << 0 << p1 << format << 2 << 0 << 0;
+            // Verbose lines into a pipe whose reader has gone, as `orvello verbose | head -1`.
+            QTest::addRow("%s, verbose into a closed pipe", mode)
+                << int(SIGTERM) << -1 << p1 + QStringList{"verbose"} << format << 2 << 0 << 0;
+            // Started with `>&-`: what is written to standard output must not
+            // reach a descriptor the program opened for itself.
+            QTest::addRow("%s, standard output closed, verbose", mode)
+                << int(SIGTERM) << -1 << run + QStringList{"p0", "25fps", "verbose"} << format << 2
+                << 0b010 << 0;
+            QTest::addRow("%s, exit at end", mode)
+                << 0 << -1 << run + QStringList{"p3"} << placeExit << 0 << 0 << 0;
+            QTest::addRow("%s, playlist exits", mode)
+                << 0 << -1 << run + QStringList{"25fps"} << playlistExit << 3 << 0 << 0;
+        }
+        QTest::newRow("SIGINT 60 ms after caught")
+            << int(SIGINT) << 60 << QStringList{"p1", "25fps"} << format << 2 << 0 << 0;
+        QTest::newRow("SIGTERM from a library's constructor")
+            << 0 << -1 << QStringList{"p1", "25fps"} << format << 2 << 0 << int(SIGTERM);
     }
 
     void endsCleanly()
@@ -114,7 +114,13 @@ private slots:
                 store.setValue(it.key(), it.value());
         }
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        // A headless run that tried to open one of these displays would abort.
+        const bool headless = args.contains(QStringLiteral("headless"));
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), headless ? "xcb" : "offscreen");
+        if (headless) {
+            env.insert(QStringLiteral("DISPLAY"), QStringLiteral(":77"));
+            env.insert(QStringLiteral("WAYLAND_DISPLAY"), QStringLiteral("wayland-77"));
+        }
         for (const char *name : {"HOME", "XDG_CONFIG_HOME", "XDG_RUNTIME_DIR"})
             env.insert(QLatin1String(name), home.path());
         env.remove(QStringLiteral("QT_LOGGING_RULES"));

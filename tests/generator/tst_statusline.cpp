@@ -1,4 +1,5 @@
 #include "artnet.h"
+#include "fakeinterfaces.h"
 #include "fakemidioutputservice.h"
 #include "midi.h"
 #include "privatenetwork.h"
@@ -9,20 +10,12 @@
 
 namespace
 {
-AddressEntry entry(const char *ip, const char *mask, const char *broadcast)
-{
-    AddressEntry e{{}, QStringLiteral("02:00:00:00:00:01"), QStringLiteral("eth")};
-    e.entry.setIp(QHostAddress(QLatin1String(ip)));
-    e.entry.setNetmask(QHostAddress(QLatin1String(mask)));
-    e.entry.setBroadcast(QHostAddress(QLatin1String(broadcast)));
-    return e;
-}
-const QList<AddressEntry> TwoSubnets{entry("10.77.0.1", "255.255.255.0", "10.77.0.255"),
-                                     entry("192.168.77.1", "255.255.255.0", "192.168.77.255")};
+const QList<AddressEntry> TwoSubnets{fakeInterface("10.77.0.1", "10.77.0.255"),
+                                     fakeInterface("192.168.77.1", "192.168.77.255")};
 // The first "broadcast" address is a peer on the loopback; the second has no
 // route in the test's namespace, as an adapter whose link is down.
-const QList<AddressEntry> OneUnreachable{entry("10.77.0.1", "255.255.255.0", "127.0.0.2"),
-                                         entry("192.168.77.1", "255.255.255.0", "192.168.77.255")};
+const QList<AddressEntry> OneUnreachable{fakeInterface("10.77.0.1", "127.0.0.2"),
+                                         fakeInterface("192.168.77.1", "192.168.77.255")};
 
 // The status a real node reports in each situation, on the namespace's loopback.
 ArtnetStatus artnetIn(const QString &situation)
@@ -73,85 +66,71 @@ class TestStatusLine : public QObject
     Q_OBJECT
 private slots:
     void initTestCase() { REQUIRE_PRIVATE_NETWORK(); }
-    void facts_data();
-    void facts();
-};
-
-void TestStatusLine::facts_data()
-{
-    QTest::addColumn<QString>("artnet"); // situation, or "off"
-    QTest::addColumn<QString>("midi");   // situation, or "off"
-    QTest::addColumn<QStringList>("texts");
-    QTest::addColumn<QString>("failures"); // one digit per fact
-    // What the window shows in the error colour when only part of a fact fails.
-    QTest::addColumn<QString>("failingPart");
-    QTest::newRow("port busy") << "port busy"
-                               << "off"
-                               << QStringList{"Art-Net: port 6454 in use by another program",
-                                              "MIDI: off"}
-                               << "10" << QString();
-    QTest::newRow("loopback only")
-        << "loopback only"
-        << "none"
-        << QStringList{"Art-Net: loopback only (no network), frames sent: 1", "MIDI: no MIDI ports"}
-        << "11" << QString();
-    QTest::newRow("another source")
-        << "another source"
-        << "sending"
-        << QStringList{"Art-Net: to 10.77.0.255 (frames sent: 0), 192.168.77.255 (frames sent: 0)",
-                       "MIDI: to mtc:in, MIDI Timecode", "another timecode source at 10.77.0.9"}
-        << "001" << QString();
-    QTest::newRow("one destination unreachable")
-        << "one unreachable"
-        << "refuses"
-        << QStringList{"Art-Net: to 127.0.0.2 (frames sent: 2), 192.168.77.255: network "
-                       "unreachable (frames sent: 0)",
-                       "MIDI: to mtc:in: refuses messages, MIDI Timecode"}
-        << "01"
-        << "192.168.77.255: network unreachable (frames sent: 0)";
-    QTest::newRow("every destination unreachable")
-        << "all unreachable"
-        << "off"
-        << QStringList{"Art-Net: to 10.77.0.255: network unreachable (frames sent: 0), "
-                       "192.168.77.255: network unreachable (frames sent: 0)",
-                       "MIDI: off"}
-        << "10" << QString();
-    QTest::newRow("Art-Net off") << "off"
-                                 << "open fails"
-                                 << QStringList{"Art-Net: off", "MIDI: cannot open mtc:in"} << "01"
-                                 << QString();
-}
-
-void TestStatusLine::facts()
-{
-    QFETCH(QString, artnet);
-    QFETCH(QString, midi);
-    QFETCH(QStringList, texts);
-    QFETCH(QString, failures);
-    QFETCH(QString, failingPart);
-    const bool artnetOn = artnet != QLatin1String("off");
-    const bool midiOn = midi != QLatin1String("off");
-    const QList<StatusFact> facts =
-        statusFacts(artnetOn, artnetOn ? artnetIn(artnet) : ArtnetStatus{}, midiOn,
-                    midiOn ? midiIn(midi) : MidiStatus{});
-    QStringList gotTexts;
-    QString gotFailures;
-    QStringList failingParts;
-    for (const StatusFact &fact : facts) {
-        gotTexts << fact.text;
-        gotFailures += fact.failure ? QLatin1Char('1') : QLatin1Char('0');
-        QString joined;
-        for (const StatusFact::Segment &segment : fact.segments) {
-            joined += segment.text;
-            if (segment.failure)
-                failingParts << segment.text;
-        }
-        QVERIFY(fact.segments.isEmpty() || joined == fact.text);
+    void facts_data()
+    {
+        QTest::addColumn<QString>("artnet"); // situation, or "off"
+        QTest::addColumn<QString>("midi");   // situation, or "off"
+        QTest::addColumn<QStringList>("texts");
+        QTest::addColumn<QString>("failures"); // one digit per fact
+        // What the window shows in the error colour when only part of a fact fails.
+        QTest::addColumn<QString>("failingPart");
+        const auto row = [](const char *name, const char *artnet, const char *midi,
+                            const QStringList &texts, const char *failures,
+                            const char *failingPart = "") {
+            QTest::newRow(name) << artnet << midi << texts << failures << failingPart;
+        };
+        row("port busy", "port busy", "off",
+            {"Art-Net: port 6454 in use by another program", "MIDI: off"}, "10");
+        row("loopback only", "loopback only", "none",
+            {"Art-Net: loopback only (no network), frames sent: 1", "MIDI: no MIDI ports"}, "11");
+        row("another source", "another source", "sending",
+            {"Art-Net: to 10.77.0.255 (frames sent: 0), 192.168.77.255 (frames sent: 0)",
+             "MIDI: to mtc:in, MIDI Timecode", "another timecode source at 10.77.0.9"},
+            "001");
+        row("one destination unreachable", "one unreachable", "refuses",
+            {"Art-Net: to 127.0.0.2 (frames sent: 2), 192.168.77.255: network unreachable "
+             "(frames sent: 0)",
+             "MIDI: to mtc:in: refuses messages, MIDI Timecode"},
+            "01", "192.168.77.255: network unreachable (frames sent: 0)");
+        row("every destination unreachable", "all unreachable", "off",
+            {"Art-Net: to 10.77.0.255: network unreachable (frames sent: 0), 192.168.77.255: "
+             "network unreachable (frames sent: 0)",
+             "MIDI: off"},
+            "10");
+        row("Art-Net off", "off", "open fails", {"Art-Net: off", "MIDI: cannot open mtc:in"}, "01");
     }
-    QCOMPARE(gotTexts, texts);
-    QCOMPARE(gotFailures, failures);
-    QCOMPARE(failingParts.join(QLatin1Char('|')), failingPart);
-}
+
+    void facts()
+    {
+        QFETCH(QString, artnet);
+        QFETCH(QString, midi);
+        QFETCH(QStringList, texts);
+        QFETCH(QString, failures);
+        QFETCH(QString, failingPart);
+        const bool artnetOn = artnet != QLatin1String("off");
+        const bool midiOn = midi != QLatin1String("off");
+        const QList<StatusFact> facts =
+            statusFacts(artnetOn, artnetOn ? artnetIn(artnet) : ArtnetStatus{}, midiOn,
+                        midiOn ? midiIn(midi) : MidiStatus{});
+        QStringList gotTexts;
+        QString gotFailures;
+        QStringList failingParts;
+        for (const StatusFact &fact : facts) {
+            gotTexts << fact.text;
+            gotFailures += fact.failure ? QLatin1Char('1') : QLatin1Char('0');
+            QString joined;
+            for (const StatusFact::Segment &segment : fact.segments) {
+                joined += segment.text;
+                if (segment.failure)
+                    failingParts << segment.text;
+            }
+            QVERIFY(fact.segments.isEmpty() || joined == fact.text);
+        }
+        QCOMPARE(gotTexts, texts);
+        QCOMPARE(gotFailures, failures);
+        QCOMPARE(failingParts.join(QLatin1Char('|')), failingPart);
+    }
+};
 
 QTEST_GUILESS_MAIN(TestStatusLine)
 #include "tst_statusline.moc"

@@ -16,6 +16,7 @@ DRIVER="${2:?usage: e2e_browser.sh <orvello> <driver folder> [screenshot]}"
 SHOT="${3:-${ORVELLO_SHOT:-}}"
 HERE="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 source "$HERE/../common/netns.sh"
+source "$HERE/../common/headless.sh"
 if [ ! -d "$DRIVER/node_modules/puppeteer-core" ]; then
     if [ -f "$DRIVER/registry-unreachable" ]; then
         echo "SKIP: the npm registry was unreachable, puppeteer-core is not installed"
@@ -29,27 +30,17 @@ netns_init P browser
 netns_setup 1
 SHOT="${SHOT:-$WORK/page.png}"
 
-mkdir -p "$WORK/run/config/orvello.example" "$WORK/run/home" "$WORK/profile"
-printf '[General]\nweb_enabled=1\nweb_port=8080\nmidi_protocol_on=0\n' \
-    >"$WORK/run/config/orvello.example/Orvello.conf"
+mkdir -p "$WORK/profile"
+headless_settings run web_enabled=1 web_port=8080 midi_protocol_on=0
 netns_capture run "$WORK/run/cap.pcapng" 'udp port 6454' b0
-ip netns exec "$NSA" env -i PATH="$PATH" LANG=C.UTF-8 HOME="$WORK/run/home" \
-    XDG_CONFIG_HOME="$WORK/run/config" "$ORVELLO" headless verbose nomidi 25fps p1 \
-    >"$WORK/run/stdout" 2>"$WORK/run/stderr" &
-PID=$!
-PIDS+=("$PID")
-for _ in $(seq 100); do
-    grep -q "web page: listening on 127.0.0.1 port 8080" "$WORK/run/stdout" && break
-    sleep 0.1
-done
-grep -q "web page: listening" "$WORK/run/stdout" || fail "the web page is not served"
+headless_start run verbose nomidi 25fps p1
+headless_wait run "web page: listening on 127.0.0.1 port 8080"
 
 ip netns exec "$NSA" env HOME="$WORK/run/home" NODE_PATH="$DRIVER/node_modules" \
     node "$HERE/browser/pause.js" http://127.0.0.1:8080/ "$SHOT" "$WORK/profile" \
     >"$WORK/run/browser" 2>"$WORK/run/browser.err" || fail "browser: $(tail -5 "$WORK/run/browser.err")"
 sleep 1.5
-kill -TERM "$PID"
-wait "$PID" || fail "exit status $? after SIGTERM"
+headless_stop run TERM
 netns_capture_stop
 tshark -r "$WORK/run/cap.pcapng" -T fields -E separator=, -e frame.time_epoch -e ip.src \
     -e udp.payload 2>/dev/null >"$WORK/run/fields"

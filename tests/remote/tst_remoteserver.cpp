@@ -1,3 +1,4 @@
+#include "oscbytes.h"
 #include "oscmessages.h"
 #include "privatenetwork.h"
 #include "remotecontrol.h"
@@ -11,8 +12,6 @@
 #include <QWebSocket>
 #include <QtTest>
 
-#include <lo/lo_lowlevel.h>
-
 #include <algorithm>
 #include <memory>
 
@@ -24,19 +23,6 @@ namespace
 constexpr quint16 OscPort = 19100;
 constexpr quint16 WebPort = 18180;
 constexpr int Wait = 10000; // bound of every wait; met in milliseconds on a quiet machine
-
-QByteArray osc(const char *path, const char *types = "", int value = 0)
-{
-    lo_message m = lo_message_new();
-    if (*types == 'i')
-        lo_message_add_int32(m, value);
-    size_t size = 0;
-    void *data = lo_message_serialise(m, path, nullptr, &size);
-    const QByteArray bytes(static_cast<const char *>(data), qsizetype(size));
-    free(data);
-    lo_message_free(m);
-    return bytes;
-}
 
 struct Reply {
     int status = 0;
@@ -146,298 +132,294 @@ struct Rig {
 class TestRemoteServer : public QObject
 {
     Q_OBJECT
-private slots:
-    void initTestCase();
-    void oscSubscriberGetsEveryFrame();
-    void oscBadInputAndFlood();
-    void httpAnswers_data();
-    void httpAnswers();
-    void commandAnswerIsTheNewStatus();
-    void tokenAndBinding();
-    void connectionLimitAndIdle();
-    void webSocketPushes();
-
 private:
     QTemporaryDir m_dir;
-};
-
-void TestRemoteServer::initTestCase()
-{
-    REQUIRE_PRIVATE_NETWORK();
-    QVERIFY(m_dir.isValid());
-    SettingsStore::useFile(m_dir.filePath(QStringLiteral("Orvello.conf")));
-}
-
-void TestRemoteServer::oscSubscriberGetsEveryFrame()
-{
-    Rig rig;
-    QUdpSocket client;
-    QVERIFY(client.bind(QHostAddress::LocalHost, 0));
-    QList<QByteArray> received;
-    connect(&client, &QUdpSocket::readyRead, &client, [&]() {
-        while (client.hasPendingDatagrams())
-            received << client.receiveDatagram().data();
-    });
-    QList<TimeCode> sent;
-    connect(rig.generator.get(), &Generator::signalSendTimecodeTimeOut, &client,
-            [&](quint8 h, quint8 m, quint8 s, quint8 f, quint8 t) {
-                sent << TimeCode::make(h, m, s, f, t);
-            });
-    client.writeDatagram(osc("/orvello/subscribe"), QHostAddress::LocalHost, OscPort);
-    QTRY_COMPARE_WITH_TIMEOUT(rig.remote->osc().subscriberCount(), 1, Wait);
-    rig.send(osc("/orvello/place", "i", 1));
-    QTRY_VERIFY_WITH_TIMEOUT(sent.size() >= 30, Wait);
-    const QList<TimeCode> frames = sent.mid(0, 30);
-    QTRY_VERIFY_WITH_TIMEOUT(received.size() >= 32, Wait);
-
-    // The state at once, the state after the place, then each frame sent.
-    const QByteArray paused =
-        OscMessages::state(QStringLiteral("paused"), QStringLiteral("no place"));
-    const QByteArray running =
-        OscMessages::state(QStringLiteral("running"), QStringLiteral("place 1"));
-    QCOMPARE(received.at(0), paused);
-    QByteArrayList codes;
-    QByteArrayList states;
-    for (const QByteArray &message : std::as_const(received))
-        (message.startsWith("/orvello/state") ? states : codes) << message;
-    // The place and the play state come as two reports; one between them
-    // may show the new place still paused.
-    QCOMPARE(states.first(), paused);
-    QCOMPARE(states.last(), running);
-    QByteArray seen;
-    for (const QByteArray &st : std::as_const(states))
-        seen += st.mid(20).replace('\0', ' ') + " | ";
-    QVERIFY2(states.size() == 2 ||
-                 (states.size() == 3 && states[1] == OscMessages::state(QStringLiteral("paused"),
-                                                                        QStringLiteral("place 1"))),
-             seen.constData());
-    for (int i = 0; i < frames.size(); ++i)
-        QCOMPARE(codes.at(i), OscMessages::timecode(frames.at(i)));
-}
-
-void TestRemoteServer::oscBadInputAndFlood()
-{
-    Rig rig;
-    const QList<QByteArray> bad{
-        osc("/orvello/place", "i", 12), osc("/orvello/nothing"), osc("/orvello/place").chopped(4),
-        QByteArray("#bundle\0", 8),     QByteArray(700, 'x'),    osc("/other")};
-    for (const QByteArray &datagram : bad)
-        rig.send(datagram);
-    QTRY_COMPARE_WITH_TIMEOUT(rig.lines.filter(QStringLiteral("OSC: ignored")).size(), bad.size(),
-                              Wait);
-
-    // A flood of garbage and commands: the last word counts, frames go on.
-    QUdpSocket out;
-    for (int i = 0; i < 5000; ++i) {
-        out.writeDatagram(i % 2 ? osc("/orvello/format", "i", 1) : QByteArray(64, char(i)),
-                          QHostAddress::LocalHost, OscPort);
-        if (i % 500 == 0)
-            QCoreApplication::processEvents();
+private slots:
+    void initTestCase()
+    {
+        REQUIRE_PRIVATE_NETWORK();
+        QVERIFY(m_dir.isValid());
+        SettingsStore::useFile(m_dir.filePath(QStringLiteral("Orvello.conf")));
     }
-    // Like a surface that repeats until it sees the change; the flood may
-    // still fill the socket's buffer.
-    QTRY_VERIFY_WITH_TIMEOUT((rig.send(osc("/orvello/format", "i", 3)),
-                              rig.send(osc("/orvello/play")),
-                              rig.generator->format() == 3 && !rig.generator->isPaused()),
-                             Wait);
-    QVERIFY(rig.lines.filter(QStringLiteral("OSC: ignored")).size() > 100);
-    QSignalSpy frames(rig.generator.get(), &Generator::signalSendTimecodeTimeOut);
-    QTRY_VERIFY_WITH_TIMEOUT(frames.size() >= 10, Wait);
-    QCOMPARE(frames.last().at(4).toInt(), 3);
-}
 
-void TestRemoteServer::httpAnswers_data()
-{
-    QTest::addColumn<QByteArray>("request");
-    QTest::addColumn<int>("status");
-    QTest::addColumn<QByteArray>("body");
-    const QByteArray host = "Host: 127.0.0.1:18180\r\n";
-    QTest::newRow("the page") << "GET / HTTP/1.1\r\n" + host + "\r\n"
-                              << 200 << QByteArray("id=\"code\"");
-    QTest::newRow("status") << "GET /api/status HTTP/1.1\r\n" + host + "\r\n"
-                            << 200 << QByteArray("\"state\":\"paused\"");
-    QTest::newRow("a command") << post(R"({"command":"format","value":2})") << 200
-                               << QByteArray("\"format\":2");
-    QTest::newRow("unknown path") << "GET /etc/passwd HTTP/1.1\r\n" + host + "\r\n"
-                                  << 404 << QByteArray("error");
-    QTest::newRow("path out of the root") << "GET /../remotepage.html HTTP/1.1\r\n" + host + "\r\n"
-                                          << 404 << QByteArray();
-    QTest::newRow("wrong method") << "GET /api/command HTTP/1.1\r\n" + host + "\r\n"
-                                  << 405 << QByteArray();
-    QTest::newRow("bad JSON") << post("{\"command\":") << 400 << QByteArray("error");
-    QTest::newRow("value out of range")
-        << post(R"({"command":"place","value":12})") << 400 << QByteArray("0..9");
-    QTest::newRow("not JSON") << "POST /api/command HTTP/1.1\r\n" + host +
-                                     "Content-Type: text/plain\r\nContent-Length: "
-                                     "18\r\n\r\n{\"command\":\"play\"}"
-                              << 415 << QByteArray();
-    QTest::newRow("from another site's page")
-        << post(R"({"command":"play"})", "Origin: http://evil.example\r\n") << 403 << QByteArray();
-    QTest::newRow("a name of another site")
-        << QByteArray("GET /api/status HTTP/1.1\r\nHost: evil.example:18180\r\n\r\n") << 403
-        << QByteArray();
-    QTest::newRow("body over 4 KiB") << post(QByteArray(4097, ' ')) << 413 << QByteArray();
-    QTest::newRow("chunked body") << "POST /api/command HTTP/1.1\r\n" + host +
-                                         "Transfer-Encoding: chunked\r\n\r\n2\r\n{}\r\n0\r\n\r\n"
-                                  << 411 << QByteArray();
-    QTest::newRow("WebSocket path without upgrade") << "GET /ws HTTP/1.1\r\n" + host + "\r\n"
-                                                    << 426 << QByteArray();
-}
-
-void TestRemoteServer::httpAnswers()
-{
-    QFETCH(QByteArray, request);
-    QFETCH(int, status);
-    QFETCH(QByteArray, body);
-    Rig rig;
-    const Reply reply = http(request);
-    QCOMPARE(reply.status, status);
-    QVERIFY2(reply.body.contains(body), reply.body.constData());
-}
-
-// The answer to a command carries the status it leads to: the same as the
-// status read once the calculator has done it.
-void TestRemoteServer::commandAnswerIsTheNewStatus()
-{
-    Rig rig;
-    const QList<QByteArray> commands{R"({"command":"place","value":2})",
-                                     R"({"command":"pause"})",
-                                     R"({"command":"freeze"})",
-                                     R"({"command":"format","value":2})",
-                                     R"({"command":"play"})",
-                                     R"({"command":"freeze"})",
-                                     R"({"command":"reset"})",
-                                     R"({"command":"place","value":0})",
-                                     R"({"command":"playpause"})"};
-    for (const QByteArray &command : commands) {
-        const Reply reply = http(post(command));
-        QCOMPARE(reply.status, 200);
-        QJsonObject answer = QJsonDocument::fromJson(reply.body).object();
-        answer.remove(QStringLiteral("timecode"));
-        answer.remove(QStringLiteral("facts"));
-        QJsonObject now;
-        QTRY_VERIFY2_WITH_TIMEOUT(
-            [&] {
-                now = statusNow();
-                now.remove(QStringLiteral("timecode"));
-                now.remove(QStringLiteral("facts"));
-                return now == answer;
-            }(),
-            qPrintable(QString::fromUtf8(command + " answered " + QJsonDocument(answer).toJson() +
-                                         " but the status is " + QJsonDocument(now).toJson())),
-            Wait);
-    }
-}
-
-void TestRemoteServer::tokenAndBinding()
-{
+    void oscSubscriberGetsEveryFrame()
     {
         Rig rig;
-        QCOMPARE(rig.remote->web().address(), QHostAddress(QHostAddress::LocalHost));
-        // 127.0.0.2 is this computer too, but not the one address served.
-        QCOMPARE(http("GET /api/status HTTP/1.1\r\n\r\n", QStringLiteral("127.0.0.2")).status, 0);
-        QCOMPARE(http(post(R"({"command":"play"})")).status, 200);
+        QUdpSocket client;
+        QVERIFY(client.bind(QHostAddress::LocalHost, 0));
+        QList<QByteArray> received;
+        connect(&client, &QUdpSocket::readyRead, &client, [&]() {
+            while (client.hasPendingDatagrams())
+                received << client.receiveDatagram().data();
+        });
+        QList<TimeCode> sent;
+        connect(rig.generator.get(), &Generator::signalSendTimecodeTimeOut, &client,
+                [&](quint8 h, quint8 m, quint8 s, quint8 f, quint8 t) {
+                    sent << TimeCode::make(h, m, s, f, t);
+                });
+        client.writeDatagram(oscMessage("/orvello/subscribe"), QHostAddress::LocalHost, OscPort);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.remote->osc().subscriberCount(), 1, Wait);
+        rig.send(oscMessage("/orvello/place", "i", 1));
+        QTRY_VERIFY_WITH_TIMEOUT(sent.size() >= 30, Wait);
+        const QList<TimeCode> frames = sent.mid(0, 30);
+        QTRY_VERIFY_WITH_TIMEOUT(received.size() >= 32, Wait);
+
+        // The state at once, the state after the place, then each frame sent.
+        const QByteArray paused =
+            OscMessages::state(QStringLiteral("paused"), QStringLiteral("no place"));
+        const QByteArray running =
+            OscMessages::state(QStringLiteral("running"), QStringLiteral("place 1"));
+        QCOMPARE(received.at(0), paused);
+        QByteArrayList codes;
+        QByteArrayList states;
+        for (const QByteArray &message : std::as_const(received))
+            (message.startsWith("/orvello/state") ? states : codes) << message;
+        // The place and the play state come as two reports; one between them
+        // may show the new place still paused.
+        QCOMPARE(states.first(), paused);
+        QCOMPARE(states.last(), running);
+        QByteArray seen;
+        for (const QByteArray &st : std::as_const(states))
+            seen += st.mid(20).replace('\0', ' ') + " | ";
+        QVERIFY2(states.size() == 2 || (states.size() == 3 &&
+                                        states[1] == OscMessages::state(QStringLiteral("paused"),
+                                                                        QStringLiteral("place 1"))),
+                 seen.constData());
+        for (int i = 0; i < frames.size(); ++i)
+            QCOMPARE(codes.at(i), OscMessages::timecode(frames.at(i)));
     }
-    Rig rig(QStringLiteral("t0ken-22"));
-    const QString other = QStringLiteral("127.0.0.2");
-    QCOMPARE(http("GET /api/status HTTP/1.1\r\nHost: show.lan\r\n\r\n", other).status, 200);
-    QCOMPARE(http(post(R"({"command":"play"})"), other).status, 401);
-    QCOMPARE(http(post(R"({"command":"play"})", "Authorization: Bearer t0ken-2\r\n"), other).status,
-             401);
-    QCOMPARE(http(post(R"({"command":"play"})")).status, 401); // also from this computer
-    const Reply ok =
-        http(post(R"({"command":"play"})", "Authorization: Bearer t0ken-22\r\n"), other);
-    QCOMPARE(ok.status, 200);
-    QVERIFY(ok.body.contains("\"state\":\"running\""));
-    QTRY_VERIFY_WITH_TIMEOUT(!rig.generator->isPaused(), Wait);
-}
 
-void TestRemoteServer::connectionLimitAndIdle()
-{
-    WebServer::Limits limits;
-    limits.idleMs = 1500;
-    Rig rig({}, limits);
-    std::vector<std::unique_ptr<QTcpSocket>> sockets;
-    for (int i = 0; i < limits.maxConnections; ++i) {
-        sockets.push_back(std::make_unique<QTcpSocket>());
-        sockets.back()->connectToHost(QHostAddress::LocalHost, WebPort);
-    }
-    QTRY_COMPARE_WITH_TIMEOUT(rig.remote->web().connectionCount(), limits.maxConnections, Wait);
-    const Reply refused = http("GET /api/status HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
-    QCOMPARE(refused.status, 503);
-    QVERIFY(refused.closed);
+    void oscBadInputAndFlood()
+    {
+        Rig rig;
+        const QList<QByteArray> bad{oscMessage("/orvello/place", "i", 12),
+                                    oscMessage("/orvello/nothing"),
+                                    oscMessage("/orvello/place").chopped(4),
+                                    QByteArray("#bundle\0", 8),
+                                    QByteArray(700, 'x'),
+                                    oscMessage("/other")};
+        for (const QByteArray &datagram : bad)
+            rig.send(datagram);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.lines.filter(QStringLiteral("OSC: ignored")).size(),
+                                  bad.size(), Wait);
 
-    // A byte every 100 ms keeps no connection open: it must complete a request.
-    QTcpSocket slow;
-    QTimer drip;
-    connect(&drip, &QTimer::timeout, &slow, [&slow]() { slow.write("G"); });
-    QTRY_COMPARE_WITH_TIMEOUT(rig.remote->web().connectionCount(), 0, Wait);
-    slow.connectToHost(QHostAddress::LocalHost, WebPort);
-    drip.start(100);
-    QTRY_COMPARE_WITH_TIMEOUT(rig.remote->web().connectionCount(), 1, Wait);
-    QTRY_COMPARE_WITH_TIMEOUT(slow.state(), QAbstractSocket::UnconnectedState, Wait);
-    for (const auto &socket : sockets)
-        QCOMPARE(socket->state(), QAbstractSocket::UnconnectedState);
-    QCOMPARE(http("GET /api/status HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n").status, 200);
-}
-
-void TestRemoteServer::webSocketPushes()
-{
-    Rig rig;
-    QWebSocket client;
-    QList<QJsonObject> messages;
-    connect(&client, &QWebSocket::textMessageReceived, &client, [&](const QString &text) {
-        messages << QJsonDocument::fromJson(text.toUtf8()).object();
-    });
-    client.open(QUrl(QStringLiteral("ws://127.0.0.1:18180/ws")));
-    QTRY_VERIFY_WITH_TIMEOUT(!messages.isEmpty(), Wait);
-    QCOMPARE(messages.first().value(QStringLiteral("state")).toString(), QStringLiteral("paused"));
-
-    // 25 fps: every second frame is pushed, then every frame once asked for.
-    const auto frameNumbers = [&messages]() {
-        QList<int> numbers;
-        for (const QJsonObject &m : std::as_const(messages)) {
-            if (m.contains(QStringLiteral("state")))
-                continue;
-            const QStringList parts = m.value(QStringLiteral("timecode")).toString().split(':');
-            numbers << ((parts[0].toInt() * 60 + parts[1].toInt()) * 60 + parts[2].toInt()) * 25 +
-                           parts[3].toInt();
+        // A flood of garbage and commands: the last word counts, frames go on.
+        QUdpSocket out;
+        for (int i = 0; i < 5000; ++i) {
+            out.writeDatagram(i % 2 ? oscMessage("/orvello/format", "i", 1)
+                                    : QByteArray(64, char(i)),
+                              QHostAddress::LocalHost, OscPort);
+            if (i % 500 == 0)
+                QCoreApplication::processEvents();
         }
-        return numbers;
-    };
-    QCOMPARE(http(post(R"({"command":"place","value":1})")).status, 200);
-    QTRY_VERIFY_WITH_TIMEOUT(frameNumbers().size() >= 10, Wait);
-    QTRY_VERIFY_WITH_TIMEOUT(std::any_of(messages.begin(), messages.end(),
-                                         [](const QJsonObject &m) {
-                                             return m.value(QStringLiteral("source")).toString() ==
-                                                    QLatin1String("place 1");
-                                         }),
-                             Wait);
-    QList<int> numbers = frameNumbers();
-    for (int i = 1; i < numbers.size(); ++i)
-        QCOMPARE(numbers[i] - numbers[i - 1], 2);
+        // Like a surface that repeats until it sees the change; the flood may
+        // still fill the socket's buffer.
+        QTRY_VERIFY_WITH_TIMEOUT((rig.send(oscMessage("/orvello/format", "i", 3)),
+                                  rig.send(oscMessage("/orvello/play")),
+                                  rig.generator->format() == 3 && !rig.generator->isPaused()),
+                                 Wait);
+        QVERIFY(rig.lines.filter(QStringLiteral("OSC: ignored")).size() > 100);
+        QSignalSpy frames(rig.generator.get(), &Generator::signalSendTimecodeTimeOut);
+        QTRY_VERIFY_WITH_TIMEOUT(frames.size() >= 10, Wait);
+        QCOMPARE(frames.last().at(4).toInt(), 3);
+    }
 
-    client.sendTextMessage(QStringLiteral("{\"frames\":\"all\"}"));
-    const int asked = int(numbers.size()) + 3; // those already on their way
-    QTRY_VERIFY_WITH_TIMEOUT(frameNumbers().size() >= asked + 10, Wait);
-    numbers = frameNumbers().mid(asked);
-    for (int i = 1; i < numbers.size(); ++i)
-        QCOMPARE(numbers[i] - numbers[i - 1], 1);
+    void httpAnswers_data()
+    {
+        QTest::addColumn<QByteArray>("request");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QByteArray>("body");
+        const QByteArray host = "Host: 127.0.0.1:18180\r\n";
+        QTest::newRow("the page") << "GET / HTTP/1.1\r\n" + host + "\r\n"
+                                  << 200 << QByteArray("id=\"code\"");
+        QTest::newRow("status") << "GET /api/status HTTP/1.1\r\n" + host + "\r\n"
+                                << 200 << QByteArray("\"state\":\"paused\"");
+        QTest::newRow("a command")
+            << post(R"({"command":"format","value":2})") << 200 << QByteArray("\"format\":2");
+        QTest::newRow("unknown path") << "GET /etc/passwd HTTP/1.1\r\n" + host + "\r\n"
+                                      << 404 << QByteArray("error");
+        QTest::newRow("path out of the root")
+            << "GET /../remotepage.html HTTP/1.1\r\n" + host + "\r\n"
+            << 404 << QByteArray();
+        QTest::newRow("wrong method") << "GET /api/command HTTP/1.1\r\n" + host + "\r\n"
+                                      << 405 << QByteArray();
+        QTest::newRow("bad JSON") << post("{\"command\":") << 400 << QByteArray("error");
+        QTest::newRow("value out of range")
+            << post(R"({"command":"place","value":12})") << 400 << QByteArray("0..9");
+        QTest::newRow("not JSON") << "POST /api/command HTTP/1.1\r\n" + host +
+                                         "Content-Type: text/plain\r\nContent-Length: "
+                                         "18\r\n\r\n{\"command\":\"play\"}"
+                                  << 415 << QByteArray();
+        QTest::newRow("from another site's page")
+            << post(R"({"command":"play"})", "Origin: http://evil.example\r\n") << 403
+            << QByteArray();
+        QTest::newRow("a name of another site")
+            << QByteArray("GET /api/status HTTP/1.1\r\nHost: evil.example:18180\r\n\r\n") << 403
+            << QByteArray();
+        QTest::newRow("body over 4 KiB") << post(QByteArray(4097, ' ')) << 413 << QByteArray();
+        QTest::newRow("chunked body")
+            << "POST /api/command HTTP/1.1\r\n" + host +
+                   "Transfer-Encoding: chunked\r\n\r\n2\r\n{}\r\n0\r\n\r\n"
+            << 411 << QByteArray();
+        QTest::newRow("WebSocket path without upgrade") << "GET /ws HTTP/1.1\r\n" + host + "\r\n"
+                                                        << 426 << QByteArray();
+    }
 
-    messages.clear();
-    QCOMPARE(http(post(R"({"command":"pause"})")).status, 200);
-    QTRY_VERIFY_WITH_TIMEOUT(std::any_of(messages.begin(), messages.end(),
-                                         [](const QJsonObject &m) {
-                                             return m.value(QStringLiteral("state")).toString() ==
-                                                    QLatin1String("paused");
-                                         }),
-                             Wait);
-    QCOMPARE(rig.remote->web().clientCount(), 1);
-    client.close();
-    QTRY_COMPARE_WITH_TIMEOUT(rig.remote->web().clientCount(), 0, Wait);
-    // The upgraded connection no longer counts against the limit.
-    QTRY_COMPARE_WITH_TIMEOUT(rig.remote->web().connectionCount(), 0, Wait);
-}
+    void httpAnswers()
+    {
+        QFETCH(QByteArray, request);
+        QFETCH(int, status);
+        QFETCH(QByteArray, body);
+        Rig rig;
+        const Reply reply = http(request);
+        QCOMPARE(reply.status, status);
+        QVERIFY2(reply.body.contains(body), reply.body.constData());
+    }
+
+    // The answer to a command carries the status it leads to: the same as the
+    // status read once the calculator has done it.
+    void commandAnswerIsTheNewStatus()
+    {
+        Rig rig;
+        const QList<QByteArray> commands{R"({"command":"place","value":2})",
+                                         R"({"command":"pause"})",
+                                         R"({"command":"freeze"})",
+                                         R"({"command":"format","value":2})",
+                                         R"({"command":"play"})",
+                                         R"({"command":"freeze"})",
+                                         R"({"command":"reset"})",
+                                         R"({"command":"place","value":0})",
+                                         R"({"command":"playpause"})"};
+        for (const QByteArray &command : commands) {
+            const Reply reply = http(post(command));
+            QCOMPARE(reply.status, 200);
+            QJsonObject answer = QJsonDocument::fromJson(reply.body).object();
+            answer.remove(QStringLiteral("timecode"));
+            answer.remove(QStringLiteral("facts"));
+            QJsonObject now;
+            QTRY_VERIFY2_WITH_TIMEOUT(
+                [&] {
+                    now = statusNow();
+                    now.remove(QStringLiteral("timecode"));
+                    now.remove(QStringLiteral("facts"));
+                    return now == answer;
+                }(),
+                qPrintable(QString::fromUtf8(command + " answered " +
+                                             QJsonDocument(answer).toJson() +
+                                             " but the status is " + QJsonDocument(now).toJson())),
+                Wait);
+        }
+    }
+
+    void tokenAndBinding()
+    {
+        {
+            Rig rig;
+            QCOMPARE(rig.remote->web().address(), QHostAddress(QHostAddress::LocalHost));
+            // 127.0.0.2 is this computer too, but not the one address served.
+            QCOMPARE(http("GET /api/status HTTP/1.1\r\n\r\n", QStringLiteral("127.0.0.2")).status,
+                     0);
+            QCOMPARE(http(post(R"({"command":"play"})")).status, 200);
+        }
+        Rig rig(QStringLiteral("t0ken-22"));
+        const QString other = QStringLiteral("127.0.0.2");
+        QCOMPARE(http("GET /api/status HTTP/1.1\r\nHost: show.lan\r\n\r\n", other).status, 200);
+        QCOMPARE(http(post(R"({"command":"play"})"), other).status, 401);
+        QCOMPARE(
+            http(post(R"({"command":"play"})", "Authorization: Bearer t0ken-2\r\n"), other).status,
+            401);
+        QCOMPARE(http(post(R"({"command":"play"})")).status, 401); // also from this computer
+        const Reply ok =
+            http(post(R"({"command":"play"})", "Authorization: Bearer t0ken-22\r\n"), other);
+        QCOMPARE(ok.status, 200);
+        QVERIFY(ok.body.contains("\"state\":\"running\""));
+        QTRY_VERIFY_WITH_TIMEOUT(!rig.generator->isPaused(), Wait);
+    }
+
+    void connectionLimitAndIdle()
+    {
+        WebServer::Limits limits;
+        limits.idleMs = 1500;
+        Rig rig({}, limits);
+        std::vector<std::unique_ptr<QTcpSocket>> sockets;
+        for (int i = 0; i < limits.maxConnections; ++i) {
+            sockets.push_back(std::make_unique<QTcpSocket>());
+            sockets.back()->connectToHost(QHostAddress::LocalHost, WebPort);
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(rig.remote->web().connectionCount(), limits.maxConnections, Wait);
+        const Reply refused = http("GET /api/status HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
+        QCOMPARE(refused.status, 503);
+        QVERIFY(refused.closed);
+
+        // A byte every 100 ms keeps no connection open: it must complete a request.
+        QTcpSocket slow;
+        QTimer drip;
+        connect(&drip, &QTimer::timeout, &slow, [&slow]() { slow.write("G"); });
+        QTRY_COMPARE_WITH_TIMEOUT(rig.remote->web().connectionCount(), 0, Wait);
+        slow.connectToHost(QHostAddress::LocalHost, WebPort);
+        drip.start(100);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.remote->web().connectionCount(), 1, Wait);
+        QTRY_COMPARE_WITH_TIMEOUT(slow.state(), QAbstractSocket::UnconnectedState, Wait);
+        for (const auto &socket : sockets)
+            QCOMPARE(socket->state(), QAbstractSocket::UnconnectedState);
+        QCOMPARE(http("GET /api/status HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n").status, 200);
+    }
+
+    void webSocketPushes()
+    {
+        Rig rig;
+        QWebSocket client;
+        QList<QJsonObject> messages;
+        connect(&client, &QWebSocket::textMessageReceived, &client, [&](const QString &text) {
+            messages << QJsonDocument::fromJson(text.toUtf8()).object();
+        });
+        client.open(QUrl(QStringLiteral("ws://127.0.0.1:18180/ws")));
+        QTRY_VERIFY_WITH_TIMEOUT(!messages.isEmpty(), Wait);
+        QCOMPARE(messages.first().value(QStringLiteral("state")).toString(),
+                 QStringLiteral("paused"));
+        const auto said = [&messages](const char *key, const char *value) {
+            return std::any_of(messages.begin(), messages.end(), [&](const QJsonObject &m) {
+                return m.value(QLatin1String(key)).toString() == QLatin1String(value);
+            });
+        };
+
+        // 25 fps: every second frame is pushed, then every frame once asked for.
+        const auto frameNumbers = [&messages]() {
+            QList<int> numbers;
+            for (const QJsonObject &m : std::as_const(messages)) {
+                if (m.contains(QStringLiteral("state")))
+                    continue;
+                const QStringList parts = m.value(QStringLiteral("timecode")).toString().split(':');
+                numbers << ((parts[0].toInt() * 60 + parts[1].toInt()) * 60 + parts[2].toInt()) *
+                                   25 +
+                               parts[3].toInt();
+            }
+            return numbers;
+        };
+        QCOMPARE(http(post(R"({"command":"place","value":1})")).status, 200);
+        QTRY_VERIFY_WITH_TIMEOUT(frameNumbers().size() >= 10, Wait);
+        QTRY_VERIFY_WITH_TIMEOUT(said("source", "place 1"), Wait);
+        QList<int> numbers = frameNumbers();
+        for (int i = 1; i < numbers.size(); ++i)
+            QCOMPARE(numbers[i] - numbers[i - 1], 2);
+
+        client.sendTextMessage(QStringLiteral("{\"frames\":\"all\"}"));
+        const int asked = int(numbers.size()) + 3; // those already on their way
+        QTRY_VERIFY_WITH_TIMEOUT(frameNumbers().size() >= asked + 10, Wait);
+        numbers = frameNumbers().mid(asked);
+        for (int i = 1; i < numbers.size(); ++i)
+            QCOMPARE(numbers[i] - numbers[i - 1], 1);
+
+        messages.clear();
+        QCOMPARE(http(post(R"({"command":"pause"})")).status, 200);
+        QTRY_VERIFY_WITH_TIMEOUT(said("state", "paused"), Wait);
+        QCOMPARE(rig.remote->web().clientCount(), 1);
+        client.close();
+        QTRY_COMPARE_WITH_TIMEOUT(rig.remote->web().clientCount(), 0, Wait);
+        // The upgraded connection no longer counts against the limit.
+        QTRY_COMPARE_WITH_TIMEOUT(rig.remote->web().connectionCount(), 0, Wait);
+    }
+};
 
 QTEST_GUILESS_MAIN(TestRemoteServer)
 #include "tst_remoteserver.moc"

@@ -1,4 +1,5 @@
 #include "artnet.h"
+#include "fakeinterfaces.h"
 #include "idwidgets.h"
 #include "playlist.h"
 #include "settings.h"
@@ -215,14 +216,8 @@ private slots:
     {
         QFETCH(QString, storedInterface);
         QFETCH(QString, shownInterface);
-        QNetworkAddressEntry entry;
-        entry.setIp(QHostAddress(QStringLiteral("10.77.0.1")));
-        entry.setPrefixLength(24);
-        entry.setBroadcast(QHostAddress(QStringLiteral("10.77.0.255")));
-        artnet node(
-            false,
-            {AddressEntry{entry, QStringLiteral("00:00:00:00:00:01"), QStringLiteral("eth1")}},
-            [](const QString &) {});
+        artnet node(false, {fakeInterface("10.77.0.1", "10.77.0.255", "eth1")},
+                    [](const QString &) {});
         SettingStruct record;
         record.artnet_interface_name = storedInterface;
         record.dmx_in_universe = 300;

@@ -4,6 +4,8 @@
 #include <QtTest>
 #include <QtWidgets>
 
+#include <memory>
+
 namespace
 {
 // Collects the regions the display is asked to paint.
@@ -22,113 +24,87 @@ class TestCodeDisplay : public QObject
 {
     Q_OBJECT
 private slots:
+    // Both kinds of display repaint only the changed characters; the LCD's
+    // screen then holds the new code whole (nothing stale, nothing cut).
     void repaintsOnlyWhatChanged_data()
     {
+        QTest::addColumn<bool>("lcd");
         QTest::addColumn<QString>("from");
         QTest::addColumn<QString>("to");
         QTest::addColumn<QString>("repainted"); // "none", "all" or the changed positions
-        QTest::newRow("frame digit") << "10:00:00:00"
-                                     << "10:00:00:01"
-                                     << "10";
-        QTest::newRow("second and frame") << "10:00:09:29"
-                                          << "10:00:10:00"
-                                          << "6,7,9,10";
-        QTest::newRow("hour only") << "09:59:59:24"
-                                   << "19:59:59:24"
-                                   << "0";
-        QTest::newRow("same code") << "10:00:00:00"
-                                   << "10:00:00:00"
-                                   << "none";
-        QTest::newRow("first code after dashes") << "--:--:--:--"
+        for (const bool lcd : {false, true}) {
+            const char *kind = lcd ? "LCD" : "label";
+            QTest::addRow("%s: frame digit", kind) << lcd << "10:00:00:00"
+                                                   << "10:00:00:01"
+                                                   << "10";
+            QTest::addRow("%s: second and frame", kind) << lcd << "10:00:09:29"
+                                                        << "10:00:10:00"
+                                                        << "6,7,9,10";
+            QTest::addRow("%s: hour only", kind) << lcd << "09:59:59:24"
+                                                 << "19:59:59:24"
+                                                 << "0";
+            QTest::addRow("%s: same code", kind) << lcd << "10:00:00:00"
                                                  << "10:00:00:00"
-                                                 << "all";
+                                                 << "none";
+            // Cells do not move with the glyphs' widths: the LCD's colons stay put.
+            QTest::addRow("%s: first code after dashes", kind)
+                << lcd << "--:--:--:--"
+                << "10:00:00:00" << (lcd ? "0,1,3,4,6,7,9,10" : "all");
+        }
     }
 
     void repaintsOnlyWhatChanged()
     {
+        QFETCH(bool, lcd);
         QFETCH(QString, from);
         QFETCH(QString, to);
         QFETCH(QString, repainted);
-        CodeDisplay display(from);
-        display.setFont(QFont(display.font().family(), 40, QFont::Bold));
-        display.resize(700, 150);
-        display.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&display));
-        const QSize hint = display.sizeHint();
+        const QSize size = lcd ? QSize(670, 300) : QSize(700, 150);
+        auto *cells = lcd ? new LcdDisplay(11, from) : nullptr;
+        auto *label = lcd ? nullptr : new CodeDisplay(from);
+        const std::unique_ptr<QWidget> display(lcd ? static_cast<QWidget *>(cells) : label);
+        if (label)
+            label->setFont(QFont(label->font().family(), 40, QFont::Bold));
+        display->resize(size);
+        display->show();
+        QVERIFY(QTest::qWaitForWindowExposed(display.get()));
+        const QSize hint = display->sizeHint();
         PaintLog log;
-        display.installEventFilter(&log);
+        display->installEventFilter(&log);
         QTest::qWait(20);
         log.regions.clear();
 
-        display.setText(to);
-        QCOMPARE(display.text(), to);
-        QCOMPARE(display.sizeHint(), hint); // a new code never asks for a new layout
+        lcd ? cells->setText(to) : label->setText(to);
+        QCOMPARE(lcd ? cells->text() : label->text(), to);
+        QCOMPARE(display->sizeHint(), hint); // a new code never asks for a new layout
         QTest::qWait(50);
-        if (repainted == QLatin1String("none")) {
-            QVERIFY(log.regions.isEmpty());
-            return;
-        }
-        QVERIFY(!log.regions.isEmpty());
         QRegion painted;
         for (const QRegion &r : std::as_const(log.regions))
             painted += r;
-        if (repainted == QLatin1String("all")) {
-            QCOMPARE(painted.boundingRect(), display.rect());
+        QCOMPARE(painted.isEmpty(), repainted == QLatin1String("none"));
+        if (repainted == QLatin1String("all"))
+            QCOMPARE(painted.boundingRect(), display->rect());
+        if (repainted == QLatin1String("all") || painted.isEmpty())
             return;
-        }
-        // Centre of each character as the line is laid out, centred.
-        const QFontMetricsF metrics(display.font());
-        const qreal left = (display.width() - metrics.horizontalAdvance(to)) / 2;
+        // The label centres the line; the LCD shares the width evenly in cells.
+        const QFontMetricsF metrics(display->font());
+        const qreal left = (display->width() - metrics.horizontalAdvance(to)) / 2;
         const QList<QString> changed = repainted.split(',');
         for (int i = 0; i < to.size(); ++i) {
-            const qreal x = left + metrics.horizontalAdvance(to.left(i)) +
-                            metrics.horizontalAdvance(to.at(i)) / 2;
-            const QPoint centre(int(x), display.height() / 2);
+            const qreal x = lcd ? display->width() * (2 * i + 1) / 22.0
+                                : left + metrics.horizontalAdvance(to.left(i)) +
+                                      metrics.horizontalAdvance(to.at(i)) / 2;
+            const QPoint centre(int(x), display->height() / 2);
             QVERIFY2(painted.contains(centre) == changed.contains(QString::number(i)),
                      qPrintable(QStringLiteral("character %1").arg(i)));
         }
-    }
-
-    // The LCD kind alike: only the changed cells are repainted, and what the
-    // screen then holds is the new code whole (nothing stale, nothing cut).
-    void lcdRepaintsOnlyWhatChanged_data() { repaintsOnlyWhatChanged_data(); }
-    void lcdRepaintsOnlyWhatChanged()
-    {
-        QFETCH(QString, from);
-        QFETCH(QString, to);
-        QFETCH(QString, repainted);
-        // Cells do not move with the glyphs' widths: the colons stay put.
-        if (repainted == QLatin1String("all"))
-            repainted = QStringLiteral("0,1,3,4,6,7,9,10");
-        const QSize size(670, 300);
-        LcdDisplay display(11, from);
-        display.resize(size);
-        display.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&display));
-        PaintLog log;
-        display.installEventFilter(&log);
-        QTest::qWait(20);
-        log.regions.clear();
-
-        display.setText(to);
-        QCOMPARE(display.text(), to);
-        QTest::qWait(50);
-        QRegion painted;
-        for (const QRegion &r : std::as_const(log.regions))
-            painted += r;
-        // Cells share the width evenly; the middle of each is well inside it.
-        const QList<QString> changed = repainted.split(',');
-        for (int i = 0; i < to.size(); ++i) {
-            const QPoint centre(display.width() * (2 * i + 1) / 22, display.height() / 2);
-            QVERIFY2(painted.contains(centre) == changed.contains(QString::number(i)),
-                     qPrintable(QStringLiteral("cell %1").arg(i)));
-        }
-
+        if (!lcd)
+            return;
         LcdDisplay fresh(11, to);
         fresh.resize(size);
         fresh.show();
         QVERIFY(QTest::qWaitForWindowExposed(&fresh));
-        const QImage shown = display.screen()->grabWindow(display.winId()).toImage();
+        const QImage shown = display->screen()->grabWindow(display->winId()).toImage();
         const QImage expected = fresh.screen()->grabWindow(fresh.winId()).toImage();
         QVERIFY(!shown.isNull() && shown.size() == expected.size());
         QVERIFY(shown == expected);

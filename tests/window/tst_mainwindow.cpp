@@ -2,9 +2,8 @@
 #include "lcddisplay.h"
 #include "orvello.h"
 #include "privatenetwork.h"
-#include "settingsstore.h"
+#include "windowfixture.h"
 
-#include <QTemporaryDir>
 #include <QtTest>
 #include <QtWidgets>
 
@@ -36,19 +35,9 @@ const QColor Green(0, 255, 0);
 class TestMainWindow : public QObject
 {
     Q_OBJECT
-    QTemporaryDir m_dir;
-    Orvello *m_window = nullptr;
+    WindowFixture m_fixture;
 
-    Orvello *open(const QStringList &args = {})
-    {
-        delete m_window;
-        m_window = new Orvello(QStringList{QStringLiteral("orvello")} + args);
-        m_window->show();
-        QApplication::setActiveWindow(m_window);
-        if (!QTest::qWaitForWindowActive(m_window))
-            qWarning("window did not become active");
-        return m_window;
-    }
+    Orvello *open(const QStringList &args = {}) { return m_fixture.open(args); }
     static void seed(const QString &key, const QVariant &value)
     {
         SettingsStore::open()->setValue(key, value);
@@ -57,11 +46,12 @@ class TestMainWindow : public QObject
     void press(int key, Qt::KeyboardModifiers modifiers = Qt::ControlModifier)
     {
         QWidget *focus = QApplication::focusWidget();
-        QTest::keyClick(focus ? focus : m_window, Qt::Key(key), modifiers);
+        QTest::keyClick(focus ? focus : m_fixture.window, Qt::Key(key), modifiers);
     }
     QPushButton *button(int n) const // 0 system time, 1..9 places
     {
-        return n ? m_window->view().placeButtons[n - 1] : m_window->view().systemTimeButton;
+        const OrvelloView &v = m_fixture.window->view();
+        return n ? v.placeButtons[n - 1] : v.systemTimeButton;
     }
     void waitForGreen(int n) { QTRY_COMPARE_WITH_TIMEOUT(colour(button(n)), Green, 3000); }
 
@@ -74,15 +64,9 @@ private slots:
         QTest::failOnWarning(
             QRegularExpression(QStringLiteral("^(?!This plugin does not support "
                                               "(raise|grabbing|propagateSizeHints)).*")));
-        QVERIFY(m_dir.isValid());
-        QFile::remove(m_dir.filePath(QStringLiteral("store.conf")));
-        SettingsStore::useFile(m_dir.filePath(QStringLiteral("store.conf")));
+        m_fixture.freshStore();
     }
-    void cleanup()
-    {
-        delete m_window;
-        m_window = nullptr;
-    }
+    void cleanup() { m_fixture.close(); }
 
     void spaceStartsAndPauses()
     {
@@ -110,20 +94,27 @@ private slots:
         QVERIFY(w->view().displayText() == held && log.codes.size() == sent);
     }
 
-    // Each way of asking gives exactly one toggle, at once, whatever has the focus:
-    // a second toggle from the key's release or a late animated click would show here.
-    void oneToggleEach_data()
+    // Space, a click on play or Return and Enter on it give exactly one
+    // toggle, at once, whatever has the focus: a second one from the key's
+    // release, its repeat or a late animated click would show here. On other
+    // controls Return and Enter press the focused control once instead.
+    void keysOnTheFocusedControl_data()
     {
-        QTest::addColumn<QString>("focus"); // object name of the focused widget
+        QTest::addColumn<QString>("focus"); // object name of the focused control
         QTest::addColumn<int>("key");       // 0: a mouse click on the play button
         for (const char *focus : {"play_pause", "freeze", "format_1", "place_3", "reset"})
             QTest::addRow("Space on %s", focus) << focus << int(Qt::Key_Space);
         QTest::newRow("Return on play_pause") << "play_pause" << int(Qt::Key_Return);
         QTest::newRow("Enter on play_pause") << "play_pause" << int(Qt::Key_Enter);
         QTest::newRow("click") << "play_pause" << 0;
+        QTest::newRow("Return on reset") << "reset" << int(Qt::Key_Return);
+        QTest::newRow("Enter on freeze") << "freeze" << int(Qt::Key_Enter);
+        QTest::newRow("Return on place 3") << "place_3" << int(Qt::Key_Return);
+        QTest::newRow("Enter on system time") << "place_0" << int(Qt::Key_Enter);
+        QTest::newRow("Return on 25 FPS") << "format_1" << int(Qt::Key_Return);
     }
 
-    void oneToggleEach()
+    void keysOnTheFocusedControl()
     {
         QFETCH(QString, focus);
         QFETCH(int, key);
@@ -131,14 +122,22 @@ private slots:
         QList<bool> answers;
         connect(&w->generator(), &Generator::signalChangedPlayPause, this,
                 [&answers](bool paused, bool) { answers << paused; });
-        QWidget *target = w->findChild<QWidget *>(focus);
-        target->setFocus();
+        auto *target = w->findChild<QAbstractButton *>(focus);
+        target->setFocus(Qt::TabFocusReason);
         QTRY_COMPARE(QApplication::focusWidget(), target);
+        QSignalSpy clicked(target, &QAbstractButton::clicked);
         QPushButton *play = w->view().playPauseButton;
-        if (key)
-            press(key, Qt::NoModifier);
-        else
+        if (key) {
+            QTest::keyPress(target, Qt::Key(key));
+            QKeyEvent held(QEvent::KeyPress, key, Qt::NoModifier, QString(), true);
+            QApplication::sendEvent(target, &held);
+            QTest::keyRelease(target, Qt::Key(key));
+        } else {
             QTest::mouseClick(play, Qt::LeftButton);
+        }
+        QCOMPARE(clicked.size(), key == Qt::Key_Space ? 0 : 1);
+        if (key != Qt::Key_Space && target != play)
+            return;
         QTRY_COMPARE_WITH_TIMEOUT(answers.size(), 1, 1000);
         QTest::qWait(300); // an animated click would land about 100 ms after the key
         QCOMPARE(answers, QList<bool>{false});
@@ -200,7 +199,7 @@ private slots:
     // the whole run; a sound store adds no line.
     void damagedStoreInStatusLine()
     {
-        const QString ini = m_dir.filePath(QStringLiteral("store.conf"));
+        const QString ini = m_fixture.storePath();
         QFile file(ini);
         QVERIFY(file.open(QIODevice::WriteOnly) && file.write("[General]\nbroken line\n") > 0);
         file.close();

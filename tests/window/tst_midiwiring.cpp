@@ -8,7 +8,8 @@
 
 // The calculator's per-frame signal reaches the MIDI output only while MIDI is
 // switched on and has a port to send to; QObject::disconnect answers whether a
-// connection existed.
+// connection existed. How the stored switch and the options choose at start
+// is compared between window and headless run in tst_sharedwiring.
 static bool unwire(Orvello &w)
 {
     return QObject::disconnect(w.calculator(), &TimecodeCalculator::signalSendTimecodeTimeOut,
@@ -57,30 +58,6 @@ private slots:
         SettingsStore::useFile(m_dir.filePath(QStringLiteral("store.conf")));
     }
     void init() { SettingStruct::eraseStore(); }
-
-    void startWiring_data()
-    {
-        QTest::addColumn<QStringList>("options");
-        QTest::addColumn<bool>("wired");
-        QTest::newRow("stored off") << QStringList{} << false;
-        QTest::newRow("stored off, midi") << QStringList{"midi"} << true;
-    }
-
-    void startWiring()
-    {
-        QFETCH(QStringList, options);
-        QFETCH(bool, wired);
-        SettingStruct settings;
-        settings.setDefaults();
-        settings.midi_protocol_on = false;
-        settings.midi_timecode_type = 2;
-        settings.saveToStore();
-        Orvello w(QStringList{"orvello", "noupdatecheck"} + options, machine({"P"}));
-        QCOMPARE(w.midiOutput()->timecodeType(), 2u);
-        // The port list reaches the generator through the output's status.
-        QTRY_VERIFY(midiFact(w).contains(wired ? "to P" : "off"));
-        QCOMPARE(unwire(w), wired);
-    }
 
     // Switched on, the output is wired only while a port can take codes: none
     // at start, one refusing to open, the same accepted at the next rescan,

@@ -2,11 +2,10 @@
 #include "fullscreenclock.h"
 #include "orvello.h"
 #include "privatenetwork.h"
-#include "settingsstore.h"
 #include "statusfactsview.h"
+#include "windowfixture.h"
 
 #include <QAccessible>
-#include <QTemporaryDir>
 #include <QtTest>
 #include <QtWidgets>
 
@@ -72,19 +71,9 @@ QStringList namelessControls(QWidget *window)
 class TestOperatorDisplay : public QObject
 {
     Q_OBJECT
-    QTemporaryDir m_dir;
-    Orvello *m_window = nullptr;
+    WindowFixture m_fixture;
 
-    Orvello *open(const QStringList &args = {})
-    {
-        delete m_window;
-        m_window = new Orvello(QStringList{QStringLiteral("orvello")} + args);
-        m_window->show();
-        QApplication::setActiveWindow(m_window);
-        if (!QTest::qWaitForWindowActive(m_window))
-            qWarning("window did not become active");
-        return m_window;
-    }
+    Orvello *open(const QStringList &args = {}) { return m_fixture.open(args); }
     // As a user types: to whatever has the focus.
     static void type(const QKeySequence &keys)
     {
@@ -105,17 +94,8 @@ class TestOperatorDisplay : public QObject
 
 private slots:
     void initTestCase() { REQUIRE_PRIVATE_NETWORK(); }
-    void init()
-    {
-        QVERIFY(m_dir.isValid());
-        QFile::remove(m_dir.filePath(QStringLiteral("store.conf")));
-        SettingsStore::useFile(m_dir.filePath(QStringLiteral("store.conf")));
-    }
-    void cleanup()
-    {
-        delete m_window;
-        m_window = nullptr;
-    }
+    void init() { m_fixture.freshStore(); }
+    void cleanup() { m_fixture.close(); }
 
     // The same key strokes give the same words beside the display and on the
     // clock, typed in either window; the clock is framed red unless running.
@@ -365,41 +345,6 @@ private slots:
             if (!reached.contains(c))
                 missing << c->objectName();
         QVERIFY2(missing.isEmpty(), qPrintable(missing.join(QStringLiteral(", "))));
-    }
-
-    // Return and Enter press the focused control once, at the press, and a
-    // held key does not repeat it; Space stays play/pause and presses nothing.
-    void returnPressesTheFocusedControl_data()
-    {
-        QTest::addColumn<QString>("focus");
-        QTest::addColumn<int>("key");
-        QTest::newRow("Return on reset") << "reset" << int(Qt::Key_Return);
-        QTest::newRow("Enter on freeze") << "freeze" << int(Qt::Key_Enter);
-        QTest::newRow("Return on place 3") << "place_3" << int(Qt::Key_Return);
-        QTest::newRow("Enter on system time") << "place_0" << int(Qt::Key_Enter);
-        QTest::newRow("Return on 25 FPS") << "format_1" << int(Qt::Key_Return);
-        QTest::newRow("Space on place 3") << "place_3" << int(Qt::Key_Space);
-    }
-    void returnPressesTheFocusedControl()
-    {
-        QFETCH(QString, focus);
-        QFETCH(int, key);
-        Orvello *w = open();
-        auto *control = w->findChild<QAbstractButton *>(focus);
-        QVERIFY(control);
-        control->setFocus(Qt::TabFocusReason);
-        QSignalSpy clicked(control, &QAbstractButton::clicked);
-        QSignalSpy played(w->calculator(), &TimecodeCalculator::signalChangedPlayPause);
-        QTest::keyPress(control, Qt::Key(key));
-        QKeyEvent held(QEvent::KeyPress, key, Qt::NoModifier, QString(), true);
-        QApplication::sendEvent(control, &held);
-        QTest::keyRelease(control, Qt::Key(key));
-        const bool space = key == Qt::Key_Space;
-        QCOMPARE(clicked.size(), space ? 0 : 1);
-        if (space) {
-            QTRY_COMPARE_WITH_TIMEOUT(played.size(), 1, 3000);
-            QCOMPARE(played.first().first().toBool(), false); // running now
-        }
     }
 };
 

@@ -1,8 +1,6 @@
-#include "orvello.h"
 #include "privatenetwork.h"
-#include "settingsstore.h"
+#include "windowfixture.h"
 
-#include <QTemporaryDir>
 #include <QUdpSocket>
 #include <QtTest>
 #include <QtWidgets>
@@ -18,54 +16,20 @@ QByteArray remoteFrame()
     return data;
 }
 
-// An OSC message with no argument or one int32, as oscsend writes it.
-QByteArray osc(const QByteArray &address, int value = -1)
-{
-    QByteArray data = address;
-    data.append(QByteArray(4 - address.size() % 4, '\0'));
-    data.append(value < 0 ? QByteArray(",\0\0\0", 4) : QByteArray(",i\0\0", 4));
-    if (value >= 0)
-        data.append(QByteArray::fromHex(QByteArray::number(value, 16).rightJustified(8, '0')));
-    return data;
-}
-
 const QColor Green(0, 255, 0);
 } // namespace
 
-// The playlist, the DMX remote and OSC as the running window wires them: the
-// playlist from the store on its own thread, ArtDmx and OSC through real sockets.
+// The playlist and the DMX remote as the running window wires them: the
+// playlist from the store on its own thread, ArtDmx through a real socket. An
+// OSC command acting on the window's controls is shown with the settings window.
 class TestRemoteWiring : public QObject
 {
     Q_OBJECT
-    QTemporaryDir m_dir;
+    WindowFixture m_fixture;
 
 private slots:
     void initTestCase() { REQUIRE_PRIVATE_NETWORK(); }
-    void init()
-    {
-        QVERIFY(m_dir.isValid());
-        QFile::remove(m_dir.filePath(QStringLiteral("store.conf")));
-        SettingsStore::useFile(m_dir.filePath(QStringLiteral("store.conf")));
-    }
-
-    // The command line's choice wins over the stored flag. That an entry due
-    // at start fires at once is shown end to end.
-    void playlistAtStart_data()
-    {
-        QTest::addColumn<QString>("arg");
-        QTest::addColumn<int>("storedEnabled");
-        QTest::newRow("noplaylist over stored on") << "noplaylist" << 1;
-        QTest::newRow("playlist over stored off") << "playlist" << 0;
-    }
-
-    void playlistAtStart()
-    {
-        QFETCH(QString, arg);
-        QFETCH(int, storedEnabled);
-        SettingsStore::open()->setValue("playlist_enabled", storedEnabled);
-        Orvello w({"orvello", "noupdatecheck", arg});
-        QCOMPARE(w.generator().playlist()->enabled.load(), !storedEnabled);
-    }
+    void init() { m_fixture.freshStore(); }
 
     // Apply saves the playlist with the record; "New Settings" empties the
     // list and keeps the flag; "Defaults" clears the flag.
@@ -114,31 +78,6 @@ private slots:
             QCOMPARE(w.view().placeButtons[1]->palette().color(QPalette::Button), Green);
         else
             QVERIFY(w.isPaused());
-    }
-
-    void oscCommands_data()
-    {
-        QTest::addColumn<QByteArray>("datagram");
-        QTest::addColumn<QString>("shown");
-        QTest::newRow("place 3") << osc("/orvello/place", 3) << "place 3";
-        QTest::newRow("play") << osc("/orvello/playpause") << "running";
-    }
-
-    // An OSC command acts as the window's control does, and the control shows it.
-    void oscCommands()
-    {
-        QFETCH(QByteArray, datagram);
-        QFETCH(QString, shown);
-        SettingsStore::open()->setValue("osc_enabled", 1);
-        SettingsStore::open()->setValue("osc_port", 19201);
-        Orvello w({"orvello", "noupdatecheck"});
-        QVERIFY(w.remote().osc().isOpen());
-        QUdpSocket().writeDatagram(datagram, QHostAddress::LocalHost, 19201);
-        if (shown == QLatin1String("place 3"))
-            QTRY_COMPARE_WITH_TIMEOUT(w.view().placeButtons[2]->palette().color(QPalette::Button),
-                                      Green, 10000);
-        else
-            QTRY_VERIFY_WITH_TIMEOUT(!w.isPaused(), 10000);
     }
 };
 

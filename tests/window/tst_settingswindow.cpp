@@ -1,16 +1,13 @@
-#include "orvello.h"
+#include "oscbytes.h"
 #include "playlist.h"
 #include "privatenetwork.h"
 #include "settingsplaces.h"
 #include "settingsplaylist.h"
-#include "settingsstore.h"
+#include "windowfixture.h"
 
-#include <QTemporaryDir>
 #include <QUdpSocket>
 #include <QtTest>
 #include <QtWidgets>
-
-#include <lo/lo_lowlevel.h>
 
 namespace
 {
@@ -52,7 +49,7 @@ struct BoxWatcher : QObject {
 class TestSettingsWindow : public QObject
 {
     Q_OBJECT
-    QTemporaryDir m_dir;
+    WindowFixture m_fixture;
     QScopedPointer<Orvello> m_window;
 
     void open()
@@ -67,7 +64,7 @@ class TestSettingsWindow : public QObject
     }
     QString file(const QString &name, const QByteArray &text)
     {
-        QFile f(m_dir.filePath(name));
+        QFile f(m_fixture.dir.filePath(name));
         if (!f.open(QIODevice::WriteOnly) || f.write(text) != text.size())
             qFatal("cannot write the test file");
         return f.fileName();
@@ -82,15 +79,9 @@ private slots:
     {
         REQUIRE_PRIVATE_NETWORK();
         // The file dialog keeps its state in the user's configuration folder.
-        QVERIFY(m_dir.isValid());
-        qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_dir.path()));
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_fixture.dir.path()));
     }
-    void init()
-    {
-        QVERIFY(m_dir.isValid());
-        QFile::remove(m_dir.filePath(QStringLiteral("store.conf")));
-        SettingsStore::useFile(m_dir.filePath(QStringLiteral("store.conf")));
-    }
+    void init() { m_fixture.freshStore(); }
     void cleanup() { m_window.reset(); }
 
     void askingAgainRaisesTheSameWindow()
@@ -234,21 +225,11 @@ private slots:
         QCOMPARE(m_window->remote().web().address(), QHostAddress(QHostAddress::Any));
 
         QUdpSocket surface;
-        const auto send = [&surface](const char *path, int value = -1) {
-            lo_message m = lo_message_new();
-            if (value >= 0)
-                lo_message_add_int32(m, value);
-            size_t size = 0;
-            void *data = lo_message_serialise(m, path, nullptr, &size);
-            surface.writeDatagram(static_cast<const char *>(data), qint64(size),
-                                  QHostAddress::LocalHost, 19101);
-            free(data);
-            lo_message_free(m);
-        };
-        send("/orvello/format", 3);
+        surface.writeDatagram(oscMessage("/orvello/format", "i", 3), QHostAddress::LocalHost,
+                              19101);
         QTRY_VERIFY(m_window->view().fps30->isChecked());
         QTRY_COMPARE(m_window->generator().format(), 3);
-        send("/orvello/freeze");
+        surface.writeDatagram(oscMessage("/orvello/freeze"), QHostAddress::LocalHost, 19101);
         QTRY_VERIFY(m_window->view().freezeButton->isChecked());
         QTRY_VERIFY(m_window->isFrozen());
     }
@@ -334,7 +315,7 @@ private slots:
         window->findChild<QSpinBox *>(QStringLiteral("dmxUniverse"))->setValue(12);
         window->playlistEditor()->enableButton()->click();
         window->playlistEditor()->addButton()->click(); // the running list stays empty
-        const QString path = m_dir.filePath(QStringLiteral("edited.ovxml"));
+        const QString path = m_fixture.dir.filePath(QStringLiteral("edited.ovxml"));
         BoxWatcher watcher(QMessageBox::NoButton, path);
         click(window, "export");
         QFile written(path);
@@ -370,7 +351,7 @@ private slots:
         QCOMPARE(after->workingCopy().dmx_in_universe, 300);
         QCOMPARE(SettingsStore::open()->value("dmx_in_universe").toInt(), 300);
         QCOMPARE(SettingsStore::open()->value("path_export_import").toString(),
-                 m_dir.path() + QLatin1Char('/'));
+                 m_fixture.dir.path() + QLatin1Char('/'));
 
         // Start 30:00:00 is kept; the counter takes it modulo a day and the
         // codes stay valid: place 2 runs from 06:00:00 on.
@@ -391,7 +372,7 @@ private slots:
         QTest::addColumn<bool>("isExport");
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("box");
-        const QString missing = m_dir.filePath(QStringLiteral("missing.ovxml"));
+        const QString missing = m_fixture.dir.filePath(QStringLiteral("missing.ovxml"));
         QTest::newRow("unreadable")
             << false << missing
             << "Orvello|The file " + missing + " could not be read!\nNo such file or directory.";
@@ -399,7 +380,7 @@ private slots:
         QTest::newRow("malformed") << false << broken
                                    << "XML-Error|Could not load file " + broken +
                                           "! It is not a valid Orvello XML file (*.ovxml).";
-        const QString nowhere = m_dir.filePath(QStringLiteral("no/folder/x.ovxml"));
+        const QString nowhere = m_fixture.dir.filePath(QStringLiteral("no/folder/x.ovxml"));
         QTest::newRow("unwritable")
             << true << nowhere
             << "Orvello|The file " + nowhere + " could not be written!\nNo such file or directory.";

@@ -1,11 +1,10 @@
 #include "httpstub.h"
 #include "orvello.h"
 #include "privatenetwork.h"
-#include "settingsstore.h"
 #include "updateserver.h"
+#include "windowfixture.h"
 
 #include <QElapsedTimer>
-#include <QTemporaryDir>
 #include <QtTest>
 #include <QtWidgets>
 
@@ -14,7 +13,7 @@
 class TestUpdateWindow : public QObject
 {
     Q_OBJECT
-    QTemporaryDir m_dir;
+    WindowFixture m_fixture;
 
     static Orvello *open(const QString &server)
     {
@@ -31,16 +30,8 @@ class TestUpdateWindow : public QObject
     }
 
 private slots:
-    void initTestCase()
-    {
-        REQUIRE_PRIVATE_NETWORK();
-        QVERIFY(m_dir.isValid());
-    }
-    void init()
-    {
-        QFile::remove(m_dir.filePath(QStringLiteral("store.conf")));
-        SettingsStore::useFile(m_dir.filePath(QStringLiteral("store.conf")));
-    }
+    void initTestCase() { REQUIRE_PRIVATE_NETWORK(); }
+    void init() { m_fixture.freshStore(); }
 
     void manualCheckShowsNewVersion()
     {

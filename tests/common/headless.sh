@@ -1,0 +1,49 @@
+# The real program as `orvello headless` in the first namespace of netns.sh
+# (sourced before this), each run with a folder of its own under $WORK for
+# its settings, home and output. ORVELLO names the program.
+
+# headless_settings <run> <key=value>...: the run's settings store.
+headless_settings() {
+    local dir="$WORK/$1"
+    shift
+    mkdir -p "$dir/config/orvello.example" "$dir/home"
+    {
+        echo "[General]"
+        for kv in "$@"; do echo "$kv"; done
+    } >"$dir/config/orvello.example/Orvello.conf"
+}
+
+# headless_start <run> <args...>: the program with an environment that has no
+# display of any kind (TZ passed on when set). Sets PID.
+headless_start() {
+    local dir="$WORK/$1"
+    [ -d "$dir" ] || headless_settings "$1"
+    shift
+    ip netns exec "$NSA" env -i PATH="$PATH" LANG=C.UTF-8 ${TZ:+TZ="$TZ"} HOME="$dir/home" \
+        XDG_CONFIG_HOME="$dir/config" XDG_RUNTIME_DIR="$dir/home" \
+        "$ORVELLO" headless "$@" >"$dir/stdout" 2>"$dir/stderr" &
+    PID=$!
+    PIDS+=("$PID")
+}
+
+# headless_wait <run> <text>: fails unless the run's output shows it within 10 s.
+headless_wait() {
+    for _ in $(seq 100); do
+        grep -qF "$2" "$WORK/$1/stdout" && return 0
+        sleep 0.1
+    done
+    fail "$1: no \"$2\" within 10 s"
+}
+
+# headless_stop <run> <signal>: sends it, and checks exit status 0 within 1 s.
+headless_stop() {
+    local name="$1" sig="$2" t0 rc=0 ms
+    kill -0 "$PID" 2>/dev/null || fail "$name: ended before $sig"
+    t0=$(date +%s%N)
+    kill "-$sig" "$PID"
+    wait "$PID" || rc=$?
+    ms=$((($(date +%s%N) - t0) / 1000000))
+    [ "$rc" -eq 0 ] || fail "$name: exit status $rc after $sig"
+    [ "$ms" -lt 1000 ] || fail "$name: took $ms ms to end after $sig"
+    echo "  $sig: status 0 after $ms ms"
+}
