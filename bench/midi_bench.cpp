@@ -16,6 +16,7 @@
 //       Prints the figures of each (sender, format). Each line of the list is
 //       "<sender> <format> <capture file> <cpu %>" (cpu "-" for the sender).
 
+#include "benchfigures.h"
 #include "mtcmessage.h"
 #include "timecode.h"
 
@@ -39,15 +40,10 @@
 
 namespace
 {
+using namespace BenchFigures;
+
 constexpr qint64 NsPerMs = 1000000;
 constexpr qint64 NsPerDay = TimeCodeMath::MsPerDay * NsPerMs;
-
-qint64 nowNs(clockid_t clock)
-{
-    timespec ts{};
-    clock_gettime(clock, &ts);
-    return qint64(ts.tv_sec) * 1000000000 + ts.tv_nsec;
-}
 
 // ---- receive ---------------------------------------------------------------
 
@@ -226,14 +222,6 @@ void addCapture(const std::string &path, Figures &fig)
     }
 }
 
-double percentile(std::vector<double> v, double p)
-{
-    if (v.empty())
-        return NAN;
-    std::sort(v.begin(), v.end());
-    return v[std::min(v.size() - 1, size_t(std::ceil(p * double(v.size())) - 1))];
-}
-
 int report(const char *listPath)
 {
     std::ifstream list(listPath);
@@ -250,7 +238,6 @@ int report(const char *listPath)
         if (cpu != "-")
             fig.cpu.push_back(std::atof(cpu.c_str()));
     }
-    static const char *const names[] = {"24fps", "25fps", "30drop", "30fps"};
     std::printf("lateness in ms of each quarter-frame burst after its frame's first millisecond "
                 "(JACK frame time of piece 0); CPU %% of one core, mean of the rounds\n");
     std::printf("%-7s %-9s %7s %6s %6s %7s %7s %7s %6s\n", "format", "sender", "bursts", "missed",
@@ -259,19 +246,12 @@ int report(const char *listPath)
     std::map<int, std::map<std::string, const Figures *>> byFormat;
     for (const auto &[key, fig] : all) {
         char cpu[16] = "-";
-        if (!fig.cpu.empty()) {
-            double sum = 0;
-            for (double c : fig.cpu)
-                sum += c;
-            std::snprintf(cpu, sizeof cpu, "%.2f", sum / double(fig.cpu.size()));
-        }
-        const double maxLate = fig.latenessMs.empty() ? NAN
-                                                      : *std::max_element(fig.latenessMs.begin(),
-                                                                          fig.latenessMs.end());
-        std::printf("%-7s %-9s %7ld %6ld %6ld %7.3f %7.3f %7.3f %6s\n",
-                    key.first >= 0 && key.first <= 3 ? names[key.first] : "?", key.second.c_str(),
-                    fig.bursts, fig.missed, fig.repeated, percentile(fig.latenessMs, 0.5),
-                    percentile(fig.latenessMs, 0.99), maxLate, cpu);
+        if (!fig.cpu.empty())
+            std::snprintf(cpu, sizeof cpu, "%.2f", mean(fig.cpu));
+        std::printf("%-7s %-9s %7ld %6ld %6ld %7.3f %7.3f %7.3f %6s\n", formatName(key.first),
+                    key.second.c_str(), fig.bursts, fig.missed, fig.repeated,
+                    percentile(fig.latenessMs, 0.5), percentile(fig.latenessMs, 0.99),
+                    maximum(fig.latenessMs), cpu);
         silent = silent || fig.bursts == 0;
         byFormat[key.first][key.second] = &fig;
     }
@@ -281,9 +261,9 @@ int report(const char *listPath)
         if (ref == senders.end() || prog == senders.end() || ref->second->latenessMs.empty() ||
             prog->second->latenessMs.empty())
             continue;
-        std::printf(
-            "%-7s orvello/sender: p99 x%.2f\n", format >= 0 && format <= 3 ? names[format] : "?",
-            percentile(prog->second->latenessMs, 0.99) / percentile(ref->second->latenessMs, 0.99));
+        std::printf("%-7s orvello/sender: p99 x%.2f\n", formatName(format),
+                    percentile(prog->second->latenessMs, 0.99) /
+                        percentile(ref->second->latenessMs, 0.99));
     }
     if (silent) {
         std::printf("a sender sent nothing the receiver saw\n");

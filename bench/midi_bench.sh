@@ -50,6 +50,7 @@ fail() {
     exit 1
 }
 source "$ROOT/tests/common/jackserver.sh"
+source "$ROOT/bench/benchcommon.sh"
 PIDS=()
 cleanup() {
     for p in "${PIDS[@]}"; do stop "$p" TERM KILL || true; done
@@ -63,7 +64,7 @@ trap cleanup EXIT
 
 SENDER_CLASS=()
 JACK_RT=-r
-if [ "$(id -u)" -eq 0 ] || [ "$(ulimit -r)" = unlimited ] || [ "$(ulimit -r)" -ge 20 ]; then
+if may_run_fifo20; then
     SENDER_CLASS=(chrt -f 20)
     JACK_RT=-R
 fi
@@ -77,10 +78,6 @@ mkdir -p "$WORK/config" "$WORK/home"
 # machine must not end the program in the middle of a round.
 cp "$ORVELLO" "$WORK/orvello-bench"
 FAILED=0
-
-cpu_ticks() {
-    awk '{ print $14 + $15 }' "/proc/$1/stat" 2>/dev/null || echo gone
-}
 
 program_connected() {
     jack_lsp -c 2>/dev/null | awk '/^Orvello[^:]*:MTC out$/ { p = 1; next } /^[^ ]/ { p = 0 }
@@ -123,8 +120,7 @@ run_one() {
             echo "orvello ended before the end of round $round ($format)" >&2
             FAILED=1
         else
-            cpu=$(awk -v c="$((c1 - c0))" -v hz="$(getconf CLK_TCK)" -v t0="$t0" -v t1="$t1" \
-                'BEGIN { printf "%.3f", 100 * c / hz / (t1 - t0) }')
+            cpu=$(cpu_percent "$((c1 - c0))" "$t0" "$t1")
         fi
         if [ ${#SENDER_CLASS[@]} -gt 0 ] && ! grep -q "SCHED_FIFO 20" "$cap.out"; then
             echo "round $round ($format): the program's timing thread did not run at SCHED_FIFO 20" >&2

@@ -15,6 +15,7 @@
 //       "<sender> <format> <clock|place> <capture file> <cpu %> <rss kB>"
 //       (cpu and rss "-" for the reference).
 
+#include "benchfigures.h"
 #include "timecode.h"
 
 #include <arpa/inet.h>
@@ -39,16 +40,11 @@
 
 namespace
 {
+using namespace BenchFigures;
+
 constexpr int ArtnetPort = 6454;
 constexpr qint64 NsPerMs = 1000000;
 constexpr qint64 NsPerDay = TimeCodeMath::MsPerDay * NsPerMs;
-
-qint64 nowNs(clockid_t clock)
-{
-    timespec ts{};
-    clock_gettime(clock, &ts);
-    return qint64(ts.tv_sec) * 1000000000 + ts.tv_nsec;
-}
 
 timespec toTimespec(qint64 ns)
 {
@@ -282,29 +278,6 @@ void addCapture(const std::string &path, bool clockSource, Figures &fig)
     }
 }
 
-double percentile(std::vector<double> v, double p)
-{
-    if (v.empty())
-        return NAN;
-    std::sort(v.begin(), v.end());
-    const size_t i = std::min(v.size() - 1, size_t(std::ceil(p * double(v.size())) - 1));
-    return v[i];
-}
-
-double mean(const std::vector<double> &v)
-{
-    double sum = 0;
-    for (double x : v)
-        sum += x;
-    return v.empty() ? NAN : sum / double(v.size());
-}
-
-const char *formatName(int format)
-{
-    static const char *const names[] = {"24fps", "25fps", "30drop", "30fps"};
-    return format >= 0 && format <= 3 ? names[format] : "?";
-}
-
 int report(const char *listPath)
 {
     std::ifstream list(listPath);
@@ -337,20 +310,16 @@ int report(const char *listPath)
             return std::count_if(fig.latenessMs.begin(), fig.latenessMs.end(),
                                  [ms](double l) { return l > ms; });
         };
-        const double maxLate = fig.latenessMs.empty() ? NAN
-                                                      : *std::max_element(fig.latenessMs.begin(),
-                                                                          fig.latenessMs.end());
         char cpu[16] = "-", rss[16] = "-";
         if (!fig.cpu.empty())
             std::snprintf(cpu, sizeof cpu, "%.2f", mean(fig.cpu));
         if (!fig.rssKb.empty())
-            std::snprintf(rss, sizeof rss, "%.1f",
-                          *std::max_element(fig.rssKb.begin(), fig.rssKb.end()) / 1024.0);
+            std::snprintf(rss, sizeof rss, "%.1f", maximum(fig.rssKb) / 1024.0);
         std::printf("%-7s %-6s %-9s %7ld %6ld %6ld %7.3f %7.3f %7.3f %7.3f %5ld %5ld %6s %7s\n",
                     formatName(format), source.c_str(), sender.c_str(), fig.frames, fig.missed,
                     fig.repeated, percentile(fig.latenessMs, 0.5), percentile(fig.latenessMs, 0.99),
-                    percentile(fig.latenessMs, 0.999), maxLate, long(over(2.0)), long(over(5.0)),
-                    cpu, rss);
+                    percentile(fig.latenessMs, 0.999), maximum(fig.latenessMs), long(over(2.0)),
+                    long(over(5.0)), cpu, rss);
         bySubject[{format, source}][sender] = &fig;
         if (fig.frames == 0)
             silent = true;
@@ -366,8 +335,7 @@ int report(const char *listPath)
             continue;
         std::printf("%-7s %-6s orvello/reference: p99 x%.2f  max x%.2f\n",
                     formatName(subject.first), subject.second.c_str(),
-                    percentile(o, 0.99) / percentile(r, 0.99),
-                    *std::max_element(o.begin(), o.end()) / *std::max_element(r.begin(), r.end()));
+                    percentile(o, 0.99) / percentile(r, 0.99), maximum(o) / maximum(r));
     }
     if (silent || all.empty()) {
         std::printf("a sender sent nothing the receiver saw\n");

@@ -25,6 +25,7 @@ ORVELLO="$BUILD/app/orvello"
 TOOL="$BUILD/bench/wire_bench"
 
 source "$ROOT/tests/common/netns.sh"
+source "$ROOT/bench/benchcommon.sh"
 netns_require ip
 for f in "$ORVELLO" "$TOOL"; do
     [ -x "$f" ] || { echo "missing $f: build the targets orvello and wire_bench" >&2; exit 1; }
@@ -48,11 +49,6 @@ mkdir -p "$WORK/config" "$WORK/home"
 # machine must not end the program in the middle of a round.
 cp "$ORVELLO" "$WORK/orvello-bench"
 FAILED=0
-
-# cpu_ticks <pid>: user + system time of a process, in clock ticks.
-cpu_ticks() {
-    awk '{ print $14 + $15 }' "/proc/$1/stat" 2>/dev/null || echo gone
-}
 
 # run_one <sender> <format> <source> <round>: one capture, one line of the list.
 run_one() {
@@ -93,8 +89,7 @@ run_one() {
             wait "$receiver" || true
             return
         fi
-        cpu=$(awk -v c="$((c1 - c0))" -v hz="$(getconf CLK_TCK)" -v t0="$t0" -v t1="$t1" \
-            'BEGIN { printf "%.3f", 100 * c / hz / (t1 - t0) }')
+        cpu=$(cpu_percent "$((c1 - c0))" "$t0" "$t1")
         if [ ${#REFERENCE_CLASS[@]} -gt 0 ] && ! grep -q "SCHED_FIFO 20" "$cap.out"; then
             echo "round $round ($format $source): the program's timing thread did not run at SCHED_FIFO 20" >&2
             FAILED=1
@@ -111,7 +106,7 @@ run_one() {
 # it may (root or an rtprio limit), so the reference sender runs in that same
 # class, or both stay in the normal class.
 REFERENCE_CLASS=()
-if [ "$(id -u)" -eq 0 ] || [ "$(ulimit -r)" = unlimited ] || [ "$(ulimit -r)" -ge 20 ]; then
+if may_run_fifo20; then
     REFERENCE_CLASS=(chrt -f 20)
 fi
 

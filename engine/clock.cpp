@@ -31,6 +31,20 @@ qint64 nowNs(clockid_t clock)
     clock_gettime(clock, &ts);
     return qint64(ts.tv_sec) * 1000000000 + ts.tv_nsec;
 }
+
+// The local time's offset from universal time at the real-time instant
+// `utcNs`, in seconds. localtime_r converts with the zone the C library last
+// loaded, which every QDateTime::currentDateTime() (the wall clock) has it
+// check again; the check is a file system call, so asking QDateTime for the
+// offset here would add two of them to each frame.
+qint64 localOffsetSeconds(qint64 utcNs)
+{
+    const time_t secs = time_t(utcNs / 1000000000);
+    tm local{};
+    if (!localtime_r(&secs, &local))
+        return 0;
+    return local.tm_gmtoff;
+}
 } // namespace
 
 SystemClock::SystemClock() : m_start(std::chrono::steady_clock::now()) {}
@@ -69,7 +83,7 @@ bool SystemClock::wallDeadlineNs(qint64 msOfDay, qint64 *ns) const
     // with its sub-millisecond part; local offsets are whole seconds, so the
     // millisecond edges of local and universal time coincide.
     const qint64 utcNs = nowNs(CLOCK_REALTIME);
-    const qint64 offsetMs = qint64(QDateTime::currentDateTime().offsetFromUtc()) * 1000;
+    const qint64 offsetMs = localOffsetSeconds(utcNs) * 1000;
     const qint64 dayNs = TimeCodeMath::MsPerDay * 1000000;
     qint64 localNs = (utcNs + offsetMs * 1000000) % dayNs;
     if (localNs < 0)

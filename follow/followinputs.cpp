@@ -5,7 +5,6 @@
 
 #include <QMutexLocker>
 #include <QSocketNotifier>
-#include <QTimer>
 
 #include <ltc.h>
 #include <sys/eventfd.h>
@@ -16,107 +15,26 @@
 #include <cstdint>
 
 FollowInputWorker::FollowInputWorker(std::shared_ptr<FollowSink> sink)
-    : QObject(nullptr), m_sink(std::move(sink))
+    : DeviceWorker(RetryMs, false), m_sink(std::move(sink))
 {
 }
 
-void FollowInputWorker::setEnabled(bool on)
+QString FollowInputWorker::openText(bool) const
 {
-    QMutexLocker lock(&m_lock);
-    if (on == m_enabled)
-        return;
-    m_enabled = on;
-    requestCheck();
+    return tr("%1: %2").arg(kind(), deviceDescription());
 }
 
-void FollowInputWorker::selectDevice(const QString &name)
+QString FollowInputWorker::failureText(int result, const QString &device) const
 {
-    QMutexLocker lock(&m_lock);
-    if (name == m_device)
-        return;
-    m_device = name;
-    m_deviceChanged = true;
-    requestCheck();
-}
-
-void FollowInputWorker::requestCheck()
-{
-    QMetaObject::invokeMethod(this, &FollowInputWorker::slotCheck, Qt::QueuedConnection);
-}
-
-QString FollowInputWorker::statusText() const
-{
-    QMutexLocker lock(&m_lock);
-    return m_status;
-}
-
-bool FollowInputWorker::isOpen() const
-{
-    QMutexLocker lock(&m_lock);
-    return m_open;
-}
-
-void FollowInputWorker::slotStart()
-{
-    if (!m_retry) {
-        m_retry = new QTimer(this);
-        m_retry->setInterval(RetryMs);
-        connect(m_retry, &QTimer::timeout, this, &FollowInputWorker::slotCheck);
-        m_retry->start();
+    switch (result) {
+    case InputResult::NoSystem:
+        return tr("%1: no MIDI or audio system, retrying").arg(kind());
+    case InputResult::NoDevice:
+        return device.isEmpty() ? tr("%1: no input, retrying").arg(kind())
+                                : tr("%1: \"%2\" not found, retrying").arg(kind(), device);
+    default:
+        return tr("%1: cannot be opened, retrying").arg(kind());
     }
-    slotCheck();
-}
-
-void FollowInputWorker::slotCheck()
-{
-    QMutexLocker lock(&m_lock);
-    if (!m_enabled) {
-        closeLocked();
-        m_lastResult = -1;
-        setStatusLocked(QString());
-        return;
-    }
-    if (m_open && !m_deviceChanged && deviceRunning())
-        return;
-    const bool wasOpen = m_open;
-    m_deviceChanged = false;
-    closeLocked();
-    const int result = openDevice(m_device);
-    m_open = result == InputResult::Ok;
-    if (m_open) {
-        setStatusLocked(tr("%1: %2").arg(kind(), deviceDescription()));
-    } else if (result != m_lastResult || wasOpen) {
-        switch (result) {
-        case InputResult::NoSystem:
-            setStatusLocked(tr("%1: no MIDI or audio system, retrying").arg(kind()));
-            break;
-        case InputResult::NoDevice:
-            setStatusLocked(m_device.isEmpty()
-                                ? tr("%1: no input, retrying").arg(kind())
-                                : tr("%1: \"%2\" not found, retrying").arg(kind(), m_device));
-            break;
-        default:
-            setStatusLocked(tr("%1: cannot be opened, retrying").arg(kind()));
-            break;
-        }
-    }
-    m_lastResult = result;
-}
-
-void FollowInputWorker::closeLocked()
-{
-    if (!m_open)
-        return;
-    closeDevice();
-    m_open = false;
-}
-
-void FollowInputWorker::setStatusLocked(const QString &text)
-{
-    if (text == m_status)
-        return;
-    m_status = text;
-    emit signalStatusChanged(text);
 }
 
 // ---- MIDI Time Code -------------------------------------------------------

@@ -1,11 +1,11 @@
 #pragma once
 
+#include "deviceworker.h"
 #include "followedcode.h"
 #include "inputservices.h"
 #include "mtcassembler.h"
 
 #include <QMutex>
-#include <QObject>
 #include <QString>
 
 #include <array>
@@ -13,60 +13,29 @@
 #include <memory>
 
 class QSocketNotifier;
-class QTimer;
 struct LTCDecoder;
 struct LTCFrame;
 
 // An input device a follow input reads from: opened only while the input is
-// the one followed, tried again every two seconds while it cannot be (a MIDI
-// or audio system started after the program, a device plugged in later), and
-// described for the operator. Lives on a thread of its own; the GUI thread
-// switches it, names the device and lists devices by direct calls, guarded
-// by one mutex held briefly.
-class FollowInputWorker : public QObject
+// the one followed, tried again every two seconds while it cannot be, and
+// described for the operator. The GUI thread switches it, names the device
+// and lists devices by direct calls.
+class FollowInputWorker : public DeviceWorker
 {
     Q_OBJECT
 public:
     static constexpr int RetryMs = 2000;
 
-    void setEnabled(bool on);
-    void selectDevice(const QString &name);
-    QString statusText() const;
-    bool isOpen() const;
-
-signals:
-    void signalStatusChanged(const QString &text);
-
-public slots:
-    // Starts the retries; call on the input's thread once it runs.
-    void slotStart();
-    void slotCheck();
-
 protected:
     explicit FollowInputWorker(std::shared_ptr<FollowSink> sink);
-    // Each under m_lock.
-    virtual int openDevice(const QString &name) = 0;
-    virtual void closeDevice() = 0;
-    virtual bool deviceRunning() = 0;
+    QString openText(bool reopened) const override;
+    QString failureText(int result, const QString &device) const override;
+    // Under m_lock.
     virtual QString deviceDescription() const = 0;
     // "MIDI in" or "LTC in", before every status text.
     virtual QString kind() const = 0;
 
     const std::shared_ptr<FollowSink> m_sink;
-    mutable QMutex m_lock;
-
-private:
-    void requestCheck();
-    void closeLocked();
-    void setStatusLocked(const QString &text);
-
-    QTimer *m_retry = nullptr;
-    bool m_enabled = false;
-    QString m_device;
-    bool m_deviceChanged = false;
-    bool m_open = false;
-    int m_lastResult = -1;
-    QString m_status;
 };
 
 // MIDI Time Code from a MIDI input port (empty name: a port of our own that

@@ -1,26 +1,24 @@
 #include "rtaudioinputservice.h"
 
-#include "quietsearch.h"
-#include "rtaudiooutputservice.h"
-
-#include <RtAudio.h>
+#include "audiooutputservice.h"
+#include "rtaudiodevice.h"
 
 #include <algorithm>
-#include <chrono>
+
+// The LTC output's codes serve the input too.
+static_assert(InputResult::Ok == AudioResult::Ok &&
+              InputResult::NoSystem == AudioResult::NoAudioSystem &&
+              InputResult::NoDevice == AudioResult::NoDevice &&
+              InputResult::OpenFailed == AudioResult::OpenFailed);
 
 namespace
 {
-void quietRtAudio(RtAudioError::Type, const std::string &) {}
-
-qint64 monotonicNow()
+// 48000 where the device offers it or does not say, otherwise 44100.
+unsigned int inputRate(const std::vector<unsigned int> &offered)
 {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
+    const bool offers48k = std::find(offered.begin(), offered.end(), 48000u) != offered.end();
+    return offers48k || offered.empty() ? 48000 : 44100;
 }
-
-// A stream that has not delivered samples for this long is taken as gone.
-constexpr qint64 StalledNs = 2000000000LL;
 } // namespace
 
 RtAudioInputService::RtAudioInputService() = default;
@@ -32,23 +30,7 @@ RtAudioInputService::~RtAudioInputService()
 
 QStringList RtAudioInputService::deviceNames()
 {
-    const QuietSearch quiet;
-    for (int api : RtAudioOutputService::apiOrder()) {
-        try {
-            RtAudio audio{RtAudio::Api(api)};
-            audio.showWarnings(false);
-            QStringList names;
-            for (unsigned int i = 0; i < audio.getDeviceCount(); ++i) {
-                const RtAudio::DeviceInfo info = audio.getDeviceInfo(i);
-                if (info.probed && info.inputChannels > 0)
-                    names << QString::fromStdString(info.name);
-            }
-            if (!names.isEmpty())
-                return names;
-        } catch (const std::exception &) {
-        }
-    }
-    return {};
+    return RtAudioDevice::names(RtAudioDevice::Direction::Input);
 }
 
 int RtAudioInputService::open(const QString &device, AudioCapturer *capturer)
@@ -56,63 +38,18 @@ int RtAudioInputService::open(const QString &device, AudioCapturer *capturer)
     close();
     if (!capturer)
         return InputResult::OpenFailed;
-    const QuietSearch quiet;
-    int result = InputResult::NoSystem;
-    for (int api : RtAudioOutputService::apiOrder()) {
-        try {
-            auto audio = std::make_unique<RtAudio>(RtAudio::Api(api));
-            audio->showWarnings(false);
-            const unsigned int count = audio->getDeviceCount();
-            if (count == 0)
-                continue;
-            result = std::max(result, InputResult::NoDevice);
-            unsigned int index = count;
-            if (device.isEmpty()) {
-                index = audio->getDefaultInputDevice();
-            } else {
-                for (unsigned int i = 0; i < count && index == count; ++i)
-                    if (audio->getDeviceInfo(i).name == device.toStdString())
-                        index = i;
-            }
-            if (index >= count)
-                continue;
-            const RtAudio::DeviceInfo info = audio->getDeviceInfo(index);
-            if (!info.probed || info.inputChannels == 0)
-                continue;
-            result = InputResult::OpenFailed;
-            const bool offers48k = std::find(info.sampleRates.begin(), info.sampleRates.end(),
-                                             48000u) != info.sampleRates.end();
-            const unsigned int rate = offers48k || info.sampleRates.empty() ? 48000 : 44100;
-            RtAudio::StreamParameters parameters;
-            parameters.deviceId = index;
-            parameters.nChannels = 1;
-            RtAudio::StreamOptions options;
-            options.streamName = ClientName;
-            options.flags = RTAUDIO_SCHEDULE_REALTIME;
-            unsigned int frames = BufferFrames;
-            m_capturer = capturer;
-            audio->openStream(nullptr, &parameters, RTAUDIO_FLOAT32, rate, &frames,
-                              &RtAudioInputService::callback, this, &options, &quietRtAudio);
-            if (!audio->isStreamOpen())
-                throw RtAudioError("stream not opened", RtAudioError::SYSTEM_ERROR);
-            const unsigned int actual = audio->getStreamSampleRate();
-            m_rate = actual ? actual : rate;
-            const long latency = audio->getStreamLatency();
-            m_latencyNs = latency > 0 ? qint64(latency) * 1000000000LL / m_rate : 0;
-            m_lastCallbackNs = monotonicNow();
-            m_offset.reset();
-            audio->startStream();
-            if (!audio->isStreamRunning())
-                throw RtAudioError("stream not started", RtAudioError::SYSTEM_ERROR);
-            m_description = QStringLiteral("%1, %2").arg(
-                QString::fromStdString(RtAudio::getApiDisplayName(RtAudio::Api(api))),
-                QString::fromStdString(info.name));
-            m_audio = std::move(audio);
-            return InputResult::Ok;
-        } catch (const std::exception &) {
-        }
+    m_capturer = capturer;
+    const auto prepare = [this](const RtAudioDevice::Stream &stream) {
+        m_rate = stream.rate;
+        m_latencyNs = qint64(stream.latency) * 1000000000LL / m_rate;
+        m_lastCallbackNs = RtAudioDevice::nowNs();
+        m_offset.reset();
+    };
+    const int result =
+        RtAudioDevice::open(RtAudioDevice::Direction::Input, device, &inputRate,
+                            &RtAudioInputService::callback, this, prepare, m_audio, m_description);
+    if (result != InputResult::Ok)
         m_capturer = nullptr;
-    }
     return result;
 }
 
@@ -120,13 +57,7 @@ void RtAudioInputService::close()
 {
     if (!m_audio)
         return;
-    try {
-        if (m_audio->isStreamRunning())
-            m_audio->stopStream();
-        if (m_audio->isStreamOpen())
-            m_audio->closeStream();
-    } catch (const std::exception &) {
-    }
+    RtAudioDevice::close(*m_audio);
     m_audio.reset();
     m_capturer = nullptr;
     m_description.clear();
@@ -134,16 +65,15 @@ void RtAudioInputService::close()
 
 bool RtAudioInputService::isRunning()
 {
-    if (!m_audio || !m_audio->isStreamOpen() || !m_audio->isStreamRunning())
-        return false;
-    return monotonicNow() - m_lastCallbackNs.load(std::memory_order_relaxed) < StalledNs;
+    return RtAudioDevice::isRunning(m_audio.get(),
+                                    m_lastCallbackNs.load(std::memory_order_relaxed));
 }
 
 int RtAudioInputService::callback(void *, void *in, unsigned int frames, double streamTime,
                                   unsigned int, void *user)
 {
     auto *self = static_cast<RtAudioInputService *>(user);
-    const qint64 now = monotonicNow();
+    const qint64 now = RtAudioDevice::nowNs();
     self->m_lastCallbackNs.store(now, std::memory_order_relaxed);
     if (in)
         self->m_capturer->capture(static_cast<const float *>(in), frames,

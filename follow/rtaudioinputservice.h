@@ -8,15 +8,10 @@
 
 class RtAudio;
 
-// The audio input on RtAudio, tried on the audio systems in the output's
-// order (JACK first); failures come back as result codes and the systems'
-// printing is muted while looking.
+// The audio input on RtAudio, found and opened as RtAudioDevice says.
 class RtAudioInputService : public AudioInputService
 {
 public:
-    static constexpr const char *ClientName = "Orvello";
-    static constexpr unsigned int BufferFrames = 256;
-
     RtAudioInputService();
     ~RtAudioInputService() override;
 

@@ -1,6 +1,7 @@
 #include "rtmidiinputservice.h"
 
 #include "quietsearch.h"
+#include "rtmidiapis.h"
 
 #include <RtMidi.h>
 
@@ -13,31 +14,6 @@
 namespace
 {
 void quietError(RtMidiError::Type, const std::string &, void *) {}
-
-bool jackServerMissing()
-{
-#ifdef __UNIX_JACK__
-    jack_client_t *client = jack_client_open("Orvello probe", JackNoStartServer, nullptr);
-    if (!client)
-        return true;
-    jack_client_close(client);
-#endif
-    return false;
-}
-
-// The compiled systems that start here; JACK is asked only while a server
-// runs, since RtMidi leaks a buffer at each query of a missing one.
-std::vector<RtMidi::Api> apis()
-{
-    std::vector<RtMidi::Api> compiled, usable;
-    RtMidi::getCompiledApi(compiled);
-    for (RtMidi::Api api : compiled) {
-        if (api == RtMidi::RTMIDI_DUMMY || (api == RtMidi::UNIX_JACK && jackServerMissing()))
-            continue;
-        usable.push_back(api);
-    }
-    return usable;
-}
 } // namespace
 
 RtMidiInputService::RtMidiInputService() = default;
@@ -50,7 +26,7 @@ RtMidiInputService::~RtMidiInputService()
 QStringList RtMidiInputService::portNames()
 {
     const QuietSearch quiet;
-    for (RtMidi::Api api : apis()) {
+    for (RtMidi::Api api : presentMidiApis()) {
         try {
             RtMidiIn in(api, ClientName);
             in.setErrorCallback(&quietError, nullptr);
@@ -70,7 +46,7 @@ int RtMidiInputService::open(const QString &port, Receiver receiver)
     close();
     const QuietSearch quiet;
     int result = InputResult::NoSystem;
-    for (RtMidi::Api api : apis()) {
+    for (RtMidi::Api api : presentMidiApis()) {
         try {
             auto in = std::make_unique<RtMidiIn>(api, ClientName);
             in->setErrorCallback(&quietError, nullptr);

@@ -7,12 +7,11 @@
 
 class RtMidiIn;
 
-// The MIDI input on RtMidi. As for the output, every compiled MIDI system is
-// tried in turn (ALSA throws where it has no sequencer, even while JACK runs)
-// and the first that offers the port is used; failures come back as result
-// codes. While a port is open on JACK, a client of our own watches the
-// server: RtMidi's JACK port crashes when closed after its server has gone,
-// so such a port is never touched again and is left to the end of the process.
+// The MIDI input on RtMidi. As for the output, every MIDI system that is
+// there (presentMidiApis) is tried in turn and the first that offers the port
+// is used; failures come back as result codes. While a port is open on JACK, a client of our own
+// watches the server: RtMidi's JACK port crashes when closed after its server has gone, so such a
+// port is never touched again and is left to the end of the process.
 class RtMidiInputService : public MidiInputService
 {
 public:

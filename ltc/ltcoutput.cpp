@@ -3,12 +3,11 @@
 #include "rtaudiooutputservice.h"
 
 #include <QMutexLocker>
-#include <QTimer>
 
 using namespace AudioResult;
 
 LtcOutput::LtcOutput(std::shared_ptr<AudioOutputService> service, const Clock *clock)
-    : QObject(nullptr),
+    : DeviceWorker(RetryMs, true),
       m_service(service ? std::move(service) : std::make_shared<RtAudioOutputService>()),
       m_clock(clock ? clock : SystemClock::instance())
 {
@@ -18,20 +17,6 @@ LtcOutput::~LtcOutput()
 {
     QMutexLocker lock(&m_lock);
     closeLocked();
-}
-
-void LtcOutput::setEnabled(bool on)
-{
-    QMutexLocker lock(&m_lock);
-    if (on == m_enabled)
-        return;
-    m_enabled = on;
-    requestCheck();
-}
-
-void LtcOutput::requestCheck()
-{
-    QMetaObject::invokeMethod(this, &LtcOutput::slotCheckOutput, Qt::QueuedConnection);
 }
 
 void LtcOutput::setLevel(double dbfs)
@@ -52,130 +37,53 @@ void LtcOutput::setUserBits(const UserBits &bits)
     m_userBits = bits;
 }
 
-void LtcOutput::selectOutputDevice(const QString &name)
-{
-    QMutexLocker lock(&m_lock);
-    if (name == m_device)
-        return;
-    m_device = name;
-    m_deviceChanged = true;
-    requestCheck();
-}
-
 QStringList LtcOutput::outputDeviceNames()
 {
     QMutexLocker lock(&m_lock);
     return m_service->deviceNames();
 }
 
-QString LtcOutput::statusText() const
+int LtcOutput::openDevice(const QString &name)
 {
-    QMutexLocker lock(&m_lock);
-    return m_status;
-}
-
-bool LtcOutput::isOpen() const
-{
-    QMutexLocker lock(&m_lock);
-    return m_open;
-}
-
-bool LtcOutput::isFailing() const
-{
-    QMutexLocker lock(&m_lock);
-    return !m_open || m_stalled;
-}
-
-void LtcOutput::slotStart()
-{
-    if (!m_retry) {
-        m_retry = new QTimer(this);
-        m_retry->setInterval(RetryMs);
-        connect(m_retry, &QTimer::timeout, this, &LtcOutput::slotCheckOutput);
-        m_retry->start();
-    }
-    slotCheckOutput();
-}
-
-void LtcOutput::slotCheckOutput()
-{
-    QMutexLocker lock(&m_lock);
-    if (!m_enabled) {
-        closeLocked();
-        m_stalled = false;
-        m_lastResult = -1;
-        setStatusLocked(QString());
-        return;
-    }
-    bool stalled = false;
-    if (m_open && !m_deviceChanged) {
-        if (m_service->isRunning()) {
-            if (m_stalled) {
-                m_stalled = false;
-                setStatusLocked(tr("LTC: %1").arg(m_service->description()));
-            }
-            return;
-        }
-        // Open, yet not playing: a device that takes no more samples. It is
-        // reopened, and shown as failing until it is seen playing.
-        stalled = true;
-    }
-    m_stalled = stalled;
-    m_deviceChanged = false;
-    openLocked();
-}
-
-void LtcOutput::openLocked()
-{
-    const bool wasOpen = m_open;
-    closeLocked();
     // No stream runs now, so the player may be reset from this side.
     m_player.clear();
     m_running = false;
-    const int result = m_service->open(m_device, &m_player);
-    m_open = result == Ok;
-    if (m_open) {
+    const int result = m_service->open(name, &m_player);
+    if (result == Ok) {
         m_player.setSampleRate(m_service->sampleRate());
         m_encoder = std::make_unique<LtcEncoder>(m_service->sampleRate());
-        setStatusLocked(m_stalled
-                            ? tr("LTC: %1 stopped playing, reopened").arg(m_service->description())
-                            : tr("LTC: %1").arg(m_service->description()));
-        m_lastResult = result;
-        return;
     }
-    m_stalled = false;
-    if (result != m_lastResult || wasOpen) {
-        switch (result) {
-        case NoAudioSystem:
-            setStatusLocked(tr("LTC: no audio system, retrying"));
-            break;
-        case NoDevice:
-            setStatusLocked(m_device.isEmpty()
-                                ? tr("LTC: no audio device, retrying")
-                                : tr("LTC: audio device \"%1\" not found, retrying").arg(m_device));
-            break;
-        default:
-            setStatusLocked(tr("LTC: audio device cannot be opened, retrying"));
-            break;
-        }
-    }
-    m_lastResult = result;
+    return result;
 }
 
-void LtcOutput::closeLocked()
+void LtcOutput::closeDevice()
 {
-    if (!m_open)
-        return;
     m_service->close();
-    m_open = false;
 }
 
-void LtcOutput::setStatusLocked(const QString &text)
+bool LtcOutput::deviceRunning()
 {
-    if (text == m_status)
-        return;
-    m_status = text;
-    emit signalStatusChanged(text);
+    // Open, yet not playing: a device that takes no more samples.
+    return m_service->isRunning();
+}
+
+QString LtcOutput::openText(bool reopened) const
+{
+    return reopened ? tr("LTC: %1 stopped playing, reopened").arg(m_service->description())
+                    : tr("LTC: %1").arg(m_service->description());
+}
+
+QString LtcOutput::failureText(int result, const QString &device) const
+{
+    switch (result) {
+    case NoAudioSystem:
+        return tr("LTC: no audio system, retrying");
+    case NoDevice:
+        return device.isEmpty() ? tr("LTC: no audio device, retrying")
+                                : tr("LTC: audio device \"%1\" not found, retrying").arg(device);
+    default:
+        return tr("LTC: audio device cannot be opened, retrying");
+    }
 }
 
 void LtcOutput::slotChangedPlayPause(bool bPause, bool bFreeze)
@@ -225,7 +133,7 @@ void LtcOutput::slotSendTimeCode(quint8 Hour, quint8 Minute, quint8 Seconds, qui
     LtcEncoder::Options options;
     {
         QMutexLocker lock(&m_lock);
-        if (!m_open || !m_encoder)
+        if (!openLocked() || !m_encoder)
             return;
         level = m_level;
         code = m_shift.apply(code);

@@ -2,18 +2,16 @@
 
 #include "audiooutputservice.h"
 #include "clock.h"
+#include "deviceworker.h"
 #include "dropframe.h"
 #include "ltcencoder.h"
 #include "ltcplayer.h"
 #include "timecode.h"
 
 #include <QMutex>
-#include <QObject>
 #include <QString>
 #include <deque>
 #include <memory>
-
-class QTimer;
 
 // The LTC output worker: encodes every frame it is given as LTC and queues it
 // for the audio thread to start at the sample heard when that frame begins.
@@ -25,9 +23,9 @@ class QTimer;
 // seconds, so a device plugged in (or a JACK server started) later is used.
 //
 // Threads: lives on a thread of its own. The GUI thread sets the level and the
-// device and lists devices by direct calls, guarded by one mutex held briefly;
-// the audio thread only ever touches the player, which takes no lock.
-class LtcOutput : public QObject
+// device and lists devices by direct calls, guarded by the worker's mutex held
+// briefly; the audio thread only ever touches the player, which takes no lock.
+class LtcOutput : public DeviceWorker
 {
     Q_OBJECT
 public:
@@ -39,22 +37,16 @@ public:
                        const Clock *clock = nullptr);
     ~LtcOutput() override;
 
-    // Off, no stream is open and nothing is retried: the output touches no
-    // device unless the operator switched it on. Takes effect on its thread.
-    void setEnabled(bool on);
+    // Switched off (setEnabled), no stream is open and nothing is retried:
+    // the output touches no device unless the operator switched it on.
     // Both take effect from the next frame; a new device reopens the stream.
     void setLevel(double dbfs);
-    void selectOutputDevice(const QString &name);
+    void selectOutputDevice(const QString &name) { selectDevice(name); }
     // How codes are shifted and counted (true drop-frame runs 30 Drop at
     // 30000/1001), and what the user bits carry; from the next code on.
     void setFrameShift(const FrameShift &shift);
     void setUserBits(const UserBits &bits);
     QStringList outputDeviceNames();
-    QString statusText() const;
-    bool isOpen() const;
-    // Closed, or the stream stopped playing on its own and has not been seen
-    // playing again since it was reopened.
-    bool isFailing() const;
 
     const LtcPlayer &player() const { return m_player; }
 
@@ -66,41 +58,29 @@ public:
     // code of a run may be sent in the middle of its frame).
     void noteCodeSent(qint64 frameAgeNs = 0);
 
-signals:
-    void signalStatusChanged(const QString &text);
-
 public slots:
-    // Opens the output; call on the output's thread once it runs.
-    void slotStart();
     void slotSendTimeCode(quint8 Hour, quint8 Minute, quint8 Seconds, quint8 Frame, quint8 Type);
     void slotChangedPlayPause(bool bPause, bool bFreeze);
-    // Tries to (re)open when no stream runs; the retry timer calls it.
-    void slotCheckOutput();
+
+protected:
+    int openDevice(const QString &name) override;
+    void closeDevice() override;
+    bool deviceRunning() override;
+    QString openText(bool reopened) const override;
+    QString failureText(int result, const QString &device) const override;
 
 private:
-    void requestCheck();
-    void openLocked();
-    void closeLocked();
-    void setStatusLocked(const QString &text);
     // How many frames after the run's last code `code` is, up to a second; 0 if not.
     qint64 stepsFromLast(const TimeCode &code) const;
 
     std::shared_ptr<AudioOutputService> m_service;
     const Clock *m_clock;
     LtcPlayer m_player;
-    QTimer *m_retry = nullptr;
 
-    mutable QMutex m_lock;
-    QString m_device;
-    bool m_enabled = true;
+    // Under m_lock.
     double m_level = LtcEncoder::DefaultLevelDbfs;
-    bool m_deviceChanged = false;
     FrameShift m_shift;
     UserBits m_userBits;
-    QString m_status;
-    bool m_open = false;
-    bool m_stalled = false;
-    int m_lastResult = -1;
 
     // When each code not yet read was sent, oldest first.
     QMutex m_sentLock;

@@ -1,48 +1,22 @@
 #include "rtaudiooutputservice.h"
 
-#include "quietsearch.h"
+#include "rtaudiodevice.h"
 
-#include <RtAudio.h>
 #include <algorithm>
-#include <chrono>
 
 using namespace AudioResult;
 
 namespace
 {
-// Stream errors after the start (a JACK server that quits) arrive here on the
-// audio system's thread; the stream state tells the output, so they stay quiet.
-void quietRtAudio(RtAudioError::Type, const std::string &) {}
-
-// Fixed order; an API not compiled into this RtAudio is skipped.
-const RtAudio::Api ApiOrder[] = {RtAudio::UNIX_JACK,      RtAudio::LINUX_PULSE,
-                                 RtAudio::LINUX_ALSA,     RtAudio::MACOSX_CORE,
-                                 RtAudio::WINDOWS_WASAPI, RtAudio::WINDOWS_DS};
-
-std::vector<RtAudio::Api> apisInOrder()
+// 48000, or 44100 where the device offers only that.
+unsigned int outputRate(const std::vector<unsigned int> &offered)
 {
-    std::vector<RtAudio::Api> compiled;
-    RtAudio::getCompiledApi(compiled);
-    std::vector<RtAudio::Api> apis;
-    for (RtAudio::Api api : ApiOrder)
-        if (std::find(compiled.begin(), compiled.end(), api) != compiled.end())
-            apis.push_back(api);
-    return apis;
+    const auto offers = [&](unsigned int rate) {
+        return std::find(offered.begin(), offered.end(), rate) != offered.end();
+    };
+    return !offers(48000) && offers(44100) ? 44100 : 48000;
 }
-
-// A stream that has not asked for samples for this long is taken as gone
-// (a device unplugged under ALSA keeps the stream "running").
-constexpr qint64 StalledNs = 2000000000LL;
-
 } // namespace
-
-std::vector<int> RtAudioOutputService::apiOrder()
-{
-    std::vector<int> order;
-    for (RtAudio::Api api : apisInOrder())
-        order.push_back(int(api));
-    return order;
-}
 
 RtAudioOutputService::RtAudioOutputService() = default;
 
@@ -53,32 +27,12 @@ RtAudioOutputService::~RtAudioOutputService()
 
 qint64 RtAudioOutputService::nowNs() const
 {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
+    return RtAudioDevice::nowNs();
 }
 
 QStringList RtAudioOutputService::deviceNames()
 {
-    const QuietSearch quiet;
-    for (RtAudio::Api api : apisInOrder()) {
-        try {
-            RtAudio audio(api);
-            audio.showWarnings(false);
-            QStringList names;
-            const unsigned int count = audio.getDeviceCount();
-            for (unsigned int i = 0; i < count; ++i) {
-                const RtAudio::DeviceInfo info = audio.getDeviceInfo(i);
-                if (info.probed && info.outputChannels > 0)
-                    names << QString::fromStdString(info.name);
-            }
-            if (!names.isEmpty())
-                return names;
-        } catch (const RtAudioError &) {
-        } catch (const std::exception &) {
-        }
-    }
-    return {};
+    return RtAudioDevice::names(RtAudioDevice::Direction::Output);
 }
 
 int RtAudioOutputService::open(const QString &device, AudioRenderer *renderer)
@@ -86,72 +40,22 @@ int RtAudioOutputService::open(const QString &device, AudioRenderer *renderer)
     close();
     if (!renderer)
         return OpenFailed;
-    const QuietSearch quiet;
-    int result = NoAudioSystem;
-    for (RtAudio::Api api : apisInOrder()) {
-        try {
-            auto audio = std::make_unique<RtAudio>(api);
-            audio->showWarnings(false);
-            const unsigned int count = audio->getDeviceCount();
-            if (count == 0)
-                continue;
-            result = std::max(result, NoDevice);
-            unsigned int index = count;
-            if (device.isEmpty()) {
-                index = audio->getDefaultOutputDevice();
-            } else {
-                for (unsigned int i = 0; i < count && index == count; ++i)
-                    if (audio->getDeviceInfo(i).name == device.toStdString())
-                        index = i;
-            }
-            if (index >= count)
-                continue;
-            const RtAudio::DeviceInfo info = audio->getDeviceInfo(index);
-            if (!info.probed || info.outputChannels == 0)
-                continue;
-            result = OpenFailed;
-            const auto offers = [&](unsigned int rate) {
-                return std::find(info.sampleRates.begin(), info.sampleRates.end(), rate) !=
-                       info.sampleRates.end();
-            };
-            const unsigned int rate = !offers(48000) && offers(44100) ? 44100 : 48000;
-
-            RtAudio::StreamParameters parameters;
-            parameters.deviceId = index;
-            parameters.nChannels = 1;
-            RtAudio::StreamOptions options;
-            options.streamName = ClientName;
-            options.flags = RTAUDIO_SCHEDULE_REALTIME;
-            unsigned int frames = BufferFrames;
-            m_renderer = renderer;
-            audio->openStream(&parameters, nullptr, RTAUDIO_FLOAT32, rate, &frames,
-                              &RtAudioOutputService::callback, this, &options, &quietRtAudio);
-            // With an error callback some RtAudio versions report instead of throwing.
-            if (!audio->isStreamOpen())
-                throw RtAudioError("stream not opened", RtAudioError::SYSTEM_ERROR);
-            const unsigned int actualRate = audio->getStreamSampleRate();
-            const long latency = audio->getStreamLatency();
-            // The reported latency counts from the buffer being filled (on JACK
-            // it is the playback port's: the periods in flight); an API that
-            // reports none still plays one buffer later.
-            const long ahead = latency > 0 ? latency : long(frames);
-            m_rate = actualRate ? actualRate : rate;
-            m_aheadNs.store(qint64(ahead) * 1000000000LL / m_rate, std::memory_order_relaxed);
-            m_lastCallbackNs.store(nowNs(), std::memory_order_relaxed);
-            m_offset.reset();
-            audio->startStream();
-            if (!audio->isStreamRunning())
-                throw RtAudioError("stream not started", RtAudioError::SYSTEM_ERROR);
-            m_description = QStringLiteral("%1, %2").arg(
-                QString::fromStdString(RtAudio::getApiDisplayName(api)),
-                QString::fromStdString(info.name));
-            m_audio = std::move(audio);
-            return Ok;
-        } catch (const RtAudioError &) {
-        } catch (const std::exception &) {
-        }
+    m_renderer = renderer;
+    const auto prepare = [this](const RtAudioDevice::Stream &stream) {
+        // The reported latency counts from the buffer being filled (on JACK
+        // it is the playback port's: the periods in flight); an API that
+        // reports none still plays one buffer later.
+        const long ahead = stream.latency > 0 ? stream.latency : long(stream.frames);
+        m_rate = stream.rate;
+        m_aheadNs.store(qint64(ahead) * 1000000000LL / m_rate, std::memory_order_relaxed);
+        m_lastCallbackNs.store(nowNs(), std::memory_order_relaxed);
+        m_offset.reset();
+    };
+    const int result =
+        RtAudioDevice::open(RtAudioDevice::Direction::Output, device, &outputRate,
+                            &RtAudioOutputService::callback, this, prepare, m_audio, m_description);
+    if (result != Ok)
         m_renderer = nullptr;
-    }
     return result;
 }
 
@@ -166,14 +70,7 @@ void RtAudioOutputService::close()
         m_description.clear();
         return;
     }
-    try {
-        if (m_audio->isStreamRunning())
-            m_audio->stopStream();
-        if (m_audio->isStreamOpen())
-            m_audio->closeStream();
-    } catch (const RtAudioError &) {
-    } catch (const std::exception &) {
-    }
+    RtAudioDevice::close(*m_audio);
     m_audio.reset();
     m_renderer = nullptr;
     m_description.clear();
@@ -181,9 +78,8 @@ void RtAudioOutputService::close()
 
 bool RtAudioOutputService::isRunning()
 {
-    if (!m_audio || !m_audio->isStreamOpen() || !m_audio->isStreamRunning())
-        return false;
-    return nowNs() - m_lastCallbackNs.load(std::memory_order_relaxed) < StalledNs;
+    return RtAudioDevice::isRunning(m_audio.get(),
+                                    m_lastCallbackNs.load(std::memory_order_relaxed));
 }
 
 int RtAudioOutputService::callback(void *out, void *, unsigned int frames, double streamTime,

@@ -9,19 +9,10 @@
 
 class RtAudio;
 
-// The audio output on RtAudio. The compiled audio systems are tried in a fixed
-// order (JACK first, where a studio routes LTC, then the desktop's sound
-// server, then the hardware directly) and the first one that opens the device
-// is kept. RtAudio throws on failure and its back ends print to standard
-// error; both stay here: failures come out as result codes, and the printing
-// is muted while looking for a system, where a missing one is the usual case.
+// The audio output on RtAudio, found and opened as RtAudioDevice says.
 class RtAudioOutputService : public AudioOutputService
 {
 public:
-    // The client name on JACK.
-    static constexpr const char *ClientName = "Orvello";
-    static constexpr unsigned int BufferFrames = 256;
-
     RtAudioOutputService();
     ~RtAudioOutputService() override;
 
@@ -33,9 +24,6 @@ public:
     QString description() const override { return m_description; }
     qint64 aheadNs() const override { return m_aheadNs.load(std::memory_order_relaxed); }
     qint64 nowNs() const override;
-
-    // The compiled audio systems (RtAudio::Api values) in the order they are tried.
-    static std::vector<int> apiOrder();
 
 private:
     static int callback(void *out, void *in, unsigned int frames, double streamTime,

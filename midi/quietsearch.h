@@ -10,7 +10,7 @@
 // while another thread searches, and RtAudio writes to it from JACK's own
 // thread whenever a server goes away. What RtMidi and RtAudio would print
 // there is kept from them instead (their warnings switched off, their errors
-// taken by callbacks, and RtMidi's ALSA output not tried without a sequencer).
+// taken by callbacks, and RtMidi's ALSA side not tried without a sequencer).
 class QuietSearch
 {
 public:

@@ -1,6 +1,7 @@
 #include "rtmidioutputservice.h"
 
 #include "quietsearch.h"
+#include "rtmidiapis.h"
 
 #include <QMutexLocker>
 #include <RtMidi.h>
@@ -9,9 +10,6 @@
 #include <sanitizer/lsan_interface.h>
 #endif
 
-#ifdef __LINUX_ALSA__
-#include <alsa/asoundlib.h>
-#endif
 #ifdef __UNIX_JACK__
 #include <jack/jack.h>
 #endif
@@ -35,33 +33,6 @@ struct ErrorSink {
         sink->type = type;
     }
 };
-
-// An API whose system is not there is skipped before RtMidi is asked:
-// RtMidi's ALSA output writes its reason to std::cerr before it throws, and
-// its JACK output, while it has no server, asks for one again at every port
-// query and each time creates a ring buffer it never frees (16 KiB lost per
-// query, RtMidi 5). The probes open what RtMidi itself would open.
-bool systemMissing(RtMidi::Api api)
-{
-#ifdef __LINUX_ALSA__
-    if (api == RtMidi::LINUX_ALSA) {
-        snd_seq_t *sequencer = nullptr;
-        if (snd_seq_open(&sequencer, "default", SND_SEQ_OPEN_DUPLEX, SND_SEQ_NONBLOCK) < 0)
-            return true;
-        snd_seq_close(sequencer);
-    }
-#endif
-#ifdef __UNIX_JACK__
-    if (api == RtMidi::UNIX_JACK) {
-        jack_client_t *client = jack_client_open("Orvello probe", JackNoStartServer, nullptr);
-        if (!client)
-            return true;
-        jack_client_close(client);
-    }
-#endif
-    Q_UNUSED(api)
-    return false;
-}
 
 int resultOf(RtMidiError::Type type)
 {
@@ -158,11 +129,7 @@ void RtMidiOutputService::discover()
 std::pair<int, std::vector<std::string>> RtMidiOutputService::search()
 {
     const QuietSearch quiet;
-    std::vector<RtMidi::Api> apis;
-    RtMidi::getCompiledApi(apis);
-    for (RtMidi::Api api : apis) {
-        if (api == RtMidi::RTMIDI_DUMMY || systemMissing(api))
-            continue;
+    for (RtMidi::Api api : presentMidiApis()) {
         try {
             RtMidiOut out(api, ClientName);
             ErrorSink sink;

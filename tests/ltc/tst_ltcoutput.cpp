@@ -358,7 +358,7 @@ private slots:
         for (size_t i = 1; i < results.size(); ++i) {
             if (lostAfterFirst && i == 1)
                 audio->running = false;
-            out.slotCheckOutput();
+            out.slotCheck();
         }
         QStringList seen;
         for (const QList<QVariant> &args : spy)
@@ -369,7 +369,7 @@ private slots:
         QVERIFY(out.isOpen());
         QCOMPARE(out.isFailing(), failing);
         // Open and running: a check leaves the stream alone, and it is not failing.
-        out.slotCheckOutput();
+        out.slotCheck();
         QCOMPARE(int(audio->opened.size()), int(results.size()));
         QVERIFY(!out.isFailing());
     }
