@@ -1,10 +1,6 @@
 #!/usr/bin/env bash
-# End-to-end check of the Art-Net output of the real program.
-#
-#   e2e_artnet.sh <orvello>            the checks (CTest runs this)
-#   e2e_artnet.sh <orvello> measure    ArtTimeCode rate at 24/25/30 fps over 10 s
-#                                      per destination, and one decoded packet of
-#                                      each kind we send
+# End-to-end check of the Art-Net output of the real program:
+# e2e_artnet.sh <orvello>
 #
 # Orvello runs in a network namespace of its own with two veth adapters,
 # 10.77.0.1/24 and 192.168.77.1/24; their peers sit in a second namespace where
@@ -12,11 +8,11 @@
 # touches the host's own interfaces.
 set -euo pipefail
 
-ORVELLO="${1:?usage: e2e_artnet.sh <orvello> [measure]}"
-MODE="${2:-check}"
+ORVELLO="${1:?usage: e2e_artnet.sh <orvello>}"
 
 HERE="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 source "$HERE/../common/netns.sh"
+source "$HERE/../common/e2erun.sh"
 netns_require ip tshark python3
 netns_init "" e2e
 
@@ -28,17 +24,6 @@ setup_network() {
     MAC_A1="$(ip netns exec "$NSA" cat /sys/class/net/a1/address)"
 }
 
-# write_settings <name> <key=value>...: a private settings folder for one run.
-write_settings() {
-    local dir="$WORK/$1"
-    shift
-    mkdir -p "$dir/config/orvello.example" "$dir/home"
-    {
-        echo "[General]"
-        for kv in "$@"; do echo "$kv"; done
-    } >"$dir/config/orvello.example/Orvello.conf"
-}
-
 # run_case <name> <seconds> <program arguments...>
 # Captures in the peer namespace while the program runs, and sends three
 # ArtPolls after start: from each of the program's subnets and from a foreign
@@ -47,7 +32,7 @@ run_case() {
     local name="$1" seconds="$2"
     shift 2
     local dir="$WORK/$name"
-    [ -d "$dir" ] || write_settings "$name"
+    [ -d "$dir" ] || settings_folder "$dir"
 
     netns_capture "$name" "$dir/cap.pcapng" 'udp port 6454' b0 b1
 
@@ -178,6 +163,14 @@ if gaps > len(first) // 10:
 EOF
 }
 
+# check_case <name> <check_timecode arguments...>: the stream, the poll
+# replies, and nothing flagged by the dissector.
+check_case() {
+    check_timecode "$@"
+    check_replies "$1"
+    check_flagged "$1"
+}
+
 # list_order <name>: broadcast addresses in the order the program accepted
 # its adapters, from its own verbose lines.
 list_order() {
@@ -187,78 +180,44 @@ list_order() {
 
 setup_network
 
-if [ "$MODE" = measure ]; then
-    for fmt in 24fps 25fps 30fps; do
-        run_case "m$fmt" 11 p0 "$fmt"
-        # Counted over exactly 10 s, starting half a second into the stream.
-        fields "m$fmt" | python3 -c '
-import sys
-rows = [l.split(",") for l in sys.stdin if l.strip()]
-tc = [r for r in rows if r[1] in ("10.77.0.1", "192.168.77.1") and r[5].strip()[16:20] == "0097"]
-start = min(float(r[0]) for r in tc) + 0.5
-for dst in sorted({r[2] for r in tc}):
-    n = sum(1 for r in tc if r[2] == dst and start <= float(r[0]) < start + 10)
-    print(f"'"$fmt"' to {dst}: {n} ArtTimeCode in 10 s = {n / 10:.1f}/s")
-'
-    done
-    first() {
-        tshark -r "$WORK/m25fps/cap.pcapng" -Y "$1" -T fields -e frame.number 2>/dev/null | head -1
-    }
-    echo "--- one ArtTimeCode ---"
-    tshark -r "$WORK/m25fps/cap.pcapng" -Y "frame.number == $(first 'artnet.header.opcode == 0x9700')" \
-        -V -O artnet 2>/dev/null
-    echo "--- one ArtPollReply ---"
-    tshark -r "$WORK/m25fps/cap.pcapng" -Y "frame.number == $(first artnet.poll_reply)" \
-        -V -O artnet 2>/dev/null
-    exit 0
-fi
-
 echo "all interfaces, system time at 25 fps"
 run_case all 3 p0 25fps
 grep -q "memory for later" "$WORK/all/stdout" || fail "verbose output lacks the loopback line"
 ORDER="$(list_order all)"
 [ "$(tr ',' '\n' <<<"$ORDER" | sort | paste -sd,)" = "10.77.0.255,192.168.77.255" ] ||
     fail "accepted adapters: '$ORDER'"
-check_timecode all 1 "$ORDER"
-check_replies all
-check_flagged all
+check_case all 1 "$ORDER"
 grep -q "^PollReply to 10.77.0.2 from 10.77.0.1 SubId 0$" "$WORK/all/stdout" ||
     fail "no PollReply line in the verbose output"
 
 echo "paused (no place selected)"
 run_case paused 2
-check_timecode paused 1 ""
-check_replies paused
-check_flagged paused
+check_case paused 1 ""
 
 echo "one subnet chosen by artnet_interface_name, 30 fps"
-write_settings subnet "artnet_interface_name=192.168.77.0"
+settings_folder "$WORK/subnet" "artnet_interface_name=192.168.77.0"
 run_case subnet 2 p0 30fps
-check_timecode subnet 3 "192.168.77.255"
-check_replies subnet
-check_flagged subnet
+check_case subnet 3 "192.168.77.255"
 
 echo "Art-Net switched off in the settings, on by the command line"
-write_settings override "artnet_protocol_on=0"
+settings_folder "$WORK/override" "artnet_protocol_on=0"
 run_case override 2 p0 24fps artnet
-check_timecode override 0 "$ORDER"
+check_case override 0 "$ORDER"
 
 echo "Art-Net switched off by the command line"
 run_case cmdoff 2 p0 noartnet
-check_timecode cmdoff 1 ""
-check_replies cmdoff
+check_case cmdoff 1 ""
 
 echo "unicast addresses after the chosen subnet's broadcast"
-write_settings unicast "artnet_interface_name=192.168.77.0" "artnet_unicast=10.77.0.2 192.168.77.2"
+settings_folder "$WORK/unicast" "artnet_interface_name=192.168.77.0" \
+    "artnet_unicast=10.77.0.2 192.168.77.2"
 run_case unicast 2 p0 25fps
-check_timecode unicast 1 "192.168.77.255,10.77.0.2,192.168.77.2"
-check_flagged unicast
+check_case unicast 1 "192.168.77.255,10.77.0.2,192.168.77.2"
 
 echo "broadcasts off: unicast only, true drop-frame, stream id 3"
-write_settings unicastonly "artnet_broadcast=0" "artnet_unicast=10.77.0.2" "true_drop_frame=1" \
+settings_folder "$WORK/unicastonly" "artnet_broadcast=0" "artnet_unicast=10.77.0.2" "true_drop_frame=1" \
     "artnet_stream_id=3"
 run_case unicastonly 2 p0 30drop
-check_timecode unicastonly 2 "10.77.0.2" 3
-check_flagged unicastonly
+check_case unicastonly 2 "10.77.0.2" 3
 
 echo "PASS"

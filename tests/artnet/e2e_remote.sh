@@ -31,22 +31,16 @@ fi
 
 HERE="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 source "$HERE/../common/netns.sh"
+source "$HERE/../common/e2erun.sh"
 netns_require ip tshark python3
 netns_init R remote
 
-# start_run <name> <key=value>... -- <program arguments...>
-# A private settings folder, a capture and the program. Sets PROGRAM_PID and
-# TSHARK.
+# start_run <name> <settings> <program arguments...>: a private settings
+# folder, a capture and the program. Sets PROGRAM_PID and TSHARK.
 start_run() {
-    local name="$1"
-    shift
-    local dir="$WORK/$name"
-    mkdir -p "$dir/config/orvello.example" "$dir/home"
-    {
-        echo "[General]"
-        while [ "$#" -gt 0 ] && [ "$1" != "--" ]; do echo "$1"; shift; done
-    } >"$dir/config/orvello.example/Orvello.conf"
-    shift
+    local name="$1" dir="$WORK/$1"
+    settings_folder "$dir" $2
+    shift 2
 
     netns_capture "$name" "$dir/cap.pcapng" 'udp port 6454' b0
 
@@ -64,7 +58,7 @@ stop_run() {
 netns_setup 1
 
 echo "remote control on universe 1234, system time at 25 fps"
-start_run remote dmx_in_enabled=1 dmx_in_universe=1234 -- p0 25fps
+start_run remote "dmx_in_enabled=1 dmx_in_universe=1234" p0 25fps
 sleep 1.5
 kill -0 "$PROGRAM_PID" 2>/dev/null || fail "remote: orvello ended early: $(cat "$WORK/remote/stderr")"
 # The console: one poll, then each step is the same frame ten times 40 ms
@@ -135,8 +129,8 @@ PY
 echo "playlist entry for the current hour starts place 3 at 01:02:03"
 # The entry is due at the first tick; keep that tick inside the same hour.
 while [ "$(date +%M%S)" -ge 5955 ]; do sleep 1; done
-start_run playlist playlist_count=1 playlist_enabled=1 playlist_place_0=3 \
-    "playlist_hour_0=$((10#$(date +%H)))" start_hour_2=1 start_minute_2=2 start_seconds_2=3 -- 25fps
+start_run playlist "playlist_count=1 playlist_enabled=1 playlist_place_0=3 \
+    playlist_hour_0=$((10#$(date +%H))) start_hour_2=1 start_minute_2=2 start_seconds_2=3" 25fps
 sleep 2.5
 stop_run
 grep -q "^activ place 03 date " "$WORK/playlist/stdout" || fail "playlist: no activation line"
