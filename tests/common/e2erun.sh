@@ -17,3 +17,17 @@ jack_xruns() {
     { sed -n 's/.*Process XRun = \([0-9]*\) usec.*/\1/p' "$1" | awk '$1 >= 5000'
       grep 'JackEngine::XRun' "$1" || true; } | wc -l
 }
+
+# run_headless <dir> <namespace> <args...>: `orvello headless` with no
+# display or session variables, in the namespace, its settings and home in
+# <dir>, its output appended to <dir>/stdout and stderr. Sets PID.
+run_headless() {
+    local dir="$1" ns="$2"
+    shift 2
+    ip netns exec "$ns" env -i PATH="$PATH" LANG=C.UTF-8 HOME="$dir/home" \
+        XDG_CONFIG_HOME="$dir/config" XDG_RUNTIME_DIR="$dir/home" \
+        JACK_DEFAULT_SERVER="${JACK_DEFAULT_SERVER:-}" JACK_NO_AUDIO_RESERVATION=1 \
+        "$ORVELLO" headless verbose "$@" >>"$dir/stdout" 2>>"$dir/stderr" &
+    PID=$!
+    PIDS+=("$PID")
+}

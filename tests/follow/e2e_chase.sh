@@ -32,18 +32,11 @@ netns_setup 1
 mkdir -p "$WORK/jack"
 jack_server_start 256 "$WORK/jack/stdout"
 
-# run <name> <namespace> <settings lines> <args...>: a headless run with a
-# private settings folder. Sets PID.
+# run <name> <namespace> <settings> <args...>: a fresh headless run. Sets PID.
 run() {
-    local ns="$2" dir="$WORK/$1"
-    settings_folder "$dir" $3
-    shift 3
-    ip netns exec "$ns" env -i PATH="$PATH" LANG=C.UTF-8 HOME="$dir/home" \
-        XDG_CONFIG_HOME="$dir/config" XDG_RUNTIME_DIR="$dir/home" \
-        JACK_DEFAULT_SERVER="$JACK_DEFAULT_SERVER" JACK_NO_AUDIO_RESERVATION=1 \
-        "$ORVELLO" headless verbose "$@" >"$dir/stdout" 2>"$dir/stderr" &
-    PID=$!
-    PIDS+=("$PID")
+    rm -rf "${WORK:?}/$1"
+    settings_folder "$WORK/$1" $3
+    run_headless "$WORK/$1" "$2" "${@:4}"
 }
 check() { # check <what> <tenths> <command...>
     local what="$1"

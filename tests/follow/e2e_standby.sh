@@ -15,6 +15,7 @@ FORMATS=("$@")
 [ ${#FORMATS[@]} -gt 0 ] || FORMATS=(25fps 30fps)
 HERE="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 source "$HERE/../common/netns.sh"
+source "$HERE/../common/e2erun.sh"
 netns_require ip python3
 
 TAG="orvSb$$"
@@ -51,17 +52,11 @@ wait_for() {
 count_from() { grep -c " $2 " "$1" 2>/dev/null || true; }
 at_least() { [ "$(count_from "$1" "$2")" -ge "$3" ]; }
 
-# orvello <name> <namespace letter> <args...>: a headless run with a private
-# settings folder. Sets PID.
+# orvello <name> <namespace letter> <args...>: a headless run, its output
+# added to the name's earlier ones. Sets PID.
 orvello() {
-    local name="$1" ns="$TAG$2" dir="$WORK/$1"
-    shift 2
-    mkdir -p "$dir/config/orvello.example" "$dir/home"
-    ip netns exec "$ns" env -i PATH="$PATH" LANG=C.UTF-8 HOME="$dir/home" \
-        XDG_CONFIG_HOME="$dir/config" XDG_RUNTIME_DIR="$dir/home" \
-        "$ORVELLO" headless verbose nomidi noltc "$@" >>"$dir/stdout" 2>>"$dir/stderr" &
-    PID=$!
-    PIDS+=("$PID")
+    settings_folder "$WORK/$1"
+    run_headless "$WORK/$1" "$TAG$2" nomidi noltc "${@:3}"
 }
 
 for format in "${FORMATS[@]}"; do
