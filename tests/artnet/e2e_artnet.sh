@@ -221,23 +221,26 @@ if [ "$MODE" = output ]; then
     echo "Art-Net switched off in the settings, on by the command line"
     settings_folder "$WORK/override" "artnet_protocol_on=0"
     run_case override 2 p0 24fps artnet
-    check_case override 0 "$ORDER"
+    check_timecode override 0 "$ORDER"
 
     echo "Art-Net switched off by the command line"
     run_case cmdoff 2 p0 noartnet
-    check_case cmdoff 1 ""
+    check_timecode cmdoff 1 ""
+    check_replies cmdoff
 
     echo "unicast addresses after the chosen subnet's broadcast"
     settings_folder "$WORK/unicast" "artnet_interface_name=192.168.77.0" \
         "artnet_unicast=10.77.0.2 192.168.77.2"
     run_case unicast 2 p0 25fps
-    check_case unicast 1 "192.168.77.255,10.77.0.2,192.168.77.2"
+    check_timecode unicast 1 "192.168.77.255,10.77.0.2,192.168.77.2"
+    check_flagged unicast
 
     echo "broadcasts off: unicast only, true drop-frame, stream id 3"
     settings_folder "$WORK/unicastonly" artnet_broadcast=0 artnet_unicast=10.77.0.2 \
         true_drop_frame=1 artnet_stream_id=3
     run_case unicastonly 2 p0 30drop
-    check_case unicastonly 2 "10.77.0.2" 3
+    check_timecode unicastonly 2 "10.77.0.2" 3
+    check_flagged unicastonly
     echo "PASS"
     exit 0
 fi
