@@ -1,22 +1,30 @@
 #!/usr/bin/env bash
-# End-to-end check of the Art-Net output of the real program.
+# End-to-end check of the Art-Net output of the real program:
 #
-#   e2e_artnet.sh <orvello>            the checks (CTest runs this)
-#   e2e_artnet.sh <orvello> measure    ArtTimeCode rate at 24/25/30 fps over 10 s
-#                                      per destination, and one decoded packet of
-#                                      each kind we send
+#   e2e_artnet.sh <orvello>                    the output and the poll replies
+#   e2e_artnet.sh <orvello> remote [headless]  the DMX remote and the playlist,
+#       with "headless" as `orvello headless` with no display and no window
+#       system variables at all, so both faces are held to the same checks
 #
 # Orvello runs in a network namespace of its own with two veth adapters,
 # 10.77.0.1/24 and 192.168.77.1/24; their peers sit in a second namespace where
-# tshark captures and a stand-in console sends ArtPoll. Nothing here ever
-# touches the host's own interfaces.
+# tshark captures and a stand-in console sends ArtPoll and ArtDmx. Nothing here
+# ever touches the host's own interfaces.
 set -euo pipefail
 
-ORVELLO="${1:?usage: e2e_artnet.sh <orvello> [measure]}"
-MODE="${2:-check}"
+ORVELLO="${1:?usage: e2e_artnet.sh <orvello> [remote [headless]]}"
+MODE="${2:-output}"
+if [ "${3:-}" = headless ]; then
+    RUN=(env -i PATH="$PATH" LANG=C.UTF-8)
+    FACE=(headless)
+else
+    RUN=(env QT_QPA_PLATFORM=offscreen)
+    FACE=()
+fi
 
 HERE="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 source "$HERE/../common/netns.sh"
+source "$HERE/../common/e2erun.sh"
 netns_require ip tshark python3
 netns_init "" e2e
 
@@ -28,39 +36,34 @@ setup_network() {
     MAC_A1="$(ip netns exec "$NSA" cat /sys/class/net/a1/address)"
 }
 
-# write_settings <name> <key=value>...: a private settings folder for one run.
-write_settings() {
-    local dir="$WORK/$1"
+# start_case <name> <program arguments...>: a capture in the peer namespace
+# and the program, with the settings folder made before or an empty one.
+# Returns once it runs; sets PID. Leaves $WORK/<name>/cap.pcapng and stdout.
+start_case() {
+    local name="$1" dir="$WORK/$1"
     shift
-    mkdir -p "$dir/config/orvello.example" "$dir/home"
-    {
-        echo "[General]"
-        for kv in "$@"; do echo "$kv"; done
-    } >"$dir/config/orvello.example/Orvello.conf"
+    [ -d "$dir" ] || settings_folder "$dir"
+    netns_capture "$name" "$dir/cap.pcapng" 'udp port 6454' b0 b1
+    ip netns exec "$NSA" "${RUN[@]}" XDG_CONFIG_HOME="$dir/config" HOME="$dir/home" \
+        "$ORVELLO" "${FACE[@]}" noupdatecheck verbose "$@" >"$dir/stdout" 2>"$dir/stderr" &
+    PID=$!
+    PIDS+=("$PID")
+    sleep 1.5
+    kill -0 "$PID" 2>/dev/null || fail "$name: orvello ended early: $(cat "$dir/stderr")"
 }
 
-# run_case <name> <seconds> <program arguments...>
-# Captures in the peer namespace while the program runs, and sends three
-# ArtPolls after start: from each of the program's subnets and from a foreign
-# one. Leaves $WORK/<name>/cap.pcapng and $WORK/<name>/stdout.
-run_case() {
-    local name="$1" seconds="$2"
-    shift 2
-    local dir="$WORK/$name"
-    [ -d "$dir" ] || write_settings "$name"
-
-    netns_capture "$name" "$dir/cap.pcapng" 'udp port 6454' b0 b1
-
-    ip netns exec "$NSA" env QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME="$dir/config" \
-        HOME="$dir/home" "$ORVELLO" noupdatecheck verbose "$@" >"$dir/stdout" 2>"$dir/stderr" &
-    local pid=$!
-    PIDS+=("$pid")
-    sleep 1.5
-    kill -0 "$pid" 2>/dev/null || fail "$name: orvello ended early: $(cat "$dir/stderr")"
-    netns_poll 10.77.0.2 10.77.0.1 192.168.77.2 192.168.77.255 172.31.77.2 10.77.0.1
-    sleep "$seconds"
-    netns_end "$pid"
+stop_case() {
+    netns_end "$PID"
     netns_capture_stop
+}
+
+# run_case <name> <seconds> <program arguments...>: the program for <seconds>
+# after three ArtPolls: from each of its subnets and from a foreign one.
+run_case() {
+    start_case "$1" "${@:3}"
+    netns_poll 10.77.0.2 10.77.0.1 192.168.77.2 192.168.77.255 172.31.77.2 10.77.0.1
+    sleep "$2"
+    stop_case
 }
 
 # The captured datagrams as CSV: time, source, destination, ports, payload.
@@ -178,6 +181,14 @@ if gaps > len(first) // 10:
 EOF
 }
 
+# check_case <name> <check_timecode arguments...>: the stream, the poll
+# replies, and nothing flagged by the dissector.
+check_case() {
+    check_timecode "$@"
+    check_replies "$1"
+    check_flagged "$1"
+}
+
 # list_order <name>: broadcast addresses in the order the program accepted
 # its adapters, from its own verbose lines.
 list_order() {
@@ -187,78 +198,142 @@ list_order() {
 
 setup_network
 
-if [ "$MODE" = measure ]; then
-    for fmt in 24fps 25fps 30fps; do
-        run_case "m$fmt" 11 p0 "$fmt"
-        # Counted over exactly 10 s, starting half a second into the stream.
-        fields "m$fmt" | python3 -c '
-import sys
-rows = [l.split(",") for l in sys.stdin if l.strip()]
-tc = [r for r in rows if r[1] in ("10.77.0.1", "192.168.77.1") and r[5].strip()[16:20] == "0097"]
-start = min(float(r[0]) for r in tc) + 0.5
-for dst in sorted({r[2] for r in tc}):
-    n = sum(1 for r in tc if r[2] == dst and start <= float(r[0]) < start + 10)
-    print(f"'"$fmt"' to {dst}: {n} ArtTimeCode in 10 s = {n / 10:.1f}/s")
-'
-    done
-    first() {
-        tshark -r "$WORK/m25fps/cap.pcapng" -Y "$1" -T fields -e frame.number 2>/dev/null | head -1
-    }
-    echo "--- one ArtTimeCode ---"
-    tshark -r "$WORK/m25fps/cap.pcapng" -Y "frame.number == $(first 'artnet.header.opcode == 0x9700')" \
-        -V -O artnet 2>/dev/null
-    echo "--- one ArtPollReply ---"
-    tshark -r "$WORK/m25fps/cap.pcapng" -Y "frame.number == $(first artnet.poll_reply)" \
-        -V -O artnet 2>/dev/null
+if [ "$MODE" = output ]; then
+    echo "all interfaces, system time at 25 fps"
+    run_case all 3 p0 25fps
+    grep -q "memory for later" "$WORK/all/stdout" || fail "verbose output lacks the loopback line"
+    ORDER="$(list_order all)"
+    [ "$(tr ',' '\n' <<<"$ORDER" | sort | paste -sd,)" = "10.77.0.255,192.168.77.255" ] ||
+        fail "accepted adapters: '$ORDER'"
+    check_case all 1 "$ORDER"
+    grep -q "^PollReply to 10.77.0.2 from 10.77.0.1 SubId 0$" "$WORK/all/stdout" ||
+        fail "no PollReply line in the verbose output"
+
+    echo "paused (no place selected)"
+    run_case paused 2
+    check_case paused 1 ""
+
+    echo "one subnet chosen by artnet_interface_name, 30 fps"
+    settings_folder "$WORK/subnet" "artnet_interface_name=192.168.77.0"
+    run_case subnet 2 p0 30fps
+    check_case subnet 3 "192.168.77.255"
+
+    echo "Art-Net switched off in the settings, on by the command line"
+    settings_folder "$WORK/override" "artnet_protocol_on=0"
+    run_case override 2 p0 24fps artnet
+    check_timecode override 0 "$ORDER"
+
+    echo "Art-Net switched off by the command line"
+    run_case cmdoff 2 p0 noartnet
+    check_timecode cmdoff 1 ""
+    check_replies cmdoff
+
+    echo "unicast addresses after the chosen subnet's broadcast"
+    settings_folder "$WORK/unicast" "artnet_interface_name=192.168.77.0" \
+        "artnet_unicast=10.77.0.2 192.168.77.2"
+    run_case unicast 2 p0 25fps
+    check_timecode unicast 1 "192.168.77.255,10.77.0.2,192.168.77.2"
+    check_flagged unicast
+
+    echo "broadcasts off: unicast only, true drop-frame, stream id 3"
+    settings_folder "$WORK/unicastonly" artnet_broadcast=0 artnet_unicast=10.77.0.2 \
+        true_drop_frame=1 artnet_stream_id=3
+    run_case unicastonly 2 p0 30drop
+    check_timecode unicastonly 2 "10.77.0.2" 3
+    check_flagged unicastonly
+    echo "PASS"
     exit 0
 fi
 
-echo "all interfaces, system time at 25 fps"
-run_case all 3 p0 25fps
-grep -q "memory for later" "$WORK/all/stdout" || fail "verbose output lacks the loopback line"
-ORDER="$(list_order all)"
-[ "$(tr ',' '\n' <<<"$ORDER" | sort | paste -sd,)" = "10.77.0.255,192.168.77.255" ] ||
-    fail "accepted adapters: '$ORDER'"
-check_timecode all 1 "$ORDER"
-check_replies all
-check_flagged all
-grep -q "^PollReply to 10.77.0.2 from 10.77.0.1 SubId 0$" "$WORK/all/stdout" ||
-    fail "no PollReply line in the verbose output"
+# Run "remote": universe 1234 (port-address 1233: Net 4, Sub-Net 0xD, SwOut
+# 0xD1). The console polls, then drives the program through ArtDmx: channel 1
+# (24 fps), a frame for another universe, channel 4 (30 fps), channel 8 (pause)
+# and channel 8 again (play). The capture must show the reply's port-address
+# and, in the ArtTimeCode stream, each change at the right moment.
+# Run "playlist": one entry for the current hour that starts place 3 at
+# 01:02:03; the stream must begin at that code.
+echo "remote control on universe 1234, system time at 25 fps"
+settings_folder "$WORK/remote" dmx_in_enabled=1 dmx_in_universe=1234
+start_case remote p0 25fps
+# The console: one poll, then each step is the same frame ten times 40 ms
+# apart (as a console refreshes), then all channels off for a second.
+ip netns exec "$NSB" python3 - "$WORK/remote/steps" <<'PY'
+import socket, sys, time
+s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+s.bind(("10.77.0.2", 6454))
+s.sendto(b"Art-Net\0" + bytes([0x00, 0x20, 0, 14, 0, 0]), ("10.77.0.1", 6454))
+time.sleep(0.5)
 
-echo "paused (no place selected)"
-run_case paused 2
-check_timecode paused 1 ""
-check_replies paused
-check_flagged paused
+def frame(address, channel):
+    data = bytearray(19)
+    if channel:
+        data[channel - 1] = 255
+    return (b"Art-Net\0" + bytes([0x00, 0x50, 0, 14, 0, 0, address & 0xFF, address >> 8, 0, 19])
+            + bytes(data))
 
-echo "one subnet chosen by artnet_interface_name, 30 fps"
-write_settings subnet "artnet_interface_name=192.168.77.0"
-run_case subnet 2 p0 30fps
-check_timecode subnet 3 "192.168.77.255"
-check_replies subnet
-check_flagged subnet
+with open(sys.argv[1], "w") as log:
+    for address, channel in ((1233, 1), (0xD1, 2), (1233, 4), (1233, 8), (1233, 8)):
+        start = time.time()
+        for _ in range(10):
+            s.sendto(frame(address, channel), ("10.77.0.1", 6454))
+            time.sleep(0.04)
+        for _ in range(25):
+            s.sendto(frame(address, 0), ("10.77.0.1", 6454))
+            time.sleep(0.04)
+        log.write(f"{address} {channel} {start} {time.time()}\n")
+PY
+sleep 0.5
+stop_case
 
-echo "Art-Net switched off in the settings, on by the command line"
-write_settings override "artnet_protocol_on=0"
-run_case override 2 p0 24fps artnet
-check_timecode override 0 "$ORDER"
+CAP="$WORK/remote/cap.pcapng"
+REPLY="$(tshark -r "$CAP" -Y artnet.poll_reply -T fields -E separator=, \
+    -e artnet.poll_reply.num_ports -e artnet.poll_reply.netswitch -e artnet.poll_reply.subswitch \
+    -e artnet.poll_reply.swout_1 -e artnet.poll_reply.swout_1_universe 2>/dev/null)"
+echo "  ArtPollReply NumPorts,NetSwitch,SubSwitch,SwOut,port-address: $REPLY"
+[ "$REPLY" = "1,0x04,0x0d,0xd1,1233" ] || fail "poll reply does not name universe 1234"
 
-echo "Art-Net switched off by the command line"
-run_case cmdoff 2 p0 noartnet
-check_timecode cmdoff 1 ""
-check_replies cmdoff
+# Each step: the ArtTimeCode Type last sent before its first frame, and the
+# Types sent from 0.5 s after it until the step's end ("none" when the stream
+# stopped).
+tshark -r "$CAP" -T fields -E separator=, -e frame.time_epoch -e ip.src -e udp.payload \
+    2>/dev/null >"$WORK/remote/fields"
+python3 - "$WORK/remote/fields" "$WORK/remote/steps" <<'PY' || fail "remote: the stream does not follow the console"
+import sys
+codes = []
+for line in open(sys.argv[1]):
+    t, src, payload = line.strip().split(",")
+    p = bytes.fromhex(payload)
+    if src == "10.77.0.1" and len(p) == 20 and p[8:10] == b"\x00\x97":
+        codes.append((float(t), p[18]))
+steps = [l.split() for l in open(sys.argv[2])]
+# (Type before, Types after): 25 fps at start; 24 fps; another universe changes
+# nothing; 30 fps; pause stops the stream; play resumes it.
+expected = [(1, {0}), (0, {0}), (0, {3}), (3, set()), (None, {3})]
+for (address, channel, start, end), (want_before, want_after) in zip(steps, expected):
+    start, end = float(start), float(end)
+    before = [(t, ty) for t, ty in codes if t < start]
+    last = before[-1][1] if before and start - before[-1][0] < 0.2 else None
+    after = {ty for t, ty in codes if start + 0.5 <= t <= end}
+    print(f"  ArtDmx universe {int(address) + 1} channel {channel}: Type before {last}, after {sorted(after)}")
+    if (last, after) != (want_before, want_after):
+        sys.exit(f"expected before {want_before}, after {sorted(want_after)}")
+PY
 
-echo "unicast addresses after the chosen subnet's broadcast"
-write_settings unicast "artnet_interface_name=192.168.77.0" "artnet_unicast=10.77.0.2 192.168.77.2"
-run_case unicast 2 p0 25fps
-check_timecode unicast 1 "192.168.77.255,10.77.0.2,192.168.77.2"
-check_flagged unicast
-
-echo "broadcasts off: unicast only, true drop-frame, stream id 3"
-write_settings unicastonly "artnet_broadcast=0" "artnet_unicast=10.77.0.2" "true_drop_frame=1" \
-    "artnet_stream_id=3"
-run_case unicastonly 2 p0 30drop
-check_timecode unicastonly 2 "10.77.0.2" 3
-check_flagged unicastonly
+echo "playlist entry for the current hour starts place 3 at 01:02:03"
+# The entry is due at the first tick; keep that tick inside the same hour.
+while [ "$(date +%M%S)" -ge 5955 ]; do sleep 1; done
+settings_folder "$WORK/playlist" playlist_count=1 playlist_enabled=1 playlist_place_0=3 \
+    "playlist_hour_0=$((10#$(date +%H)))" start_hour_2=1 start_minute_2=2 start_seconds_2=3
+start_case playlist 25fps
+sleep 1
+stop_case
+grep -q "^activ place 03 date " "$WORK/playlist/stdout" || fail "playlist: no activation line"
+FIRST="$(tshark -r "$WORK/playlist/cap.pcapng" -Y 'artnet.header.opcode == 0x9700' -T fields \
+    -e udp.payload 2>/dev/null | head -1)"
+[ -n "$FIRST" ] || fail "playlist: no ArtTimeCode"
+FIRST_CODE="$(python3 -c 'import sys; p = bytes.fromhex(sys.argv[1]); print(f"{p[17]:02}:{p[16]:02}:{p[15]:02}:{p[14]:02} Type {p[18]}")' "$FIRST")"
+echo "  first ArtTimeCode: $FIRST_CODE"
+[ "$FIRST_CODE" = "01:02:03:00 Type 1" ] || fail "playlist: stream did not start at place 3's start code"
 
 echo "PASS"

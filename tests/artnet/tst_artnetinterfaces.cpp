@@ -1,18 +1,11 @@
 #include "artnetinterface.h"
+#include "artnettestbytes.h"
 
 #include <QtTest>
 
 namespace
 {
-AddressEntry entry(const QString &ip, const QString &mask, const QString &broadcast,
-                   const QString &hardware = "", const QString &name = "")
-{
-    AddressEntry e{{}, hardware, name};
-    e.entry.setIp(QHostAddress(ip));
-    e.entry.setNetmask(QHostAddress(mask));
-    e.entry.setBroadcast(QHostAddress(broadcast));
-    return e;
-}
+using ArtnetTestBytes::entry;
 
 const AddressEntry Eth0 =
     entry("192.168.1.10", "255.255.255.0", "192.168.1.255", "00:1A:2B:3C:4D:5E", "eth0");

@@ -1,4 +1,5 @@
 #include "artnet.h"
+#include "artnettestbytes.h"
 #include "fakeclock.h"
 #include "privatenetwork.h"
 #include "workerthread.h"
@@ -15,36 +16,11 @@
 
 namespace
 {
-AddressEntry entry(const QString &ip, const QString &mask, const QString &broadcast,
-                   const QString &hardware, const QString &name)
-{
-    AddressEntry e{{}, hardware, name};
-    e.entry.setIp(QHostAddress(ip));
-    e.entry.setNetmask(QHostAddress(mask));
-    e.entry.setBroadcast(QHostAddress(broadcast));
-    return e;
-}
+using namespace ArtnetTestBytes;
 
 const QList<AddressEntry> TwoAdapters = {
     entry("10.0.0.5", "255.0.0.0", "10.255.255.255", "02:00:00:00:00:01", "ten"),
     entry("192.168.1.10", "255.255.255.0", "192.168.1.255", "00:1A:2B:3C:4D:5E", "eth0")};
-
-QByteArray bytes(std::initializer_list<int> values)
-{
-    return QByteArray(std::vector<char>(values.begin(), values.end()).data(), int(values.size()));
-}
-
-QByteArray packet(const char *id, quint16 opCode, int size = 14)
-{
-    const QByteArray full = QByteArray(id, 8) + bytes({opCode & 0xFF, opCode >> 8, 0, 14});
-    return full.leftJustified(size, '\0', true);
-}
-
-QByteArray dmx(quint8 subUni, quint8 net, int declaredLength, const QByteArray &data)
-{
-    return packet("Art-Net", 0x5000) +
-           bytes({subUni, net, declaredLength >> 8, declaredLength & 0xFF}) + data;
-}
 
 QStringList addresses(const ArtnetStatus &status)
 {
@@ -555,24 +531,18 @@ void TestArtnetNode::unicastList_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("parsed"); // "refused" when the list is refused
-    QTest::newRow("two, blanks around") << " 10.77.0.2   192.168.77.9 "
-                                        << "10.77.0.2 192.168.77.9";
-    QTest::newRow("empty") << ""
-                           << "";
-    QTest::newRow("short form") << "10.1"
-                                << "refused";
-    QTest::newRow("any address") << "0.0.0.0"
-                                 << "refused";
-    QTest::newRow("byte too big") << "10.77.0.256"
-                                  << "refused";
-    QTest::newRow("host name") << "desk"
-                               << "refused";
-    QTest::newRow("hexadecimal") << "0x0a.0.0.1"
-                                 << "refused";
-    QTest::newRow("IPv6") << "::1"
-                          << "refused";
-    QTest::newRow("one bad among good") << "10.77.0.2 10.77.0"
-                                        << "refused";
+    const auto row = [](const char *name, const char *text, const char *parsed = "refused") {
+        QTest::newRow(name) << text << parsed;
+    };
+    row("two, blanks around", " 10.77.0.2   192.168.77.9 ", "10.77.0.2 192.168.77.9");
+    row("empty", "", "");
+    row("short form", "10.1");
+    row("any address", "0.0.0.0");
+    row("byte too big", "10.77.0.256");
+    row("host name", "desk");
+    row("hexadecimal", "0x0a.0.0.1");
+    row("IPv6", "::1");
+    row("one bad among good", "10.77.0.2 10.77.0");
 }
 
 // What the settings window accepts at OK and the node sends to.

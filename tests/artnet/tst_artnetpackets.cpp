@@ -1,4 +1,5 @@
 #include "artnetpackets.h"
+#include "artnettestbytes.h"
 
 #include <QtTest>
 
@@ -8,30 +9,9 @@ Q_DECLARE_METATYPE(ArtnetPacket::Kind)
 
 namespace
 {
-QByteArray bytes(std::initializer_list<int> values)
-{
-    QByteArray out;
-    for (int v : values)
-        out.append(char(v));
-    return out;
-}
+using namespace ArtnetTestBytes;
 
 const QByteArray ArtNet("Art-Net\0", 8);
-
-// An 8-byte ID and a little-endian OpCode, zero-padded or cut to `size`.
-QByteArray datagram(const char *id, quint16 opCode, int size = 14)
-{
-    QByteArray out = QByteArray(id, 8) + bytes({opCode & 0xFF, opCode >> 8});
-    out.resize(size, '\0');
-    return out;
-}
-
-QByteArray dmx(quint8 subUni, quint8 net, int declaredLength, int dataBytes, quint8 value)
-{
-    return datagram("Art-Net", 0x5000) +
-           bytes({subUni, net, declaredLength >> 8, declaredLength & 0xFF}) +
-           QByteArray(dataBytes, char(value));
-}
 
 QByteArray zeros(int n)
 {
@@ -125,16 +105,16 @@ void TestArtnetPackets::classify_data()
     QTest::addColumn<ArtnetPacket::Kind>("kind");
     QTest::addColumn<int>("opCode");
 
-    QTest::newRow("12-byte poll") << datagram("Art-Net", 0x2000, 12) << Kind::Ignored << 0;
-    QTest::newRow("13-byte poll") << datagram("Art-Net", 0x2000, 13) << Kind::Poll << 0x2000;
-    QTest::newRow("unknown") << datagram("Art-Net", 0x2400) << Kind::UnknownOpCode << 0x2400;
-    QTest::newRow("big-endian") << datagram("Art-Net", 0x0097) << Kind::UnknownOpCode << 0x0097;
-    QTest::newRow("8th byte set") << datagram("Art-Net\x01", 0x2000) << Kind::Ignored << 0;
-    QTest::newRow("blank for zero") << datagram("Art-Net ", 0x2000) << Kind::Ignored << 0;
-    QTest::newRow("upper case") << datagram("ART-NET", 0x2000) << Kind::Ignored << 0;
-    QTest::newRow("madrix pre") << datagram("MadrixN", 0x5101) << Kind::MadrixSyncPre << 0x5101;
-    QTest::newRow("madrix post") << datagram("MadrixN", 0x5202) << Kind::MadrixSyncPost << 0x5202;
-    QTest::newRow("madrix poll") << datagram("MadrixN", 0x2000) << Kind::Ignored << 0x2000;
+    QTest::newRow("12-byte poll") << packet("Art-Net", 0x2000, 12) << Kind::Ignored << 0;
+    QTest::newRow("13-byte poll") << packet("Art-Net", 0x2000, 13) << Kind::Poll << 0x2000;
+    QTest::newRow("unknown") << packet("Art-Net", 0x2400) << Kind::UnknownOpCode << 0x2400;
+    QTest::newRow("big-endian") << packet("Art-Net", 0x0097) << Kind::UnknownOpCode << 0x0097;
+    QTest::newRow("8th byte set") << packet("Art-Net\x01", 0x2000) << Kind::Ignored << 0;
+    QTest::newRow("blank for zero") << packet("Art-Net ", 0x2000) << Kind::Ignored << 0;
+    QTest::newRow("upper case") << packet("ART-NET", 0x2000) << Kind::Ignored << 0;
+    QTest::newRow("madrix pre") << packet("MadrixN", 0x5101) << Kind::MadrixSyncPre << 0x5101;
+    QTest::newRow("madrix post") << packet("MadrixN", 0x5202) << Kind::MadrixSyncPost << 0x5202;
+    QTest::newRow("madrix poll") << packet("MadrixN", 0x2000) << Kind::Ignored << 0x2000;
 }
 
 void TestArtnetPackets::classify()
@@ -153,13 +133,16 @@ void TestArtnetPackets::parseDmx_data()
     QTest::addColumn<int>("address"); // Net and SubUni; -1 when refused
     QTest::addColumn<QByteArray>("expected");
 
-    QTest::newRow("full universe") << dmx(0xFE, 1, 512, 512, 7) << 0x1FE << QByteArray(512, 7);
+    QTest::newRow("full universe")
+        << dmx(0xFE, 1, 512, QByteArray(512, 7)) << 0x1FE << QByteArray(512, 7);
     // Declared bytes that never arrived read as zero, not as leftovers.
-    QTest::newRow("100, 50 sent") << dmx(0, 0, 100, 50, 5) << 0 << QByteArray(50, 5) + zeros(50);
-    QTest::newRow("600, 10 sent") << dmx(0, 0, 600, 10, 5) << 0 << QByteArray(10, 5) + zeros(502);
-    QTest::newRow("length 0") << dmx(0, 0, 0, 10, 5) << 0 << QByteArray();
-    QTest::newRow("header only") << dmx(3, 2, 8, 0, 0) << 0x203 << zeros(8);
-    QTest::newRow("no length field") << dmx(3, 2, 8, 0, 0).left(17) << -1 << QByteArray();
+    QTest::newRow("100, 50 sent") << dmx(0, 0, 100, QByteArray(50, 5)) << 0
+                                  << QByteArray(50, 5) + zeros(50);
+    QTest::newRow("600, 10 sent") << dmx(0, 0, 600, QByteArray(10, 5)) << 0
+                                  << QByteArray(10, 5) + zeros(502);
+    QTest::newRow("length 0") << dmx(0, 0, 0, QByteArray(10, 5)) << 0 << QByteArray();
+    QTest::newRow("header only") << dmx(3, 2, 8, {}) << 0x203 << zeros(8);
+    QTest::newRow("no length field") << dmx(3, 2, 8, {}).left(17) << -1 << QByteArray();
 }
 
 void TestArtnetPackets::parseDmx()

@@ -1,4 +1,5 @@
 #include "artnet.h"
+#include "artnettestbytes.h"
 #include "dmxremote.h"
 #include "privatenetwork.h"
 
@@ -15,14 +16,6 @@ struct Step {
     bool noFrame = false;
     bool switchOff = false;
 };
-
-QByteArray dmx(quint16 address, const QByteArray &data)
-{
-    QByteArray out("Art-Net\0\x00\x50\x00\x0E\x00\x00", 14);
-    out.append(char(address & 0xFF)).append(char(address >> 8));
-    out.append(char(data.size() >> 8)).append(char(data.size() & 0xFF));
-    return out + data;
-}
 
 // The 19 channels with the given ones (1-based) at `value`.
 QByteArray on(std::initializer_list<int> channels, int value = 255, int length = 19)
@@ -87,7 +80,10 @@ private slots:
             if (step.switchOff)
                 node.setDmxInEnabled(false);
             if (!step.noFrame)
-                node.dispatchDatagram(dmx(step.net, step.channels), QHostAddress::LocalHost);
+                node.dispatchDatagram(ArtnetTestBytes::dmx(quint8(step.net), quint8(step.net >> 8),
+                                                           int(step.channels.size()),
+                                                           step.channels),
+                                      QHostAddress::LocalHost);
             QVERIFY2(remote.check(&node) == step.expected, qPrintable(QString::number(i)));
         }
         QCOMPARE(remote.check(nullptr), DmxRemoteAction::None);

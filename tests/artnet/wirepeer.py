@@ -8,8 +8,6 @@
       too few or too many bytes, ArtPoll floods from the peer and from forged
       addresses (raw socket), to the unicast and the broadcast addresses.
       Bounded by count (seconds * rate) and by time (seconds + 2).
-  wirepeer.py poll <source> <target>
-      One ArtPoll; prints the epoch time it left.
   wirepeer.py analyse <fields.csv> <phases.json>
       Reads tshark fields (time, src, dst, payload) of what the program sent
       and prints JSON: ArtTimeCode per destination with missed and repeated
@@ -131,15 +129,6 @@ def storm(seconds, rate, summary_path):
         json.dump(summary, f)
 
 
-def one_poll(source, target):
-    s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
-    s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-    s.setsockopt(socket.SOL_SOCKET, socket.SO_BROADCAST, 1)
-    s.bind((source, PORT))
-    print(f"{time.time():.6f}")
-    s.sendto(poll(), (target, PORT))
-
-
 def percentile(values, p):
     if not values:
         return None
@@ -206,8 +195,6 @@ if __name__ == "__main__":
     command = sys.argv[1]
     if command == "storm":
         storm(*sys.argv[2:5])
-    elif command == "poll":
-        one_poll(*sys.argv[2:4])
     elif command == "analyse":
         analyse(*sys.argv[2:4])
     else:

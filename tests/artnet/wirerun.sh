@@ -60,7 +60,8 @@ if [ "$MODE" = storm ]; then
         "$WORK/storm.json"
     sleep 1
     alive
-    polled=$(ip netns exec "$NSB" python3 "$PEER" poll 10.77.0.2 10.77.0.1)
+    polled=$(now)
+    netns_poll 10.77.0.2 10.77.0.1
     sleep 1.5
     read -r s0 s1 < <(python3 -c "import json;d=json.load(open('$WORK/storm.json'));print(d['start'],d['end'])")
     phases="{\"quiet\": [$q0, $q1], \"storm\": [$s0, $s1], \"after poll\": [$polled, $(now)]}"

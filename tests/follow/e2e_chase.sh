@@ -16,6 +16,7 @@ netns_require ip python3 jackd jack_lsp jack_connect jack_wait
 netns_init C chase
 export JACK_DEFAULT_SERVER="orvchase$$" JACK_NO_AUDIO_RESERVATION=1
 source "$HERE/../common/jackserver.sh"
+source "$HERE/../common/e2erun.sh"
 # JACK clients are asked to go first: one killed while it opens the
 # server's metadata store leaves that store broken for every later client.
 gentle_end() {
@@ -31,19 +32,11 @@ netns_setup 1
 mkdir -p "$WORK/jack"
 jack_server_start 256 "$WORK/jack/stdout"
 
-# run <name> <namespace> <settings lines> <args...>: a headless run with a
-# private settings folder. Sets PID.
+# run <name> <namespace> <settings> <args...>: a fresh headless run. Sets PID.
 run() {
-    local name="$1" ns="$2" settings="$3" dir="$WORK/$1"
-    shift 3
-    mkdir -p "$dir/config/orvello.example" "$dir/home"
-    printf '[General]\n%s\n' "$settings" >"$dir/config/orvello.example/Orvello.conf"
-    ip netns exec "$ns" env -i PATH="$PATH" LANG=C.UTF-8 HOME="$dir/home" \
-        XDG_CONFIG_HOME="$dir/config" XDG_RUNTIME_DIR="$dir/home" \
-        JACK_DEFAULT_SERVER="$JACK_DEFAULT_SERVER" JACK_NO_AUDIO_RESERVATION=1 \
-        "$ORVELLO" headless verbose "$@" >"$dir/stdout" 2>"$dir/stderr" &
-    PID=$!
-    PIDS+=("$PID")
+    rm -rf "${WORK:?}/$1"
+    settings_folder "$WORK/$1" $3
+    run_headless "$WORK/$1" "$2" "${@:4}"
 }
 check() { # check <what> <tenths> <command...>
     local what="$1"
@@ -57,47 +50,45 @@ at_least() { [ "$(codes)" -ge "$1" ]; }
 chase() {
     local input="$1" output="$2" outport="$3" inport="$4"
     rm -f "$WORK/capture" "$WORK/ready"
-ip netns exec "$NSB" python3 "$HERE/tcwire.py" capture "$WORK/capture" "$WORK/ready" &
-CAP=$!
-PIDS+=("$CAP")
-check "capture not ready" 100 test -e "$WORK/ready"
+    ip netns exec "$NSB" python3 "$HERE/../common/tcwire.py" capture "$WORK/capture" "$WORK/ready" &
+    CAP=$!
+    PIDS+=("$CAP")
+    check "capture not ready" 100 test -e "$WORK/ready"
 
-run follower "$NSA" "follow_input=$input" follow nomidi noltc
-FOLLOWER=$PID
-check "$input: no input port" 150 sh -c "jack_lsp 2>/dev/null | grep -q '$inport'"
-# The source has no network of its own to send Art-Net into.
-run source "$NSB" "" p1 25fps "$output" noartnet
-SOURCE=$PID
-connected() {
-    local out in
-    out=$(jack_lsp 2>/dev/null | grep -m1 "$outport") || return 1
-    in=$(jack_lsp 2>/dev/null | grep -m1 "$inport") || return 1
-    jack_connect "$out" "$in" 2>/dev/null || true
-    jack_lsp -c "$out" 2>/dev/null | grep -q "$inport"
-}
-check "$input: source not connected to the follower" 150 connected
-check "$input: follower does not lock" 150 grep -qs "locked" "$WORK/follower/stdout"
-base=$(codes)
-check "$input: too few codes while locked" 150 at_least $((base + 100))
+    run follower "$NSA" "follow_input=$input" follow nomidi noltc
+    FOLLOWER=$PID
+    check "$input: no input port" 150 sh -c "jack_lsp 2>/dev/null | grep -q '$inport'"
+    # The source has no network of its own to send Art-Net into.
+    run source "$NSB" "" p1 25fps "$output" noartnet
+    SOURCE=$PID
+    connected() {
+        local out in
+        out=$(jack_lsp 2>/dev/null | grep -m1 "$outport") || return 1
+        in=$(jack_lsp 2>/dev/null | grep -m1 "$inport") || return 1
+        jack_connect "$out" "$in" 2>/dev/null || true
+        jack_lsp -c "$out" 2>/dev/null | grep -q "$inport"
+    }
+    check "$input: source not connected to the follower" 150 connected
+    check "$input: follower does not lock" 150 grep -qs "locked" "$WORK/follower/stdout"
+    base=$(codes)
+    check "$input: too few codes while locked" 150 at_least $((base + 100))
 
-kill -TERM "$SOURCE"
-wait "$SOURCE" 2>/dev/null || true
-stopped=$(codes)
-last_status() { grep '^status: ' "$WORK/follower/stdout" | tail -n 1; }
-check "$input: follower does not report the lost input" 100 sh -c "$(declare -f last_status); WORK=$WORK; last_status | grep -q 'no input'"
-# Silent now: nothing more arrives over the next half second of codes.
-n=$(codes)
-sleep 0.5
-[ "$(codes)" -eq "$n" ] || fail "$input: codes after the freewheel ended"
-kill -TERM "$CAP" "$FOLLOWER"
-wait "$CAP" "$FOLLOWER" 2>/dev/null || true
-# A JACK overrun (jackd has no real-time rights on this shared machine) holds
-# every client up alike; a code may then come late, which is no fault of the
-# follower. Each may cost one break in the sequence.
-xruns=$({ sed -n 's/.*Process XRun = \([0-9]*\) usec.*/\1/p' "$WORK/jack/stdout" | awk '$1 >= 5000'
-          grep 'JackEngine::XRun' "$WORK/jack/stdout" || true; } | wc -l)
-: >"$WORK/jack/stdout"
-python3 - "$WORK/capture" "$stopped" "$input" "$xruns" <<'PY' || fail "$input: codes out of order"
+    kill -TERM "$SOURCE"
+    wait "$SOURCE" 2>/dev/null || true
+    stopped=$(codes)
+    check "$input: follower does not report the lost input" 100 \
+        sh -c "grep '^status: ' '$WORK/follower/stdout' | tail -n 1 | grep -q 'no input'"
+    # Silent now: nothing more arrives over the next half second of codes.
+    n=$(codes)
+    sleep 0.5
+    [ "$(codes)" -eq "$n" ] || fail "$input: codes after the freewheel ended"
+    kill -TERM "$CAP" "$FOLLOWER"
+    wait "$CAP" "$FOLLOWER" 2>/dev/null || true
+    # A JACK overrun holds every client up alike: each may cost one break in the
+    # sequence, which is no fault of the follower.
+    xruns=$(jack_xruns "$WORK/jack/stdout")
+    : >"$WORK/jack/stdout"
+    python3 - "$WORK/capture" "$stopped" "$input" "$xruns" <<'PY' || fail "$input: codes out of order"
 import json, sys
 rows = [l.split() for l in open(sys.argv[1])]
 idx = [int(r[2]) for r in rows]

@@ -15,6 +15,7 @@ FORMATS=("$@")
 [ ${#FORMATS[@]} -gt 0 ] || FORMATS=(25fps 30fps)
 HERE="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 source "$HERE/../common/netns.sh"
+source "$HERE/../common/e2erun.sh"
 netns_require ip python3
 
 TAG="orvSb$$"
@@ -23,14 +24,9 @@ NAMES=(p s c)
 ADDRS=(10.77.0.2 10.77.0.3 10.77.0.9)
 WORK="$(mktemp -d /tmp/orvello-standby.XXXXXX)"
 PIDS=()
-cleanup() {
-    local pid n
-    for pid in "${PIDS[@]}"; do kill -KILL "$pid" 2>/dev/null || true; done
-    for n in "${NAMES[@]}"; do ip netns del "$TAG$n" 2>/dev/null || true; done
-    ip netns del "$NSBR" 2>/dev/null || true
-    rm -rf "$WORK"
-}
-trap cleanup EXIT
+trap 'for pid in "${PIDS[@]}"; do kill -KILL "$pid" 2>/dev/null || true; done
+      for n in "${NAMES[@]}" br; do ip netns del "$TAG$n" 2>/dev/null || true; done
+      rm -rf "$WORK"' EXIT
 
 ip netns add "$NSBR"
 ip -n "$NSBR" link add br0 type bridge
@@ -50,34 +46,23 @@ done
 
 # wait_for <what> <tries of 0.1 s> <command...>
 wait_for() {
-    local what="$1" tries="$2"
-    shift 2
-    for _ in $(seq "$tries"); do
-        "$@" && return 0
-        sleep 0.1
-    done
-    fail "$what"
+    for _ in $(seq "$2"); do "${@:3}" && return 0; sleep 0.1; done
+    fail "$1"
 }
 count_from() { grep -c " $2 " "$1" 2>/dev/null || true; }
 at_least() { [ "$(count_from "$1" "$2")" -ge "$3" ]; }
 
-# orvello <name> <namespace letter> <args...>: a headless run with a private
-# settings folder. Sets PID.
+# orvello <name> <namespace letter> <args...>: a headless run, its output
+# added to the name's earlier ones. Sets PID.
 orvello() {
-    local name="$1" ns="$TAG$2" dir="$WORK/$1"
-    shift 2
-    mkdir -p "$dir/config/orvello.example" "$dir/home"
-    ip netns exec "$ns" env -i PATH="$PATH" LANG=C.UTF-8 HOME="$dir/home" \
-        XDG_CONFIG_HOME="$dir/config" XDG_RUNTIME_DIR="$dir/home" \
-        "$ORVELLO" headless verbose nomidi noltc "$@" >>"$dir/stdout" 2>>"$dir/stderr" &
-    PID=$!
-    PIDS+=("$PID")
+    settings_folder "$WORK/$1"
+    run_headless "$WORK/$1" "$TAG$2" nomidi noltc "${@:3}"
 }
 
 for format in "${FORMATS[@]}"; do
     rm -rf "$WORK"/*
     cap="$WORK/capture"
-    ip netns exec "${TAG}c" python3 "$HERE/tcwire.py" capture "$cap" "$WORK/ready" &
+    ip netns exec "${TAG}c" python3 "$HERE/../common/tcwire.py" capture "$cap" "$WORK/ready" &
     CAP=$!
     PIDS+=("$CAP")
     wait_for "capture not ready" 100 test -e "$WORK/ready"
@@ -105,5 +90,5 @@ for format in "${FORMATS[@]}"; do
 
     kill -TERM "$CAP" "$PID" "$STANDBY"
     wait "$CAP" "$PID" "$STANDBY" 2>/dev/null || true
-    python3 "$HERE/tcwire.py" standby "$cap" 10.77.0.2 10.77.0.3 3 || fail "$format: bounds broken"
+    python3 "$HERE/../common/tcwire.py" standby "$cap" 10.77.0.2 10.77.0.3 3 || fail "$format: bounds broken"
 done

@@ -14,25 +14,14 @@ ORVELLO="$1" DECODE="$2"
 HERE="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 source "$HERE/../common/jackserver.sh"
 source "$HERE/../common/netns.sh"
+source "$HERE/../common/e2erun.sh"
 netns_require ip python3 jackd jack_wait jack_lsp
-
-NSA="orvLa$$"
-NSB="orvLb$$"
-WORK="$(mktemp -d /tmp/orvello-ltc.XXXXXX)"
+netns_init L ltc
+trap 'stop "${program_pid:-}"; stop "${jackd_pid:-}"; netns_teardown; rm -rf "$WORK"' EXIT
 jack_server_name ltc
 PORT="Orvello:outport 0"
-program_pid="" jackd_pid="" listener_pid=""
 
-cleanup() {
-    stop "$program_pid"
-    stop "$listener_pid"
-    stop "$jackd_pid"
-    ip netns del "$NSA" 2>/dev/null || true
-    ip netns del "$NSB" 2>/dev/null || true
-    [ -n "${LTC_E2E_KEEP:-}" ] && echo "kept $WORK" || rm -rf "$WORK"
-}
-trap cleanup EXIT
-
+# The breaks the listener saw, and the last lines of every log.
 fail() {
     echo "FAIL: $*" >&2
     grep -h -B2 -A1 "break" "$WORK"/*/listen.txt >&2
@@ -45,53 +34,24 @@ fail() {
 jack_server_start 256 "$WORK/jackd.log"
 netns_setup 1
 
-# run_case <name> <seconds> <settings lines> <program arguments...>
+# run_case <name> <seconds> <settings> <program arguments...>
 # Records the LTC port for <seconds> from the moment it exists with the
-# stamping listener (listen.txt), while the peer namespace writes every
+# stamping listener (listen.txt), while the peer namespace records every
 # ArtTimeCode with the time the kernel received it (artnet.txt).
 run_case() {
-    local name=$1 seconds=$2 settings=$3
+    local name=$1 seconds=$2 dir="$WORK/$1"
+    settings_folder "$dir" $3
     shift 3
-    local dir="$WORK/$name"
-    mkdir -p "$dir/config/orvello.example" "$dir/home"
-    printf '[General]\n%b' "$settings" >"$dir/config/orvello.example/Orvello.conf"
-
-    ip netns exec "$NSB" python3 -u - "$((seconds + 60))" "$dir/artnet.txt" >"$dir/listener.out" <<'PY' &
-import socket, struct, sys, time
-s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
-s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-# The kernel's receive time: this listener may be scheduled late on a busy
-# machine, the datagram's arrival is not.
-SO_TIMESTAMPNS = 35  # Linux; Python does not name it
-s.setsockopt(socket.SOL_SOCKET, SO_TIMESTAMPNS, 1)
-s.bind(("", 6454))
-s.settimeout(0.2)
-end = time.time() + float(sys.argv[1])
-out = open(sys.argv[2], "w", buffering=1)
-print("ready")
-while time.time() < end:
-    try:
-        data, ancillary, _, _ = s.recvmsg(2048, 64)
-    except socket.timeout:
-        continue
-    t = time.time()
-    for level, kind, value in ancillary:
-        if level == socket.SOL_SOCKET and kind == SO_TIMESTAMPNS:
-            sec, nsec = struct.unpack("qq", value[:16])
-            t = sec + nsec / 1e9
-    # ArtTimeCode: "Art-Net\0", OpCode 0x9700 little-endian, then frames,
-    # seconds, minutes, hours and type at 14..18.
-    if len(data) >= 19 and data[:8] == b"Art-Net\0" and data[8] == 0x00 and data[9] == 0x97:
-        f, sec, m, h, typ = data[14], data[15], data[16], data[17], data[18]
-        out.write("%.6f %02d:%02d:%02d%s%02d\n" % (t, h, m, sec, ";" if typ == 2 else ":", f))
-PY
-    listener_pid=$!
-    wait_for 50 grep -qs ready "$dir/listener.out" || fail "$name: Art-Net listener did not start"
+    ip netns exec "$NSB" python3 "$HERE/../common/tcwire.py" capture "$dir/artnet.txt" "$dir/ready" &
+    local capture_pid=$!
+    PIDS+=($capture_pid)
+    wait_for 50 test -e "$dir/ready" || fail "$name: Art-Net listener did not start"
 
     local xruns_before
-    xruns_before=$(xruns)
+    xruns_before=$(jack_xruns "$WORK/jackd.log")
     "$DECODE" "$PORT" "$seconds" >"$dir/listen.txt" 2>"$dir/listen.err" &
     local decode_pid=$!
+    PIDS+=($decode_pid)
     wait_for 100 grep -qs listening "$dir/listen.err" || fail "$name: LTC listener did not start"
     ip netns exec "$NSA" env QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME="$dir/config" \
         HOME="$dir/home" "$ORVELLO" noupdatecheck ltc "$@" >"$dir/stdout" 2>"$dir/stderr" &
@@ -101,22 +61,15 @@ PY
     kill -0 "$program_pid" 2>/dev/null || fail "$name: orvello ended early"
     stop "$program_pid"
     program_pid=""
-    stop "$listener_pid"
-    listener_pid=""
+    stop "$capture_pid"
     SUMMARY=$(grep '^summary' "$dir/listen.txt")
-    XRUNS=$(($(xruns) - xruns_before))
+    XRUNS=$(($(jack_xruns "$WORK/jackd.log") - xruns_before))
     echo "$name: $SUMMARY, JACK overruns while recording: $XRUNS"
 }
 
-# An overrun of the JACK server (this machine is shared and jackd runs without
-# real-time rights) loses audio time for every client alike; a frame may be
-# lost with it, which is no fault of the program. Small ones lose nothing.
-xruns() {
-    # The driver's own overruns, and cycles in which some client (the
-    # recorders included) was not scheduled in time.
-    { sed -n 's/.*Process XRun = \([0-9]*\) usec.*/\1/p' "$WORK/jackd.log" | awk '$1 >= 5000'
-      grep 'JackEngine::XRun' "$WORK/jackd.log"; } | wc -l
-}
+# An overrun of the JACK server (jackd runs without real-time rights on this
+# shared machine) loses audio time for every client alike; a frame may be
+# lost with it, which is no fault of the program.
 breaks_ok() { [ "$(field breaks)" -le "$XRUNS" ]; }
 
 field() { sed -n "s/.* $1=\([0-9.]*\).*/\1/p" <<<"$SUMMARY"; }
@@ -128,16 +81,19 @@ run_case running 4 "" p0 25fps
 breaks_ok || fail "running: codes out of sequence"
 [ "$(field dropframe)$(field fps)" = 025 ] || fail "running: $(field dropframe) drop-frame flags, $(field fps) fps"
 python3 - "$WORK/running/listen.txt" "$WORK/running/artnet.txt" 40 <<'PY' || fail "running: LTC not in step with ArtTimeCode"
-import sys
-art = {}
+import re, sys
+art = {}  # frame index at 25 fps -> when its ArtTimeCode arrived
 for line in open(sys.argv[2]):
-    t, code = line.split()
-    art.setdefault(code, float(t))
+    ns, _, index, _ = line.split()
+    art.setdefault(int(index), int(ns) / 1e9)
 offsets = []
 for line in open(sys.argv[1]):
     parts = line.split()
-    if len(parts) >= 3 and parts[1] in art:
-        offsets.append((float(parts[2]) - art[parts[1]]) * 1000)
+    if len(parts) >= 3 and ":" in parts[1]:
+        h, m, s, f = map(int, re.split("[:;]", parts[1]))
+        index = ((h * 60 + m) * 60 + s) * 25 + f
+        if index in art:
+            offsets.append((float(parts[2]) - art[index]) * 1000)
 if len(offsets) < 50:
     sys.exit("only %d codes seen on both outputs" % len(offsets))
 offsets.sort()
@@ -155,7 +111,8 @@ breaks_ok || fail "drop: codes out of sequence"
 # Place 1 runs from 00:00:00 and pauses at its end code 00:00:02: silent from
 # then on. Recorded from the moment the port exists, however long the program
 # took to start, and for long enough to hear a second of silence after the end.
-run_case paused 6 "start_hour_0=0\nstart_minute_0=0\nstart_seconds_0=0\nend_hour_0=0\nend_minute_0=0\nend_seconds_0=2\n" p1 25fps
+run_case paused 6 "start_hour_0=0 start_minute_0=0 start_seconds_0=0 end_hour_0=0 end_minute_0=0 end_seconds_0=2" \
+    p1 25fps
 last=$(grep -v '^summary' "$WORK/paused/listen.txt" | tail -n 1)
 breaks_ok || fail "paused: codes out of sequence"
 # The end code is the last code sent, and heard whole; silence follows within

@@ -126,48 +126,40 @@ fi
 
 # Decode: quarter frames (F1 0n .. F1 7n) are reassembled in piece order into
 # codes, full frames (F0 7F 7F 01 01 hh mm ss ff F7) are codes at once; then
-# every code must be exactly one frame after the one before it.
-awk -v capture="$capture" -v H=0123456789abcdef '
-function hex(t) { t = tolower(t); return 16 * index(H, substr(t, 1, 1)) + index(H, substr(t, 2, 1)) - 17 }
-function code(h, m, s, f, rate,   fps, n, line) {
-    fps = rate == 0 ? 24 : rate == 1 ? 25 : 30
-    n = ((h * 60 + m) * 60 + s) * fps + f
-    line = sprintf("%02d:%02d:%02d:%02d rate %d", h, m, s, f, rate)
-    if (codes++ > 0 && (n != (prev + 1) % (86400 * fps) || rate != prate)) {
-        bad++
-        line = line "   <- out of sequence"
-    }
-    print line > capture
-    prev = n; prate = rate
-}
-/^ *[0-9]+: / {
-    n = 0
-    for (i = 2; i <= NF; i++) b[n++] = hex($i)
-    if (n == 2 && b[0] == 241) {
-        qf++
-        piece = int(b[1] / 16); v = b[1] % 16
-        if (piece == 0) { want = 0 }
-        if (piece != want) { want = -1; next }
-        val[piece] = v; want++
-        if (piece == 7) {
-            code(val[6] + 16 * (val[7] % 2), val[4] + 16 * val[5], val[2] + 16 * val[3],
-                 val[0] + 16 * val[1], int(val[7] / 2) % 4)
-            want = -1
-        }
-    } else if (n == 10 && b[0] == 240 && b[1] == 127 && b[3] == 1 && b[4] == 1) {
-        code(b[5] % 32, b[6], b[7], b[8], int(b[5] / 32) % 4)
-    }
-}
-END {
-    printf "codes %d, out of sequence %d, quarter frames %d\n", codes, bad, qf
-    exit (bad > 0)
-}' "$work/dump.log" >"$work/decode.txt" || true
-cat "$work/decode.txt"
-codes=$(sed -n 's/^codes \([0-9]*\),.*/\1/p' "$work/decode.txt")
-bad=$(sed -n 's/.*out of sequence \([0-9]*\),.*/\1/p' "$work/decode.txt")
-[ -n "$codes" ] || fail "could not decode the receiver output"
-[ "$bad" -eq 0 ] || fail "$bad codes did not follow their predecessor (see $capture);" \
+# every code must be exactly one frame after the one before it, at one rate.
+python3 - "$work/dump.log" "$capture" "${MTC_MIN_CODES:-20}" <<'PY' || fail "see $capture;" \
     "JACK reported $(grep -c XRun "$work/jackd.log") xruns"
-min=${MTC_MIN_CODES:-20}
-[ "$codes" -ge "$min" ] || fail "only $codes codes received, expected at least $min"
-echo "PASS: $codes consecutive codes"
+import re, sys
+codes, quarters, pieces = [], 0, []
+for line in open(sys.argv[1]):
+    m = re.match(r" *[0-9]+: ((?:[0-9a-fA-F]{2}\b ?)+)", line)
+    b = [int(x, 16) for x in m.group(1).split()] if m else []
+    if len(b) == 2 and b[0] == 0xF1:
+        quarters += 1
+        piece = b[1] >> 4
+        if piece == 0:
+            pieces = []
+        # A piece out of turn spoils the code until the next piece 0.
+        pieces = pieces + [b[1] & 15] if piece == len(pieces) else [-1] * 9
+        if len(pieces) == 8:
+            v = [pieces[i] + 16 * pieces[i + 1] for i in (6, 4, 2, 0)]
+            codes.append((v[0] & 31, v[1], v[2], v[3], v[0] >> 5 & 3))
+            pieces = []
+    elif len(b) == 10 and b[:5] == [0xF0, 0x7F, b[2], 1, 1]:
+        codes.append((b[5] & 31, b[6], b[7], b[8], b[5] >> 5 & 3))
+bad = 0
+with open(sys.argv[2], "w") as out:
+    for i, (h, m, s, f, rate) in enumerate(codes):
+        fps = [24, 25, 30, 30][rate]
+        n = ((h * 60 + m) * 60 + s) * fps + f
+        broken = i > 0 and (n != (prev + 1) % (86400 * fps) or rate != codes[i - 1][4])
+        bad += broken
+        out.write(f"{h:02}:{m:02}:{s:02}:{f:02} rate {rate}{'   <- out of sequence' if broken else ''}\n")
+        prev = n
+print(f"codes {len(codes)}, out of sequence {bad}, quarter frames {quarters}")
+if bad:
+    sys.exit(f"{bad} codes did not follow their predecessor")
+if len(codes) < int(sys.argv[3]):
+    sys.exit(f"only {len(codes)} codes received, expected at least {sys.argv[3]}")
+PY
+echo "PASS: consecutive codes"
