@@ -1,15 +1,8 @@
 #!/usr/bin/env bash
-# End-to-end check of the Art-Net output of the real program:
-#
+# The real program's Art-Net on a private wire (two veth adapters, 10.77.0.1/24
+# and 192.168.77.1/24; tshark and a stand-in console in the peer namespace):
 #   e2e_artnet.sh <orvello>                    the output and the poll replies
-#   e2e_artnet.sh <orvello> remote [headless]  the DMX remote and the playlist,
-#       with "headless" as `orvello headless` with no display and no window
-#       system variables at all, so both faces are held to the same checks
-#
-# Orvello runs in a network namespace of its own with two veth adapters,
-# 10.77.0.1/24 and 192.168.77.1/24; their peers sit in a second namespace where
-# tshark captures and a stand-in console sends ArtPoll and ArtDmx. Nothing here
-# ever touches the host's own interfaces.
+#   e2e_artnet.sh <orvello> remote [headless]  the DMX remote, in either face
 set -euo pipefail
 
 ORVELLO="${1:?usage: e2e_artnet.sh <orvello> [remote [headless]]}"
@@ -125,7 +118,7 @@ print(f"  poll replies ok: {len(rows)}, none to the foreign subnet")
 EOF
 }
 
-# check_timecode <name> <type> <destinations, comma-separated, in order or ""> [stream id]
+# check_timecode <name> <type> <destinations, comma-separated, in order> [stream id]
 # Every new code goes once to each destination, in the given order, as a
 # well-formed 20-byte ArtTimeCode of the given type that follows the clock.
 check_timecode() {
@@ -157,9 +150,6 @@ for t, src, dst, sport, dport, payload in rows:
     per_dest.setdefault(dst, []).append((float(t), code))
 if sorted(per_dest) != sorted(order):
     sys.exit(f"ArtTimeCode went to {sorted(per_dest)}, expected {sorted(order)}")
-if not order:
-    print("  no ArtTimeCode, as expected")
-    sys.exit(0)
 codes = {d: [c for _, c in per_dest[d]] for d in order}
 for d in order:
     if any(b <= a for a, b in zip(codes[d], codes[d][1:])):
@@ -209,10 +199,6 @@ if [ "$MODE" = output ]; then
     grep -q "^PollReply to 10.77.0.2 from 10.77.0.1 SubId 0$" "$WORK/all/stdout" ||
         fail "no PollReply line in the verbose output"
 
-    echo "paused (no place selected)"
-    run_case paused 2
-    check_case paused 1 ""
-
     echo "one subnet chosen by artnet_interface_name, 30 fps"
     settings_folder "$WORK/subnet" "artnet_interface_name=192.168.77.0"
     run_case subnet 2 p0 30fps
@@ -222,11 +208,6 @@ if [ "$MODE" = output ]; then
     settings_folder "$WORK/override" "artnet_protocol_on=0"
     run_case override 2 p0 24fps artnet
     check_timecode override 0 "$ORDER"
-
-    echo "Art-Net switched off by the command line"
-    run_case cmdoff 2 p0 noartnet
-    check_timecode cmdoff 1 ""
-    check_replies cmdoff
 
     echo "unicast addresses after the chosen subnet's broadcast"
     settings_folder "$WORK/unicast" "artnet_interface_name=192.168.77.0" \
@@ -245,13 +226,7 @@ if [ "$MODE" = output ]; then
     exit 0
 fi
 
-# Run "remote": universe 1234 (port-address 1233: Net 4, Sub-Net 0xD, SwOut
-# 0xD1). The console polls, then drives the program through ArtDmx: channel 1
-# (24 fps), a frame for another universe, channel 4 (30 fps), channel 8 (pause)
-# and channel 8 again (play). The capture must show the reply's port-address
-# and, in the ArtTimeCode stream, each change at the right moment.
-# Run "playlist": one entry for the current hour that starts place 3 at
-# 01:02:03; the stream must begin at that code.
+# Universe 1234 is port-address 1233: Net 4, Sub-Net 0xD, SwOut 0xD1.
 echo "remote control on universe 1234, system time at 25 fps"
 settings_folder "$WORK/remote" dmx_in_enabled=1 dmx_in_universe=1234
 start_case remote p0 25fps
@@ -319,21 +294,5 @@ for (address, channel, start, end), (want_before, want_after) in zip(steps, expe
     if (last, after) != (want_before, want_after):
         sys.exit(f"expected before {want_before}, after {sorted(want_after)}")
 PY
-
-echo "playlist entry for the current hour starts place 3 at 01:02:03"
-# The entry is due at the first tick; keep that tick inside the same hour.
-while [ "$(date +%M%S)" -ge 5955 ]; do sleep 1; done
-settings_folder "$WORK/playlist" playlist_count=1 playlist_enabled=1 playlist_place_0=3 \
-    "playlist_hour_0=$((10#$(date +%H)))" start_hour_2=1 start_minute_2=2 start_seconds_2=3
-start_case playlist 25fps
-sleep 1
-stop_case
-grep -q "^activ place 03 date " "$WORK/playlist/stdout" || fail "playlist: no activation line"
-FIRST="$(tshark -r "$WORK/playlist/cap.pcapng" -Y 'artnet.header.opcode == 0x9700' -T fields \
-    -e udp.payload 2>/dev/null | head -1)"
-[ -n "$FIRST" ] || fail "playlist: no ArtTimeCode"
-FIRST_CODE="$(python3 -c 'import sys; p = bytes.fromhex(sys.argv[1]); print(f"{p[17]:02}:{p[16]:02}:{p[15]:02}:{p[14]:02} Type {p[18]}")' "$FIRST")"
-echo "  first ArtTimeCode: $FIRST_CODE"
-[ "$FIRST_CODE" = "01:02:03:00 Type 1" ] || fail "playlist: stream did not start at place 3's start code"
 
 echo "PASS"
