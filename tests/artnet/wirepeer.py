@@ -11,7 +11,7 @@
   wirepeer.py analyse <fields.csv> <phases.json>
       Reads tshark fields (time, src, dst, payload) of what the program sent
       and prints JSON: ArtTimeCode per destination with missed and repeated
-      frames and lateness per phase, ArtPollReply counts per phase.
+      frames, ArtPollReply counts per phase.
 """
 import json
 import os
@@ -20,7 +20,6 @@ import socket
 import struct
 import sys
 import time
-from datetime import datetime
 
 ID = b"Art-Net\0"
 PORT = 6454
@@ -34,8 +33,7 @@ def art(op, body=b""):
     return ID + struct.pack("<H", op) + body
 
 
-def poll():
-    return art(0x2000, bytes([0, 14, 0, 0]))
+POLL = ID + bytes([0x00, 0x20, 0, 14, 0, 0])
 
 
 def dmx(length_field, actual, universe):
@@ -62,11 +60,11 @@ def pool():
         actual = min(actual, 1400)
         items.append(("dmx", dmx(declared, actual, rnd.choice([255, 0, 0x7FFF]))))
     for _ in range(3000):
-        items.append(("poll", poll()))
+        items.append(("poll", POLL))
     for _ in range(3000):
         items.append(("sync", art(0x5200, bytes([0, 14, 0, 0]))))
     for _ in range(6000):
-        items.append(("forged poll", poll()))
+        items.append(("forged poll", POLL))
     rnd.shuffle(items)
     return items
 
@@ -129,17 +127,6 @@ def storm(seconds, rate, summary_path):
         json.dump(summary, f)
 
 
-def percentile(values, p):
-    if not values:
-        return None
-    values = sorted(values)
-    return values[min(len(values) - 1, int(p / 100 * len(values)))]
-
-
-def r(value):
-    return None if value is None else round(value, 2)
-
-
 def analyse(fields_path, phases_path):
     phases = json.load(open(phases_path))  # name -> [from, to] epoch seconds
     codes, replies = {}, []
@@ -160,7 +147,6 @@ def analyse(fields_path, phases_path):
     report = {"timecode": {}, "replies": {}}
     for dst, rows in codes.items():
         missed = repeated = 0
-        late = {name: [] for name in phases}
         previous = None
         for t, h, m, s, f, typ in rows:
             rate = fps.get(typ, 30)
@@ -172,17 +158,7 @@ def analyse(fields_path, phases_path):
                 elif step > 1:
                     missed += step - 1
             previous = index
-            midnight = datetime.fromtimestamp(t).replace(hour=0, minute=0, second=0,
-                                                         microsecond=0).timestamp()
-            lateness = (t - midnight - index / rate) * 1000
-            for name, (a, b) in phases.items():
-                if a <= t < b:
-                    late[name].append(lateness)
-        report["timecode"][dst] = {
-            "frames": len(rows), "missed": missed, "repeated": repeated,
-            "lateness_ms": {name: {"n": len(v), "p50": r(percentile(v, 50)),
-                                   "p99": r(percentile(v, 99)), "max": r(max(v) if v else None)}
-                            for name, v in late.items()}}
+        report["timecode"][dst] = {"frames": len(rows), "missed": missed, "repeated": repeated}
     for name, (a, b) in phases.items():
         inside = [d for t, d in replies if a <= t < b]
         report["replies"][name] = {"total": len(inside),

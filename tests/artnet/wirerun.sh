@@ -12,9 +12,8 @@
 #       30 fps from the system clock; resident memory and CPU every 10 s;
 #       missed and repeated frames on the wire at the end.
 #
-# The program runs in a namespace of its own with two veth adapters
-# (10.77.0.1/24, 192.168.77.1/24); the peer, its forged addresses and tshark
-# sit in a second one. Nothing here touches the host's interfaces.
+# The program and its two veth adapters (10.77.0.1/24, 192.168.77.1/24) in one
+# namespace; the peer, its forged addresses and tshark in a second.
 set -euo pipefail
 
 ORVELLO="${1:?usage: wirerun.sh <orvello> storm|soak ...}"
@@ -105,9 +104,6 @@ report, mode = json.load(open(sys.argv[1])), sys.argv[2]
 for dst, tc in report["timecode"].items():
     print(f"ArtTimeCode to {dst}: {tc['frames']} frames, {tc['missed']} missed, "
           f"{tc['repeated']} repeated")
-    for phase, late in tc["lateness_ms"].items():
-        print(f"  lateness {phase:10s} n={late['n']:6d} p50={late['p50']} p99={late['p99']} "
-              f"max={late['max']} ms")
 for phase, replies in report["replies"].items():
     print(f"ArtPollReply {phase:10s} {replies['total']:5d} to {len(replies['to'])} addresses, "
           f"most to one: {max(replies['to'].values(), default=0)}")
