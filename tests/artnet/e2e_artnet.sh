@@ -191,13 +191,10 @@ setup_network
 if [ "$MODE" = output ]; then
     echo "all interfaces, system time at 25 fps"
     run_case all 3 p0 25fps
-    grep -q "memory for later" "$WORK/all/stdout" || fail "verbose output lacks the loopback line"
     ORDER="$(list_order all)"
     [ "$(tr ',' '\n' <<<"$ORDER" | sort | paste -sd,)" = "10.77.0.255,192.168.77.255" ] ||
         fail "accepted adapters: '$ORDER'"
     check_case all 1 "$ORDER"
-    grep -q "^PollReply to 10.77.0.2 from 10.77.0.1 SubId 0$" "$WORK/all/stdout" ||
-        fail "no PollReply line in the verbose output"
 
     echo "one subnet chosen by artnet_interface_name, 30 fps"
     settings_folder "$WORK/subnet" "artnet_interface_name=192.168.77.0"
