@@ -1,18 +1,9 @@
 #!/usr/bin/env bash
-# MIDI Time Code end to end: starts a private JACK server (dummy driver) and a
-# MIDI receiver, runs the program for SECONDS through RtMidi, and checks that
-# what arrived decodes as consecutive timecode frames.
-#
+# MIDI Time Code end to end: a private JACK server (dummy driver) and a MIDI
+# receiver; the program runs SECONDS through RtMidi, in a settings folder of its
+# own, and at least MTC_MIN_CODES consecutive codes must arrive (decoded into the
+# capture file). The other MTC_* switches are described in CMakeLists.txt.
 #   jack_e2e.sh <SECONDS> <capture file> <program> [args...]
-# The capture file receives the decoded codes. MTC_MIN_CODES: fewest codes to pass;
-# MTC_EXPECT_NONE=1: pass only if nothing at all arrives (output switched off).
-# MTC_LATE_SERVER=1: the program starts first and the JACK server some seconds
-# later, as when a show computer's MIDI system comes up after the generator.
-# MTC_RESTART_SERVER=1: once codes flow, the JACK server and the receiver stop
-# and start again; the codes must reach the new receiver.
-# MTC_KILL_SERVER=1: once codes flow, the JACK server is killed (SIGKILL) while
-# MIDI and LTC use it; the program must keep running and exit with status 0.
-# The program always gets a settings folder of its own in the work folder.
 set -u
 
 seconds=$1 capture=$2
