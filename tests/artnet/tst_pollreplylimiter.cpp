@@ -59,7 +59,6 @@ private slots:
 void TestPollReplyLimiter::floods_data()
 {
     QTest::addColumn<Flood>("flood");
-    QTest::newRow("no flood") << Flood{};
     QTest::newRow("241 forged sources, each every 1.05 s") << Flood{241, 1'050'000, 1};
     QTest::newRow("40 sources at 38/s in all") << Flood{40, 40'000'000 / 38, 1};
     QTest::newRow("one source, 1000/s") << Flood{1, 1'000, 1};
@@ -111,8 +110,7 @@ void TestPollReplyLimiter::floods()
     QVERIFY2(mostToOne <= PollReplyLimiter::PerSource, qPrintable(QString::number(mostToOne)));
     QVERIFY2(mostInAWindow(all) <= PollReplyLimiter::Total,
              qPrintable(QString::number(mostInAWindow(all))));
-    // Limited, not switched off.
-    QVERIFY(floodReplies > 0 || flood.sources == 0);
+    QVERIFY(floodReplies > 0); // limited, not switched off
     QCOMPARE(limiter.refused(), quint64(refused));
 }
 
