@@ -21,13 +21,11 @@ source "$HERE/../common/e2erun.sh"
 netns_require ip tshark python3
 netns_init "" e2e
 
-setup_network() {
-    netns_setup 2
-    # A console on a network the program has no adapter in.
-    ip -n "$NSB" addr add 172.31.77.2/24 brd + dev b0
-    MAC_A0="$(ip netns exec "$NSA" cat /sys/class/net/a0/address)"
-    MAC_A1="$(ip netns exec "$NSA" cat /sys/class/net/a1/address)"
-}
+netns_setup 2
+# A console on a network the program has no adapter in.
+ip -n "$NSB" addr add 172.31.77.2/24 brd + dev b0
+MAC_A0="$(ip netns exec "$NSA" cat /sys/class/net/a0/address)"
+MAC_A1="$(ip netns exec "$NSA" cat /sys/class/net/a1/address)"
 
 # start_case <name> <program arguments...>: a capture in the peer namespace
 # and the program, with the settings folder made before or an empty one.
@@ -185,8 +183,6 @@ list_order() {
     sed -n 's/^found IpV4 - \([0-9.]*\)  Mask: .* Broad: \([0-9.]*\) add to send\/receive list with .*/\2/p' \
         "$WORK/$1/stdout" | paste -sd,
 }
-
-setup_network
 
 if [ "$MODE" = output ]; then
     echo "all interfaces, system time at 25 fps"
