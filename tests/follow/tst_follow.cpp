@@ -218,7 +218,6 @@ void TestFollow::artTimeCodeParser_data()
     QTest::newRow("good 25") << tc(24, 59, 59, 23, 1) << true;
     QTest::newRow("one byte short") << tc(0, 0, 0, 0, 1).left(18) << false;
     QTest::newRow("hour 25") << tc(0, 0, 0, 25, 1) << false;
-    QTest::newRow("frame 31 at 25") << tc(31, 0, 0, 0, 1) << false;
     QTest::newRow("frame 25 at 25") << tc(25, 0, 0, 0, 1) << false;
     QTest::newRow("frame 29 at 30") << tc(29, 0, 0, 0, 3) << true;
     QTest::newRow("minute 60") << tc(0, 0, 60, 0, 1) << false;
@@ -308,7 +307,6 @@ void TestFollow::ltcFrames_data()
     QTest::newRow("10:..:..:24 at 25") << 10 << 4 << 2 << 25 << true;
     QTest::newRow("bad BCD digit") << 10 << 12 << 0 << 25 << false;
     QTest::newRow("hour 25") << 25 << 0 << 0 << 25 << false;
-    QTest::newRow("frame 31 at 25") << 0 << 1 << 3 << 25 << false;
     QTest::newRow("frame 29 at 30") << 0 << 9 << 2 << 30 << true;
     QTest::newRow("frame 29 at 25") << 0 << 9 << 2 << 25 << false;
 }
