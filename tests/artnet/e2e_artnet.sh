@@ -57,22 +57,6 @@ run_case() {
     stop_case
 }
 
-# The captured datagrams as CSV: time, source, destination, ports, payload.
-fields() {
-    tshark -r "$WORK/$1/cap.pcapng" 2>/dev/null -T fields -E separator=, -e frame.time_epoch -e ip.src \
-        -e ip.dst -e udp.srcport -e udp.dstport -e udp.payload
-}
-
-poll_replies() {
-    tshark -r "$WORK/$1/cap.pcapng" 2>/dev/null -Y artnet.poll_reply -T fields -E separator='|' \
-        -e ip.src -e ip.dst -e udp.dstport -e artnet.poll_reply.ip_address \
-        -e artnet.poll_reply.port_nr -e artnet.poll_reply.versinfo -e artnet.poll_reply.oem \
-        -e artnet.poll_reply.short_name -e artnet.poll_reply.long_name \
-        -e artnet.poll_reply.node_report -e artnet.poll_reply.num_ports \
-        -e artnet.poll_reply.port_types_1 -e artnet.poll_reply.good_output_1 \
-        -e artnet.poll_reply.swout_1 -e artnet.poll_reply.style -e artnet.poll_reply.mac
-}
-
 # check_flagged <name>: none of our datagrams is malformed or draws a warning.
 check_flagged() {
     local flagged
@@ -86,7 +70,14 @@ check_flagged() {
 # subnets, carrying the address and MAC of the adapter that faces it, and
 # none to the foreign one.
 check_replies() {
-    poll_replies "$1" >"$WORK/$1/replies"
+    tshark -r "$WORK/$1/cap.pcapng" 2>/dev/null -Y artnet.poll_reply -T fields -E separator='|' \
+        -e ip.src -e ip.dst -e udp.dstport -e artnet.poll_reply.ip_address \
+        -e artnet.poll_reply.port_nr -e artnet.poll_reply.versinfo -e artnet.poll_reply.oem \
+        -e artnet.poll_reply.short_name -e artnet.poll_reply.long_name \
+        -e artnet.poll_reply.node_report -e artnet.poll_reply.num_ports \
+        -e artnet.poll_reply.port_types_1 -e artnet.poll_reply.good_output_1 \
+        -e artnet.poll_reply.swout_1 -e artnet.poll_reply.style -e artnet.poll_reply.mac \
+        >"$WORK/$1/replies"
     python3 - "$WORK/$1/replies" "$MAC_A0" "$MAC_A1" <<'EOF' || fail "$1: poll replies"
 import sys
 rows = [l.rstrip("\n").split("|") for l in open(sys.argv[1]) if l.strip()]
@@ -120,7 +111,9 @@ EOF
 # Every new code goes once to each destination, in the given order, as a
 # well-formed 20-byte ArtTimeCode of the given type that follows the clock.
 check_timecode() {
-    fields "$1" >"$WORK/$1/fields"
+    # Time, source, destination, ports, payload.
+    tshark -r "$WORK/$1/cap.pcapng" 2>/dev/null -T fields -E separator=, -e frame.time_epoch \
+        -e ip.src -e ip.dst -e udp.srcport -e udp.dstport -e udp.payload >"$WORK/$1/fields"
     python3 - "$WORK/$1/fields" "$2" "$3" "${4:-0}" <<'EOF' || fail "$1: timecode"
 import sys, time
 rows = [l.rstrip("\n").split(",") for l in open(sys.argv[1]) if l.strip()]
@@ -177,17 +170,12 @@ check_case() {
     check_flagged "$1"
 }
 
-# list_order <name>: broadcast addresses in the order the program accepted
-# its adapters, from its own verbose lines.
-list_order() {
-    sed -n 's/^found IpV4 - \([0-9.]*\)  Mask: .* Broad: \([0-9.]*\) add to send\/receive list with .*/\2/p' \
-        "$WORK/$1/stdout" | paste -sd,
-}
-
 if [ "$MODE" = output ]; then
     echo "all interfaces, system time at 25 fps"
     run_case all 3 p0 25fps
-    ORDER="$(list_order all)"
+    # Broadcast addresses in the order the program accepted its adapters.
+    ORDER="$(sed -n 's/^found IpV4 - \([0-9.]*\)  Mask: .* Broad: \([0-9.]*\) add to send\/receive list with .*/\2/p' \
+        "$WORK/all/stdout" | paste -sd,)"
     [ "$(tr ',' '\n' <<<"$ORDER" | sort | paste -sd,)" = "10.77.0.255,192.168.77.255" ] ||
         fail "accepted adapters: '$ORDER'"
     check_case all 1 "$ORDER"
