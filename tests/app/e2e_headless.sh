@@ -1,11 +1,7 @@
 #!/usr/bin/env bash
-# End-to-end check of `orvello headless`: the real program with no display,
-# no window system variables and no platform plugin, in a network namespace
-# of its own with two veth adapters (10.77.0.1/24, 192.168.77.1/24). Their
-# peers sit in a second namespace where tshark captures and a stand-in console
-# polls. Nothing here touches the host's own interfaces. How each signal and
-# each exit flag ends it is checked by tst_shutdown; bench/remote_cost.sh
-# measures what a headless run costs.
+# `orvello headless` with no display in a network namespace of its own (two
+# veth subnets); tshark and a stand-in console sit on the peer side. The start,
+# transport and status lines are tst_sharedwiring's; the signals tst_shutdown's.
 set -euo pipefail
 
 ORVELLO="${1:?usage: e2e_headless.sh <orvello>}"
@@ -76,14 +72,6 @@ sleep 2.5
 headless_stop run TERM
 netns_capture_stop
 check_stream run 1 25
-expected="Orvello v2.0.0.1 headless: 25 fps, system time, Art-Net to 10.77.0.255 192.168.77.255, MIDI off, playlist off"
-grep -qxF "$expected" "$WORK/run/stdout" || fail "run: start line"
-grep -qxF "transport: running, system time, 25 fps" "$WORK/run/stdout" ||
-    fail "run: no transport line"
-# The window's status line, printed once: nothing changed but the count.
-status_re='^status: Art-Net: to 10\.77\.0\.255 \(frames sent: [0-9]+\), 192\.168\.77\.255 \(frames sent: [0-9]+\); MIDI: off$'
-[ "$(grep -c '^status: ' "$WORK/run/stdout")" = 1 ] && grep -qE "$status_re" "$WORK/run/stdout" ||
-    fail "run: status lines"
 [ ! -s "$WORK/run/stderr" ] || fail "run: standard error: $(cat "$WORK/run/stderr")"
 # The keys go back as read, the MIDI name as the all-ports entry.
 [ "$(stored run FrameFormat)" = 3 ] && [ "$(stored run MidiTimecodeType)" = 1 ] &&
