@@ -142,7 +142,9 @@ private slots:
         SettingsStore::useFile(m_dir.filePath(QStringLiteral("Orvello.conf")));
     }
 
-    void oscSubscriberGetsEveryFrame()
+    // Every frame reaching a subscriber in order, as liblo reads it, is
+    // e2e_osc's; here the state reports around them.
+    void oscSubscriberGetsTheStates()
     {
         Rig rig;
         QUdpSocket client;
@@ -152,28 +154,21 @@ private slots:
             while (client.hasPendingDatagrams())
                 received << client.receiveDatagram().data();
         });
-        QList<TimeCode> sent;
-        connect(rig.generator.get(), &Generator::signalSendTimecodeTimeOut, &client,
-                [&](quint8 h, quint8 m, quint8 s, quint8 f, quint8 t) {
-                    sent << TimeCode::make(h, m, s, f, t);
-                });
         client.writeDatagram(oscMessage("/orvello/subscribe"), QHostAddress::LocalHost, OscPort);
         QTRY_COMPARE_WITH_TIMEOUT(rig.remote->osc().subscriberCount(), 1, Wait);
         rig.send(oscMessage("/orvello/place", "i", 1));
-        QTRY_VERIFY_WITH_TIMEOUT(sent.size() >= 30, Wait);
-        const QList<TimeCode> frames = sent.mid(0, 30);
         QTRY_VERIFY_WITH_TIMEOUT(received.size() >= 32, Wait);
 
-        // The state at once, the state after the place, then each frame sent.
+        // The state at once, then the state after the place.
         const QByteArray paused =
             OscMessages::state(QStringLiteral("paused"), QStringLiteral("no place"));
         const QByteArray running =
             OscMessages::state(QStringLiteral("running"), QStringLiteral("place 1"));
         QCOMPARE(received.at(0), paused);
-        QByteArrayList codes;
         QByteArrayList states;
         for (const QByteArray &message : std::as_const(received))
-            (message.startsWith("/orvello/state") ? states : codes) << message;
+            if (message.startsWith("/orvello/state"))
+                states << message;
         // The place and the play state come as two reports; one between them
         // may show the new place still paused.
         QCOMPARE(states.first(), paused);
@@ -185,8 +180,6 @@ private slots:
                                         states[1] == OscMessages::state(QStringLiteral("paused"),
                                                                         QStringLiteral("place 1"))),
                  seen.constData());
-        for (int i = 0; i < frames.size(); ++i)
-            QCOMPARE(codes.at(i), OscMessages::timecode(frames.at(i)));
     }
 
     // Each kind of bad datagram is tst_remoteprotocol's; here a flood of them.
