@@ -70,13 +70,10 @@ private slots:
             const QStringList run = *mode == 'h' ? QStringList{"headless"} : QStringList{};
             const QStringList p1 = run + QStringList{"p1", "25fps"};
             QTest::addRow("%s, SIGTERM", mode) << int(SIGTERM) << -1 << p1 << format << 2 << 0 << 0;
-            QTest::addRow("%s, SIGINT", mode) << int(SIGINT) << -1 << p1 << format << 2 << 0 << 0;
             QTest::addRow("%s, SIGHUP", mode) << int(SIGHUP) << -1 << p1 << edge << 2 << 0 << 0;
             // During start-up, while the application and the window are being built.
             QTest::addRow("%s, SIGTERM when caught", mode)
                 << int(SIGTERM) << 0 << p1 << format << 2 << 0 << 0;
-            QTest::addRow("%s, SIGHUP when caught", mode)
-                << int(SIGHUP) << 0 << p1 << format << 2 << 0 << 0;
             // Verbose lines into a pipe whose reader has gone, as `orvello verbose | head -1`.
             QTest::addRow("%s, verbose into a closed pipe", mode)
                 << int(SIGTERM) << -1 << p1 + QStringList{"verbose"} << format << 2 << 0 << 0;

@@ -48,12 +48,9 @@ struct Rig {
             audio->pullDue(BufferFrames);
         }
     }
-    // Sends `frames` consecutive codes from `code`, one per frame from now on;
-    // those numbered in `late` are held up on the output's side and read with
-    // the next one.
-    // With `finish` false it returns right after the last code went out.
-    // `shift` is the output's: what is heard is the shifted code, on the
-    // generator's frame edges.
+    // Sends `frames` codes from `code`, one per frame; those numbered in `late`
+    // are read with the next one. Unfinished, it returns once the last went out.
+    // With the output's `shift`, the shifted code is heard on the generator's edges.
     TimeCode play(TimeCode code, int frames, bool finish = true, const QList<int> &late = {},
                   const FrameShift &shift = {})
     {
@@ -120,16 +117,21 @@ private slots:
         QTest::addColumn<bool>("trueDrop");
         QTest::addColumn<QString>("bits");
         QTest::addColumn<QString>("crossing"); // a code that must be heard
+        QTest::addColumn<int>("firstAgeMs");   // how late in its frame the first code went out
         const auto row = [](const char *name, TimeCode first, uint rate, int aheadMs,
                             double driftPpm = 0, int maxOffsetUs = MaxOffsetUs, int offset = 0,
-                            bool trueDrop = false, const char *bits = "",
-                            const char *crossing = "") {
+                            bool trueDrop = false, const char *bits = "", const char *crossing = "",
+                            int firstAgeMs = 0) {
             QTest::newRow(name) << first << rate << aheadMs << driftPpm << maxOffsetUs << offset
-                                << trueDrop << QString(bits) << QString(crossing);
+                                << trueDrop << QString(bits) << QString(crossing) << firstAgeMs;
         };
         row("25 fps", tc(10, 0, 0, 0, Frame25), 48000, 20);
         row("24 fps at 44100, latency over a frame", tc(23, 59, 58, 0, Frame24), 44100, 60);
         row("30 drop, short latency", tc(1, 0, 0, 0, Frame30Drop), 48000, 5);
+        // The generator just started: its first code goes out 25 ms into its
+        // frame, the next ones on their edges. Told so, the output keeps one grid.
+        row("first code in the middle of its frame", tc(10, 0, 0, 0, Frame25), 48000, 5, 0,
+            MaxOffsetUs, 0, false, "", "", 25);
         // A sound card far off the computer's clock: pulled back within the
         // audio side's tolerance of a quarter of a frame.
         row("card 2000 ppm fast", tc(1, 0, 0, 0, Frame25), 48000, 20, 2000, 10000 + MaxOffsetUs);
@@ -158,7 +160,9 @@ private slots:
         QFETCH(bool, trueDrop);
         QFETCH(QString, bits);
         QFETCH(QString, crossing);
+        QFETCH(int, firstAgeMs);
         Rig rig;
+        rig.firstAgeNs = firstAgeMs * 1000000LL;
         rig.audio->rate = rate;
         rig.audio->ahead = aheadMs * 1000000LL;
         rig.audio->drift = driftPpm * 1e-6;
@@ -196,22 +200,6 @@ private slots:
             else
                 QCOMPARE(d.userBits, ulong(userBits.value));
         }
-    }
-
-    // A run's first code goes out in the middle of its frame (the generator
-    // just started); the next ones on their edges. Told how far into its frame
-    // the first one was, the output keeps one grid from the start: nothing
-    // heard off its frame's edge or out of order.
-    void firstCodeInTheMiddleOfItsFrame()
-    {
-        Rig rig;
-        rig.audio->ahead = 5000000; // frame 1 can still be heard on its edge
-        rig.start();
-        rig.firstAgeNs = 25000000;
-        rig.play(tc(10, 0, 0, 0, Frame25), 50);
-        const std::vector<DecodedLtc> got = rig.decode(1920);
-        QCOMPARE_GE(got.size(), size_t(45));
-        QCOMPARE(rig.misplaced(got), QString());
     }
 
     void silentWhenStopped_data()

@@ -1,10 +1,7 @@
 #!/usr/bin/env bash
-# End-to-end check of the OSC remote: the real program as `orvello headless`
-# in a network namespace of its own (veth a0 = 10.77.0.1/24), driven by
-# liblo's own oscsend from the peer namespace (b0 = 10.77.0.2), where tshark
-# captures the Art-Net output and oscdump is a subscriber. Every command must
-# change what goes out on Art-Net; the subscriber must get every frame that
-# went out, in order, and each change of state.
+# `orvello headless` driven by liblo's oscsend from a peer namespace, where
+# tshark captures Art-Net and oscdump subscribes: every command must change the
+# wire, and the subscriber must get every frame sent, in order, and each state.
 set -euo pipefail
 
 ORVELLO="${1:?usage: e2e_osc.sh <orvello>}"
