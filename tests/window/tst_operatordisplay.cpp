@@ -150,6 +150,8 @@ private slots:
         type(QKeySequence(QStringLiteral("Ctrl+Alt+2")));
         QTRY_COMPARE(clock->formatLabel()->text(), QStringLiteral("25 fps"));
         QTRY_COMPARE(clock->stateLabel()->text(), QStringLiteral("RUNNING"));
+        // The places run as edited, applied or not.
+        QTRY_VERIFY(clock->digits()->text().startsWith(QLatin1String("01:0")));
 
         // Edited after the click: the words keep the range that runs.
         w->settings().places[2].EndMinute = 30;
