@@ -171,9 +171,6 @@ private slots:
         QCOMPARE(artnet->text() + ' ' + midi->text(), QStringLiteral("Art-Net: off MIDI: off"));
         QVERIFY(!red(artnet) && !red(midi));
 
-        w->view().actionHelp->showStatusText(w);
-        QCOMPARE(w->statusBar()->currentMessage(), QStringLiteral("opens the Help"));
-
         // One destination of two failing: only its part takes the error colour,
         // and text from outside (a device name) is shown, never read as markup.
         const QString red_ = OrvelloView::errorColour().name();

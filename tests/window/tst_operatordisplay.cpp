@@ -201,7 +201,6 @@ private slots:
     {
         QTest::addColumn<QSize>("screen");
         QTest::newRow("1920x1080") << QSize(1920, 1080);
-        QTest::newRow("1280x720") << QSize(1280, 720);
         QTest::newRow("1024x768") << QSize(1024, 768);
         QTest::newRow("3840x2160") << QSize(3840, 2160);
     }
