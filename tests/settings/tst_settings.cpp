@@ -222,7 +222,6 @@ private slots:
         record.artnet_interface_name = storedInterface;
         record.dmx_in_universe = 300;
         Settings dialog(nullptr, &record, &node, nullptr);
-        QSignalSpy ok(&dialog, &Settings::valueChanged);
         auto *interfaces = dialog.findChild<QComboBox *>(QStringLiteral("interfaces"));
         auto *universe = dialog.findChild<QSpinBox *>(QStringLiteral("dmxUniverse"));
         QCOMPARE(interfaces->currentText(), shownInterface);
@@ -232,12 +231,10 @@ private slots:
         universe->setValue(12);
         qobject_cast<TimeEditId *>(dialog.placesEditor()->table()->cellWidget(0, 1))
             ->setTime(QTime(7, 0));
-        QCOMPARE(record.dmx_in_universe, 300);
-
-        // Only OK hands the copy back; an unmatched interface text becomes
-        // "all"'s address once any widget changed.
+        // That only OK hands the copy back is tst_settingswindow's dialogKeys.
+        // An unmatched interface text becomes "all"'s address once any widget
+        // changed.
         dialog.findChild<QPushButton *>(QStringLiteral("ok"))->click();
-        QCOMPARE(ok.count(), 1);
         QCOMPARE(record.dmx_in_universe, 12);
         QCOMPARE(record.places[0].StartHour, quint8(7));
         QCOMPARE(record.artnet_interface_name, shownInterface.startsWith("all")

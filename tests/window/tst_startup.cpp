@@ -35,7 +35,7 @@ void TestStartup::windowRunsWorkersAndLeavesNothingBehind()
 
     Generator &generator = window->generator();
     const QList<QObject *> workers{generator.calculator(), generator.midiOutput(),
-                                   generator.artnetNode()};
+                                   generator.ltcOutput(), generator.artnetNode()};
     QList<QPointer<QObject>> left;
     for (QObject *worker : workers)
         left << worker << worker->thread();
