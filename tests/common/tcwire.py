@@ -8,7 +8,8 @@
   tcwire.py standby <capture> <primary> <backup> <takeover frames>
       Prints JSON figures of a takeover and a return, and exits 1 when a
       bound is broken: codes missing at the takeover, repeats, jumps, the
-      backup's distance from the primary's grid, frames carrying both.
+      backup's distance from the primary's grid (median, worst, how many
+      stragglers), frames carrying both.
 """
 import json
 import os
@@ -86,12 +87,20 @@ def standby(path, primary, backup, takeover):
         # Which of the backup's codes was furthest off: 0 is the first it sent.
         "backup_worst_code": offsets.index(max(offsets)),
         "backup_over_1ms": sum(1 for o in offsets if o > 1.0),
+        "backup_over_2ms": sum(1 for o in offsets if o > 2.0),
         "primary_jitter_ms_max": round(primary_jitter, 3),
         "frames_with_both_after_return": overlap,
         "primary_returned": bool(returned),
     }
     print(json.dumps(figures))
-    ok = (0 <= missing <= takeover + 1 and repeats == 0 and jumps == 0 and max(offsets) <= 2.0
+    # On the grid: the typical code within a millisecond of the primary's
+    # edge. A loaded machine may hold a single send back a few milliseconds;
+    # a chaser still reads it as its frame while it lands in the first quarter
+    # of that frame, and such stragglers stay rare.
+    late = sum(1 for o in offsets if o > 2.0)
+    on_grid = (figures["backup_grid_offset_ms_median"] <= 1.0 and max(offsets) <= period / 4e6
+               and late <= max(2, len(offsets) // 20))
+    ok = (0 <= missing <= takeover + 1 and repeats == 0 and jumps == 0 and on_grid
           and returned and overlap <= 2)
     sys.exit(0 if ok else 1)
 
