@@ -34,16 +34,32 @@ qint64 nowNs(clockid_t clock)
 
 // The local time's offset from universal time at the real-time instant
 // `utcNs`, in seconds. localtime_r converts with the zone the C library last
-// loaded, which every QDateTime::currentDateTime() (the wall clock) has it
-// check again; the check is a file system call, so asking QDateTime for the
-// offset here would add two of them to each frame.
+// loaded, under the C library's zone lock, which every
+// QDateTime::currentDateTime() on any thread also takes to check the zone
+// again (a file system call). Offsets change only on quarter hours of
+// universal time, so each thread keeps the offset of the quarter hour it is
+// in and asks again once per quarter hour: the timing thread reads the time
+// of day without that lock on all other frames.
 qint64 localOffsetSeconds(qint64 utcNs)
 {
+    constexpr qint64 QuarterNs = qint64(15) * 60 * 1000000000;
+    thread_local qint64 cachedQuarter = -1;
+    thread_local qint64 cachedOffset = 0;
+    const qint64 quarter = utcNs / QuarterNs;
+    if (quarter == cachedQuarter)
+        return cachedOffset;
     const time_t secs = time_t(utcNs / 1000000000);
     tm local{};
-    if (!localtime_r(&secs, &local))
-        return 0;
-    return local.tm_gmtoff;
+    cachedOffset = localtime_r(&secs, &local) ? local.tm_gmtoff : 0;
+    cachedQuarter = quarter;
+    return cachedOffset;
+}
+
+qint64 localNsOfDay(qint64 utcNs)
+{
+    const qint64 dayNs = TimeCodeMath::MsPerDay * 1000000;
+    qint64 localNs = (utcNs + localOffsetSeconds(utcNs) * 1000000000) % dayNs;
+    return localNs < 0 ? localNs + dayNs : localNs;
 }
 } // namespace
 
@@ -52,6 +68,11 @@ SystemClock::SystemClock() : m_start(std::chrono::steady_clock::now()) {}
 QDateTime SystemClock::wallClock() const
 {
     return QDateTime::currentDateTime();
+}
+
+qint64 SystemClock::wallMsOfDay() const
+{
+    return localNsOfDay(nowNs(CLOCK_REALTIME)) / 1000000;
 }
 
 qint64 SystemClock::monotonicMs() const
@@ -83,11 +104,8 @@ bool SystemClock::wallDeadlineNs(qint64 msOfDay, qint64 *ns) const
     // with its sub-millisecond part; local offsets are whole seconds, so the
     // millisecond edges of local and universal time coincide.
     const qint64 utcNs = nowNs(CLOCK_REALTIME);
-    const qint64 offsetMs = localOffsetSeconds(utcNs) * 1000;
     const qint64 dayNs = TimeCodeMath::MsPerDay * 1000000;
-    qint64 localNs = (utcNs + offsetMs * 1000000) % dayNs;
-    if (localNs < 0)
-        localNs += dayNs;
+    const qint64 localNs = localNsOfDay(utcNs);
     qint64 waitNs = (msOfDay * 1000000 - localNs) % dayNs;
     if (waitNs < 0)
         waitNs += dayNs;

@@ -14,6 +14,8 @@ public:
     virtual ~Clock() = default;
     virtual QDateTime wallClock() const = 0;
     virtual qint64 monotonicMs() const = 0;
+    // The wall clock's millisecond of the local day, read once per frame.
+    virtual qint64 wallMsOfDay() const { return wallClock().time().msecsSinceStartOfDay(); }
 
     // Block until monotonicMs() has reached `ms`, or until the wall clock's
     // time of day has reached millisecond `msOfDay`. Used to leave a frame on
@@ -56,6 +58,7 @@ public:
     SystemClock();
     QDateTime wallClock() const override;
     qint64 monotonicMs() const override;
+    qint64 wallMsOfDay() const override;
     void waitForMonotonicMs(qint64 ms) const override;
     void waitForWallMsOfDay(qint64 msOfDay) const override;
     bool monotonicDeadlineNs(qint64 ms, qint64 *ns) const override;

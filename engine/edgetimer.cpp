@@ -31,6 +31,8 @@ EdgeTimer::Source *EdgeTimer::sourceFor(clockid_t clock)
     const int fd = source->fd;
     connect(source->notifier, &QSocketNotifier::activated, this, [this, fd]() {
         drain(fd);
+        if (m_leadNs > 0)
+            sleepToEdge();
         emit fired();
     });
     return source;
@@ -46,6 +48,27 @@ void EdgeTimer::drain(int fd)
     }
 }
 
+void EdgeTimer::sleepToEdge()
+{
+    timespec now{};
+    clock_gettime(m_clock, &now);
+    const qint64 remaining = m_edgeNs - (qint64(now.tv_sec) * 1000000000 + now.tv_nsec);
+    // Past the edge already, or a clock step moved it: the owner re-aims.
+    if (remaining <= 0 || remaining > m_leadNs + 1000000)
+        return;
+    timespec mono{};
+    clock_gettime(CLOCK_MONOTONIC, &mono);
+    const qint64 target = qint64(mono.tv_sec) * 1000000000 + mono.tv_nsec + remaining;
+    timespec until{};
+    until.tv_sec = time_t(target / 1000000000);
+    until.tv_nsec = long(target % 1000000000);
+    // Bounded: each interruption by a signal resumes towards the same instant.
+    for (int i = 0;
+         i < 100 && clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) == EINTR;
+         ++i) {
+    }
+}
+
 bool EdgeTimer::armAt(clockid_t clock, qint64 ns)
 {
     Source *source = sourceFor(clock);
@@ -57,6 +80,9 @@ bool EdgeTimer::armAt(clockid_t clock, qint64 ns)
         const itimerspec off{};
         timerfd_settime(other->fd, 0, &off, nullptr);
     }
+    m_clock = clock;
+    m_edgeNs = ns;
+    ns -= m_leadNs;
     itimerspec due{};
     // An instant at or before the epoch would disarm the timer; one past is due at once.
     if (ns < 1)

@@ -11,6 +11,11 @@ class QSocketNotifier;
 // "now" lands up to a millisecond off the frame edge and needs a second,
 // precise sleep after it, which is two wake-ups per frame instead of one.
 // A step of the real-time clock fires it at once, so the owner re-aims.
+//
+// With a lead, the kernel timer wakes the thread that much before the
+// instant and the thread then blocks in an absolute sleep to the instant
+// itself, as a plain sender loop does: whatever the event loop costs, and
+// whatever it was busy with, falls inside the lead instead of on the edge.
 class EdgeTimer : public QObject
 {
     Q_OBJECT
@@ -22,6 +27,9 @@ public:
     // its own timer.
     bool armAt(clockid_t clock, qint64 ns);
     void disarm();
+    // How long before the instant the event loop is woken; 0 (the default)
+    // fires straight from the event loop.
+    void setLeadNs(qint64 ns) { m_leadNs = ns; }
 
 signals:
     void fired();
@@ -33,7 +41,13 @@ private:
     };
     Source *sourceFor(clockid_t clock);
     void drain(int fd);
+    // The rest of the lead, slept through on the monotonic clock: a step of
+    // the real-time clock during the sleep cannot stretch it.
+    void sleepToEdge();
 
     Source m_monotonic;
     Source m_realtime;
+    qint64 m_leadNs = 0;
+    clockid_t m_clock = CLOCK_MONOTONIC;
+    qint64 m_edgeNs = 0;
 };

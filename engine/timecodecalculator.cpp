@@ -1,5 +1,7 @@
 #include "timecodecalculator.h"
 
+#include <QThread>
+
 namespace
 {
 // How long before a frame edge the timer wakes the calculator; the rest is a
@@ -15,6 +17,8 @@ TimecodeCalculator::TimecodeCalculator(const Clock *clock)
     : TimecodeTimer(1), m_clock(clock ? clock : SystemClock::instance()),
       m_place(new SettingStructItem), m_edge(new EdgeTimer(this))
 {
+    // Woken ahead of each edge, the thread sleeps the rest of the way.
+    m_edge->setLeadNs(EarlyWakeMs * 1000000);
     connect(m_edge, &EdgeTimer::fired, this, [this]() {
         if (isTimerActive())
             tickAndSchedule();
@@ -49,7 +53,7 @@ void TimecodeCalculator::setPause(bool pause)
 qint64 TimecodeCalculator::sourceMs() const
 {
     if (m_systemTime)
-        return m_clock->wallClock().time().msecsSinceStartOfDay();
+        return m_clock->wallMsOfDay();
     return counterMs();
 }
 
@@ -89,18 +93,30 @@ bool TimecodeCalculator::emitCode(const TimeCode &code, qint64 frameAgeMs)
         return false;
     m_lastCode = code;
     m_frameAgeMs = frameAgeMs;
-    if (!m_freeze && !m_pause) {
-        {
-            QMutexLocker lock(&m_senderLock);
-            if (m_sender)
-                m_sender->sendFrame(code);
-        }
+    const bool sent = !m_freeze && !m_pause;
+    if (sent) {
+        // Sequentially consistent with setFrameSender: either it sees this
+        // send under way and waits, or this send sees the new sender.
+        m_sending.store(true);
+        if (FrameSender *sender = m_activeSender.load())
+            sender->sendFrame(code);
+        m_sending.store(false);
         m_sentCode.store(quint64(code.Frame) | quint64(code.Seconds) << 8 |
                              quint64(code.Minute) << 16 | quint64(code.Hour) << 24 |
                              quint64(code.Type) << 32,
                          std::memory_order_relaxed);
-        emit signalSendTimecodeTimeOut(code.Hour, code.Minute, code.Seconds, code.Frame, code.Type);
     }
+    // Only after the send does the rest of the program hear of the code.
+    if (m_handOff) {
+        FrameHandOff::Entry entry;
+        entry.code = code;
+        entry.sent = sent;
+        entry.frameAgeMs = frameAgeMs;
+        m_handOff->post(entry);
+        return true;
+    }
+    if (sent)
+        emit signalSendTimecodeTimeOut(code.Hour, code.Minute, code.Seconds, code.Frame, code.Type);
     emit signalArtnetCheckDmxIn();
     return true;
 }
@@ -115,6 +131,10 @@ TimeCode TimecodeCalculator::sentCode() const
 void TimecodeCalculator::setFrameSender(std::shared_ptr<FrameSender> sender)
 {
     QMutexLocker lock(&m_senderLock);
+    m_activeSender.store(sender.get());
+    // Bounded by one send, which never blocks (the sockets do not wait).
+    while (m_sending.load())
+        QThread::yieldCurrentThread();
     m_sender = std::move(sender);
 }
 
@@ -213,7 +233,9 @@ void TimecodeCalculator::tickAndSchedule()
     if (m_follow) {
         // The followed clock's own timing drives the frames; nothing to compute.
         m_edge->disarm();
-        setNextTick(int(StandByMs));
+        if (!m_standingBy)
+            setNextTick(int(StandByMs));
+        m_standingBy = true;
         return;
     }
     qint64 wait = 1;
@@ -228,10 +250,13 @@ void TimecodeCalculator::tickAndSchedule()
         wait = msUntilNextChange(t);
         // One wake-up per change, on its first microseconds.
         if (aimAtNextChange(mono, t, wait)) {
-            if (msToNextTick() < wait + StandByMs / 2)
-                setNextTick(int(wait + StandByMs));
+            // Set once, not moved each frame: moving a timer allocates.
+            if (!m_standingBy)
+                setNextTick(int(StandByMs));
+            m_standingBy = true;
             return;
         }
+        m_standingBy = false;
         if (wait > EarlyWakeMs)
             break;
         // The change is imminent: wait for it precisely.
@@ -243,6 +268,7 @@ void TimecodeCalculator::tickAndSchedule()
     // Wake early: the timer's own lateness is absorbed by the precise wait,
     // never added to the frame.
     setNextTick(int(qMax<qint64>(1, wait - EarlyWakeMs)));
+    m_standingBy = false;
 }
 
 bool TimecodeCalculator::aimAtNextChange(qint64 mono, qint64 t, qint64 wait)
@@ -256,6 +282,7 @@ bool TimecodeCalculator::aimAtNextChange(qint64 mono, qint64 t, qint64 wait)
 
 void TimecodeCalculator::tickSoon()
 {
+    m_standingBy = false;
     setNextTick(1);
 }
 

@@ -3,6 +3,7 @@
 #include "clock.h"
 #include "dropframe.h"
 #include "edgetimer.h"
+#include "framehandoff.h"
 #include "framesender.h"
 #include "timecode.h"
 #include "timecodetimer.h"
@@ -49,6 +50,11 @@ public:
     // for none. Safe from any thread: a send in progress finishes first, and
     // no frame reaches the old sender after the call returns.
     void setFrameSender(std::shared_ptr<FrameSender> sender);
+
+    // Where the codes go on after the send, instead of this object's own
+    // signals: the queue of a FrameHandOff on another thread. Set before
+    // this object's thread starts.
+    void setHandOff(std::shared_ptr<FrameHandOff::Queue> queue) { m_handOff = std::move(queue); }
 
     // While following, the frame path for a code another clock gave: sent as
     // a computed code is (not twice in a row, not while paused or frozen).
@@ -145,6 +151,14 @@ private:
     // The five bytes of the code last sent, Frame in the low byte.
     std::atomic<quint64> m_sentCode{0};
 
-    QMutex m_senderLock;
+    // The sender the timing thread calls is a plain pointer it reads
+    // without a lock; a caller replacing it waits until a send that may
+    // still use the old one has finished, then lets the old one go.
+    std::atomic<FrameSender *> m_activeSender{nullptr};
+    std::atomic<bool> m_sending{false};
+    QMutex m_senderLock; // between callers of setFrameSender only
     std::shared_ptr<FrameSender> m_sender;
+
+    std::shared_ptr<FrameHandOff::Queue> m_handOff;
+    bool m_standingBy = false;
 };

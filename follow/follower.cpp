@@ -23,6 +23,9 @@ Follower::Follower(TimecodeCalculator *calculator, Now now)
     qRegisterMetaType<FollowedCode>();
     qRegisterMetaType<FollowStatus>();
     connect(m_edge, &EdgeTimer::fired, this, &Follower::slotTimer);
+    // A grid instant is reached by a sleep after an early wake, as the
+    // calculator's frame edges are.
+    m_edge->setLeadNs(2000000);
     // Same thread: the follower learns of a new source before the next tick.
     connect(calculator, &TimecodeCalculator::signalChangedFile, this, &Follower::slotChangedFile,
             Qt::DirectConnection);

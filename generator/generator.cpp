@@ -121,6 +121,10 @@ void Generator::stop()
         m_calculator->requestStop();
         m_calculator = nullptr;
     }
+    if (m_handOff) {
+        m_handOff->deleteLater();
+        m_handOff = nullptr;
+    }
     if (m_artnet) {
         m_artnet->deleteLater();
         m_artnet = nullptr;
@@ -355,6 +359,35 @@ void Generator::slotMidiStatus(const MidiStatus &status)
     emit signalStatusChanged();
 }
 
+// The calculator's codes reach everything but the Art-Net send through a
+// thread of their own, so the timing thread neither allocates nor waits on
+// a receiver's queue for them. A followed clock's jumps take the same way,
+// so a locate never overtakes the code before it.
+void Generator::createHandOff()
+{
+    auto *handOff = new FrameHandOff;
+    m_handOff = handOff;
+    m_calculator->setHandOff(handOff->queue());
+    connect(
+        m_follower, &Follower::signalLocate, m_follower,
+        [queue = handOff->queue()](quint8 h, quint8 m, quint8 s, quint8 f, quint8 type) {
+            FrameHandOff::Entry entry;
+            entry.kind = FrameHandOff::Entry::Locate;
+            entry.code = TimeCode::make(h, m, s, f, type);
+            queue->post(entry);
+        },
+        Qt::DirectConnection);
+    QThread *thread = m_threads.adopt(handOff);
+    thread->setObjectName(QStringLiteral("handoff"));
+    // Just below the timing thread, like the outputs it feeds.
+    connect(thread, &QThread::started, handOff, [] {
+        if (sched_getscheduler(0) == SCHED_OTHER)
+            RealTime::promoteCurrentThread(1);
+    });
+    connect(thread, &QThread::started, handOff, &FrameHandOff::slotStart);
+    thread->start(outputPriority());
+}
+
 void Generator::createCalculator()
 {
     auto *calculator = new TimecodeCalculator;
@@ -363,6 +396,7 @@ void Generator::createCalculator()
     // to its thread) and drives its frame path; the inputs deliver to it from
     // their own threads.
     m_follower = new Follower(calculator);
+    createHandOff();
     QThread *thread = m_threads.adopt(calculator);
     thread->setObjectName(QStringLiteral("calculator"));
 
@@ -439,10 +473,10 @@ void Generator::relayFrames()
         return;
     const auto unique = Qt::ConnectionType(Qt::AutoConnection | Qt::UniqueConnection);
     if (isSignalConnected(QMetaMethod::fromSignal(&Generator::signalArtnetCheckDmxIn)))
-        connect(m_calculator, &TimecodeCalculator::signalArtnetCheckDmxIn, this,
+        connect(m_handOff, &FrameHandOff::signalArtnetCheckDmxIn, this,
                 &Generator::signalArtnetCheckDmxIn, unique);
     if (isSignalConnected(QMetaMethod::fromSignal(&Generator::signalSendTimecodeTimeOut)))
-        connect(m_calculator, &TimecodeCalculator::signalSendTimecodeTimeOut, this,
+        connect(m_handOff, &FrameHandOff::signalSendTimecodeTimeOut, this,
                 &Generator::signalSendTimecodeTimeOut, unique);
 }
 
@@ -461,11 +495,11 @@ void Generator::disconnectNotify(const QMetaMethod &signal)
         return;
     if (signal == QMetaMethod::fromSignal(&Generator::signalSendTimecodeTimeOut) &&
         !isSignalConnected(signal))
-        disconnect(m_calculator, &TimecodeCalculator::signalSendTimecodeTimeOut, this,
+        disconnect(m_handOff, &FrameHandOff::signalSendTimecodeTimeOut, this,
                    &Generator::signalSendTimecodeTimeOut);
     if (signal == QMetaMethod::fromSignal(&Generator::signalArtnetCheckDmxIn) &&
         !isSignalConnected(signal))
-        disconnect(m_calculator, &TimecodeCalculator::signalArtnetCheckDmxIn, this,
+        disconnect(m_handOff, &FrameHandOff::signalArtnetCheckDmxIn, this,
                    &Generator::signalArtnetCheckDmxIn);
 }
 
@@ -528,10 +562,10 @@ void Generator::connectDmxCheck()
     if (!m_calculator)
         return;
     if (m_settings.dmx_in_enabled)
-        connect(m_calculator, &TimecodeCalculator::signalArtnetCheckDmxIn, this,
+        connect(m_handOff, &FrameHandOff::signalArtnetCheckDmxIn, this,
                 &Generator::slotArtnetCheckDmxIn, Qt::UniqueConnection);
     else
-        disconnect(m_calculator, &TimecodeCalculator::signalArtnetCheckDmxIn, this,
+        disconnect(m_handOff, &FrameHandOff::signalArtnetCheckDmxIn, this,
                    &Generator::slotArtnetCheckDmxIn);
 }
 
@@ -575,18 +609,16 @@ void Generator::wireMidiFrames()
     if (!m_calculator || !m_midi)
         return;
     if (m_settings.midi_protocol_on && m_midiStatus.canSend()) {
-        connect(m_calculator, &TimecodeCalculator::signalSendTimecodeTimeOut, m_midi,
+        connect(m_handOff, &FrameHandOff::signalSendTimecodeTimeOut, m_midi,
                 &midi::slotSendTimeCode,
                 Qt::ConnectionType(Qt::QueuedConnection | Qt::UniqueConnection));
         // Queued from the same thread as the codes, so the full frame goes first.
-        if (m_follower)
-            connect(m_follower, &Follower::signalLocate, m_midi, &midi::slotLocate,
-                    Qt::ConnectionType(Qt::QueuedConnection | Qt::UniqueConnection));
+        connect(m_handOff, &FrameHandOff::signalLocate, m_midi, &midi::slotLocate,
+                Qt::ConnectionType(Qt::QueuedConnection | Qt::UniqueConnection));
     } else {
-        disconnect(m_calculator, &TimecodeCalculator::signalSendTimecodeTimeOut, m_midi,
+        disconnect(m_handOff, &FrameHandOff::signalSendTimecodeTimeOut, m_midi,
                    &midi::slotSendTimeCode);
-        if (m_follower)
-            disconnect(m_follower, &Follower::signalLocate, m_midi, &midi::slotLocate);
+        disconnect(m_handOff, &FrameHandOff::signalLocate, m_midi, &midi::slotLocate);
     }
 }
 
@@ -633,12 +665,12 @@ void Generator::connectLtcOutput()
     // The note first: direct slots run in the order they were connected.
     if (!m_ltcNote)
         m_ltcNote = connect(
-            m_calculator, &TimecodeCalculator::signalSendTimecodeTimeOut, m_ltc,
-            [calculator = m_calculator.data(), ltc = m_ltc.data()]() {
-                ltc->noteCodeSent(calculator->frameAgeMs() * 1000000);
+            m_handOff, &FrameHandOff::signalSendTimecodeTimeOut, m_ltc,
+            [handOff = m_handOff.data(), ltc = m_ltc.data()]() {
+                ltc->noteCodeSent(handOff->frameAgeMs() * 1000000);
             },
             Qt::DirectConnection);
-    connect(m_calculator, &TimecodeCalculator::signalSendTimecodeTimeOut, m_ltc,
+    connect(m_handOff, &FrameHandOff::signalSendTimecodeTimeOut, m_ltc,
             &LtcOutput::slotSendTimeCode,
             Qt::ConnectionType(Qt::QueuedConnection | Qt::UniqueConnection));
 }
@@ -648,7 +680,7 @@ void Generator::rewireLtc()
     if (!m_ltc)
         return;
     if (m_calculator)
-        disconnect(m_calculator, &TimecodeCalculator::signalSendTimecodeTimeOut, m_ltc,
+        disconnect(m_handOff, &FrameHandOff::signalSendTimecodeTimeOut, m_ltc,
                    &LtcOutput::slotSendTimeCode);
     disconnect(m_ltcNote);
     m_ltcNote = {};

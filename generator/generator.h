@@ -90,6 +90,8 @@ public:
     void apply();
 
     TimecodeCalculator *calculator() const { return m_calculator; }
+    // Where the calculator's codes reach the outputs and the window.
+    FrameHandOff *handOff() const { return m_handOff; }
     midi *midiOutput() const { return m_midi; }
     artnet *artnetNode() const { return m_artnet; }
     LtcOutput *ltcOutput() const { return m_ltc; }
@@ -205,6 +207,7 @@ private:
     void createArtnetNode();
     void createMidiOutput();
     void createLtcOutput();
+    void createHandOff();
     void createCalculator();
     void createPlaylist();
     // The remote check runs once per frame on this thread, so it is wired
@@ -235,6 +238,7 @@ private:
     MainWindowKeys m_keys;
     int m_format = -1;
     QPointer<TimecodeCalculator> m_calculator;
+    QPointer<FrameHandOff> m_handOff;
     QPointer<midi> m_midi;
     QPointer<artnet> m_artnet;
     QPointer<LtcOutput> m_ltc;

@@ -1,18 +1,66 @@
 #include "clock.h"
 #include "edgetimer.h"
+#include "framehandoff.h"
 #include "realtime.h"
 #include "timecode.h"
+#include "timecodecalculator.h"
 #include "timecodetimer.h"
 #include "workerthread.h"
 
 #include <QSignalSpy>
 #include <QtTest>
 
+#include <array>
 #include <atomic>
+#include <cstdlib>
 #include <ctime>
 #include <pthread.h>
 #include <sched.h>
 #include <thread>
+
+// Every heap allocation of the process, counted per thread: Qt's containers
+// call malloc directly, so counting operator new alone would miss them.
+extern "C" {
+void *__libc_malloc(size_t);
+void *__libc_calloc(size_t, size_t);
+void *__libc_realloc(void *, size_t);
+void *__libc_memalign(size_t, size_t);
+}
+namespace
+{
+thread_local quint64 t_allocations = 0;
+}
+extern "C" {
+void *malloc(size_t size)
+{
+    ++t_allocations;
+    return __libc_malloc(size);
+}
+void *calloc(size_t count, size_t size)
+{
+    ++t_allocations;
+    return __libc_calloc(count, size);
+}
+void *realloc(void *p, size_t size)
+{
+    ++t_allocations;
+    return __libc_realloc(p, size);
+}
+void *memalign(size_t alignment, size_t size)
+{
+    ++t_allocations;
+    return __libc_memalign(alignment, size);
+}
+void *aligned_alloc(size_t alignment, size_t size)
+{
+    return memalign(alignment, size);
+}
+int posix_memalign(void **p, size_t alignment, size_t size)
+{
+    *p = memalign(alignment, size);
+    return *p ? 0 : ENOMEM;
+}
+}
 
 namespace
 {
@@ -31,6 +79,21 @@ public:
 
 protected:
     void slotSendTimecodeTimeOut() override { ++ticks; }
+};
+
+// Notes, at each send, how often the sending thread has allocated so far.
+class AllocationProbe : public FrameSender
+{
+public:
+    void sendFrame(const TimeCode &) override
+    {
+        const int n = sends.load();
+        if (n < int(allocations.size()))
+            allocations[size_t(n)] = t_allocations;
+        sends.store(n + 1);
+    }
+    std::array<quint64, 64> allocations{};
+    std::atomic<int> sends{0};
 };
 } // namespace
 
@@ -114,6 +177,56 @@ private slots:
         QVERIFY(clock.wallDeadlineNs(TimeCodeMath::wrapDay(msOfDay), &sameNs));
         QVERIFY(clock.wallDeadlineNs(msOfDay - TimeCodeMath::MsPerDay, &earlyNs));
         QVERIFY2(qAbs(earlyNs - sameNs) < 100000000, qPrintable(QString::number(earlyNs - sameNs)));
+    }
+
+    // The frame path of a running calculator, from one edge to the next: the
+    // wake, the code, the send, the hand-off of the code, the aim at the next
+    // edge. Past the first frames (which create the timers) it allocates
+    // nothing, or an allocator lock could hold a frame back; and the hand-off
+    // still brings every code sent, in order, to the other thread.
+    void framePathAllocatesNothing_data()
+    {
+        QTest::addColumn<int>("place");
+        QTest::newRow("time of day") << int(Place::SystemTime);
+        QTest::newRow("place") << 1;
+    }
+
+    void framePathAllocatesNothing()
+    {
+        QFETCH(int, place);
+        const quint64 before = t_allocations;
+        QVERIFY(!QByteArray(100, 'x').isEmpty() && t_allocations > before); // counting works
+        auto probe = std::make_shared<AllocationProbe>();
+        FrameHandOff handOff;
+        handOff.slotStart();
+        QList<int> handed; // frames since midnight
+        connect(&handOff, &FrameHandOff::signalSendTimecodeTimeOut, &handOff,
+                [&handed](quint8 h, quint8 m, quint8 s, quint8 f, quint8) {
+                    handed << ((h * 60 + m) * 60 + s) * 30 + f;
+                });
+        auto *calculator = new TimecodeCalculator;
+        calculator->setFrameSender(probe);
+        calculator->setHandOff(handOff.queue());
+        calculator->slotChangedFrame30();
+        WorkerThreads threads;
+        QThread *thread = threads.adopt(calculator);
+        connect(calculator, &TimecodeTimer::stoped, calculator, &QObject::deleteLater);
+        connect(thread, &QThread::started, calculator, &TimecodeCalculator::slotStart);
+        thread->start();
+        QMetaObject::invokeMethod(calculator, "slotChangedFile", Qt::QueuedConnection,
+                                  Q_ARG(SettingStructItem *, new SettingStructItem),
+                                  Q_ARG(int, place));
+        // Over half a second: a stand-by tick of the own timer falls in it too.
+        const int frames = 16;
+        QTRY_VERIFY_WITH_TIMEOUT(probe->sends.load() >= frames, 5000);
+        calculator->requestStop();
+        QVERIFY(threads.waitAll(5000));
+        QCOMPARE(probe->allocations[frames - 1] - probe->allocations[3], quint64(0));
+
+        QTRY_VERIFY_WITH_TIMEOUT(handed.size() >= frames, 2000);
+        QCOMPARE(handOff.queue()->dropped(), quint64(0));
+        for (int i = 1; i < handed.size(); ++i)
+            QCOMPARE((handed[i] - handed[i - 1] + 30 * 86400) % (30 * 86400), 1);
     }
 
     void grantablePriority_data()

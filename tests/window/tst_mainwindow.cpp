@@ -14,9 +14,9 @@ namespace
 struct CodeLog : QObject {
     QList<int> types;
     QStringList codes;
-    explicit CodeLog(TimecodeCalculator *calculator)
+    explicit CodeLog(FrameHandOff *frames)
     {
-        connect(calculator, &TimecodeCalculator::signalSendTimecodeTimeOut, this,
+        connect(frames, &FrameHandOff::signalSendTimecodeTimeOut, this,
                 [this](quint8 h, quint8 m, quint8 s, quint8 f, quint8 type) {
                     types << type;
                     codes << QString::asprintf("%02d:%02d:%02d:%02d", h, m, s, f);
@@ -72,7 +72,7 @@ private slots:
     {
         Orvello *w = open();
         QVERIFY(!w->windowIcon().isNull());
-        CodeLog log(w->calculator());
+        CodeLog log(w->generator().handOff());
         QTest::qWait(200); // paused from the start: nothing may reach the display
         QCOMPARE(w->view().displayText(), QStringLiteral("--:--:--:--"));
         QVERIFY(w->view().playPauseButton->isChecked() && w->blinkTimer()->isActive());
@@ -217,7 +217,7 @@ private slots:
     void freezeResetAndFormatShortcuts()
     {
         Orvello *w = open({QStringLiteral("24fps")});
-        CodeLog log(w->calculator());
+        CodeLog log(w->generator().handOff());
         press(Qt::Key_F);
         QTRY_VERIFY_WITH_TIMEOUT(w->isFrozen() && w->view().freezeButton->isChecked(), 3000);
         QCOMPARE(w->blinkTimer()->interval(), 200);
@@ -257,7 +257,7 @@ private slots:
         for (int i = 0; i < 9; ++i)
             seed(QStringLiteral("start_minute_%1").arg(i), i + 1);
         Orvello *w = open();
-        CodeLog log(w->calculator());
+        CodeLog log(w->generator().handOff());
         if (digit >= 0)
             press(Qt::Key_0 + digit);
         else
@@ -283,7 +283,7 @@ private slots:
     void playlistExitClosesTheWindow()
     {
         Orvello *w = open();
-        QTRY_COMPARE(w->runningWorkerThreads(), 7);
+        QTRY_COMPARE(w->runningWorkerThreads(), 8);
         w->slotActivatedPlaylistItem(-2);
         QVERIFY(!w->isVisible() && !w->calculator());
         QTRY_COMPARE_WITH_TIMEOUT(w->runningWorkerThreads(), 0, 2000);
@@ -417,7 +417,7 @@ private slots:
         QFETCH(int, type);
         seed(QStringLiteral("FrameFormat"), stored);
         Orvello *w = open();
-        CodeLog log(w->calculator());
+        CodeLog log(w->generator().handOff());
         QCOMPARE(w->view().formatGroup->checkedId(), checked);
         w->slotClickedFile(-3);
         QTRY_VERIFY_WITH_TIMEOUT(!log.types.isEmpty(), 3000);

@@ -7,20 +7,20 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-// The calculator's per-frame signal reaches an output only while it is
+// The per-frame signal reaches an output only while it is
 // switched on and, for MIDI, has a port to send to; QObject::disconnect
 // answers whether a connection existed. How the stored MIDI switch and the
 // options choose at start is compared between window and headless run in
 // tst_sharedwiring; that the outputs end with their threads is tst_startup's.
 static bool unwireMidi(Orvello &w)
 {
-    return QObject::disconnect(w.calculator(), &TimecodeCalculator::signalSendTimecodeTimeOut,
+    return QObject::disconnect(w.generator().handOff(), &FrameHandOff::signalSendTimecodeTimeOut,
                                w.midiOutput(), &midi::slotSendTimeCode);
 }
 
 static bool unwireLtc(Orvello &w)
 {
-    return QObject::disconnect(w.calculator(), &TimecodeCalculator::signalSendTimecodeTimeOut,
+    return QObject::disconnect(w.generator().handOff(), &FrameHandOff::signalSendTimecodeTimeOut,
                                w.generator().ltcOutput(), &LtcOutput::slotSendTimeCode);
 }
 

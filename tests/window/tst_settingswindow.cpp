@@ -135,7 +135,7 @@ private slots:
         QCOMPARE(applied.ltc_device, QStringLiteral("Desk"));
         QCOMPARE(SettingsStore::open()->value("ltc_level").toDouble(), -24.0);
         QVERIFY(QObject::disconnect(
-            m_window->calculator(), &TimecodeCalculator::signalSendTimecodeTimeOut,
+            m_window->generator().handOff(), &FrameHandOff::signalSendTimecodeTimeOut,
             m_window->generator().ltcOutput(), &LtcOutput::slotSendTimeCode));
     }
 
@@ -358,8 +358,8 @@ private slots:
         QCOMPARE(m_window->settings().places[1].StartHour, quint8(30));
         QStringList codes;
         QObject receiver; // ends the connection with this function
-        connect(m_window->calculator(), &TimecodeCalculator::signalSendTimecodeTimeOut, &receiver,
-                [&codes](quint8 h, quint8 m, quint8 s, quint8, quint8) {
+        connect(m_window->generator().handOff(), &FrameHandOff::signalSendTimecodeTimeOut,
+                &receiver, [&codes](quint8 h, quint8 m, quint8 s, quint8, quint8) {
                     codes << QString::asprintf("%02d:%02d:%02d", h, m, s);
                 });
         m_window->slotClickedFile(1);

@@ -1,0 +1,75 @@
+#include "framehandoff.h"
+
+#include <QSocketNotifier>
+
+#include <sys/eventfd.h>
+#include <unistd.h>
+
+#include <cstdint>
+
+FrameHandOff::Queue::Queue() : m_fd(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {}
+
+FrameHandOff::Queue::~Queue()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+bool FrameHandOff::Queue::post(const Entry &entry)
+{
+    const quint32 head = m_head.load(std::memory_order_relaxed);
+    if (head - m_tail.load(std::memory_order_acquire) >= Size) {
+        m_dropped.fetch_add(1, std::memory_order_relaxed);
+        return false;
+    }
+    m_entries[head % Size] = entry;
+    m_head.store(head + 1, std::memory_order_release);
+    // A full counter (never, at 2^64 - 2 unread posts) only fails the wake-up.
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const ssize_t written = ::write(m_fd, &one, sizeof one);
+    return true;
+}
+
+bool FrameHandOff::Queue::take(Entry *entry)
+{
+    const quint32 tail = m_tail.load(std::memory_order_relaxed);
+    if (tail == m_head.load(std::memory_order_acquire))
+        return false;
+    *entry = m_entries[tail % Size];
+    m_tail.store(tail + 1, std::memory_order_release);
+    return true;
+}
+
+FrameHandOff::FrameHandOff() : m_queue(std::make_shared<Queue>()) {}
+
+FrameHandOff::~FrameHandOff() = default;
+
+void FrameHandOff::slotStart()
+{
+    if (m_notifier || m_queue->descriptor() < 0)
+        return;
+    m_notifier = new QSocketNotifier(m_queue->descriptor(), QSocketNotifier::Read, this);
+    connect(m_notifier, &QSocketNotifier::activated, this, &FrameHandOff::deliver);
+    // Whatever came before the notifier existed.
+    deliver();
+}
+
+void FrameHandOff::deliver()
+{
+    std::uint64_t count = 0;
+    [[maybe_unused]] const ssize_t got = ::read(m_queue->descriptor(), &count, sizeof count);
+    // Bounded by the ring: what the timing thread adds meanwhile wakes us again.
+    Entry entry;
+    for (int i = 0; i < 64 && m_queue->take(&entry); ++i) {
+        const TimeCode &c = entry.code;
+        if (entry.kind == Entry::Locate) {
+            emit signalLocate(c.Hour, c.Minute, c.Seconds, c.Frame, c.Type);
+            continue;
+        }
+        if (entry.sent) {
+            m_frameAgeMs = entry.frameAgeMs;
+            emit signalSendTimecodeTimeOut(c.Hour, c.Minute, c.Seconds, c.Frame, c.Type);
+        }
+        emit signalArtnetCheckDmxIn();
+    }
+}

@@ -1,0 +1,85 @@
+#pragma once
+
+#include "timecode.h"
+
+#include <QObject>
+
+#include <array>
+#include <atomic>
+#include <memory>
+
+class QSocketNotifier;
+
+// Hands each new code from the timing thread to the rest of the program. A
+// queued signal would allocate an event per receiver on the timing thread
+// and take the receiving threads' queue locks; here the timing thread only
+// writes a slot of a fixed ring and bumps an eventfd, and the hand-off
+// object, on a thread of its own, emits the signals the outputs and the
+// window listen to.
+class FrameHandOff : public QObject
+{
+    Q_OBJECT
+public:
+    struct Entry {
+        enum Kind : quint8 { Frame, Locate };
+        TimeCode code;
+        Kind kind = Frame;
+        // Frame: whether the code went out (not paused or frozen), and how
+        // far into its frame it was computed.
+        bool sent = false;
+        qint64 frameAgeMs = 0;
+    };
+
+    // One producer (the timing thread), one consumer (the hand-off thread).
+    // Shared by both ends, so a frame posted while the hand-off object is
+    // going away still lands in memory that is there.
+    class Queue
+    {
+    public:
+        Queue();
+        ~Queue();
+        Queue(const Queue &) = delete;
+        Queue &operator=(const Queue &) = delete;
+
+        // No lock, no allocation. False (and counted) when the consumer is
+        // a whole ring behind: the newest entry is the one left out.
+        bool post(const Entry &entry);
+        bool take(Entry *entry);
+        int descriptor() const { return m_fd; }
+        quint64 dropped() const { return m_dropped.load(std::memory_order_relaxed); }
+
+    private:
+        static constexpr quint32 Size = 64; // over two seconds of frames
+        std::array<Entry, Size> m_entries{};
+        std::atomic<quint32> m_head{0}; // next to write, producer's
+        std::atomic<quint32> m_tail{0}; // next to read, consumer's
+        std::atomic<quint64> m_dropped{0};
+        int m_fd = -1;
+    };
+
+    FrameHandOff();
+    ~FrameHandOff() override;
+
+    std::shared_ptr<Queue> queue() const { return m_queue; }
+    // How far into its frame the code being handed on was computed; read by
+    // receivers connected directly, while signalSendTimecodeTimeOut runs.
+    qint64 frameAgeMs() const { return m_frameAgeMs; }
+
+public slots:
+    // On the hand-off thread, once it runs.
+    void slotStart();
+
+signals:
+    void signalSendTimecodeTimeOut(quint8 Hour, quint8 Minute, quint8 Sec, quint8 Frame,
+                                   quint8 Type);
+    void signalArtnetCheckDmxIn();
+    // A jump of a followed clock, in order with the codes around it.
+    void signalLocate(quint8 Hour, quint8 Minute, quint8 Seconds, quint8 Frame, quint8 Type);
+
+private:
+    void deliver();
+
+    std::shared_ptr<Queue> m_queue;
+    QSocketNotifier *m_notifier = nullptr;
+    qint64 m_frameAgeMs = 0;
+};
