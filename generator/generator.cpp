@@ -359,6 +359,14 @@ void Generator::slotMidiStatus(const MidiStatus &status)
     emit signalStatusChanged();
 }
 
+// A thread that feeds on the timing thread's codes: real time just below it,
+// unless the program was started real-time and the thread kept that.
+void Generator::promoteOutputThread()
+{
+    if (sched_getscheduler(0) == SCHED_OTHER)
+        RealTime::promoteCurrentThread(1);
+}
+
 // The calculator's codes reach everything but the Art-Net send through a
 // thread of their own, so the timing thread neither allocates nor waits on
 // a receiver's queue for them. A followed clock's jumps take the same way,
@@ -380,10 +388,7 @@ void Generator::createHandOff()
     QThread *thread = m_threads.adopt(handOff);
     thread->setObjectName(QStringLiteral("handoff"));
     // Just below the timing thread, like the outputs it feeds.
-    connect(thread, &QThread::started, handOff, [] {
-        if (sched_getscheduler(0) == SCHED_OTHER)
-            RealTime::promoteCurrentThread(1);
-    });
+    connect(thread, &QThread::started, handOff, &Generator::promoteOutputThread);
     connect(thread, &QThread::started, handOff, &FrameHandOff::slotStart);
     thread->start(outputPriority());
 }
@@ -595,6 +600,10 @@ void Generator::createMidiOutput()
     output->setFrameShift(shiftFor(m_settings.midi_offset));
     QThread *thread = m_threads.adopt(output);
     thread->setObjectName(QStringLiteral("midi"));
+    // Quarter frames leave from this thread: at normal priority a busy
+    // machine holds a burst back by a time slice or more. Real time, just
+    // below the timing thread, as the LTC output.
+    connect(thread, &QThread::started, output, &Generator::promoteOutputThread);
     thread->start(outputPriority());
 }
 
@@ -648,10 +657,7 @@ void Generator::createLtcOutput()
     // ahead: at normal priority a busy machine holds it up long enough for
     // frames to go missing on the wire. Real time, just below the timing
     // thread, unless the program was started real-time and the thread kept that.
-    connect(thread, &QThread::started, output, [] {
-        if (sched_getscheduler(0) == SCHED_OTHER)
-            RealTime::promoteCurrentThread(1);
-    });
+    connect(thread, &QThread::started, output, &Generator::promoteOutputThread);
     connect(thread, &QThread::started, output, &LtcOutput::slotStart);
     thread->start(outputPriority());
 }

@@ -208,6 +208,7 @@ private:
     void createMidiOutput();
     void createLtcOutput();
     void createHandOff();
+    static void promoteOutputThread();
     void createCalculator();
     void createPlaylist();
     // The remote check runs once per frame on this thread, so it is wired

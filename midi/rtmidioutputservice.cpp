@@ -5,6 +5,8 @@
 
 #include <QMutexLocker>
 #include <RtMidi.h>
+#include <pthread.h>
+#include <sched.h>
 #include <tuple>
 #ifdef __SANITIZE_ADDRESS__
 #include <sanitizer/lsan_interface.h>
@@ -80,6 +82,8 @@ RtMidiOutputService::RtMidiOutputService() = default;
 
 RtMidiOutputService::~RtMidiOutputService()
 {
+    if (m_searcher.joinable())
+        m_searcher.join();
     QMutexLocker lock(&m_lock);
     for (auto &entry : m_ports)
         if (lost(*entry.second))
@@ -149,11 +153,30 @@ std::pair<int, std::vector<std::string>> RtMidiOutputService::search()
     return {0, {}};
 }
 
+void RtMidiOutputService::startSearch()
+{
+    m_searchDone.store(false);
+    m_searcher = std::thread([this] {
+        // Not in the real-time class of the thread that started it.
+        const sched_param normal{};
+        pthread_setschedparam(pthread_self(), SCHED_OTHER, &normal);
+        m_found = search();
+        m_searchDone.store(true, std::memory_order_release);
+    });
+}
+
 bool RtMidiOutputService::rescan()
 {
-    // Searched without the lock: a JACK client takes a moment to start, and
-    // sends on open ports must not wait for it.
-    auto found = search();
+    if (!m_searcher.joinable()) {
+        startSearch();
+        return false;
+    }
+    // Still searching: nothing new yet; the next rescan asks again.
+    if (!m_searchDone.load(std::memory_order_acquire))
+        return false;
+    m_searcher.join();
+    auto found = std::move(m_found);
+    startSearch();
     QMutexLocker lock(&m_lock);
     const bool changed = !m_discovered || found.first != m_api || found.second != m_names;
     m_discovered = true;
