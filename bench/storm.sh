@@ -6,4 +6,4 @@
 set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 ORVELLO="${ORVELLO:-$ROOT/build/app/orvello}"
-exec "$ROOT/tests/artnet/wirerun.sh" "$ORVELLO" storm "${3:-20}" "${1:-60}" "${2:-20000}"
+exec "$ROOT/tests/artnet/wirerun.sh" "$ORVELLO" "${3:-20}" "${1:-60}" "${2:-20000}"

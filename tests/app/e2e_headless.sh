@@ -18,7 +18,7 @@ if ! chrt -f 10 true 2>/dev/null; then
 fi
 netns_setup 1
 
-headless_settings rt
+settings_folder "$WORK/rt"
 ip netns exec "$NSA" env -i PATH="$PATH" HOME="$WORK/rt/home" XDG_CONFIG_HOME="$WORK/rt/config" \
     chrt -f 10 "$ORVELLO" headless p0 nomidi >"$WORK/rt/stdout" 2>"$WORK/rt/stderr" &
 PID=$!

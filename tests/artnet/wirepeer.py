@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""Outside peer for the Art-Net storm and soak runs.
+"""Outside peer for the Art-Net storm run; its analysis also serves bench/soak.sh.
 
   wirepeer.py storm <seconds> <rate> <summary.json>
       Sends a mixed storm to the program at 10.77.0.1 / 192.168.77.1 from the

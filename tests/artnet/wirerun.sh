@@ -1,23 +1,20 @@
 #!/usr/bin/env bash
 # The real program on a private wire, probed from outside.
 #
-#   wirerun.sh <orvello> storm <quiet s> <storm s> <datagrams/s>
-#       Quiet run, then a storm of hostile and odd Art-Net (wirepeer.py), then
-#       a quiet tail. Fails unless the program is alive after it, the
-#       ArtTimeCode stream has no missed or repeated frame, a poll after the
-#       storm gets exactly one correct reply, SIGTERM ends it with status 0
-#       and nothing was reported on standard error (sanitizer builds included).
-#       Verbose output goes to a pipe nobody reads. Prints the figures.
-#   wirerun.sh <orvello> soak <seconds>
-#       30 fps from the system clock; resident memory and CPU every 10 s;
-#       missed and repeated frames on the wire at the end.
+#   wirerun.sh <orvello> <quiet s> <storm s> <datagrams/s>
+# Quiet run, then a storm of hostile and odd Art-Net (wirepeer.py), then a
+# quiet tail. Fails unless the program is alive after it, the ArtTimeCode
+# stream has no missed or repeated frame, a poll after the storm gets exactly
+# one correct reply, SIGTERM ends it with status 0 and nothing was reported on
+# standard error (sanitizer builds included). Verbose output goes to a pipe
+# nobody reads. Prints the figures.
 #
 # The program and its two veth adapters (10.77.0.1/24, 192.168.77.1/24) in one
 # namespace; the peer, its forged addresses and tshark in a second.
 set -euo pipefail
 
-ORVELLO="${1:?usage: wirerun.sh <orvello> storm|soak ...}"
-MODE="${2:?storm or soak}"
+ORVELLO="${1:?usage: wirerun.sh <orvello> <quiet s> <storm s> <datagrams/s>}"
+QUIET="${2:-4}" STORM="${3:-5}" RATE="${4:-20000}"
 HERE="$(cd "$(dirname "$0")" && pwd)"
 PEER="$HERE/wirepeer.py"
 
@@ -49,39 +46,19 @@ alive() { kill -0 "$ORV" 2>/dev/null || fail "orvello ended: $(cat "$WORK/stderr
 sleep 2
 alive
 
-phases="{}"
-if [ "$MODE" = storm ]; then
-    QUIET="${3:-4}" STORM="${4:-5}" RATE="${5:-20000}"
-    q0=$(now)
-    sleep "$QUIET"
-    q1=$(now)
-    ip netns exec "$NSB" timeout $((${STORM%.*} + 60)) python3 "$PEER" storm "$STORM" "$RATE" \
-        "$WORK/storm.json"
-    sleep 1
-    alive
-    polled=$(now)
-    netns_poll 10.77.0.2 10.77.0.1
-    sleep 1.5
-    read -r s0 s1 < <(python3 -c "import json;d=json.load(open('$WORK/storm.json'));print(d['start'],d['end'])")
-    phases="{\"quiet\": [$q0, $q1], \"storm\": [$s0, $s1], \"after poll\": [$polled, $(now)]}"
-    echo "storm sent: $(cat "$WORK/storm.json")"
-else
-    SECONDS_TOTAL="${3:?soak seconds}"
-    t0=$(now)
-    start_ticks=$(awk '{print $14+$15}' "/proc/$ORV/stat")
-    printf '%8s %10s %6s\n' "t/s" "RSS/KiB" "CPU%"
-    for ((t = 10; t <= SECONDS_TOTAL; t += 10)); do
-        sleep 10
-        alive
-        ticks=$(awk '{print $14+$15}' "/proc/$ORV/stat")
-        rss=$(awk '/^VmRSS/ {print $2}' "/proc/$ORV/status")
-        cpu=$(awk -v a="$start_ticks" -v b="$ticks" -v hz="$(getconf CLK_TCK)" \
-            'BEGIN {printf "%.1f", (b - a) / hz / 10 * 100}')
-        start_ticks=$ticks
-        printf '%8d %10d %6s\n' "$t" "$rss" "$cpu" | tee -a "$WORK/samples"
-    done
-    phases="{\"soak\": [$t0, $(now)]}"
-fi
+q0=$(now)
+sleep "$QUIET"
+q1=$(now)
+ip netns exec "$NSB" timeout $((${STORM%.*} + 60)) python3 "$PEER" storm "$STORM" "$RATE" \
+    "$WORK/storm.json"
+sleep 1
+alive
+polled=$(now)
+netns_poll 10.77.0.2 10.77.0.1
+sleep 1.5
+read -r s0 s1 < <(python3 -c "import json;d=json.load(open('$WORK/storm.json'));print(d['start'],d['end'])")
+phases="{\"quiet\": [$q0, $q1], \"storm\": [$s0, $s1], \"after poll\": [$polled, $(now)]}"
+echo "storm sent: $(cat "$WORK/storm.json")"
 
 alive
 kill -TERM "$ORV"
@@ -98,9 +75,9 @@ python3 "$PEER" analyse "$WORK/fields.csv" "$WORK/phases.json" >"$WORK/report.js
 
 [ "$status" -eq 0 ] || fail "exit status $status"
 [ -s "$WORK/stderr" ] && fail "standard error: $(head -c 3000 "$WORK/stderr")"
-python3 - "$WORK/report.json" "$MODE" <<'PY' || fail "wire checks"
+python3 - "$WORK/report.json" <<'PY' || fail "wire checks"
 import json, sys
-report, mode = json.load(open(sys.argv[1])), sys.argv[2]
+report = json.load(open(sys.argv[1]))
 for dst, tc in report["timecode"].items():
     print(f"ArtTimeCode to {dst}: {tc['frames']} frames, {tc['missed']} missed, "
           f"{tc['repeated']} repeated")
@@ -114,16 +91,13 @@ for dst in ("10.77.0.255", "192.168.77.255"):
         print(f"no ArtTimeCode stream to {dst}"); ok = False; continue
     if tc["missed"] or tc["repeated"]:
         print(f"{dst}: {tc['missed']} missed, {tc['repeated']} repeated frames"); ok = False
-if mode == "storm":
-    after = report["replies"]["after poll"]["to"]
-    if after != {"10.77.0.2": 1}:
-        print(f"poll after the storm: replies {after}, want exactly one to 10.77.0.2"); ok = False
+after = report["replies"]["after poll"]["to"]
+if after != {"10.77.0.2": 1}:
+    print(f"poll after the storm: replies {after}, want exactly one to 10.77.0.2"); ok = False
 sys.exit(0 if ok else 1)
 PY
-if [ "$MODE" = storm ]; then
-    # The one reply after the storm must be ours and whole.
-    tshark -r "$WORK/cap.pcapng" -Y "artnet.poll_reply && ip.dst == 10.77.0.2 && frame.time_epoch >= $polled" \
-        -T fields -e artnet.poll_reply.ip_address -e artnet.poll_reply.short_name -e udp.length \
-        2>/dev/null | grep -q $'^10.77.0.1\tOrvello\t248$' || fail "the reply after the storm is not ours"
-fi
+# The one reply after the storm must be ours and whole.
+tshark -r "$WORK/cap.pcapng" -Y "artnet.poll_reply && ip.dst == 10.77.0.2 && frame.time_epoch >= $polled" \
+    -T fields -e artnet.poll_reply.ip_address -e artnet.poll_reply.short_name -e udp.length \
+    2>/dev/null | grep -q $'^10.77.0.1\tOrvello\t248$' || fail "the reply after the storm is not ours"
 echo "PASS"

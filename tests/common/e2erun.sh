@@ -19,12 +19,13 @@ jack_xruns() {
 }
 
 # run_headless <dir> <namespace> <args...>: `orvello headless` with no
-# display or session variables, in the namespace, its settings and home in
-# <dir>, its output appended to <dir>/stdout and stderr. Sets PID.
+# display or session variables (TZ passed on when set), in the namespace, its
+# settings and home in <dir>, its output appended to <dir>/stdout and stderr.
+# Sets PID.
 run_headless() {
     local dir="$1" ns="$2"
     shift 2
-    ip netns exec "$ns" env -i PATH="$PATH" LANG=C.UTF-8 HOME="$dir/home" \
+    ip netns exec "$ns" env -i PATH="$PATH" LANG=C.UTF-8 ${TZ:+TZ="$TZ"} HOME="$dir/home" \
         XDG_CONFIG_HOME="$dir/config" XDG_RUNTIME_DIR="$dir/home" \
         JACK_DEFAULT_SERVER="${JACK_DEFAULT_SERVER:-}" JACK_NO_AUDIO_RESERVATION=1 \
         "$ORVELLO" headless verbose "$@" >>"$dir/stdout" 2>>"$dir/stderr" &

@@ -1,30 +1,8 @@
 # The real program as `orvello headless` in the first namespace of netns.sh
 # (sourced before this), each run with a folder of its own under $WORK for
-# its settings, home and output. ORVELLO names the program.
-
-# headless_settings <run> <key=value>...: the run's settings store.
-headless_settings() {
-    local dir="$WORK/$1"
-    shift
-    mkdir -p "$dir/config/orvello.example" "$dir/home"
-    {
-        echo "[General]"
-        for kv in "$@"; do echo "$kv"; done
-    } >"$dir/config/orvello.example/Orvello.conf"
-}
-
-# headless_start <run> <args...>: the program with an environment that has no
-# display of any kind (TZ passed on when set). Sets PID.
-headless_start() {
-    local dir="$WORK/$1"
-    [ -d "$dir" ] || headless_settings "$1"
-    shift
-    ip netns exec "$NSA" env -i PATH="$PATH" LANG=C.UTF-8 ${TZ:+TZ="$TZ"} HOME="$dir/home" \
-        XDG_CONFIG_HOME="$dir/config" XDG_RUNTIME_DIR="$dir/home" \
-        "$ORVELLO" headless "$@" >"$dir/stdout" 2>"$dir/stderr" &
-    PID=$!
-    PIDS+=("$PID")
-}
+# its settings, home and output (settings_folder and run_headless of
+# e2erun.sh). ORVELLO names the program.
+source "$(dirname "${BASH_SOURCE[0]}")/e2erun.sh"
 
 # headless_wait <run> <text>: fails unless the run's output shows it within 10 s.
 headless_wait() {

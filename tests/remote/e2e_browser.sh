@@ -31,9 +31,9 @@ netns_setup 1
 SHOT="${SHOT:-$WORK/page.png}"
 
 mkdir -p "$WORK/profile"
-headless_settings run web_enabled=1 web_port=8080 midi_protocol_on=0
+settings_folder "$WORK/run" web_enabled=1 web_port=8080 midi_protocol_on=0
 netns_capture run "$WORK/run/cap.pcapng" 'udp port 6454' b0
-headless_start run verbose nomidi 25fps p1
+run_headless "$WORK/run" "$NSA" nomidi 25fps p1
 headless_wait run "web page: listening on 127.0.0.1 port 8080"
 
 ip netns exec "$NSA" env HOME="$WORK/run/home" NODE_PATH="$DRIVER/node_modules" \

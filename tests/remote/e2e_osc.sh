@@ -16,13 +16,13 @@ export TZ=UTC
 # The playlist entry fires within the hour it names; not at the hour's end.
 while [ "$(date +%M%S)" -ge 5930 ]; do sleep 1; done
 
-headless_settings run osc_enabled=1 osc_port=9000 artnet_interface_name=10.77.0.0 \
+settings_folder "$WORK/run" osc_enabled=1 osc_port=9000 artnet_interface_name=10.77.0.0 \
     midi_protocol_on=0 start_hour_1=1 start_hour_2=2 playlist_count=1 playlist_enabled=0 \
     playlist_place_0=3 "playlist_hour_0=$((10#$(date +%H)))"
 netns_capture run "$WORK/run/cap.pcapng" 'udp port 6454' b0
 ip netns exec "$NSB" oscdump -L 9001 >"$WORK/run/dump" 2>"$WORK/run/dump.err" &
 PIDS+=($!)
-headless_start run verbose nomidi 25fps
+run_headless "$WORK/run" "$NSA" nomidi 25fps
 headless_wait run "OSC: listening on 10.77.0.1 port 9000"
 
 # A console renews its subscription every few seconds, like its polls.
