@@ -12,19 +12,6 @@ constexpr qint64 MaxPreciseWaitMs = 5;
 // Farther than this, a deadline on the time of day is a clock step, not a wait.
 constexpr qint64 MaxDeadlineMs = 5000;
 
-// Sleeps to an absolute instant of `clock`: a relative sleep would add the
-// time spent between reading the clock and going to sleep.
-void sleepUntilNs(clockid_t clock, qint64 ns)
-{
-    timespec target{};
-    target.tv_sec = time_t(ns / 1000000000);
-    target.tv_nsec = long(ns % 1000000000);
-    // Bounded: each interruption by a signal resumes towards the same instant.
-    for (int i = 0; i < 100 && clock_nanosleep(clock, TIMER_ABSTIME, &target, nullptr) == EINTR;
-         ++i) {
-    }
-}
-
 qint64 nowNs(clockid_t clock)
 {
     timespec ts{};
@@ -62,6 +49,19 @@ qint64 localNsOfDay(qint64 utcNs)
     return localNs < 0 ? localNs + dayNs : localNs;
 }
 } // namespace
+
+// Sleeps to an absolute instant of `clock`: a relative sleep would add the
+// time spent between reading the clock and going to sleep.
+void ClockSleep::untilNs(clockid_t clock, qint64 ns)
+{
+    timespec target{};
+    target.tv_sec = time_t(ns / 1000000000);
+    target.tv_nsec = long(ns % 1000000000);
+    // Bounded: each interruption by a signal resumes towards the same instant.
+    for (int i = 0; i < 100 && clock_nanosleep(clock, TIMER_ABSTIME, &target, nullptr) == EINTR;
+         ++i) {
+    }
+}
 
 SystemClock::SystemClock() : m_start(std::chrono::steady_clock::now()) {}
 
@@ -131,7 +131,7 @@ void SystemClock::waitForMonotonicMs(qint64 ms) const
     monotonicDeadlineNs(ms, &targetNs);
     if (targetNs - nowNs(CLOCK_MONOTONIC) > MaxPreciseWaitMs * 1000000)
         return;
-    sleepUntilNs(CLOCK_MONOTONIC, targetNs);
+    ClockSleep::untilNs(CLOCK_MONOTONIC, targetNs);
 }
 
 void SystemClock::waitForWallMsOfDay(qint64 msOfDay) const
@@ -142,7 +142,7 @@ void SystemClock::waitForWallMsOfDay(qint64 msOfDay) const
     const qint64 waitNs = targetNs - nowNs(CLOCK_REALTIME);
     if (waitNs < 0 || waitNs > MaxPreciseWaitMs * 1000000)
         return; // already past it
-    sleepUntilNs(CLOCK_REALTIME, targetNs);
+    ClockSleep::untilNs(CLOCK_REALTIME, targetNs);
 }
 
 const Clock *SystemClock::instance()

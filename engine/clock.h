@@ -3,6 +3,13 @@
 #include <QDateTime>
 
 #include <chrono>
+#include <ctime>
+
+namespace ClockSleep
+{
+// Sleeps to an absolute instant of `clock`, in nanoseconds.
+void untilNs(clockid_t clock, qint64 ns);
+} // namespace ClockSleep
 
 // Where the workers read "now". The wall clock gives the time of day for the
 // system-time source and the playlist; the monotonic clock measures elapsed

@@ -1,5 +1,7 @@
 #include "edgetimer.h"
 
+#include "clock.h"
+
 #include <QSocketNotifier>
 
 #include <sys/timerfd.h>
@@ -58,15 +60,8 @@ void EdgeTimer::sleepToEdge()
         return;
     timespec mono{};
     clock_gettime(CLOCK_MONOTONIC, &mono);
-    const qint64 target = qint64(mono.tv_sec) * 1000000000 + mono.tv_nsec + remaining;
-    timespec until{};
-    until.tv_sec = time_t(target / 1000000000);
-    until.tv_nsec = long(target % 1000000000);
-    // Bounded: each interruption by a signal resumes towards the same instant.
-    for (int i = 0;
-         i < 100 && clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &until, nullptr) == EINTR;
-         ++i) {
-    }
+    ClockSleep::untilNs(CLOCK_MONOTONIC,
+                        qint64(mono.tv_sec) * 1000000000 + mono.tv_nsec + remaining);
 }
 
 bool EdgeTimer::armAt(clockid_t clock, qint64 ns)

@@ -106,14 +106,19 @@ private slots:
     void firesOnceNotBeforeTheLastInstantAimedAt_data()
     {
         QTest::addColumn<int>("clock");
-        QTest::newRow("monotonic") << int(CLOCK_MONOTONIC);
-        QTest::newRow("real time") << int(CLOCK_REALTIME);
+        QTest::addColumn<int>("leadMs"); // woken early, the rest slept through
+        QTest::newRow("monotonic") << int(CLOCK_MONOTONIC) << 0;
+        QTest::newRow("real time") << int(CLOCK_REALTIME) << 0;
+        QTest::newRow("monotonic, lead") << int(CLOCK_MONOTONIC) << 5;
+        QTest::newRow("real time, lead") << int(CLOCK_REALTIME) << 5;
     }
 
     void firesOnceNotBeforeTheLastInstantAimedAt()
     {
         QFETCH(int, clock);
+        QFETCH(int, leadMs);
         EdgeTimer timer;
+        timer.setLeadNs(qint64(leadMs) * 1000000);
         QSignalSpy fired(&timer, &EdgeTimer::fired);
         // Aimed again before it fired: only the second instant counts.
         QVERIFY(timer.armAt(clockid_t(clock), nowNs(clockid_t(clock)) + 10000000));
@@ -225,6 +230,16 @@ private slots:
 
         QTRY_VERIFY_WITH_TIMEOUT(handed.size() >= frames, 2000);
         QCOMPARE(handOff.queue()->dropped(), quint64(0));
+
+        // A consumer a whole ring behind: the newest entry is left out, counted.
+        FrameHandOff::Queue full;
+        int posted = 0;
+        while (posted < 1000 && full.post(FrameHandOff::Entry()))
+            ++posted;
+        QCOMPARE(posted, 64);
+        QCOMPARE(full.dropped(), quint64(1));
+        FrameHandOff::Entry entry;
+        QVERIFY(full.take(&entry) && full.post(entry));
         for (int i = 1; i < handed.size(); ++i)
             QCOMPARE((handed[i] - handed[i - 1] + 30 * 86400) % (30 * 86400), 1);
     }
