@@ -1,5 +1,6 @@
 #include "framehandoff.h"
 
+#include <QMetaMethod>
 #include <QSocketNotifier>
 
 #include <sys/eventfd.h>
@@ -40,7 +41,35 @@ bool FrameHandOff::Queue::take(Entry *entry)
     return true;
 }
 
-FrameHandOff::FrameHandOff() : m_queue(std::make_shared<Queue>()) {}
+FrameHandOff::FrameHandOff() : m_queue(std::make_shared<Queue>())
+{
+    m_queue->setWanted(false);
+}
+
+// Counted, not asked: Qt may call these with its connection lock held, so
+// they must not call back into QObject. A receiver destroyed without a
+// disconnect leaves the count high, which costs a wake-up, never a frame.
+bool FrameHandOff::isFrameSignal(const QMetaMethod &signal)
+{
+    return signal == QMetaMethod::fromSignal(&FrameHandOff::signalSendTimecodeTimeOut) ||
+           signal == QMetaMethod::fromSignal(&FrameHandOff::signalArtnetCheckDmxIn) ||
+           signal == QMetaMethod::fromSignal(&FrameHandOff::signalLocate);
+}
+
+void FrameHandOff::connectNotify(const QMetaMethod &signal)
+{
+    if (isFrameSignal(signal))
+        m_queue->setWanted(m_listeners.fetch_add(1) + 1 > 0);
+}
+
+void FrameHandOff::disconnectNotify(const QMetaMethod &signal)
+{
+    if (!signal.isValid()) // every connection went at once
+        m_listeners.store(0);
+    else if (isFrameSignal(signal))
+        m_listeners.fetch_sub(1);
+    m_queue->setWanted(m_listeners.load() > 0);
+}
 
 FrameHandOff::~FrameHandOff() = default;
 

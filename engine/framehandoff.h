@@ -46,6 +46,10 @@ public:
         bool post(const Entry &entry);
         bool take(Entry *entry);
         int descriptor() const { return m_fd; }
+        // Whether anyone listens at the other end; a frame nobody hears is
+        // not posted, so an idle hand-off thread is never woken.
+        bool wanted() const { return m_wanted.load(std::memory_order_relaxed); }
+        void setWanted(bool wanted) { m_wanted.store(wanted, std::memory_order_relaxed); }
         quint64 dropped() const { return m_dropped.load(std::memory_order_relaxed); }
 
     private:
@@ -54,6 +58,7 @@ public:
         std::atomic<quint32> m_head{0}; // next to write, producer's
         std::atomic<quint32> m_tail{0}; // next to read, consumer's
         std::atomic<quint64> m_dropped{0};
+        std::atomic<bool> m_wanted{true};
         int m_fd = -1;
     };
 
@@ -76,10 +81,16 @@ signals:
     // A jump of a followed clock, in order with the codes around it.
     void signalLocate(quint8 Hour, quint8 Minute, quint8 Seconds, quint8 Frame, quint8 Type);
 
+protected:
+    void connectNotify(const QMetaMethod &signal) override;
+    void disconnectNotify(const QMetaMethod &signal) override;
+
 private:
     void deliver();
+    static bool isFrameSignal(const QMetaMethod &signal);
 
     std::shared_ptr<Queue> m_queue;
     QSocketNotifier *m_notifier = nullptr;
     qint64 m_frameAgeMs = 0;
+    std::atomic<int> m_listeners{0};
 };

@@ -382,7 +382,8 @@ void Generator::createHandOff()
             FrameHandOff::Entry entry;
             entry.kind = FrameHandOff::Entry::Locate;
             entry.code = TimeCode::make(h, m, s, f, type);
-            queue->post(entry);
+            if (queue->wanted())
+                queue->post(entry);
         },
         Qt::DirectConnection);
     QThread *thread = m_threads.adopt(handOff);

@@ -204,11 +204,13 @@ private slots:
         auto probe = std::make_shared<AllocationProbe>();
         FrameHandOff handOff;
         handOff.slotStart();
-        QList<int> handed; // frames since midnight
-        connect(&handOff, &FrameHandOff::signalSendTimecodeTimeOut, &handOff,
-                [&handed](quint8 h, quint8 m, quint8 s, quint8 f, quint8) {
-                    handed << ((h * 60 + m) * 60 + s) * 30 + f;
-                });
+        QList<int> handed;                   // frames since midnight
+        QVERIFY(!handOff.queue()->wanted()); // nobody listens: nothing is posted
+        const QMetaObject::Connection listening =
+            connect(&handOff, &FrameHandOff::signalSendTimecodeTimeOut, &handOff,
+                    [&handed](quint8 h, quint8 m, quint8 s, quint8 f, quint8) {
+                        handed << ((h * 60 + m) * 60 + s) * 30 + f;
+                    });
         auto *calculator = new TimecodeCalculator;
         calculator->setFrameSender(probe);
         calculator->setHandOff(handOff.queue());
@@ -240,6 +242,9 @@ private slots:
         QCOMPARE(full.dropped(), quint64(1));
         FrameHandOff::Entry entry;
         QVERIFY(full.take(&entry) && full.post(entry));
+        QVERIFY(handOff.queue()->wanted());
+        disconnect(listening);
+        QVERIFY(!handOff.queue()->wanted());
         for (int i = 1; i < handed.size(); ++i)
             QCOMPARE((handed[i] - handed[i - 1] + 30 * 86400) % (30 * 86400), 1);
     }
