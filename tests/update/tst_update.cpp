@@ -168,10 +168,7 @@ private slots:
         QFETCH(QString, version);
         QFETCH(bool, newer);
         const auto offered = UpdateReply::versionInLine(line);
-        QStringList parts;
-        for (int part : offered.value_or(SoftwareVersion{}))
-            parts << QString::number(part);
-        QCOMPARE(offered ? parts.join('.') : QString(), version);
+        QCOMPARE(offered ? UpdateReply::toText(*offered) : QString(), version);
         QCOMPARE(offered && UpdateReply::isNewer(*offered, {2, 0, 0, 1}), newer);
         // Than a running version that was never set, every offer but 0 is newer.
         QCOMPARE(offered && UpdateReply::isNewer(*offered, {}),
