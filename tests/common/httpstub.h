@@ -27,9 +27,11 @@ public:
         });
     }
     QString url() const { return QStringLiteral("http://127.0.0.1:%1").arg(m_server.serverPort()); }
-    static QByteArray response(const QByteArray &body, int status = 200)
+    static QByteArray response(const QByteArray &body, int status = 200,
+                               const QByteArray &reason = "X")
     {
-        return "HTTP/1.1 " + QByteArray::number(status) + " X\r\nConnection: close\r\n\r\n" + body;
+        return "HTTP/1.1 " + QByteArray::number(status) + ' ' + reason +
+               "\r\nConnection: close\r\n\r\n" + body;
     }
 
 private:

@@ -86,16 +86,24 @@ private slots:
         QVERIFY(!thread || thread->isFinished());
     }
 
-    // The about window's link follows the server setting.
+    // The about window's link follows the server setting, typed as host and port.
     void aboutOnceUntilDefaults()
     {
-        QScopedPointer<Orvello> window(open(QStringLiteral("http://mirror.lan:8123")));
+        QScopedPointer<Orvello> window(open(QStringLiteral(" Mirror.lan:8123 ")));
         window->slotAbout();
         window->slotAbout();
         QCOMPARE(aboutWindows().size(), 1);
         QPointer<AboutInfo> first = aboutWindows().first();
-        QVERIFY(first->findChild<QLabel *>("main")->text().contains(
-            QLatin1String("http://mirror.lan:8123/update_view.php?")));
+        // Every line is laid out, in order, and its links open in the browser.
+        QStringList lines;
+        for (int i = 0; i < first->layout()->count(); ++i)
+            if (auto *label = qobject_cast<QLabel *>(first->layout()->itemAt(i)->widget())) {
+                lines << label->text();
+                QCOMPARE(label->openExternalLinks(), label->text().contains("<a "));
+            }
+        const QRegularExpression order("^.*//mirror.lan:8123/update_view.*\n.*Art-Net Version.*\n"
+                                       ".*MIDI Version.*\n.*>Qt</a> version.*$");
+        QVERIFY2(order.match(lines.join('\n')).hasMatch(), qPrintable(lines.join('\n')));
         // Escape and Return close it, as they close a dialog.
         for (Qt::Key key : {Qt::Key_Escape, Qt::Key_Return}) {
             window->slotAbout();
@@ -110,6 +118,8 @@ private slots:
         QVERIFY(!first);
         window->slotAbout();
         QCOMPARE(aboutWindows().size(), 1);
+        QVERIFY(aboutWindows().first()->findChild<QLabel *>("main")->text().contains(
+            QLatin1String(">www.orvello.example</a>")));
         window->close();
         QVERIFY(aboutWindows().isEmpty());
     }
