@@ -3,6 +3,8 @@
 // What the wire and MIDI benchmarks' tools share: the clock they stamp with
 // and the figures their reports print.
 
+#include "clock.h"
+
 #include <QtGlobal>
 
 #include <algorithm>
@@ -12,12 +14,7 @@
 
 namespace BenchFigures
 {
-inline qint64 nowNs(clockid_t clock)
-{
-    timespec ts{};
-    clock_gettime(clock, &ts);
-    return qint64(ts.tv_sec) * 1000000000 + ts.tv_nsec;
-}
+using KernelClock::nowNs;
 
 // The nearest-rank percentile, p in 0..1; NaN for no values.
 inline double percentile(std::vector<double> v, double p)

@@ -12,13 +12,6 @@ constexpr qint64 MaxPreciseWaitMs = 5;
 // Farther than this, a deadline on the time of day is a clock step, not a wait.
 constexpr qint64 MaxDeadlineMs = 5000;
 
-qint64 nowNs(clockid_t clock)
-{
-    timespec ts{};
-    clock_gettime(clock, &ts);
-    return qint64(ts.tv_sec) * 1000000000 + ts.tv_nsec;
-}
-
 // The local time's offset from universal time at the real-time instant
 // `utcNs`, in seconds. localtime_r converts with the zone the C library last
 // loaded, under the C library's zone lock, which every
@@ -50,13 +43,26 @@ qint64 localNsOfDay(qint64 utcNs)
 }
 } // namespace
 
-// Sleeps to an absolute instant of `clock`: a relative sleep would add the
-// time spent between reading the clock and going to sleep.
-void ClockSleep::untilNs(clockid_t clock, qint64 ns)
+qint64 KernelClock::nowNs(clockid_t clock)
 {
-    timespec target{};
-    target.tv_sec = time_t(ns / 1000000000);
-    target.tv_nsec = long(ns % 1000000000);
+    timespec ts{};
+    clock_gettime(clock, &ts);
+    return qint64(ts.tv_sec) * 1000000000 + ts.tv_nsec;
+}
+
+timespec KernelClock::toTimespec(qint64 ns)
+{
+    timespec ts{};
+    ts.tv_sec = time_t(ns / 1000000000);
+    ts.tv_nsec = long(ns % 1000000000);
+    return ts;
+}
+
+// Absolute, not relative: a relative sleep would add the time spent between
+// reading the clock and going to sleep.
+void KernelClock::sleepUntilNs(clockid_t clock, qint64 ns)
+{
+    const timespec target = toTimespec(ns);
     // Bounded: each interruption by a signal resumes towards the same instant.
     for (int i = 0; i < 100 && clock_nanosleep(clock, TIMER_ABSTIME, &target, nullptr) == EINTR;
          ++i) {
@@ -72,7 +78,7 @@ QDateTime SystemClock::wallClock() const
 
 qint64 SystemClock::wallMsOfDay() const
 {
-    return localNsOfDay(nowNs(CLOCK_REALTIME)) / 1000000;
+    return localNsOfDay(KernelClock::nowNs(CLOCK_REALTIME)) / 1000000;
 }
 
 qint64 SystemClock::monotonicMs() const
@@ -103,7 +109,7 @@ bool SystemClock::wallDeadlineNs(qint64 msOfDay, qint64 *ns) const
     // One sample of the real-time clock, turned into the local time of day
     // with its sub-millisecond part; local offsets are whole seconds, so the
     // millisecond edges of local and universal time coincide.
-    const qint64 utcNs = nowNs(CLOCK_REALTIME);
+    const qint64 utcNs = KernelClock::nowNs(CLOCK_REALTIME);
     const qint64 dayNs = TimeCodeMath::MsPerDay * 1000000;
     const qint64 localNs = localNsOfDay(utcNs);
     qint64 waitNs = (msOfDay * 1000000 - localNs) % dayNs;
@@ -129,9 +135,9 @@ void SystemClock::waitForMonotonicMs(qint64 ms) const
 {
     qint64 targetNs = 0;
     monotonicDeadlineNs(ms, &targetNs);
-    if (targetNs - nowNs(CLOCK_MONOTONIC) > MaxPreciseWaitMs * 1000000)
+    if (targetNs - KernelClock::nowNs(CLOCK_MONOTONIC) > MaxPreciseWaitMs * 1000000)
         return;
-    ClockSleep::untilNs(CLOCK_MONOTONIC, targetNs);
+    KernelClock::sleepUntilNs(CLOCK_MONOTONIC, targetNs);
 }
 
 void SystemClock::waitForWallMsOfDay(qint64 msOfDay) const
@@ -139,10 +145,10 @@ void SystemClock::waitForWallMsOfDay(qint64 msOfDay) const
     qint64 targetNs = 0;
     if (!wallDeadlineNs(msOfDay, &targetNs))
         return;
-    const qint64 waitNs = targetNs - nowNs(CLOCK_REALTIME);
+    const qint64 waitNs = targetNs - KernelClock::nowNs(CLOCK_REALTIME);
     if (waitNs < 0 || waitNs > MaxPreciseWaitMs * 1000000)
         return; // already past it
-    ClockSleep::untilNs(CLOCK_REALTIME, targetNs);
+    KernelClock::sleepUntilNs(CLOCK_REALTIME, targetNs);
 }
 
 const Clock *SystemClock::instance()

@@ -5,11 +5,14 @@
 #include <chrono>
 #include <ctime>
 
-namespace ClockSleep
+// The kernel's clocks in nanoseconds, for the timing thread's own waits.
+namespace KernelClock
 {
-// Sleeps to an absolute instant of `clock`, in nanoseconds.
-void untilNs(clockid_t clock, qint64 ns);
-} // namespace ClockSleep
+qint64 nowNs(clockid_t clock);
+timespec toTimespec(qint64 ns);
+// Sleeps to an absolute instant of `clock`.
+void sleepUntilNs(clockid_t clock, qint64 ns);
+} // namespace KernelClock
 
 // Where the workers read "now". The wall clock gives the time of day for the
 // system-time source and the playlist; the monotonic clock measures elapsed

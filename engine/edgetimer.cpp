@@ -52,16 +52,11 @@ void EdgeTimer::drain(int fd)
 
 void EdgeTimer::sleepToEdge()
 {
-    timespec now{};
-    clock_gettime(m_clock, &now);
-    const qint64 remaining = m_edgeNs - (qint64(now.tv_sec) * 1000000000 + now.tv_nsec);
+    const qint64 remaining = m_edgeNs - KernelClock::nowNs(m_clock);
     // Past the edge already, or a clock step moved it: the owner re-aims.
     if (remaining <= 0 || remaining > m_leadNs + 1000000)
         return;
-    timespec mono{};
-    clock_gettime(CLOCK_MONOTONIC, &mono);
-    ClockSleep::untilNs(CLOCK_MONOTONIC,
-                        qint64(mono.tv_sec) * 1000000000 + mono.tv_nsec + remaining);
+    KernelClock::sleepUntilNs(CLOCK_MONOTONIC, KernelClock::nowNs(CLOCK_MONOTONIC) + remaining);
 }
 
 bool EdgeTimer::armAt(clockid_t clock, qint64 ns)
@@ -82,8 +77,7 @@ bool EdgeTimer::armAt(clockid_t clock, qint64 ns)
     // An instant at or before the epoch would disarm the timer; one past is due at once.
     if (ns < 1)
         ns = 1;
-    due.it_value.tv_sec = time_t(ns / 1000000000);
-    due.it_value.tv_nsec = long(ns % 1000000000);
+    due.it_value = KernelClock::toTimespec(ns);
     int flags = TFD_TIMER_ABSTIME;
     if (clock == CLOCK_REALTIME)
         flags |= TFD_TIMER_CANCEL_ON_SET;

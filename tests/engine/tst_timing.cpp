@@ -64,12 +64,7 @@ int posix_memalign(void **p, size_t alignment, size_t size)
 
 namespace
 {
-qint64 nowNs(clockid_t clock)
-{
-    timespec ts{};
-    clock_gettime(clock, &ts);
-    return qint64(ts.tv_sec) * 1000000000 + ts.tv_nsec;
-}
+using KernelClock::nowNs;
 
 class CountingWorker : public TimecodeTimer
 {
