@@ -30,6 +30,9 @@ public:
     // How long before the instant the event loop is woken; 0 (the default)
     // fires straight from the event loop.
     void setLeadNs(qint64 ns) { m_leadNs = ns; }
+    // The lead of the frame edges: a timer wake-up runs up to a millisecond
+    // or so late.
+    static constexpr qint64 FrameLeadNs = 2000000;
 
 signals:
     void fired();

@@ -6,7 +6,7 @@ namespace
 {
 // How long before a frame edge the timer wakes the calculator; the rest is a
 // precise wait. Timer wake-ups run up to a millisecond or so late.
-constexpr qint64 EarlyWakeMs = 2;
+constexpr qint64 EarlyWakeMs = EdgeTimer::FrameLeadNs / 1000000;
 // With the kernel timer aimed at each change, the own timer only stands by in
 // case that wake-up is lost; it fires at most this long after the change was
 // due. It is moved on only when it comes within half of that, not every frame.
@@ -18,7 +18,7 @@ TimecodeCalculator::TimecodeCalculator(const Clock *clock)
       m_place(new SettingStructItem), m_edge(new EdgeTimer(this))
 {
     // Woken ahead of each edge, the thread sleeps the rest of the way.
-    m_edge->setLeadNs(EarlyWakeMs * 1000000);
+    m_edge->setLeadNs(EdgeTimer::FrameLeadNs);
     connect(m_edge, &EdgeTimer::fired, this, [this]() {
         if (isTimerActive())
             tickAndSchedule();

@@ -25,7 +25,7 @@ Follower::Follower(TimecodeCalculator *calculator, Now now)
     connect(m_edge, &EdgeTimer::fired, this, &Follower::slotTimer);
     // A grid instant is reached by a sleep after an early wake, as the
     // calculator's frame edges are.
-    m_edge->setLeadNs(2000000);
+    m_edge->setLeadNs(EdgeTimer::FrameLeadNs);
     // Same thread: the follower learns of a new source before the next tick.
     connect(calculator, &TimecodeCalculator::signalChangedFile, this, &Follower::slotChangedFile,
             Qt::DirectConnection);
