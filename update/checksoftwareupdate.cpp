@@ -138,7 +138,7 @@ void CheckSoftwareUpdate::slotHttpFinished()
         const QUrl url = m_reply->url();
         report(Outcome::HttpError, tr("The update server %1:%2 answered %3 %4.")
                                        .arg(url.host())
-                                       .arg(url.port(80))
+                                       .arg(serverPort(url))
                                        .arg(status.toInt())
                                        .arg(reasonPhrase(m_reply)));
         return;
@@ -184,6 +184,12 @@ bool CheckSoftwareUpdate::readLine(const QByteArray &line)
 }
 
 // One answer per request. Once it is given, the reply has nothing more to say.
+int CheckSoftwareUpdate::serverPort(const QUrl &url)
+{
+    // A redirect may have led to an https address.
+    return url.port(url.scheme() == QLatin1String("https") ? 443 : 80);
+}
+
 void CheckSoftwareUpdate::report(Outcome outcome, const QString &text)
 {
     m_reported = true;

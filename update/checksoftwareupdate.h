@@ -32,6 +32,10 @@ public:
     void setMessageTemplate(const QString &messageTemplate);
     void setCurrentVersion(int major, int minor, int revision, int build);
 
+    // The port the error message names: the one the scheme implies when the
+    // address names none.
+    static int serverPort(const QUrl &url);
+
 signals:
     void signalViewUpdateRequest(QString MessageUpdateCheckInfo);
 

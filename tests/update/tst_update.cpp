@@ -211,6 +211,10 @@ private slots:
     {
         for (const char *setting : {"http://", "ftp://m.lan", " "})
             QCOMPARE(UpdateServer::baseFrom(setting), QUrl(UpdateServer::DefaultServer));
+        // The error names the port in use, an https one after a redirect too.
+        QCOMPARE(CheckSoftwareUpdate::serverPort(QUrl("http://u.example/v")), 80);
+        QCOMPARE(CheckSoftwareUpdate::serverPort(QUrl("https://u.example/v")), 443);
+        QCOMPARE(CheckSoftwareUpdate::serverPort(QUrl("https://u.example:8443/v")), 8443);
     }
 
     void sevenDayRule_data()
