@@ -103,6 +103,7 @@ inline void fillShow(SettingStruct &r, Playlist &p)
     r.standby_takeover_frames = 5;
     r.osc_enabled = true;
     r.osc_port = 8000;
+    r.web_enabled = true;
     r.web_port = 80;
     r.web_token = QStringLiteral("a&<\"b");
     p.enabled = true;

@@ -65,7 +65,13 @@ private slots:
 
         SettingStruct in;
         Playlist inList(false);
-        QVERIFY(ConfigFile::read(file, &in, &inList, false).ok());
+        const ConfigFile::Result read = ConfigFile::read(file, &in, &inList, false);
+        QVERIFY(read.ok());
+        // Only the universe lies beyond what the settings window shows.
+        QCOMPARE(
+            read.warnings,
+            QStringList{
+                R"(line 12: dmx_in_item dmx_in_universe="300" is not a number from 1 to 256)"});
         out.artnet_interface_name = QStringLiteral("255.255.255.255");
         out.midi_interface_name = QStringLiteral("all");
         out.midi_timecode_type = 0;

@@ -1,4 +1,5 @@
 #include "dropframe.h"
+#include "userbits.h"
 
 #include <QtTest>
 
@@ -211,6 +212,21 @@ private slots:
         SettingStructItem::copy(nullptr, &item); // a missing side is no crash
         SettingStructItem::copy(&item, nullptr);
         QCOMPARE(item.startMs(), qint64(5000));
+    }
+
+    // Within a minute either side of midnight a code may carry the other
+    // day than the clock's; a minute or more away, never.
+    void userBitsDate()
+    {
+        const QDateTime lateEvening(QDate(2026, 12, 6), QTime(23, 59, 30));
+        const QDateTime earlyMorning(QDate(2026, 12, 7), QTime(0, 0, 30));
+        QCOMPARE(dateForCode(lateEvening, code("00:00:59:29")), QDate(2026, 12, 7));
+        QCOMPARE(dateForCode(lateEvening, code("00:01:00:00")), QDate(2026, 12, 6));
+        QCOMPARE(dateForCode(earlyMorning, code("23:59:01:00")), QDate(2026, 12, 6));
+        QCOMPARE(dateForCode(earlyMorning, code("23:59:00:29")), QDate(2026, 12, 7));
+        UserBits fixed;
+        QVERIFY(UserBits::parse(" 0123abcd ", &fixed));
+        QCOMPARE(fixed, (UserBits{UserBits::Fixed, 0x0123ABCD}));
     }
 };
 

@@ -102,6 +102,14 @@ SettingStructItem place(int s, int e, bool exitAtEnd = false)
             quint8(e / 60 % 60), quint8(e % 60),      quint8(exitAtEnd)};
 }
 
+// A hand-moved clock whose waits end on their instant, as the real one's do.
+struct SleepingClock : FakeClock {
+    void waitForMonotonicMs(qint64 ms) const override
+    {
+        const_cast<SleepingClock *>(this)->advance(ms - monotonicMs());
+    }
+};
+
 } // namespace
 
 class TestTimecodeCalculator : public QObject
@@ -175,11 +183,11 @@ private slots:
                "prev=23:59:59:29/3 =00:00:00:00/3 run2000 playing =00:00:02:00/3";
         // No place 10 or -1; a place without record only leaves system time.
         // Paused, the code is still computed (24 fps for 5 s) but not sent.
-        // Before any place, play counts from the reset instant. A start after
-        // the end pauses (and exits) at the first tick.
+        // Before any place, play counts from the last reset, paused time
+        // taken out. A start after the end pauses (and exits) at the first tick.
         QTest::newRow("odd selections")
-            << "place9:5-6 place-1:5-6 nofile3 files=0 paused run5000 sent=0 dmx=120 play run1 "
-               "=00:00:00:00/0 mark place4:20-10x run1 paused same closed=1";
+            << "place9:5-6 place-1:5-6 nofile3 files=0 paused run5000 sent=0 dmx=120 reset run500 "
+               "play run1 =00:00:00:00/0 mark place4:20-10x run1 paused same closed=1";
     }
 
     void scenarios()
@@ -314,6 +322,22 @@ private slots:
         const TimeCode now = TimeCodeMath::fromMsOfDay(t, TimeCodeFormat(format));
         for (qint64 ms = t + 1; ms < t + wait; ++ms)
             QCOMPARE(TimeCodeMath::fromMsOfDay(ms, TimeCodeFormat(format)), now);
+    }
+
+    // Started without a kernel timer, a tick sleeps to the changes due within
+    // the timer's lateness itself: here the last frame's edge and the end test
+    // a millisecond later. The timer then wakes it ahead of the next edge.
+    void startedWithoutKernelTimer()
+    {
+        SleepingClock clock;
+        TimecodeCalculator calc(&clock);
+        calc.slotChangedFrame25();
+        calc.slotChangedFile(new SettingStructItem(place(10, 12)), 0);
+        calc.slotStart();
+        clock.advance(1998);
+        calc.slotSendTimecodeTimeOut();
+        QVERIFY(calc.isPaused());
+        QCOMPARE(calc.findChild<QTimer *>()->interval(), 39 - 2);
     }
 
     // Ten minutes of the clock at 30000/1001: 17,982 frames, each label once and

@@ -332,6 +332,24 @@ private slots:
         out.slotCheck();
         QCOMPARE(int(audio->opened.size()), int(results.size()));
         QVERIFY(!out.isFailing());
+        QCOMPARE(out.statusText(), QStringLiteral("LTC: Fake, Fake out"));
+    }
+
+    // A new name reopens the stream there; switched off, the stream is closed
+    // and the status line cleared.
+    void renamedThenSwitchedOff()
+    {
+        auto audio = std::make_shared<Fake>();
+        LtcOutput out(audio);
+        out.slotStart();
+        out.selectOutputDevice("Desk");
+        out.slotCheck();
+        QCOMPARE(audio->opened, (std::vector<QString>{QString(), "Desk"}));
+        out.setEnabled(false);
+        out.slotCheck();
+        QVERIFY(!out.isOpen());
+        QVERIFY(!audio->renderer);
+        QCOMPARE(out.statusText(), QString());
     }
 };
 

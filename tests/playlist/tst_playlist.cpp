@@ -4,6 +4,9 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+#include <poll.h>
+#include <unistd.h>
+
 namespace
 {
 PlaylistTime entry(int place, int year, int month, int day, int weekday, int hour, int minute)
@@ -155,6 +158,7 @@ private slots:
         for (quint8 p = 1; p <= 3; ++p)
             a.appendItem(entry(p, W, W, W, W, p, W));
         QCOMPARE(a.itemAt(3).entry, PlaylistTime()); // out of range: all wildcards
+        QVERIFY(entry(3, W, W, W, W, 14, W) != entry(3, W, W, W, W, 15, W));
         a.removeLastItem();
         QCOMPARE(a.itemCount(), 2);
         QCOMPARE(a.itemAt(1).entry.place, quint8(2));
@@ -165,6 +169,7 @@ private slots:
         QCOMPARE(a.itemCount(), 2);
         QCOMPARE(a.itemAt(1).entry.place, quint8(2));
 
+        b.replaceItem(0, entry(7, W, W, W, W, 7, W)); // on an empty list: nothing happens
         b.appendItem(entry(9, W, W, W, W, 9, W));
         b.enabled = true;
         a.takeItemsFrom(&b);
@@ -224,6 +229,37 @@ private slots:
                  QStringLiteral("STEX--07120"));
         QCOMPARE(Playlist::itemText(entry(0xFD, 987, 1, 31, 0xFE, 0, 5), 2),
                  QStringLiteral("02 date 0987/01/31 ######### 00:05"));
+        QStringList days;
+        for (int day = -1; day <= 7; ++day)
+            days << Playlist::weekdayText(day, false);
+        QCOMPARE(days.join(','), QStringLiteral("---------,Monday,Tuesday,Wednesday,Thursday,"
+                                                "Friday,Saturday,Sunday,#########"));
+    }
+
+    // Without a sink of its own a verbose playlist writes to standard output.
+    void verboseLinesGoToStandardOutput()
+    {
+        int fds[2];
+        QCOMPARE(::pipe(fds), 0);
+        const int saved = ::dup(STDOUT_FILENO);
+        ::dup2(fds[1], STDOUT_FILENO);
+        FakeClock clock;
+        Playlist playlist(true, &clock);
+        playlist.enabled = true;
+        playlist.appendItem(entry(3, W, W, W, W, 14, W));
+        clock.setWallClock(at(2026, 12, 7, 14, 0));
+        playlist.slotSendTimecodeTimeOut();
+        QByteArray out;
+        pollfd ready{fds[0], POLLIN, 0};
+        char buffer[256];
+        ssize_t n = 0;
+        while (!out.contains("activ place") && ::poll(&ready, 1, 5000) > 0 &&
+               (n = ::read(fds[0], buffer, sizeof buffer)) > 0)
+            out.append(buffer, int(n));
+        ::dup2(saved, STDOUT_FILENO);
+        for (const int fd : {saved, fds[0], fds[1]})
+            ::close(fd);
+        QVERIFY2(out.contains("activ place 03 date 2026/12/07"), out.constData());
     }
 };
 
