@@ -1,5 +1,6 @@
 #include "artnetinterface.h"
 #include "artnettestbytes.h"
+#include "portsharing.h"
 
 #include <QtTest>
 
@@ -34,6 +35,7 @@ private slots:
     void enumerate_data();
     void enumerate();
     void indexOfSubnet();
+    void otherListeners();
 };
 
 void TestArtnetInterfaces::enumerate_data()
@@ -100,6 +102,22 @@ void TestArtnetInterfaces::indexOfSubnet()
     QCOMPARE(at("255.255.255.255"), -1); // all interfaces
     QCOMPARE(at("172.16.0.1"), -1);
     QCOMPARE(at("192.168.2.10"), -1); // the neighbouring /24
+}
+
+// The kernel's tables as /proc/net/udp and udp6 print them: our own socket, one on
+// another port, and v4-mapped IPv6 sockets on our address and on one that is not ours.
+void TestArtnetInterfaces::otherListeners()
+{
+    const QByteArray head = "  sl  local_address rem_address   st tx_queue rx_queue tr tm->when "
+                            "retrnsmt   uid  timeout inode ref pointer drops\n";
+    auto row = [](const char *local, int inode) {
+        return "   1: " + QByteArray(local) + " 00000000:0000 07 00000000:00000000 00:00000000 " +
+               "00000000     0        0 " + QByteArray::number(inode) + " 2 0000000000000000 0\n";
+    };
+    const QByteArray udp = head + row("0500000A:1936", 7) + row("00000000:1937", 8);
+    const QByteArray udp6 = head + row("0000000000000000FFFF00000500000A:1936", 9) +
+                            row("0000000000000000FFFF00000600000A:1936", 10);
+    QCOMPARE(PortSharing::otherListeners(udp, udp6, 6454, 7, {0x0A000005}), 1);
 }
 
 QTEST_GUILESS_MAIN(TestArtnetInterfaces)

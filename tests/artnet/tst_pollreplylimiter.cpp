@@ -36,7 +36,7 @@ int mostInAWindow(const std::vector<qint64> &ms)
     int most = 0;
     size_t first = 0;
     for (size_t last = 0; last < ms.size(); ++last) {
-        while (ms[first] <= ms[last] - PollReplyLimiter::WindowMs)
+        while (ms[first] <= ms[last] - 1000)
             ++first;
         most = std::max(most, int(last - first + 1));
     }

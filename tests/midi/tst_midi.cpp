@@ -43,7 +43,7 @@ private slots:
                             int offset = 0) {
             QTest::newRow(name) << type << code << QByteArray::fromHex(hex) << offset;
         };
-        row("pieces 25fps", 0, tc(1, 2, 3, 4, 1), "F104F110F123F130F142F150F161F172");
+        row("pieces 25fps", 0, tc(1, 2, 3, 20, 1), "F104F111F123F130F142F150F161F172");
         row("pieces top bits 30fps", 0, tc(23, 59, 59, 29, 3), "F10DF111F12BF133F14BF153F167F177");
         row("masked", 0, tc(0xFF, 0xFF, 0xFF, 0xFF, 0xFF), "F10FF111F12FF133F14FF153F16FF177");
         row("full 30drop", 2, tc(23, 59, 59, 29, 2), "F07F7F0101573B3B1DF7");
@@ -135,23 +135,26 @@ private slots:
         QTest::addColumn<int>("op");
         QTest::addColumn<int>("code");
         QTest::addColumn<QByteArray>("ops");
-        QTest::addColumn<QString>("text"); // blank-padded to 20 characters
-        const auto row = [](char op, int code, const char *ops, const char *text = "") {
-            QTest::addRow("%c %d", op, code) << int(op) << code << QByteArray(ops) << text;
+        QTest::addColumn<QString>("text");   // blank-padded to 20 characters
+        QTest::addColumn<bool>("rejecting"); // the port is shown as refusing until one goes
+        const auto row = [](char op, int code, const char *ops, bool rejecting,
+                            const char *text = "") {
+            QTest::addRow("%c %d", op, code)
+                << int(op) << code << QByteArray(ops) << text << rejecting;
         };
-        // A burst stops at a refused piece (here the third). Results not listed
-        // anywhere are taken as success, silently.
-        row('S', MIDIERR_NOTREADY, "SSS", "MIDIERR_NOTREADY    ");
-        row('S', MMSYSERR_NOMEM, "SSSSSSSS");
+        // A burst stops at a refused piece (here the third). Other results
+        // are written nowhere, and only a refused message counts as refused.
+        row('S', MIDIERR_NOTREADY, "SSS", true, "MIDIERR_NOTREADY    ");
+        row('S', MMSYSERR_NOMEM, "SSSSSSSS", true);
         // After a refused send or reset the header is still prepared: released.
-        row('P', MMSYSERR_NOMEM, "P", "MMSYSERR_NOMEM      ");
-        row('L', MMSYSERR_INVALPARAM, "PLU", "MMSYSERR_INVALPARAM ");
-        row('L', MIDIERR_BADOPENMODE, "PLU", "MIDIERR_BADOPENMODE ");
-        row('R', MMSYSERR_INVALHANDLE, "PLRU", "MMSYSERR_INVALHANDLE");
-        row('P', MMSYSERR_ERROR, "PLRU");
-        row('L', MMSYSERR_NOMEM, "PLRU");
-        row('R', MIDIERR_NOTREADY, "PLRU");
-        row('U', MIDIERR_STILLPLAYING, "PLRUU"); // waited for, then let go silently
+        row('P', MMSYSERR_NOMEM, "P", true, "MMSYSERR_NOMEM      ");
+        row('L', MMSYSERR_INVALPARAM, "PLU", true, "MMSYSERR_INVALPARAM ");
+        row('L', MIDIERR_BADOPENMODE, "PLU", true, "MIDIERR_BADOPENMODE ");
+        row('R', MMSYSERR_INVALHANDLE, "PLRU", true, "MMSYSERR_INVALHANDLE");
+        row('P', MMSYSERR_ERROR, "PLRU", false);
+        row('L', MMSYSERR_NOMEM, "PLRU", true);
+        row('R', MIDIERR_NOTREADY, "PLRU", false);
+        row('U', MIDIERR_STILLPLAYING, "PLRUU", false); // waited for, then let go silently
     }
 
     void errors()
@@ -160,6 +163,7 @@ private slots:
         QFETCH(int, code);
         QFETCH(QByteArray, ops);
         QFETCH(QString, text);
+        QFETCH(bool, rejecting);
         auto fake = std::make_shared<Fake>(QStringList{"A", "B"});
         midi out(fake);
         out.setTimecodeType(op == 'S' ? midi::MidiClock : midi::MidiTimecode);
@@ -169,11 +173,28 @@ private slots:
         QCOMPARE(fake->ops(0), "OR" + ops);
         QCOMPARE(logged, text.isEmpty() ? QStringList{} : QStringList{text});
         QVERIFY2(fake->prepared.empty(), "a prepared header was left behind");
+        QCOMPARE(out.status().rejecting, rejecting ? QStringList{"A"} : QStringList{});
         // The other port is served as usual, and the failed one stays in use.
         const QByteArray whole = op == 'S' ? QByteArray(8, 'S') : "PLRU";
         QCOMPARE(fake->ops(1), "OR" + whole);
         send(out, tc(1, 2, 3, 5));
         QCOMPARE(fake->ops(0), "OR" + ops + whole);
+        QCOMPARE(out.status().rejecting, QStringList{});
+    }
+
+    // Quarter frames are preceded by a full frame, to the chosen port or to all;
+    // full-frame output sends one with every code anyway.
+    void locate()
+    {
+        auto fake = std::make_shared<Fake>(QStringList{"A", "B"});
+        midi out(fake);
+        out.slotLocate(1, 2, 3, 4, 1);
+        out.selectOutputDevice("B");
+        out.slotLocate(1, 2, 3, 5, 1);
+        out.setTimecodeType(midi::MidiTimecode);
+        out.slotLocate(1, 2, 3, 6, 1);
+        QCOMPARE(fake->ops(0), QByteArray("ORPLRU"));
+        QCOMPARE(fake->ops(1), QByteArray("ORPLRUPLRU"));
     }
 
     void lastCodeAfterFailedBurst()
@@ -281,6 +302,7 @@ private slots:
         QCOMPARE(out.outputDeviceCount(), ports.size());
         QCOMPARE(fake->ops(-1).count('c'), 1);
         QCOMPARE(fake->ops(-1).count('n'), ports.size());
+        QCOMPARE(midi(std::make_shared<Fake>(ports)).outputDeviceCount(), ports.size());
     }
 
     // A MIDI system started after the program, a failed open, then a restart
