@@ -7,15 +7,17 @@
 #include <jack/jack.h>
 #endif
 
-bool midiSystemPresent(RtMidi::Api api)
+namespace
+{
+bool systemMissing(RtMidi::Api api)
 {
     if (api == RtMidi::RTMIDI_DUMMY)
-        return false;
+        return true;
 #ifdef __LINUX_ALSA__
     if (api == RtMidi::LINUX_ALSA) {
         snd_seq_t *sequencer = nullptr;
         if (snd_seq_open(&sequencer, "default", SND_SEQ_OPEN_DUPLEX, SND_SEQ_NONBLOCK) < 0)
-            return false;
+            return true;
         snd_seq_close(sequencer);
     }
 #endif
@@ -23,19 +25,20 @@ bool midiSystemPresent(RtMidi::Api api)
     if (api == RtMidi::UNIX_JACK) {
         jack_client_t *client = jack_client_open("Orvello probe", JackNoStartServer, nullptr);
         if (!client)
-            return false;
+            return true;
         jack_client_close(client);
     }
 #endif
-    return true;
+    return false;
 }
+} // namespace
 
 std::vector<RtMidi::Api> presentMidiApis()
 {
     std::vector<RtMidi::Api> compiled, present;
     RtMidi::getCompiledApi(compiled);
     for (RtMidi::Api api : compiled)
-        if (midiSystemPresent(api))
+        if (!systemMissing(api))
             present.push_back(api);
     return present;
 }

@@ -12,5 +12,3 @@
 // never frees (16 KiB lost per query, RtMidi 5). The probes open what RtMidi
 // itself would open. Call it inside a QuietSearch.
 std::vector<RtMidi::Api> presentMidiApis();
-// One system's probe, the same as above.
-bool midiSystemPresent(RtMidi::Api api);

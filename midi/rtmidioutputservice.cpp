@@ -1,6 +1,7 @@
 #include "rtmidioutputservice.h"
 
 #include "quietsearch.h"
+#include "rtmidiapis.h"
 
 #include <QMutexLocker>
 #include <RtMidi.h>
@@ -81,11 +82,6 @@ RtMidiOutputService::RtMidiOutputService() = default;
 
 RtMidiOutputService::~RtMidiOutputService()
 {
-    {
-        const std::lock_guard<std::mutex> lock(m_searchLock);
-        m_searcherStop = true;
-    }
-    m_searchWake.notify_one();
     if (m_searcher.joinable())
         m_searcher.join();
     QMutexLocker lock(&m_lock);
@@ -137,48 +133,50 @@ void RtMidiOutputService::discover()
 std::pair<int, std::vector<std::string>> RtMidiOutputService::search()
 {
     const QuietSearch quiet;
-    return m_directory.search();
+    for (RtMidi::Api api : presentMidiApis()) {
+        try {
+            RtMidiOut out(api, ClientName);
+            ErrorSink sink;
+            out.setErrorCallback(&ErrorSink::callback, &sink);
+            const unsigned int count = out.getPortCount();
+            if (sink.failed || count == 0)
+                continue;
+            std::vector<std::string> names;
+            for (unsigned int i = 0; i < count; ++i)
+                names.push_back(out.getPortName(i));
+            return {api, std::move(names)};
+        } catch (const RtMidiError &) {
+            // This API cannot start here (ALSA without a sequencer); try the next.
+        } catch (const std::exception &) {
+        }
+    }
+    return {0, {}};
 }
 
-void RtMidiOutputService::searchOnRequest()
+void RtMidiOutputService::startSearch()
 {
-    // Not in the real-time class of the thread that started it.
-    const sched_param normal{};
-    pthread_setschedparam(pthread_self(), SCHED_OTHER, &normal);
-    std::unique_lock<std::mutex> lock(m_searchLock);
-    for (;;) {
-        m_searchWake.wait(lock, [this] { return m_searchWanted || m_searcherStop; });
-        if (m_searcherStop)
-            return;
-        m_searchWanted = false;
-        lock.unlock();
-        auto found = search();
-        lock.lock();
-        m_found = std::move(found);
-        m_searchDone = true;
-    }
+    m_searchDone.store(false);
+    m_searcher = std::thread([this] {
+        // Not in the real-time class of the thread that started it.
+        const sched_param normal{};
+        pthread_setschedparam(pthread_self(), SCHED_OTHER, &normal);
+        m_found = search();
+        m_searchDone.store(true, std::memory_order_release);
+    });
 }
 
 bool RtMidiOutputService::rescan()
 {
-    std::pair<int, std::vector<std::string>> found;
-    {
-        const std::lock_guard<std::mutex> lock(m_searchLock);
-        if (!m_searcher.joinable())
-            m_searcher = std::thread(&RtMidiOutputService::searchOnRequest, this);
-        else if (!m_searchDone)
-            return false; // still searching: nothing new yet; the next rescan asks again
-        m_searchWanted = true;
-        if (m_searchDone) {
-            found = std::move(m_found);
-            m_searchDone = false;
-        } else {
-            found = {-1, {}}; // the first rescan only asks
-        }
-    }
-    m_searchWake.notify_one();
-    if (found.first < 0)
+    if (!m_searcher.joinable()) {
+        startSearch();
         return false;
+    }
+    // Still searching: nothing new yet; the next rescan asks again.
+    if (!m_searchDone.load(std::memory_order_acquire))
+        return false;
+    m_searcher.join();
+    auto found = std::move(m_found);
+    startSearch();
     QMutexLocker lock(&m_lock);
     const bool changed = !m_discovered || found.first != m_api || found.second != m_names;
     m_discovered = true;

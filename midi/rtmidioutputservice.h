@@ -1,11 +1,9 @@
 #pragma once
 
 #include "midioutputservice.h"
-#include "midiportdirectory.h"
 
 #include <QMutex>
 #include <atomic>
-#include <condition_variable>
 #include <map>
 #include <memory>
 #include <string>
@@ -54,9 +52,9 @@ public:
 private:
     struct Port;
     void discover();
-    // The first API that offers ports, with their names; 0 and none if none does.
-    std::pair<int, std::vector<std::string>> search();
-    void searchOnRequest();
+    // The first API that starts and offers ports, with their names; 0 and none if none does.
+    static std::pair<int, std::vector<std::string>> search();
+    void startSearch();
     Port *port(MidiOutHandle handle);
     int send(Port &port, const quint8 *bytes, size_t size);
 
@@ -71,19 +69,14 @@ private:
     void *m_watch = nullptr; // jack_client_t of the running server's watcher
     int m_watchedAt = -1;
     bool m_discovered = false;
-    MidiPortDirectory m_directory;
-    // The rescan's search runs on a thread of its own, started once: listing
-    // the ports can take milliseconds, which on the sending thread would hold
-    // the quarter frames back. Each rescan takes the result of the search the
-    // one before asked for, and asks for the next.
+    // The rescan's search runs on a thread of its own: opening a JACK client
+    // to list the ports takes tens of milliseconds, which on the sending
+    // thread would hold the quarter frames back. Each rescan takes the
+    // result of the search the one before started, and starts the next.
     std::thread m_searcher;
-    std::mutex m_searchLock;
-    std::condition_variable m_searchWake;
-    bool m_searchWanted = false; // these four under m_searchLock
-    bool m_searchDone = false;
-    bool m_searcherStop = false;
-    std::pair<int, std::vector<std::string>> m_found;
-    int m_api = 0; // RtMidi::Api of the ports below
+    std::atomic<bool> m_searchDone{false};
+    std::pair<int, std::vector<std::string>> m_found; // the searcher's, until m_searchDone
+    int m_api = 0;                                    // RtMidi::Api of the ports below
     std::vector<std::string> m_names;
     std::map<MidiOutHandle, std::unique_ptr<Port>> m_ports;
     MidiOutHandle m_nextHandle = 1;
