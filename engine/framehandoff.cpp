@@ -18,6 +18,8 @@ FrameHandOff::Queue::~Queue()
 
 bool FrameHandOff::Queue::post(const Entry &entry)
 {
+    if (!wanted())
+        return false;
     const quint32 head = m_head.load(std::memory_order_relaxed);
     if (head - m_tail.load(std::memory_order_acquire) >= Size) {
         m_dropped.fetch_add(1, std::memory_order_relaxed);
@@ -89,7 +91,7 @@ void FrameHandOff::deliver()
     [[maybe_unused]] const ssize_t got = ::read(m_queue->descriptor(), &count, sizeof count);
     // Bounded by the ring: what the timing thread adds meanwhile wakes us again.
     Entry entry;
-    for (int i = 0; i < 64 && m_queue->take(&entry); ++i) {
+    for (quint32 i = 0; i < Queue::Size && m_queue->take(&entry); ++i) {
         const TimeCode &c = entry.code;
         if (entry.kind == Entry::Locate) {
             emit signalLocate(c.Hour, c.Minute, c.Seconds, c.Frame, c.Type);

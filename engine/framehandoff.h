@@ -41,8 +41,11 @@ public:
         Queue(const Queue &) = delete;
         Queue &operator=(const Queue &) = delete;
 
-        // No lock, no allocation. False (and counted) when the consumer is
-        // a whole ring behind: the newest entry is the one left out.
+        static constexpr quint32 Size = 64; // over two seconds of frames
+
+        // No lock, no allocation. False when nobody listens (nothing is
+        // posted), or when the consumer is a whole ring behind (counted: the
+        // newest entry is the one left out).
         bool post(const Entry &entry);
         bool take(Entry *entry);
         int descriptor() const { return m_fd; }
@@ -53,7 +56,6 @@ public:
         quint64 dropped() const { return m_dropped.load(std::memory_order_relaxed); }
 
     private:
-        static constexpr quint32 Size = 64; // over two seconds of frames
         std::array<Entry, Size> m_entries{};
         std::atomic<quint32> m_head{0}; // next to write, producer's
         std::atomic<quint32> m_tail{0}; // next to read, consumer's

@@ -108,8 +108,6 @@ bool TimecodeCalculator::emitCode(const TimeCode &code, qint64 frameAgeMs)
     }
     // Only after the send does the rest of the program hear of the code.
     if (m_handOff) {
-        if (!m_handOff->wanted())
-            return true;
         FrameHandOff::Entry entry;
         entry.code = code;
         entry.sent = sent;

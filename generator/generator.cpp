@@ -382,8 +382,7 @@ void Generator::createHandOff()
             FrameHandOff::Entry entry;
             entry.kind = FrameHandOff::Entry::Locate;
             entry.code = TimeCode::make(h, m, s, f, type);
-            if (queue->wanted())
-                queue->post(entry);
+            queue->post(entry);
         },
         Qt::DirectConnection);
     QThread *thread = m_threads.adopt(handOff);
@@ -475,7 +474,7 @@ void Generator::createCalculator()
 // once something is connected to them.
 void Generator::relayFrames()
 {
-    if (!m_calculator)
+    if (!m_handOff)
         return;
     const auto unique = Qt::ConnectionType(Qt::AutoConnection | Qt::UniqueConnection);
     if (isSignalConnected(QMetaMethod::fromSignal(&Generator::signalArtnetCheckDmxIn)))
@@ -497,7 +496,7 @@ void Generator::connectNotify(const QMetaMethod &signal)
 // one goes, so does the wake-up per frame.
 void Generator::disconnectNotify(const QMetaMethod &signal)
 {
-    if (!m_calculator)
+    if (!m_handOff)
         return;
     if (signal == QMetaMethod::fromSignal(&Generator::signalSendTimecodeTimeOut) &&
         !isSignalConnected(signal))
@@ -565,7 +564,7 @@ void Generator::rewireArtnet()
 
 void Generator::connectDmxCheck()
 {
-    if (!m_calculator)
+    if (!m_handOff)
         return;
     if (m_settings.dmx_in_enabled)
         connect(m_handOff, &FrameHandOff::signalArtnetCheckDmxIn, this,
@@ -616,7 +615,7 @@ void Generator::createMidiOutput()
 // ones another chance), and its status brings that here.
 void Generator::wireMidiFrames()
 {
-    if (!m_calculator || !m_midi)
+    if (!m_handOff || !m_midi)
         return;
     if (m_settings.midi_protocol_on && m_midiStatus.canSend()) {
         connect(m_handOff, &FrameHandOff::signalSendTimecodeTimeOut, m_midi,
@@ -667,7 +666,7 @@ void Generator::createLtcOutput()
 // existence of this connection; the switch also opens or closes the device.
 void Generator::connectLtcOutput()
 {
-    if (!m_calculator || !m_ltc || !m_settings.ltc_protocol_on)
+    if (!m_handOff || !m_ltc || !m_settings.ltc_protocol_on)
         return;
     // The note first: direct slots run in the order they were connected.
     if (!m_ltcNote)
@@ -686,7 +685,7 @@ void Generator::rewireLtc()
 {
     if (!m_ltc)
         return;
-    if (m_calculator)
+    if (m_handOff)
         disconnect(m_handOff, &FrameHandOff::signalSendTimecodeTimeOut, m_ltc,
                    &LtcOutput::slotSendTimeCode);
     disconnect(m_ltcNote);
