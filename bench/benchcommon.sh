@@ -19,3 +19,25 @@ cpu_percent() {
 may_run_fifo20() {
     [ "$(id -u)" -eq 0 ] || [ "$(ulimit -r)" = unlimited ] || [ "$(ulimit -r)" -ge 20 ]
 }
+
+# in_private_network <what> <script> [args...]: runs the script again inside
+# a private network namespace with its loopback up (the program opens its
+# Art-Net socket there), or returns at once when already inside one.
+in_private_network() {
+    [ -n "${ORVELLO_BENCH_NETNS:-}" ] && return 0
+    local flag=-n
+    if [ "$(id -u)" -ne 0 ]; then
+        unshare -rn true 2>/dev/null ||
+            { echo "$1: needs a private network namespace (root); skipped" >&2; exit 77; }
+        flag=-rn
+    fi
+    shift
+    exec unshare "$flag" env ORVELLO_BENCH_NETNS=1 bash -c 'ip link set lo up; exec "$0" "$@"' "$@"
+}
+
+# mtc_port_connected: true once the program's MIDI port feeds the benchmark
+# receiver's input (mtcbench:in).
+mtc_port_connected() {
+    jack_lsp -c 2>/dev/null | awk '/^Orvello[^:]*:MTC out$/ { p = 1; next } /^[^ ]/ { p = 0 }
+        p && /mtcbench:in/ { found = 1 } END { exit !found }'
+}

@@ -18,12 +18,8 @@ FORMAT="${3:-30fps}"
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BUILD="${ORVELLO_BUILD_DIR:-$ROOT/build}"
 
-if [ -z "${HEADLESS_COST_NETNS:-}" ]; then
-    flag=-n
-    [ "$(id -u)" -eq 0 ] || flag=-rn
-    exec unshare "$flag" env HEADLESS_COST_NETNS=1 bash -c 'ip link set lo up; exec "$0" "$@"' \
-        "$0" "$@"
-fi
+source "$ROOT/bench/benchcommon.sh"
+in_private_network "headless cost" "$0" "$@"
 
 command -v jackd >/dev/null || { echo "headless cost: jackd missing; skipped" >&2; exit 77; }
 WORK=$(mktemp -d /tmp/orvello-headlesscost.XXXXXX)
@@ -33,7 +29,6 @@ fail() {
     exit 1
 }
 source "$ROOT/tests/common/jackserver.sh"
-source "$ROOT/bench/benchcommon.sh"
 PIDS=()
 cleanup() {
     for p in "${PIDS[@]}"; do stop "$p" TERM KILL || true; done
@@ -42,11 +37,6 @@ cleanup() {
 }
 trap cleanup EXIT
 mkdir -p "$WORK/config" "$WORK/home"
-
-port_connected() {
-    jack_lsp -c 2>/dev/null | awk '/^Orvello[^:]*:MTC out$/ { p = 1; next } /^[^ ]/ { p = 0 }
-        p && /mtcbench:in/ { found = 1 } END { exit !found }'
-}
 
 # thread_times <pid>: "tid name ns-on-cpu timeslices" for each thread.
 thread_times() {
@@ -61,7 +51,7 @@ measure() {
         noupdatecheck midi p0 "$FORMAT" >"$WORK/$1.out" 2>&1 &
     local pid=$!
     PIDS+=("$pid")
-    [ "$1" = "one port" ] && { wait_for 100 port_connected || fail "the program's port was not connected"; }
+    [ "$1" = "one port" ] && { wait_for 100 mtc_port_connected || fail "the program's port was not connected"; }
     sleep 3 # start-up, and the first port search, left out
     local t0 c0 t1 c1 rss
     t0=$(date +%s.%N)

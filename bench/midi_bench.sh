@@ -27,16 +27,8 @@ BUILD="${ORVELLO_BUILD_DIR:-$ROOT/build}"
 ORVELLO="$BUILD/app/orvello"
 TOOL="$BUILD/bench/midi_bench"
 
-if [ -z "${MIDI_BENCH_NETNS:-}" ]; then
-    if [ "$(id -u)" -ne 0 ] && ! unshare -rn true 2>/dev/null; then
-        echo "midi benchmark: needs a private network namespace (root); skipped" >&2
-        exit 77
-    fi
-    flag=-n
-    [ "$(id -u)" -eq 0 ] || flag=-rn
-    exec unshare "$flag" env MIDI_BENCH_NETNS=1 bash -c 'ip link set lo up; exec "$0" "$@"' \
-        "$0" "$@"
-fi
+source "$ROOT/bench/benchcommon.sh"
+in_private_network "midi benchmark" "$0" "$@"
 
 for f in "$ORVELLO" "$TOOL"; do
     [ -x "$f" ] || { echo "missing $f: build the targets orvello and midi_bench" >&2; exit 1; }
@@ -50,7 +42,6 @@ fail() {
     exit 1
 }
 source "$ROOT/tests/common/jackserver.sh"
-source "$ROOT/bench/benchcommon.sh"
 PIDS=()
 cleanup() {
     for p in "${PIDS[@]}"; do stop "$p" TERM KILL || true; done
@@ -79,11 +70,6 @@ mkdir -p "$WORK/config" "$WORK/home"
 cp "$ORVELLO" "$WORK/orvello-bench"
 FAILED=0
 
-program_connected() {
-    jack_lsp -c 2>/dev/null | awk '/^Orvello[^:]*:MTC out$/ { p = 1; next } /^[^ ]/ { p = 0 }
-        p && /mtcbench:in/ { found = 1 } END { exit !found }'
-}
-
 # run_one <sender> <format> <round>: one capture, one line of the list.
 run_one() {
     local sender="$1" format="$2" round="$3"
@@ -102,7 +88,7 @@ run_one() {
             verbose midi p0 "${flag[$format]}" >"$cap.out" 2>&1 &
         local pid=$!
         PIDS+=("$pid")
-        wait_for 100 program_connected || echo "round $round: the program's port was not seen connected" >&2
+        wait_for 100 mtc_port_connected || echo "round $round: the program's port was not seen connected" >&2
         if [ "$round" = 1 ]; then
             # Which class the threads on the path of a code run in: the
             # burst goes out on the MIDI output's thread.
