@@ -43,14 +43,11 @@ bool FrameHandOff::Queue::take(Entry *entry)
     return true;
 }
 
-FrameHandOff::FrameHandOff() : m_queue(std::make_shared<Queue>())
-{
-    m_queue->setWanted(false);
-}
+FrameHandOff::FrameHandOff() : m_queue(std::make_shared<Queue>()) {}
 
 // Counted, not asked: Qt may call these with its connection lock held, so
-// they must not call back into QObject. A receiver destroyed without a
-// disconnect leaves the count high, which costs a wake-up, never a frame.
+// they must not call back into QObject. A receiver that is destroyed calls
+// disconnectNotify from its own thread.
 bool FrameHandOff::isFrameSignal(const QMetaMethod &signal)
 {
     return signal == QMetaMethod::fromSignal(&FrameHandOff::signalSendTimecodeTimeOut) ||
@@ -61,19 +58,30 @@ bool FrameHandOff::isFrameSignal(const QMetaMethod &signal)
 void FrameHandOff::connectNotify(const QMetaMethod &signal)
 {
     if (isFrameSignal(signal))
-        m_queue->setWanted(m_listeners.fetch_add(1) + 1 > 0);
+        m_queue->addListener();
 }
 
 void FrameHandOff::disconnectNotify(const QMetaMethod &signal)
 {
     if (!signal.isValid()) // every connection went at once
-        m_listeners.store(0);
+        m_queue->removeAllListeners();
     else if (isFrameSignal(signal))
-        m_listeners.fetch_sub(1);
-    m_queue->setWanted(m_listeners.load() > 0);
+        m_queue->removeListener();
 }
 
-FrameHandOff::~FrameHandOff() = default;
+// A receiver destroyed on its own thread tells its senders from its
+// destructor, holding its own connection lock. Going away with frame
+// receivers left, the ring disconnectNotify counts in would be freed under
+// such a call; disconnecting them first takes each receiver's lock, so a
+// call under way ends before the ring goes, and none comes after. The other
+// signals stay connected: `destroyed` ends this object's thread.
+FrameHandOff::~FrameHandOff()
+{
+    disconnect(this, &FrameHandOff::signalSendTimecodeTimeOut, nullptr, nullptr);
+    disconnect(this, &FrameHandOff::signalArtnetCheckDmxIn, nullptr, nullptr);
+    disconnect(this, &FrameHandOff::signalLocate, nullptr, nullptr);
+    m_queue->removeAllListeners();
+}
 
 void FrameHandOff::slotStart()
 {

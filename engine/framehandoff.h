@@ -50,9 +50,13 @@ public:
         bool take(Entry *entry);
         int descriptor() const { return m_fd; }
         // Whether anyone listens at the other end; a frame nobody hears is
-        // not posted, so an idle hand-off thread is never woken.
-        bool wanted() const { return m_wanted.load(std::memory_order_relaxed); }
-        void setWanted(bool wanted) { m_wanted.store(wanted, std::memory_order_relaxed); }
+        // not posted, so an idle hand-off thread is never woken. One counter,
+        // so a connect and a disconnect on two threads cannot leave it saying
+        // "nobody" while someone listens.
+        bool wanted() const { return m_listeners.load(std::memory_order_relaxed) > 0; }
+        void addListener() { m_listeners.fetch_add(1, std::memory_order_relaxed); }
+        void removeListener() { m_listeners.fetch_sub(1, std::memory_order_relaxed); }
+        void removeAllListeners() { m_listeners.store(0, std::memory_order_relaxed); }
         quint64 dropped() const { return m_dropped.load(std::memory_order_relaxed); }
 
     private:
@@ -60,7 +64,7 @@ public:
         std::atomic<quint32> m_head{0}; // next to write, producer's
         std::atomic<quint32> m_tail{0}; // next to read, consumer's
         std::atomic<quint64> m_dropped{0};
-        std::atomic<bool> m_wanted{true};
+        std::atomic<int> m_listeners{0};
         int m_fd = -1;
     };
 
@@ -94,5 +98,4 @@ private:
     std::shared_ptr<Queue> m_queue;
     QSocketNotifier *m_notifier = nullptr;
     qint64 m_frameAgeMs = 0;
-    std::atomic<int> m_listeners{0};
 };

@@ -494,16 +494,20 @@ void Generator::connectNotify(const QMetaMethod &signal)
 
 // A remote connects to the frames only while someone watches; when the last
 // one goes, so does the wake-up per frame.
+//
+// A worker that receives other signals calls this from its own thread when it
+// is destroyed, so nothing but the signal is looked at before it is known to
+// be a frame signal, whose receivers all live on this thread.
 void Generator::disconnectNotify(const QMetaMethod &signal)
 {
-    if (!m_handOff)
+    const bool frames = signal == QMetaMethod::fromSignal(&Generator::signalSendTimecodeTimeOut);
+    const bool dmxCheck = signal == QMetaMethod::fromSignal(&Generator::signalArtnetCheckDmxIn);
+    if ((!frames && !dmxCheck) || !m_handOff || isSignalConnected(signal))
         return;
-    if (signal == QMetaMethod::fromSignal(&Generator::signalSendTimecodeTimeOut) &&
-        !isSignalConnected(signal))
+    if (frames)
         disconnect(m_handOff, &FrameHandOff::signalSendTimecodeTimeOut, this,
                    &Generator::signalSendTimecodeTimeOut);
-    if (signal == QMetaMethod::fromSignal(&Generator::signalArtnetCheckDmxIn) &&
-        !isSignalConnected(signal))
+    else
         disconnect(m_handOff, &FrameHandOff::signalArtnetCheckDmxIn, this,
                    &Generator::signalArtnetCheckDmxIn);
 }

@@ -253,6 +253,7 @@ private slots:
 
         // A consumer a whole ring behind: the newest entry is left out, counted.
         FrameHandOff::Queue full;
+        full.addListener();
         int posted = 0;
         while (posted < 1000 && full.post(FrameHandOff::Entry()))
             ++posted;
@@ -265,6 +266,43 @@ private slots:
         QVERIFY(!handOff.queue()->wanted());
         for (int i = 1; i < handed.size(); ++i)
             QCOMPARE((handed[i] - handed[i - 1] + 30 * 86400) % (30 * 86400), 1);
+    }
+
+    // A receiver destroyed on its own thread tells the hand-off so from there,
+    // once per connection, while the hand-off may be going away on its own
+    // thread at the same moment. Nothing may touch the hand-off's ring after
+    // it is freed (a sanitizer build reports that at once, a plain one
+    // corrupts the heap now and then); the hand-off's thread still ends with
+    // it, and then nobody is left listening.
+    void receiverDyingWhileHandOffGoes()
+    {
+        QThread receivers;
+        receivers.start();
+        const auto stop = qScopeGuard([&receivers]() {
+            receivers.quit();
+            receivers.wait();
+        });
+        WorkerThreads threads;
+        for (int round = 0; round < 30; ++round) {
+            auto *handOff = new FrameHandOff;
+            const std::shared_ptr<FrameHandOff::Queue> queue = handOff->queue();
+            threads.adopt(handOff)->start();
+            auto *receiver = new QObject;
+            receiver->moveToThread(&receivers);
+            for (int i = 0; i < 50; ++i)
+                connect(handOff, &FrameHandOff::signalSendTimecodeTimeOut, receiver,
+                        [](quint8, quint8, quint8, quint8, quint8) {});
+            QVERIFY(queue->wanted());
+            QSemaphore dying;
+            QMetaObject::invokeMethod(receiver, [receiver, &dying]() {
+                dying.release();
+                delete receiver;
+            });
+            dying.acquire();
+            handOff->deleteLater();
+            QVERIFY2(threads.waitAll(5000), qPrintable(QString::number(round)));
+            QVERIFY2(!queue->wanted(), qPrintable(QString::number(round)));
+        }
     }
 
     void grantablePriority_data()
