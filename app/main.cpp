@@ -1,86 +1,41 @@
 #include "commandlineoptions.h"
 #include "configcommand.h"
-#include "headlessrunner.h"
-#include "linewriter.h"
+#include "headlessentry.h"
 #include "orvello.h"
 #include "terminationsignals.h"
 #include "translation.h"
-#include "version.h"
 
 #include <QApplication>
 #include <QTranslator>
 
-#include <atomic>
+#include <climits>
+#include <string>
+#include <string_view>
 #include <unistd.h>
 
 namespace
 {
-// Debug and warning texts of every thread (the MIDI output's errors among
-// them) go to standard error through a writer of their own, so a stalled
-// stderr never holds up a worker. A fatal text is written at once: the
-// process aborts right after.
-class DebugOutput
+// `orvello headless` goes on in the service program (servicemain.cpp), which
+// links no window libraries: same process, same arguments. It sits beside
+// this program in a build tree and in the private program folder of an
+// install. Where it cannot be started, the run stays in this program.
+void handOverToServiceProgram(char *argv[])
 {
-public:
-    DebugOutput() : m_writer(STDERR_FILENO)
-    {
-        s_writer = &m_writer;
-        m_previous = qInstallMessageHandler(&DebugOutput::handle);
+    char self[PATH_MAX];
+    const ssize_t length = ::readlink("/proc/self/exe", self, sizeof self - 1);
+    if (length <= 0)
+        return;
+    self[length] = '\0';
+    const std::string folder(self, std::string_view(self).rfind('/') + 1);
+    for (const char *relative : {"orvello-headless", ORVELLO_SERVICE_PROGRAM}) {
+        std::string program = folder + relative;
+        if (::access(program.c_str(), X_OK) != 0)
+            continue;
+        TerminationSignals::holdForExec();
+        argv[0] = program.data();
+        ::execv(program.c_str(), argv);
+        TerminationSignals::releaseHeld();
     }
-    ~DebugOutput()
-    {
-        qInstallMessageHandler(m_previous);
-        s_writer = nullptr;
-    }
-
-private:
-    static void handle(QtMsgType type, const QMessageLogContext &context, const QString &text)
-    {
-        const QByteArray line = qFormatLogMessage(type, context, text).toLocal8Bit() + '\n';
-        LineWriter *writer = s_writer;
-        if (type != QtFatalMsg && writer) {
-            writer->append(line);
-            return;
-        }
-        [[maybe_unused]] const ssize_t written =
-            ::write(STDERR_FILENO, line.constData(), size_t(line.size()));
-    }
-
-    static inline std::atomic<LineWriter *> s_writer{nullptr};
-    LineWriter m_writer;
-    QtMessageHandler m_previous = nullptr;
-};
-
-void setIdentity()
-{
-    QCoreApplication::setOrganizationName(QLatin1String(Maker::Organisation));
-    QCoreApplication::setApplicationName(QLatin1String(Maker::Application));
-}
-
-// A console application: no platform plugin is loaded and no display is
-// opened, so it runs on machines without any window system.
-int runHeadless(int argc, char *argv[])
-{
-    // Qt's own event dispatcher costs less per wake-up than the GLib one, and
-    // a console run has no GLib-based library that needs the latter.
-    if (!qEnvironmentVariableIsSet("QT_NO_GLIB"))
-        qputenv("QT_NO_GLIB", "1");
-    // Outlives the application object, whose end may still report.
-    const DebugOutput debugOutput;
-    QCoreApplication app(argc, argv);
-    setIdentity();
-    QTranslator translator;
-    installProgramTranslation(translator);
-
-    TerminationSignals termination;
-    // Destroyed before the application: it stops the workers, waits for
-    // their threads and saves the keys.
-    HeadlessRunner runner(QCoreApplication::arguments());
-    QObject::connect(&termination, &TerminationSignals::terminationRequested, &app,
-                     &QCoreApplication::quit);
-    QObject::connect(&runner, &HeadlessRunner::exitRequested, &app, &QCoreApplication::quit);
-    runner.start();
-    return app.exec();
 }
 } // namespace
 
@@ -90,7 +45,7 @@ int main(int argc, char *argv[])
     // console without any display.
     if (CommandLineParser::asksForTextOnly(argc, argv)) {
         QCoreApplication app(argc, argv);
-        setIdentity();
+        setProgramIdentity();
         QTranslator translator;
         installProgramTranslation(translator);
         CommandLineParser::parse(QCoreApplication::arguments());
@@ -101,19 +56,21 @@ int main(int argc, char *argv[])
     // but the store and the file.
     if (CommandLineParser::asksForConfigFile(argc, argv)) {
         QCoreApplication app(argc, argv);
-        setIdentity();
+        setProgramIdentity();
         QTranslator translator;
         installProgramTranslation(translator);
         return ConfigCommand::run(CommandLineParser::parse(QCoreApplication::arguments()));
     }
 
-    if (CommandLineParser::asksForHeadless(argc, argv))
+    if (CommandLineParser::asksForHeadless(argc, argv)) {
+        handOverToServiceProgram(argv);
         return runHeadless(argc, argv);
+    }
 
     // Outlives the application object, whose end may still report.
     const DebugOutput debugOutput;
     QApplication app(argc, argv);
-    setIdentity();
+    setProgramIdentity();
     QTranslator translator;
     installProgramTranslation(translator);
 

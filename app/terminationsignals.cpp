@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -21,6 +22,14 @@ extern "C" void onSignal(int signalNumber)
     [[maybe_unused]] const ssize_t written = ::write(pipeFds[0], &byte, 1);
     errno = savedErrno;
 }
+sigset_t handledSet()
+{
+    sigset_t set;
+    sigemptyset(&set);
+    for (int signalNumber : handled)
+        sigaddset(&set, signalNumber);
+    return set;
+}
 } // namespace
 
 bool TerminationSignals::installEarly()
@@ -30,6 +39,7 @@ bool TerminationSignals::installEarly()
     ::signal(SIGPIPE, SIG_IGN);
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, pipeFds) != 0) {
         pipeFds[0] = pipeFds[1] = -1;
+        releaseHeld(); // the default way, for these too
         return false;
     }
     struct sigaction action = {};
@@ -38,7 +48,25 @@ bool TerminationSignals::installEarly()
     action.sa_flags = SA_RESTART;
     for (int signalNumber : handled)
         ::sigaction(signalNumber, &action, nullptr);
+    // Held over an exec (holdForExec): delivered to the handler now.
+    releaseHeld();
     return true;
+}
+
+void TerminationSignals::holdForExec()
+{
+    const sigset_t set = handledSet();
+    ::pthread_sigmask(SIG_BLOCK, &set, nullptr);
+    unsigned char byte = 0;
+    // To this thread, which keeps its pending signals across the exec.
+    while (pipeFds[1] >= 0 && ::read(pipeFds[1], &byte, 1) == 1)
+        ::raise(byte);
+}
+
+void TerminationSignals::releaseHeld()
+{
+    const sigset_t set = handledSet();
+    ::pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
 }
 
 TerminationSignals::TerminationSignals(QObject *parent) : QObject(parent)

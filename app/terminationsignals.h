@@ -21,6 +21,14 @@ public:
     // False when it could not be set up.
     static bool installEarly();
 
+    // Before the program replaces itself by exec: the handled signals are
+    // blocked, and those caught but not yet read are raised again, so they
+    // wait as pending across the exec until the new image's installEarly()
+    // takes them.
+    static void holdForExec();
+    // The exec failed: what was held arrives here again.
+    static void releaseHeld();
+
     // Reads what installEarly() catches (installing it if that has not
     // happened yet). One receiver at a time.
     explicit TerminationSignals(QObject *parent = nullptr);

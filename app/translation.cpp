@@ -15,7 +15,8 @@ QStringList translationDirectories(const QString &programDirectory)
 {
     const QDir program(programDirectory);
     return {program.path(),
-            QDir::cleanPath(program.filePath(QStringLiteral("../share/orvello/translations")))};
+            QDir::cleanPath(program.filePath(QStringLiteral("../share/orvello/translations"))),
+            QDir::cleanPath(program.filePath(QStringLiteral("../../share/orvello/translations")))};
 }
 
 bool installTranslation(QTranslator &translator, const QStringList &directories,

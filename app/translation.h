@@ -14,8 +14,8 @@ bool installTranslation(QTranslator &translator, const QString &directory,
 
 // The folders searched for the program's translations, in order: its own
 // folder (a build tree, or an install that keeps them beside the program),
-// then <prefix>/share/orvello/translations for a program in <prefix>/bin, as
-// a package or `cmake --install` lays them out.
+// then <prefix>/share/orvello/translations for a program in <prefix>/bin or
+// <prefix>/libexec/orvello, as a package or `cmake --install` lays them out.
 QStringList translationDirectories(const QString &programDirectory);
 
 // The first of `directories` that holds a translation for `locale` is used.

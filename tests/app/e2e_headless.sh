@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # `orvello headless` started with real-time priority, in a network namespace of
-# its own: every output worker keeps the policy. What a headless run sends and
+# its own: every output worker keeps the policy, and no window library is
+# mapped. What a headless run sends and
 # answers is e2e_remote_headless's, its wiring tst_sharedwiring's, how signals
 # end it tst_shutdown's; bench/remote_cost.sh measures what it costs.
 set -euo pipefail
@@ -32,6 +33,8 @@ done
 [ "$(grep -c . <<<"$classes")" -ge 4 ] && ! grep -qv '^ *FF' <<<"$classes" &&
     [ "$(grep -cE '^ *FF +10 +(artnet|midi|ltc)$' <<<"$classes")" = 3 ] ||
     fail "rt: worker classes: $classes"
+# The run went on in the service program, which maps no window libraries.
+! grep -qE 'libQt6(Widgets|Gui)' "/proc/$PID/maps" || fail "rt: window libraries mapped"
 headless_stop rt TERM
 [ ! -s "$WORK/rt/stderr" ] || fail "rt: standard error: $(cat "$WORK/rt/stderr")"
 echo "PASS"

@@ -1,4 +1,6 @@
 #include "privatenetwork.h"
+#include "terminationsignals.h"
+
 #include <QElapsedTimer>
 #include <QNetworkDatagram>
 #include <QProcess>
@@ -38,6 +40,25 @@ class TestShutdown : public QObject
 
 private slots:
     void initTestCase() { REQUIRE_PRIVATE_NETWORK(); }
+
+    // `orvello headless` hands its run to the service program by exec: a
+    // signal caught before is raised again and held blocked, so it is pending
+    // across the exec and reaches the handler once it is let through.
+    void signalHeldOverExec()
+    {
+        TerminationSignals termination;
+        QVERIFY(termination.isInstalled());
+        QSignalSpy requested(&termination, &TerminationSignals::terminationRequested);
+        ::raise(SIGTERM); // caught: its byte waits in the socket pair
+        TerminationSignals::holdForExec();
+        sigset_t pending;
+        QVERIFY(::sigpending(&pending) == 0);
+        const bool held = sigismember(&pending, SIGTERM) == 1;
+        TerminationSignals::releaseHeld();
+        QVERIFY(held);
+        QTRY_COMPARE(requested.size(), 1);
+        QCOMPARE(requested.at(0).at(0).toInt(), int(SIGTERM));
+    }
     void endsCleanly_data()
     {
         QTest::addColumn<int>("signalNumber"); // 0: the program ends by itself

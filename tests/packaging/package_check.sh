@@ -38,6 +38,7 @@ dpkg-deb -c "$deb" >"$WORK/contents"
 awk '{ print $6 }' "$WORK/contents" | sed 's#^\./#/#; s#/$##' >"$WORK/paths"
 required=(
     /usr/bin/orvello
+    /usr/libexec/orvello/orvello-headless
     /usr/share/orvello/translations/Orvello_de.qm
     /usr/share/applications/example.orvello.Orvello.desktop
     /usr/share/metainfo/example.orvello.Orvello.metainfo.xml
@@ -104,6 +105,9 @@ for _ in $(seq 300); do
     sleep 0.1
 done
 grep -q "^Orvello v$version headless: " "$WORK/headless.out" || fail "no start line within 30 s"
+# Handed over to the service program, which maps no window libraries.
+[ "$(readlink "/proc/$PID/exe")" = "$ROOT/usr/libexec/orvello/orvello-headless" ] ||
+    fail "headless runs $(readlink "/proc/$PID/exe")"
 sleep 2 # the run itself, not a wait for readiness
 kill -0 "$PID" 2>/dev/null || fail "headless ended by itself"
 kill -TERM "$PID"
