@@ -59,11 +59,41 @@ void EdgeTimer::sleepToEdge()
     KernelClock::sleepUntilNs(CLOCK_MONOTONIC, KernelClock::nowNs(CLOCK_MONOTONIC) + remaining);
 }
 
+bool EdgeTimer::sleepToNoted(qint64 maxNs)
+{
+    if (!m_noted)
+        return false;
+    const qint64 remaining = m_edgeNs - KernelClock::nowNs(m_clock);
+    if (remaining > maxNs)
+        return false;
+    m_noted = false;
+    // On the monotonic clock, like the rest of a lead: a step of the
+    // real-time clock during the sleep cannot stretch it.
+    if (remaining > 0)
+        KernelClock::sleepUntilNs(CLOCK_MONOTONIC, KernelClock::nowNs(CLOCK_MONOTONIC) + remaining);
+    return true;
+}
+
+void EdgeTimer::release()
+{
+    m_holding = false;
+    if (m_noted) {
+        m_noted = false;
+        armAt(m_clock, m_edgeNs);
+    }
+}
+
 bool EdgeTimer::armAt(clockid_t clock, qint64 ns)
 {
     Source *source = sourceFor(clock);
     if (!source)
         return false;
+    if (m_holding) {
+        m_clock = clock;
+        m_edgeNs = ns;
+        m_noted = true;
+        return true;
+    }
     // Only one of the two may be pending: the owner aims at one clock at a time.
     Source *other = source == &m_realtime ? &m_monotonic : &m_realtime;
     if (other->fd >= 0) {
@@ -86,6 +116,7 @@ bool EdgeTimer::armAt(clockid_t clock, qint64 ns)
 
 void EdgeTimer::disarm()
 {
+    m_noted = false;
     const itimerspec off{};
     for (Source *source : {&m_monotonic, &m_realtime})
         if (source->fd >= 0)

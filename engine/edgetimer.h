@@ -34,6 +34,16 @@ public:
     // or so late.
     static constexpr qint64 FrameLeadNs = 2000000;
 
+    // Frame after frame on the owner's thread: while held, armAt() only notes
+    // the instant, and the thread sleeps to it itself (sleepToNoted), one
+    // wake-up a frame instead of the kernel timer's lead wake-up and the
+    // sleep after it. release() hands a noted instant to the kernel timer.
+    void hold() { m_holding = true; }
+    // False when no instant was noted or it lies farther than `maxNs` ahead
+    // (a clock step, or a wait longer than a frame): the kernel timer's job.
+    bool sleepToNoted(qint64 maxNs);
+    void release();
+
 signals:
     void fired();
 
@@ -53,4 +63,6 @@ private:
     qint64 m_leadNs = 0;
     clockid_t m_clock = CLOCK_MONOTONIC;
     qint64 m_edgeNs = 0;
+    bool m_holding = false;
+    bool m_noted = false;
 };

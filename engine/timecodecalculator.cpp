@@ -1,5 +1,6 @@
 #include "timecodecalculator.h"
 
+#include <QCoreApplication>
 #include <QThread>
 
 namespace
@@ -11,6 +12,13 @@ constexpr qint64 EarlyWakeMs = EdgeTimer::FrameLeadNs / 1000000;
 // case that wake-up is lost; it fires at most this long after the change was
 // due. It is moved on only when it comes within half of that, not every frame.
 constexpr qint64 StandByMs = 300;
+// Frames sent in a row on one wake-up each before the thread goes back to its
+// event loop once (five seconds and more): its own timer and anything else
+// that is not a queued call get their turn there.
+constexpr int FramesPerRun = 128;
+// The longest sleep to a frame edge the thread takes itself: a frame at
+// 23.976 fps, with room to spare. A longer wait is the kernel timer's.
+constexpr qint64 LongestSleepNs = 45000000;
 } // namespace
 
 TimecodeCalculator::TimecodeCalculator(const Clock *clock)
@@ -19,10 +27,7 @@ TimecodeCalculator::TimecodeCalculator(const Clock *clock)
 {
     // Woken ahead of each edge, the thread sleeps the rest of the way.
     m_edge->setLeadNs(EdgeTimer::FrameLeadNs);
-    connect(m_edge, &EdgeTimer::fired, this, [this]() {
-        if (isTimerActive())
-            tickAndSchedule();
-    });
+    connect(m_edge, &EdgeTimer::fired, this, &TimecodeCalculator::runFrames);
     m_startReference = m_clock->monotonicMs();
     m_pauseStart = m_startReference;
 }
@@ -271,6 +276,24 @@ void TimecodeCalculator::tickAndSchedule()
     m_standingBy = false;
 }
 
+// From one kernel timer wake-up on, the thread sleeps to each frame edge
+// itself, as a plain sender loop does: one wake-up a frame. Between frames it
+// runs what was queued for it (a click, a format, a stop), never on the edge;
+// a change that asks for a tick at once ends the run, as does standing by.
+void TimecodeCalculator::runFrames()
+{
+    m_edge->hold();
+    for (int frame = 1; isTimerActive(); ++frame) {
+        m_retick = false;
+        tickAndSchedule();
+        QCoreApplication::sendPostedEvents();
+        if (frame >= FramesPerRun || m_retick || !isTimerActive() ||
+            !m_edge->sleepToNoted(LongestSleepNs))
+            break;
+    }
+    m_edge->release();
+}
+
 bool TimecodeCalculator::aimAtNextChange(qint64 mono, qint64 t, qint64 wait)
 {
     qint64 ns = 0;
@@ -282,6 +305,7 @@ bool TimecodeCalculator::aimAtNextChange(qint64 mono, qint64 t, qint64 wait)
 
 void TimecodeCalculator::tickSoon()
 {
+    m_retick = true;
     m_standingBy = false;
     setNextTick(1);
 }

@@ -108,6 +108,7 @@ private:
     bool aimAtNextChange(qint64 mono, qint64 t, qint64 wait);
     // A command changed the source or its phase: compute again at once.
     void tickSoon();
+    void runFrames();
 
     // Milliseconds the counter has run, taken on the monotonic clock so that
     // a step of the wall clock does not move a running place.
@@ -161,4 +162,5 @@ private:
 
     std::shared_ptr<FrameHandOff::Queue> m_handOff;
     bool m_standingBy = false;
+    bool m_retick = false; // a change asked for a tick at once
 };

@@ -16,6 +16,7 @@
 #include <ctime>
 #include <pthread.h>
 #include <sched.h>
+#include <sys/resource.h>
 #include <sys/timerfd.h>
 #include <thread>
 #include <unistd.h>
@@ -78,18 +79,24 @@ protected:
     void slotSendTimecodeTimeOut() override { ++ticks; }
 };
 
-// Notes, at each send, how often the sending thread has allocated so far.
+// Notes, at each send, how often the sending thread has allocated and how
+// often it has waited (blocked) so far.
 class AllocationProbe : public FrameSender
 {
 public:
     void sendFrame(const TimeCode &) override
     {
         const int n = sends.load();
-        if (n < int(allocations.size()))
+        rusage usage{};
+        getrusage(RUSAGE_THREAD, &usage);
+        if (n < int(allocations.size())) {
             allocations[size_t(n)] = t_allocations;
+            waits[size_t(n)] = usage.ru_nvcsw;
+        }
         sends.store(n + 1);
     }
     std::array<quint64, 64> allocations{};
+    std::array<long, 64> waits{};
     std::atomic<int> sends{0};
 };
 } // namespace
@@ -247,6 +254,10 @@ private slots:
         calculator->requestStop();
         QVERIFY(threads.waitAll(5000));
         QCOMPARE(probe->allocations[frames - 1] - probe->allocations[3], quint64(0));
+        // One wait a frame, the sleep to its edge, not a timer's wake-up and
+        // then the sleep.
+        const long waits = probe->waits[frames - 1] - probe->waits[3];
+        QVERIFY2(waits <= (frames - 4) * 5 / 4, qPrintable(QString::number(waits)));
 
         QTRY_VERIFY_WITH_TIMEOUT(handed.size() >= frames, 2000);
         QCOMPARE(handOff.queue()->dropped(), quint64(0));
