@@ -265,6 +265,10 @@ QWidget *OrvelloView::buildCentral(QMainWindow *window, bool useLcd)
     sourceLabel = new QLabel(central);
     sourceLabel->setObjectName(QStringLiteral("transport_source"));
     sourceLabel->setWordWrap(true);
+    // Room for two lines whatever the words: the window's least height does
+    // not count a wrapped second line, which was then laid over the code
+    // display's lower edge (and repainted with every code).
+    sourceLabel->setMinimumHeight(2 * sourceLabel->fontMetrics().lineSpacing());
     words->addWidget(stateLabel);
     words->addWidget(sourceLabel);
     words->addStretch(1);

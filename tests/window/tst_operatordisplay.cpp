@@ -146,6 +146,9 @@ private slots:
             type(key);
             QTRY_COMPARE_WITH_TIMEOUT(w->view().sourceLabel->text(), words, 3000);
             QCOMPARE(clock->sourceLabel()->text(), words);
+            // Wrapped or not, the words never lie over the code.
+            QTRY_VERIFY(
+                !w->view().sourceLabel->geometry().intersects(w->view().display()->geometry()));
         }
         type(QKeySequence(QStringLiteral("Ctrl+Alt+2")));
         QTRY_COMPARE(clock->formatLabel()->text(), QStringLiteral("25 fps"));
