@@ -49,7 +49,10 @@ private slots:
         ::close(savedStderr);
         QVERIFY2(sameBuffer, "std::cerr was left on another buffer");
         // Nothing the libraries said about a missing system reached the console.
-        QCOMPARE(QString::fromLocal8Bit(capture.readAll()), QString());
+        // Read through a file of its own: the capture's offset is past what was written.
+        QFile written(capture.fileName());
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromLocal8Bit(written.readAll()), QString());
     }
 };
 
