@@ -11,6 +11,7 @@
 #include <jack/midiport.h>
 #include <jack/ringbuffer.h>
 
+#include <atomic>
 #include <mutex>
 #include <set>
 #include <string>
@@ -50,7 +51,7 @@ class TestRtMidiJack : public QObject
     QStringList received;              // "first|second <hex bytes>"
     std::mutex clientsLock;
     std::set<std::string> clients; // open clients named Orvello...
-    int probes = 0;                // "Orvello probe" clients opened so far
+    std::atomic<int> probes{0};    // "Orvello probe" clients opened so far
 
     static int process(jack_nframes_t frames, void *arg)
     {
@@ -81,11 +82,6 @@ class TestRtMidiJack : public QObject
             self->clients.erase(name);
         else if (self->clients.insert(name).second && qstrncmp(name, "Orvello probe", 13) == 0)
             ++self->probes;
-    }
-    int probesSoFar()
-    {
-        const std::lock_guard<std::mutex> lock(clientsLock);
-        return probes;
     }
     bool noClientLeft()
     {
@@ -127,12 +123,10 @@ private slots:
         jackd.start("jackd", {"-n", QString::fromLatin1(server), "-r", "-p", "5", "-d", "dummy",
                               "-C", "0", "-P", "0", "-r", "48000", "-p", "256"});
         QVERIFY(jackd.waitForStarted());
-        jack_set_error_function([](const char *) {}); // "no server yet", while it starts
         QVERIFY(within10s([&] {
             receiver = jack_client_open("receiver", JackNoStartServer, nullptr);
             return receiver || jackd.state() == QProcess::NotRunning;
         }));
-        jack_set_error_function(nullptr);
         QVERIFY2(receiver, "jackd did not start");
         ring = jack_ringbuffer_create(1 << 16);
         for (int p = 0; p < 2; ++p)
@@ -152,16 +146,13 @@ private slots:
     {
         nameInputs("in1", "in2");
         // Every client the service opened is closed again once it is gone.
-        if (jackd.state() == QProcess::Running)
-            QVERIFY(within10s([&] { return noClientLeft(); }));
+        QVERIFY(within10s([&] { return noClientLeft(); }));
     }
     void cleanupTestCase()
     {
-        if (jackd.state() == QProcess::Running) {
-            jack_client_close(receiver);
-            jackd.terminate();
-            jackd.waitForFinished(10000);
-        }
+        jack_client_close(receiver);
+        jackd.terminate();
+        jackd.waitForFinished(10000);
     }
 
     void messagesArriveAsSent()
@@ -234,26 +225,13 @@ private slots:
         QCOMPARE(service.deviceCount(), 2u);
         // Each search opens a probe, and each rescan that takes a search's
         // result starts the next: two more probes and one result came in.
-        const int probes = probesSoFar();
+        const int from = probes;
         bool news = false;
         QVERIFY(within10s([&] {
             news = news || service.rescan();
-            return news || probesSoFar() >= probes + 2;
+            return news || probes >= from + 2;
         }));
         QVERIFY2(!news, "a search that found the same ports was news");
-    }
-
-    // Last: it ends the server.
-    void portsOfAGoneServerAreLeftAlone()
-    {
-        RtMidiOutputService service;
-        QCOMPARE(service.deviceCount(), 2u);
-        MidiOutHandle handle = 0;
-        QCOMPARE(service.open(&handle, 0), MMSYSERR_NOERROR);
-        jackd.terminate();
-        QVERIFY(jackd.waitForFinished(10000));
-        QVERIFY(within10s([&] { return service.shortMessage(handle, 0xF8) == MIDIERR_NOTREADY; }));
-        QCOMPARE(service.close(handle), MMSYSERR_NOERROR);
     }
 };
 
