@@ -14,8 +14,16 @@ class TestQuietSearch : public QObject
 {
     Q_OBJECT
 private slots:
+    void concurrentSearchesLeaveTheStreamsAlone_data()
+    {
+        QTest::addColumn<bool>("audio");
+        // RtAudio mutes JACK itself: the MIDI output's searches alone show whether it does too.
+        QTest::newRow("MIDI alone") << false;
+        QTest::newRow("MIDI and audio") << true;
+    }
     void concurrentSearchesLeaveTheStreamsAlone()
     {
+        QFETCH(bool, audio);
         constexpr int Rounds = 60;
         std::streambuf *const cerrBuffer = std::cerr.rdbuf();
         QTemporaryFile capture;
@@ -27,8 +35,8 @@ private slots:
             for (int i = 0; i < Rounds; ++i)
                 RtMidiOutputService().rescan();
         });
-        std::thread audioSearches([] {
-            for (int i = 0; i < Rounds; ++i)
+        std::thread audioSearches([audio] {
+            for (int i = 0; audio && i < Rounds; ++i)
                 RtAudioOutputService().deviceNames();
         });
         midiSearches.join();
@@ -41,7 +49,10 @@ private slots:
         ::close(savedStderr);
         QVERIFY2(sameBuffer, "std::cerr was left on another buffer");
         // Nothing the libraries said about a missing system reached the console.
-        QCOMPARE(QString::fromLocal8Bit(capture.readAll()), QString());
+        // Read through a file of its own: the capture's offset is past what was written.
+        QFile written(capture.fileName());
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromLocal8Bit(written.readAll()), QString());
     }
 };
 
