@@ -1,6 +1,7 @@
 #include "artnetinterface.h"
 #include "artnettestbytes.h"
 #include "portsharing.h"
+#include "table.h"
 
 #include <QtTest>
 
@@ -32,93 +33,89 @@ class TestArtnetInterfaces : public QObject
 {
     Q_OBJECT
 private slots:
-    void enumerate_data();
-    void enumerate();
-    void indexOfSubnet();
-    void otherListeners();
+    void enumerate_data()
+    {
+        Table::columns<EntryList, QStringList, QStringList>("entries", "log", "records");
+
+        // Platform order kept; no hardware address gives zeros.
+        QTest::newRow("usable list")
+            << EntryList{entry("127.0.0.1", "255.0.0.0", "", "", "lo"),
+                         entry("fe80::1", "ffff:ffff:ffff:ffff::", "", "", "eth0"), Eth0, Ten}
+            << QStringList{"found IpV4 - 127.0.0.1 memory for later",
+                           "found IpV6 - fe80::1 dont' use it",
+                           "found IpV4 - 192.168.1.10  Mask: 255.255.255.0 Broad: 192.168.1.255 "
+                           "add "
+                           "to send/receive list with 00:1A:2B:3C:4D:5E on eth0",
+                           "found IpV4 - 10.0.0.5  Mask: 255.0.0.0 Broad: 10.255.255.255 add to "
+                           "send/receive list with 00:00:00:00:00:00 on ten"}
+            << QStringList{"192.168.1.10|192.168.1.255|255.255.255.0|00:1A:2B:3C:4D:5E|eth0",
+                           "10.0.0.5|10.255.255.255|255.0.0.0|00:00:00:00:00:00|ten"};
+        // A null address belongs to no protocol, so it is reported as unknown.
+        QTest::newRow("nothing usable")
+            << EntryList{entry("127.0.0.1", "255.0.0.0", "127.255.255.255", "", "lo"),
+                         entry("", "", ""),
+                         entry("0.0.0.0", "255.0.0.0", "0.255.255.255"),
+                         entry("255.255.255.255", "255.255.255.255", "255.255.255.255"),
+                         entry("10.0.0.5", "255.0.0.0", ""),
+                         entry("10.0.0.5", "0.0.0.0", "10.255.255.255")}
+            << QStringList{"found IpV4 - 127.0.0.1 memory for later",
+                           "found unknown Ip -  dont' use it",
+                           "found IpV4 - 0.0.0.0 do not use it",
+                           "found IpV4 - 255.255.255.255 do not use it",
+                           "found IpV4 - 10.0.0.5  Mask: 255.0.0.0 Broad: don't add because "
+                           "invalid "
+                           "broadcast",
+                           "found IpV4 - 10.0.0.5  Mask: 0.0.0.0 Broad: 10.255.255.255don't add "
+                           "because invalid netmask",
+                           "found IpV4 - 127.0.0.1 broadcast 127.255.255.255 netmask 255.0.0.0 do "
+                           "not use it\n"}
+            << QStringList{Fallback};
+        QTest::newRow("nothing at all") << EntryList{} << QStringList{} << QStringList{Fallback};
+    }
+
+    void enumerate()
+    {
+        const auto [entries, log, records] =
+            Table::fetch<EntryList, QStringList, QStringList>("entries", "log", "records");
+
+        QStringList got;
+        const auto list = ArtnetInterfaces::enumerate(entries, [&](const QString &l) { got << l; });
+        QCOMPARE(got, log);
+        QCOMPARE(describe(list), records);
+    }
+
+    void indexOfSubnet()
+    {
+        const auto list = ArtnetInterfaces::enumerate({Ten, Eth0}, [](const QString &) {});
+        auto at = [&](const QString &a) {
+            return ArtnetInterfaces::indexOfSubnet(list, QHostAddress(a).toIPv4Address());
+        };
+        QCOMPARE(at("192.168.1.0"), 1);
+        QCOMPARE(at("192.168.1.50"), 1);
+        QCOMPARE(at("10.200.3.4"), 0);
+        QCOMPARE(at("255.255.255.255"), -1); // all interfaces
+        QCOMPARE(at("172.16.0.1"), -1);
+        QCOMPARE(at("192.168.2.10"), -1); // the neighbouring /24
+    }
+
+    // The kernel's tables as /proc/net/udp and udp6 print them: our own socket, one on
+    // another port, and v4-mapped IPv6 sockets on our address and on one that is not ours.
+    void otherListeners()
+    {
+        const QByteArray head =
+            "  sl  local_address rem_address   st tx_queue rx_queue tr tm->when "
+            "retrnsmt   uid  timeout inode ref pointer drops\n";
+        auto row = [](const char *local, int inode) {
+            return "   1: " + QByteArray(local) +
+                   " 00000000:0000 07 00000000:00000000 00:00000000 " + "00000000     0        0 " +
+                   QByteArray::number(inode) + " 2 0000000000000000 0\n";
+        };
+        const QByteArray udp = head + row("0500000A:1936", 7) + row("00000000:1937", 8);
+        const QByteArray udp6 = head + row("0000000000000000FFFF00000500000A:1936", 9) +
+                                row("0000000000000000FFFF00000600000A:1936", 10);
+        QCOMPARE(PortSharing::otherListeners(udp, udp6, 6454, 7, {0x0A000005}), 1);
+    }
 };
-
-void TestArtnetInterfaces::enumerate_data()
-{
-    QTest::addColumn<EntryList>("entries");
-    QTest::addColumn<QStringList>("log");
-    QTest::addColumn<QStringList>("records");
-
-    // Platform order kept; no hardware address gives zeros.
-    QTest::newRow("usable list")
-        << EntryList{entry("127.0.0.1", "255.0.0.0", "", "", "lo"),
-                     entry("fe80::1", "ffff:ffff:ffff:ffff::", "", "", "eth0"), Eth0, Ten}
-        << QStringList{"found IpV4 - 127.0.0.1 memory for later",
-                       "found IpV6 - fe80::1 dont' use it",
-                       "found IpV4 - 192.168.1.10  Mask: 255.255.255.0 Broad: 192.168.1.255 add "
-                       "to send/receive list with 00:1A:2B:3C:4D:5E on eth0",
-                       "found IpV4 - 10.0.0.5  Mask: 255.0.0.0 Broad: 10.255.255.255 add to "
-                       "send/receive list with 00:00:00:00:00:00 on ten"}
-        << QStringList{"192.168.1.10|192.168.1.255|255.255.255.0|00:1A:2B:3C:4D:5E|eth0",
-                       "10.0.0.5|10.255.255.255|255.0.0.0|00:00:00:00:00:00|ten"};
-    // A null address belongs to no protocol, so it is reported as unknown.
-    QTest::newRow("nothing usable")
-        << EntryList{entry("127.0.0.1", "255.0.0.0", "127.255.255.255", "", "lo"),
-                     entry("", "", ""),
-                     entry("0.0.0.0", "255.0.0.0", "0.255.255.255"),
-                     entry("255.255.255.255", "255.255.255.255", "255.255.255.255"),
-                     entry("10.0.0.5", "255.0.0.0", ""),
-                     entry("10.0.0.5", "0.0.0.0", "10.255.255.255")}
-        << QStringList{"found IpV4 - 127.0.0.1 memory for later",
-                       "found unknown Ip -  dont' use it",
-                       "found IpV4 - 0.0.0.0 do not use it",
-                       "found IpV4 - 255.255.255.255 do not use it",
-                       "found IpV4 - 10.0.0.5  Mask: 255.0.0.0 Broad: don't add because invalid "
-                       "broadcast",
-                       "found IpV4 - 10.0.0.5  Mask: 0.0.0.0 Broad: 10.255.255.255don't add "
-                       "because invalid netmask",
-                       "found IpV4 - 127.0.0.1 broadcast 127.255.255.255 netmask 255.0.0.0 do "
-                       "not use it\n"}
-        << QStringList{Fallback};
-    QTest::newRow("nothing at all") << EntryList{} << QStringList{} << QStringList{Fallback};
-}
-
-void TestArtnetInterfaces::enumerate()
-{
-    QFETCH(EntryList, entries);
-    QFETCH(QStringList, log);
-    QFETCH(QStringList, records);
-
-    QStringList got;
-    const auto list = ArtnetInterfaces::enumerate(entries, [&](const QString &l) { got << l; });
-    QCOMPARE(got, log);
-    QCOMPARE(describe(list), records);
-}
-
-void TestArtnetInterfaces::indexOfSubnet()
-{
-    const auto list = ArtnetInterfaces::enumerate({Ten, Eth0}, [](const QString &) {});
-    auto at = [&](const QString &a) {
-        return ArtnetInterfaces::indexOfSubnet(list, QHostAddress(a).toIPv4Address());
-    };
-    QCOMPARE(at("192.168.1.0"), 1);
-    QCOMPARE(at("192.168.1.50"), 1);
-    QCOMPARE(at("10.200.3.4"), 0);
-    QCOMPARE(at("255.255.255.255"), -1); // all interfaces
-    QCOMPARE(at("172.16.0.1"), -1);
-    QCOMPARE(at("192.168.2.10"), -1); // the neighbouring /24
-}
-
-// The kernel's tables as /proc/net/udp and udp6 print them: our own socket, one on
-// another port, and v4-mapped IPv6 sockets on our address and on one that is not ours.
-void TestArtnetInterfaces::otherListeners()
-{
-    const QByteArray head = "  sl  local_address rem_address   st tx_queue rx_queue tr tm->when "
-                            "retrnsmt   uid  timeout inode ref pointer drops\n";
-    auto row = [](const char *local, int inode) {
-        return "   1: " + QByteArray(local) + " 00000000:0000 07 00000000:00000000 00:00000000 " +
-               "00000000     0        0 " + QByteArray::number(inode) + " 2 0000000000000000 0\n";
-    };
-    const QByteArray udp = head + row("0500000A:1936", 7) + row("00000000:1937", 8);
-    const QByteArray udp6 = head + row("0000000000000000FFFF00000500000A:1936", 9) +
-                            row("0000000000000000FFFF00000600000A:1936", 10);
-    QCOMPARE(PortSharing::otherListeners(udp, udp6, 6454, 7, {0x0A000005}), 1);
-}
 
 QTEST_GUILESS_MAIN(TestArtnetInterfaces)
 #include "tst_artnetinterfaces.moc"

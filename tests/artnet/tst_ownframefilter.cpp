@@ -1,6 +1,7 @@
 #include "artnetpackets.h"
 #include "ownframefilter.h"
 #include "privatenetwork.h"
+#include "table.h"
 
 #include <QNetworkDatagram>
 #include <QUdpSocket>
@@ -16,27 +17,21 @@ private slots:
 
     void dropsOnlyOwnTimeCode_data()
     {
-        QTest::addColumn<QString>("from");
-        QTest::addColumn<int>("port");
-        QTest::addColumn<QByteArray>("datagram");
-        QTest::addColumn<bool>("arrives");
+        Table::columns<QString, int, QByteArray, bool>("from", "port", "datagram", "arrives");
         const QByteArray code = ArtnetPacket::timeCode(10, 0, 0, 1, 1);
         QByteArray poll = code.left(14);
         poll[8] = 0x00, poll[9] = 0x20;
-        QTest::newRow("own timecode") << "127.0.0.1" << 6454 << code << false;
-        QTest::newRow("own address, other port") << "127.0.0.1" << 0 << code << true;
-        QTest::newRow("another node's timecode") << "127.0.0.2" << 6454 << code << true;
-        QTest::newRow("poll from this computer") << "127.0.0.1" << 6454 << poll << true;
-        QTest::newRow("short datagram from elsewhere")
-            << "127.0.0.2" << 6454 << QByteArray("x") << true;
+        Table::row("own timecode", "127.0.0.1", 6454, code, false);
+        Table::row("own address, other port", "127.0.0.1", 0, code, true);
+        Table::row("another node's timecode", "127.0.0.2", 6454, code, true);
+        Table::row("poll from this computer", "127.0.0.1", 6454, poll, true);
+        Table::row("short datagram from elsewhere", "127.0.0.2", 6454, QByteArray("x"), true);
     }
 
     void dropsOnlyOwnTimeCode()
     {
-        QFETCH(QString, from);
-        QFETCH(int, port);
-        QFETCH(QByteArray, datagram);
-        QFETCH(bool, arrives);
+        const auto [from, port, datagram, arrives] =
+            Table::fetch<QString, int, QByteArray, bool>("from", "port", "datagram", "arrives");
         QUdpSocket node;
         QVERIFY(node.bind(QHostAddress::AnyIPv4, 0));
         AddressEntry own;

@@ -22,43 +22,29 @@ inline QString summary(const SettingStruct &r, Playlist &p)
     parts << QString::asprintf("dmx=%d/%d an=%d mi=%d", r.dmx_in_enabled, r.dmx_in_universe,
                                r.artnet_protocol_on, r.midi_protocol_on);
     if (r.ltc_protocol_on || r.ltc_level != -18 || !r.ltc_device.isEmpty())
-        parts << QStringLiteral("lt=%1/%2/%3")
-                     .arg(int(r.ltc_protocol_on))
-                     .arg(r.ltc_level)
-                     .arg(r.ltc_device);
+        parts << QString::asprintf("lt=%d/%g/%s", r.ltc_protocol_on, r.ltc_level,
+                                   qPrintable(r.ltc_device));
     if (r.osc_enabled || r.osc_port != 9000 || r.web_enabled || r.web_port != 8080 ||
         !r.web_token.isEmpty())
-        parts << QStringLiteral("rm=%1/%2/%3/%4/%5")
-                     .arg(int(r.osc_enabled))
-                     .arg(r.osc_port)
-                     .arg(int(r.web_enabled))
-                     .arg(r.web_port)
-                     .arg(r.web_token);
+        parts << QString::asprintf("rm=%d/%d/%d/%d/%s", r.osc_enabled, r.osc_port, r.web_enabled,
+                                   r.web_port, qPrintable(r.web_token));
     if (r.artnet_interface_name != QLatin1String("255.255.255.255") ||
         r.midi_interface_name != QLatin1String("all") || r.midi_timecode_type != 0)
-        parts << QStringLiteral("if=%1,%2,%3")
-                     .arg(r.artnet_interface_name, r.midi_interface_name)
-                     .arg(r.midi_timecode_type);
+        parts << QString::asprintf("if=%s,%s,%u", qPrintable(r.artnet_interface_name),
+                                   qPrintable(r.midi_interface_name), r.midi_timecode_type);
     if (r.true_drop_frame || !r.artnet_broadcast || !r.artnet_unicast.isEmpty() ||
         r.artnet_stream_id || r.artnet_offset || r.midi_offset || r.ltc_offset ||
         !r.ltc_userbits.isEmpty())
-        parts << QStringLiteral("wire=%1/%2/[%3]/%4/%5,%6,%7/%8")
-                     .arg(int(r.true_drop_frame))
-                     .arg(int(r.artnet_broadcast))
-                     .arg(r.artnet_unicast)
-                     .arg(r.artnet_stream_id)
-                     .arg(r.artnet_offset)
-                     .arg(r.midi_offset)
-                     .arg(r.ltc_offset)
-                     .arg(r.ltc_userbits);
+        parts << QString::asprintf("wire=%d/%d/[%s]/%d/%d,%d,%d/%s", r.true_drop_frame,
+                                   r.artnet_broadcast, qPrintable(r.artnet_unicast),
+                                   r.artnet_stream_id, r.artnet_offset, r.midi_offset, r.ltc_offset,
+                                   qPrintable(r.ltc_userbits));
     if (!r.followAtDefaults())
-        parts << QStringLiteral("fo=%1,%2,%3,%4,%5/%6,%7/%8")
-                     .arg(r.follow_input, r.follow_artnet_source, r.follow_midi_port,
-                          r.follow_ltc_device)
-                     .arg(r.follow_freewheel_frames)
-                     .arg(int(r.follow_run_on))
-                     .arg(int(r.standby_enabled))
-                     .arg(r.standby_takeover_frames);
+        parts << QString::asprintf("fo=%s,%s,%s,%s,%d/%d,%d/%d", qPrintable(r.follow_input),
+                                   qPrintable(r.follow_artnet_source),
+                                   qPrintable(r.follow_midi_port), qPrintable(r.follow_ltc_device),
+                                   r.follow_freewheel_frames, r.follow_run_on, r.standby_enabled,
+                                   r.standby_takeover_frames);
     parts << QStringLiteral("pl=%1").arg(int(p.enabled.load()));
     for (int i = 0; i < p.itemCount(); ++i) {
         const PlaylistTime e = p.itemAt(i).entry;

@@ -3,6 +3,7 @@
 #include "documentshape.h"
 #include "settingsstore.h"
 #include "showrecord.h"
+#include "table.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -81,8 +82,7 @@ private slots:
 
     void readingRules_data()
     {
-        QTest::addColumn<QString>("body");
-        QTest::addColumn<QString>("expected");
+        Table::columns<QString, QString>("body", "expected");
         QTest::newRow("place 3 with end hour 12, hour 30 kept")
             << R"(<place_item version="1" place_number="3" end_hour="12"/><place_item version="1" place_number="1" start_hour="30"/>)"
             << "p1=30:00:00-23:59:59 p3=00:00:00-12:59:59 " + Defaults;
@@ -154,8 +154,7 @@ private slots:
 
     void readingRules()
     {
-        QFETCH(QString, body);
-        QFETCH(QString, expected);
+        const auto [body, expected] = Table::fetch<QString, QString>("body", "expected");
         SettingStruct record;
         Playlist playlist(false);
         fillShow(record, playlist); // everything must be replaced
@@ -167,8 +166,7 @@ private slots:
     // and named in a warning; one at the edge of its range is not.
     void warningsNameValuesOutOfRange_data()
     {
-        QTest::addColumn<QString>("body");
-        QTest::addColumn<QStringList>("warnings");
+        Table::columns<QString, QStringList>("body", "warnings");
         QTest::newRow("edges")
             << R"(<protocol_ltc version="1" enable="0" level="-60"/><remote version="1" osc_enabled="1" osc_port="65535" web_port="1"/><playlist_item version="1" place="1" year="-1" weekday="6"/>)"
             << QStringList();
@@ -182,8 +180,7 @@ private slots:
 
     void warningsNameValuesOutOfRange()
     {
-        QFETCH(QString, body);
-        QFETCH(QStringList, warnings);
+        const auto [body, warnings] = Table::fetch<QString, QStringList>("body", "warnings");
         SettingStruct record;
         Playlist playlist(false);
         const ConfigFile::Result result = readBody(body, &record, &playlist);
@@ -232,8 +229,7 @@ private slots:
     // one past it, read as bytes and as decoded text alike.
     void documentShapeBounds_data()
     {
-        QTest::addColumn<QByteArray>("document");
-        QTest::addColumn<Fault>("fault");
+        Table::columns<QByteArray, Fault>("document", "fault");
         const auto nested = [](int depth) {
             return QByteArray("<a>").repeated(depth) + QByteArray("</a>").repeated(depth);
         };
@@ -267,8 +263,7 @@ private slots:
 
     void documentShapeBounds()
     {
-        QFETCH(QByteArray, document);
-        QFETCH(Fault, fault);
+        const auto [document, fault] = Table::fetch<QByteArray, Fault>("document", "fault");
         QCOMPARE(DocumentShape::scan(QByteArrayView(document)), fault);
         const QString text = QString::fromLatin1(document);
         QCOMPARE(DocumentShape::scan(QStringView(text)), fault);

@@ -5,6 +5,7 @@
 #include "settingsstore.h"
 #include "settingstruct.h"
 #include "showrecord.h"
+#include "table.h"
 
 #include <QDataStream>
 #include <QTemporaryDir>
@@ -148,9 +149,7 @@ private slots:
     // The store is edited by hand: words for the switches, any int for the universe.
     void handEditedValues_data()
     {
-        QTest::addColumn<QByteArray>("text");
-        QTest::addColumn<bool>("on");
-        QTest::addColumn<quint32>("portAddress");
+        Table::columns<QByteArray, bool, quint32>("text", "on", "portAddress");
         QTest::newRow("true") << QByteArray("true") << true << 0xFFFFFFFFu;
         QTest::newRow("Yes") << QByteArray("Yes") << true << 0xFFFFFFFFu;
         QTest::newRow("on, spaced") << QByteArray(" on") << true << 0xFFFFFFFFu;

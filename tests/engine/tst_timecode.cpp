@@ -1,4 +1,5 @@
 #include "dropframe.h"
+#include "table.h"
 #include "userbits.h"
 
 #include <QtTest>
@@ -64,10 +65,7 @@ private slots:
     // leaves out, and the count past either end of the day.
     void labels_data()
     {
-        QTest::addColumn<qint64>("frame");
-        QTest::addColumn<QString>("label");
-        QTest::addColumn<QString>("given");
-        QTest::addColumn<QString>("legal");
+        Table::columns<qint64, QString, QString, QString>("frame", "label", "given", "legal");
         const auto row = [](const char *name, qint64 frame, const char *label, const char *given,
                             const char *legal) {
             QTest::newRow(name) << frame << QString(label) << QString(given) << QString(legal);
@@ -81,10 +79,8 @@ private slots:
 
     void labels()
     {
-        QFETCH(qint64, frame);
-        QFETCH(QString, label);
-        QFETCH(QString, given);
-        QFETCH(QString, legal);
+        const auto [frame, label, given, legal] =
+            Table::fetch<qint64, QString, QString, QString>("frame", "label", "given", "legal");
         QCOMPARE(text(DropFrame::labelOfFrame(frame)), label);
         QCOMPARE(text(DropFrame::legalLabel(code(qPrintable(given)))), legal);
         // A label the count leaves out counts as the next legal one.
@@ -108,41 +104,31 @@ private slots:
 
     void addFrames_data()
     {
-        QTest::addColumn<QString>("from");
-        QTest::addColumn<int>("type");
-        QTest::addColumn<bool>("trueDrop");
-        QTest::addColumn<int>("frames");
-        QTest::addColumn<QString>("to");
-        QTest::newRow("25 ahead over midnight")
-            << "23:59:59:20" << 1 << false << 5 << "00:00:00:00";
-        QTest::newRow("25 behind over midnight")
-            << "00:00:00:00" << 1 << false << -1 << "23:59:59:24";
-        QTest::newRow("24 a second ahead") << "10:00:00:00" << 0 << false << 30 << "10:00:01:06";
-        QTest::newRow("30 behind over a minute")
-            << "10:01:00:05" << 3 << false << -30 << "10:00:59:05";
-        QTest::newRow("30 drop at 30 counts like 30")
-            << "00:00:59:29" << 2 << false << 1 << "00:01:00;00";
-        QTest::newRow("true drop skips 00 01") << "00:00:59:29" << 2 << true << 1 << "00:01:00;02";
-        QTest::newRow("true drop back over the skip")
-            << "00:01:00:03" << 2 << true << -2 << "00:00:59;29";
-        QTest::newRow("true drop keeps minute 10")
-            << "00:09:59:28" << 2 << true << 3 << "00:10:00;01";
-        QTest::newRow("true drop over midnight")
-            << "23:59:59:29" << 2 << true << 1 << "00:00:00;00";
-        QTest::newRow("true drop back over midnight")
-            << "00:00:00:00" << 2 << true << -30 << "23:59:59;00";
-        QTest::newRow("no shift leaves a bad code")
-            << "00:01:00:00" << 2 << true << 0 << "00:01:00;00";
-        QTest::newRow("hour 24 is no code") << "24:00:00:00" << 1 << false << 3 << "24:00:00:00";
+        Table::columns<QString, int, bool, int, QString>("from", "type", "trueDrop", "frames",
+                                                         "to");
+        const auto row = [](const char *name, const char *from, int type, bool trueDrop, int frames,
+                            const char *to) {
+            QTest::newRow(name) << QString(from) << type << trueDrop << frames << QString(to);
+        };
+        row("25 ahead over midnight", "23:59:59:20", 1, false, 5, "00:00:00:00");
+        row("25 behind over midnight", "00:00:00:00", 1, false, -1, "23:59:59:24");
+        row("24 a second ahead", "10:00:00:00", 0, false, 30, "10:00:01:06");
+        row("30 behind over a minute", "10:01:00:05", 3, false, -30, "10:00:59:05");
+        row("30 drop at 30 counts like 30", "00:00:59:29", 2, false, 1, "00:01:00;00");
+        row("true drop skips 00 01", "00:00:59:29", 2, true, 1, "00:01:00;02");
+        row("true drop back over the skip", "00:01:00:03", 2, true, -2, "00:00:59;29");
+        row("true drop keeps minute 10", "00:09:59:28", 2, true, 3, "00:10:00;01");
+        row("true drop over midnight", "23:59:59:29", 2, true, 1, "00:00:00;00");
+        row("true drop back over midnight", "00:00:00:00", 2, true, -30, "23:59:59;00");
+        row("no shift leaves a bad code", "00:01:00:00", 2, true, 0, "00:01:00;00");
+        row("hour 24 is no code", "24:00:00:00", 1, false, 3, "24:00:00:00");
     }
 
     void addFrames()
     {
-        QFETCH(QString, from);
-        QFETCH(int, type);
-        QFETCH(bool, trueDrop);
-        QFETCH(int, frames);
-        QFETCH(QString, to);
+        const auto [from, type, trueDrop, frames, to] =
+            Table::fetch<QString, int, bool, int, QString>("from", "type", "trueDrop", "frames",
+                                                           "to");
         const TimeCode shifted =
             TimeCodeMath::addFrames(code(qPrintable(from), type), frames, trueDrop);
         QCOMPARE(text(shifted), to);
@@ -174,9 +160,7 @@ private slots:
 
     void fromMs_data()
     {
-        QTest::addColumn<qint64>("ms");
-        QTest::addColumn<int>("format");
-        QTest::addColumn<QString>("code");
+        Table::columns<qint64, int, QString>("ms", "format", "code");
         QTest::newRow("last of day") << MsPerDay - 1 << int(Frame25) << "23:59:59:24";
         QTest::newRow("wrapped") << MsPerDay + 40 << int(Frame25) << "00:00:00:01";
         // A counter moved back before midnight reads the previous day's end.
@@ -187,9 +171,7 @@ private slots:
 
     void fromMs()
     {
-        QFETCH(qint64, ms);
-        QFETCH(int, format);
-        QFETCH(QString, code);
+        const auto [ms, format, code] = Table::fetch<qint64, int, QString>("ms", "format", "code");
         const TimeCode c = fromMsOfDay(ms, TimeCodeFormat(format));
         QCOMPARE(text(c), code);
         QCOMPARE(int(c.Type), format);

@@ -1,5 +1,6 @@
 #include "dropframe.h"
 #include "fakeclock.h"
+#include "table.h"
 #include "timecodecalculator.h"
 
 #include <QSignalSpy>
@@ -118,8 +119,7 @@ class TestTimecodeCalculator : public QObject
 private slots:
     void onceForEveryFrame_data()
     {
-        QTest::addColumn<int>("format");
-        QTest::addColumn<int>("fps");
+        Table::columns<int, int>("format", "fps");
         QTest::newRow("24") << int(Frame24) << 24;
         QTest::newRow("25") << int(Frame25) << 25;
         QTest::newRow("30 drop") << int(Frame30Drop) << 30;
@@ -128,8 +128,7 @@ private slots:
     // Three seconds from a place's start: every frame exactly once, in order.
     void onceForEveryFrame()
     {
-        QFETCH(int, format);
-        QFETCH(int, fps);
+        const auto [format, fps] = Table::fetch<int, int>("format", "fps");
         Rig r;
         r.calc.slotChangedFrames(TimeCodeFormat(format));
         r.select(0, place(3600, 7200));
@@ -293,10 +292,7 @@ private slots:
 
     void nextChange_data()
     {
-        QTest::addColumn<int>("format");
-        QTest::addColumn<bool>("watchEnd");
-        QTest::addColumn<qint64>("t");
-        QTest::addColumn<qint64>("wait");
+        Table::columns<int, bool, qint64, qint64>("format", "watchEnd", "t", "wait");
         QTest::newRow("24 inside frame 22") << 0 << false << qint64(917) << qint64(42);
         QTest::newRow("24 last ms of 22") << 0 << false << qint64(958) << qint64(1);
         QTest::newRow("24 last frame") << 0 << false << qint64(959) << qint64(41);
@@ -310,10 +306,8 @@ private slots:
     // Where the calculator sleeps to: never past a frame edge or the end test.
     void nextChange()
     {
-        QFETCH(int, format);
-        QFETCH(bool, watchEnd);
-        QFETCH(qint64, t);
-        QFETCH(qint64, wait);
+        const auto [format, watchEnd, t, wait] =
+            Table::fetch<int, bool, qint64, qint64>("format", "watchEnd", "t", "wait");
         Rig r;
         r.calc.slotChangedFrames(TimeCodeFormat(format));
         if (watchEnd)
@@ -404,10 +398,7 @@ private slots:
 
     void trueDropFrameFromAPlace_data()
     {
-        QTest::addColumn<int>("startSec");
-        QTest::addColumn<int>("endSec");
-        QTest::addColumn<QString>("first");
-        QTest::addColumn<QString>("last");
+        Table::columns<int, int, QString, QString>("startSec", "endSec", "first", "last");
         QTest::newRow("start on a dropped label") << 60 << 62 << "00:01:00:02/2"
                                                   << "00:01:02:00/2";
         QTest::newRow("end on a dropped label") << 58 << 60 << "00:00:58:00/2"
@@ -421,17 +412,15 @@ private slots:
     // moment it was chosen, the end code's frame the last one sent.
     void trueDropFrameFromAPlace()
     {
-        QFETCH(int, startSec);
-        QFETCH(int, endSec);
-        QFETCH(QString, first);
-        QFETCH(QString, last);
+        const auto [startSec, endSec, first, last] =
+            Table::fetch<int, int, QString, QString>("startSec", "endSec", "first", "last");
         Rig r;
         r.calc.slotChangedFrame30Drop();
         r.calc.slotChangedTrueDropFrame(true);
         r.select(0, place(startSec, endSec));
         const qint64 chosen = r.clock.monotonicMs();
-        const QList<qint64> at = r.runByWaits(4000, [&] {
-            return TimeCodeMath::wrapDay(startSec * 1000LL + r.clock.monotonicMs() - chosen);
+        const QList<qint64> at = r.runByWaits(4000, [&, startMs = startSec * 1000LL] {
+            return TimeCodeMath::wrapDay(startMs + r.clock.monotonicMs() - chosen);
         });
         QVERIFY(r.calc.isPaused());
         if (first.isEmpty()) {

@@ -2,6 +2,7 @@
 #include "edgetimer.h"
 #include "framehandoff.h"
 #include "realtime.h"
+#include "table.h"
 #include "timecode.h"
 #include "timecodecalculator.h"
 #include "timecodetimer.h"
@@ -109,8 +110,8 @@ class TestTiming : public QObject
 private slots:
     void firesOnceNotBeforeTheLastInstantAimedAt_data()
     {
-        QTest::addColumn<int>("clock");
-        QTest::addColumn<int>("leadMs"); // woken early, the rest slept through
+        // leadMs: woken early, the rest slept through
+        Table::columns<int, int>("clock", "leadMs");
         QTest::newRow("monotonic") << int(CLOCK_MONOTONIC) << 0;
         QTest::newRow("real time") << int(CLOCK_REALTIME) << 0;
         QTest::newRow("monotonic, lead") << int(CLOCK_MONOTONIC) << 5;
@@ -119,8 +120,7 @@ private slots:
 
     void firesOnceNotBeforeTheLastInstantAimedAt()
     {
-        QFETCH(int, clock);
-        QFETCH(int, leadMs);
+        const auto [clock, leadMs] = Table::fetch<int, int>("clock", "leadMs");
         EdgeTimer timer;
         timer.setLeadNs(qint64(leadMs) * 1000000);
         QSignalSpy fired(&timer, &EdgeTimer::fired);
@@ -318,9 +318,7 @@ private slots:
 
     void grantablePriority_data()
     {
-        QTest::addColumn<bool>("privileged");
-        QTest::addColumn<long>("limit");
-        QTest::addColumn<int>("priority");
+        Table::columns<bool, long, int>("privileged", "limit", "priority");
         QTest::newRow("root or CAP_SYS_NICE") << true << 0L << RealTime::ModestPriority;
         QTest::newRow("privileged, low limit ignored") << true << 5L << RealTime::ModestPriority;
         QTest::newRow("no right at all") << false << 0L << 0;
@@ -329,8 +327,7 @@ private slots:
     }
     void grantablePriority()
     {
-        QFETCH(bool, privileged);
-        QFETCH(long, limit);
+        const auto [privileged, limit] = Table::fetch<bool, long>("privileged", "limit");
         QTEST(RealTime::grantablePriority(privileged, limit), "priority");
     }
 

@@ -1,5 +1,6 @@
 #include "ltcdecodehelper.h"
 #include "ltcencoder.h"
+#include "table.h"
 
 #include <QtTest>
 
@@ -16,37 +17,30 @@ class TestLtcEncoder : public QObject
 private slots:
     void decodesBack_data()
     {
-        QTest::addColumn<TimeCode>("first");
-        QTest::addColumn<uint>("rate");
-        QTest::addColumn<QString>("bits");
-        QTest::addColumn<bool>("trueDrop");
-        QTest::addColumn<QStringList>("codes"); // read back one after the other
-        QTest::addColumn<QString>("userBits");  // hex, or the date and zone libltc reads
+        // codes: read back one after the other
+        // userBits: hex, or the date and zone libltc reads
+        Table::columns<TimeCode, uint, QString, bool, QStringList, QString>(
+            "first", "rate", "bits", "trueDrop", "codes", "userBits");
         // Runs across a wrap, so the digits that change last are covered.
-        QTest::newRow("25 midnight") << tc(23, 59, 59, 21, Frame25) << 48000u << "" << false
-                                     << QStringList{"23:59:59:24", "00:00:00:00"} << "00000000";
-        QTest::newRow("30 drop minute, labels kept")
-            << tc(10, 0, 59, 26, Frame30Drop) << 48000u << "" << false
-            << QStringList{"10:00:59;29", "10:01:00;00"} << "00000000";
-        QTest::newRow("30 hour") << tc(9, 59, 59, 27, Frame30) << 48000u << "" << false
-                                 << QStringList{"09:59:59:29", "10:00:00:00"} << "00000000";
-        QTest::newRow("24 midnight at 44100")
-            << tc(23, 59, 59, 20, Frame24) << 44100u << "" << false
-            << QStringList{"23:59:59:23", "00:00:00:00"} << "00000000";
-        QTest::newRow("fixed value at 30")
-            << tc(1, 2, 3, 4, Frame30) << 48000u << "0123abcd" << false
-            << QStringList{"01:02:03:04", "01:02:03:05"} << "0123ABCD";
-        QTest::newRow("date at 25, zone west")
-            << tc(1, 2, 3, 4, Frame25) << 48000u << "date" << false
-            << QStringList{"01:02:03:04", "01:02:03:05"} << "26-12-07 -0330";
-        QTest::newRow("true drop skips 00 and 01")
-            << tc(0, 0, 59, 28, Frame30Drop) << 48000u << "" << true
-            << QStringList{"00:00:59;28", "00:00:59;29", "00:01:00;02", "00:01:00;03"}
-            << "00000000";
-        QTest::newRow("true drop keeps minute 10, date at 29.97")
-            << tc(0, 9, 59, 28, Frame30Drop) << 48000u << "date" << true
-            << QStringList{"00:09:59;28", "00:09:59;29", "00:10:00;00", "00:10:00;01"}
-            << "26-12-07 -0330";
+        Table::row("25 midnight", tc(23, 59, 59, 21, Frame25), 48000u, "", false,
+                   QStringList{"23:59:59:24", "00:00:00:00"}, "00000000");
+        Table::row("30 drop minute, labels kept", tc(10, 0, 59, 26, Frame30Drop), 48000u, "", false,
+                   QStringList{"10:00:59;29", "10:01:00;00"}, "00000000");
+        Table::row("30 hour", tc(9, 59, 59, 27, Frame30), 48000u, "", false,
+                   QStringList{"09:59:59:29", "10:00:00:00"}, "00000000");
+        Table::row("24 midnight at 44100", tc(23, 59, 59, 20, Frame24), 44100u, "", false,
+                   QStringList{"23:59:59:23", "00:00:00:00"}, "00000000");
+        Table::row("fixed value at 30", tc(1, 2, 3, 4, Frame30), 48000u, "0123abcd", false,
+                   QStringList{"01:02:03:04", "01:02:03:05"}, "0123ABCD");
+        Table::row("date at 25, zone west", tc(1, 2, 3, 4, Frame25), 48000u, "date", false,
+                   QStringList{"01:02:03:04", "01:02:03:05"}, "26-12-07 -0330");
+        Table::row("true drop skips 00 and 01", tc(0, 0, 59, 28, Frame30Drop), 48000u, "", true,
+                   QStringList{"00:00:59;28", "00:00:59;29", "00:01:00;02", "00:01:00;03"},
+                   "00000000");
+        Table::row("true drop keeps minute 10, date at 29.97", tc(0, 9, 59, 28, Frame30Drop),
+                   48000u, "date", true,
+                   QStringList{"00:09:59;28", "00:09:59;29", "00:10:00;00", "00:10:00;01"},
+                   "26-12-07 -0330");
     }
 
     // libltc's own decoder reads every frame back as a receiver would: the
@@ -55,12 +49,9 @@ private slots:
     // of samples after the one before (at true drop-frame 48000 * 1001 / 30000).
     void decodesBack()
     {
-        QFETCH(TimeCode, first);
-        QFETCH(uint, rate);
-        QFETCH(QString, bits);
-        QFETCH(bool, trueDrop);
-        QFETCH(QStringList, codes);
-        QFETCH(QString, userBits);
+        const auto [first, rate, bits, trueDrop, codes, userBits] =
+            Table::fetch<TimeCode, uint, QString, bool, QStringList, QString>(
+                "first", "rate", "bits", "trueDrop", "codes", "userBits");
         LtcEncoder::Options options;
         QVERIFY(UserBits::parse(bits, &options.userBits));
         options.trueDropFrame = trueDrop;
@@ -119,17 +110,15 @@ private slots:
 
     void level_data()
     {
-        QTest::addColumn<double>("set");
-        QTest::addColumn<double>("peak");
-        QTest::newRow("default") << qQNaN() << -18.0;
-        QTest::newRow("above full scale clamps") << 6.0 << 0.0;
-        QTest::newRow("low") << -40.0 << -40.0;
+        Table::columns<double, double>("set", "peak");
+        Table::row("default", qQNaN(), -18.0);
+        Table::row("above full scale clamps", 6.0, 0.0);
+        Table::row("low", -40.0, -40.0);
     }
 
     void level()
     {
-        QFETCH(double, set);
-        QFETCH(double, peak);
+        const auto [set, peak] = Table::fetch<double, double>("set", "peak");
         LtcEncoder encoder(48000);
         if (!qIsNaN(set))
             encoder.setLevel(set);
@@ -146,10 +135,10 @@ private slots:
     void refusesInvalidCodes_data()
     {
         QTest::addColumn<TimeCode>("code");
-        QTest::newRow("frame 25 at 25 fps") << tc(0, 0, 0, 25, Frame25);
-        QTest::newRow("hour 24") << tc(24, 0, 0, 0, Frame24);
-        QTest::newRow("seconds 60") << tc(0, 0, 60, 0, Frame30);
-        QTest::newRow("type 4") << tc(0, 0, 0, 0, 4);
+        Table::row("frame 25 at 25 fps", tc(0, 0, 0, 25, Frame25));
+        Table::row("hour 24", tc(24, 0, 0, 0, Frame24));
+        Table::row("seconds 60", tc(0, 0, 60, 0, Frame30));
+        Table::row("type 4", tc(0, 0, 0, 0, 4));
     }
 
     void refusesInvalidCodes()

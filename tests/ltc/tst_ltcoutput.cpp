@@ -2,6 +2,7 @@
 #include "fakeclock.h"
 #include "ltcdecodehelper.h"
 #include "ltcoutput.h"
+#include "table.h"
 
 #include <QtTest>
 
@@ -108,22 +109,18 @@ class TestLtcOutput : public QObject
 private slots:
     void inStep_data()
     {
-        QTest::addColumn<TimeCode>("first");
-        QTest::addColumn<uint>("rate");
-        QTest::addColumn<int>("aheadMs");
-        QTest::addColumn<double>("driftPpm");
-        QTest::addColumn<int>("maxOffsetUs");
-        QTest::addColumn<int>("offset"); // frames, the output's own shift
-        QTest::addColumn<bool>("trueDrop");
-        QTest::addColumn<QString>("bits");
-        QTest::addColumn<QString>("crossing"); // a code that must be heard
-        QTest::addColumn<int>("firstAgeMs");   // how late in its frame the first code went out
+        // offset: frames, the output's own shift
+        // crossing: a code that must be heard
+        // firstAgeMs: how late in its frame the first code went out
+        Table::columns<TimeCode, uint, int, double, int, int, bool, QString, QString, int>(
+            "first", "rate", "aheadMs", "driftPpm", "maxOffsetUs", "offset", "trueDrop", "bits",
+            "crossing", "firstAgeMs");
         const auto row = [](const char *name, TimeCode first, uint rate, int aheadMs,
                             double driftPpm = 0, int maxOffsetUs = MaxOffsetUs, int offset = 0,
                             bool trueDrop = false, const char *bits = "", const char *crossing = "",
                             int firstAgeMs = 0) {
-            QTest::newRow(name) << first << rate << aheadMs << driftPpm << maxOffsetUs << offset
-                                << trueDrop << QString(bits) << QString(crossing) << firstAgeMs;
+            Table::row(name, first, rate, aheadMs, driftPpm, maxOffsetUs, offset, trueDrop,
+                       QString(bits), QString(crossing), firstAgeMs);
         };
         row("25 fps", tc(10, 0, 0, 0, Frame25), 48000, 20);
         row("24 fps at 44100, latency over a frame", tc(23, 59, 58, 0, Frame24), 44100, 60);
@@ -151,16 +148,11 @@ private slots:
     // frame began, with its user bits; hardly any frame is lost.
     void inStep()
     {
-        QFETCH(TimeCode, first);
-        QFETCH(uint, rate);
-        QFETCH(int, aheadMs);
-        QFETCH(double, driftPpm);
-        QFETCH(int, maxOffsetUs);
-        QFETCH(int, offset);
-        QFETCH(bool, trueDrop);
-        QFETCH(QString, bits);
-        QFETCH(QString, crossing);
-        QFETCH(int, firstAgeMs);
+        const auto [first, rate, aheadMs, driftPpm, maxOffsetUs, offset, trueDrop, bits, crossing,
+                    firstAgeMs] =
+            Table::fetch<TimeCode, uint, int, double, int, int, bool, QString, QString, int>(
+                "first", "rate", "aheadMs", "driftPpm", "maxOffsetUs", "offset", "trueDrop", "bits",
+                "crossing", "firstAgeMs");
         Rig rig;
         rig.firstAgeNs = firstAgeMs * 1000000LL;
         rig.audio->rate = rate;
@@ -186,9 +178,9 @@ private slots:
         // dropped to pull a drifting card back.
         QCOMPARE_GE(got.size(), size_t(Frames - aheadMs / (1000 / fps) - 6));
         QCOMPARE(rig.misplaced(got, maxOffsetUs * 1000LL), QString());
-        QVERIFY(crossing.isEmpty() || std::any_of(got.begin(), got.end(), [&](const DecodedLtc &d) {
-                    return d.text() == crossing;
-                }));
+        QVERIFY(crossing.isEmpty() ||
+                std::any_of(got.begin(), got.end(),
+                            [&, c = crossing](const DecodedLtc &d) { return d.text() == c; }));
         for (const DecodedLtc &d : got) {
             LTCFrame raw = d.raw;
             SMPTETimecode time;
@@ -205,9 +197,9 @@ private slots:
     void silentWhenStopped_data()
     {
         QTest::addColumn<int>("how");
-        QTest::newRow("pause") << 0;
-        QTest::newRow("freeze") << 1;
-        QTest::newRow("codes stop without notice") << 2;
+        Table::row("pause", 0);
+        Table::row("freeze", 1);
+        Table::row("codes stop without notice", 2);
     }
 
     // The generator stops right after a code (as at a place's end code): that
@@ -276,39 +268,31 @@ private slots:
 
     void status_data()
     {
-        QTest::addColumn<QString>("device");
-        QTest::addColumn<std::vector<int>>("results");
-        QTest::addColumn<bool>("lostAfterFirst");
-        QTest::addColumn<QStringList>("statuses");
-        QTest::addColumn<bool>("failing"); // after the last status, until seen playing
+        // failing: after the last status, until seen playing
+        Table::columns<QString, std::vector<int>, bool, QStringList, bool>(
+            "device", "results", "lostAfterFirst", "statuses", "failing");
         const QString ok = QStringLiteral("LTC: Fake, Fake out");
-        QTest::newRow("no audio system, then one")
-            << QString() << std::vector<int>{NoAudioSystem, NoAudioSystem, Ok} << false
-            << QStringList{"LTC: no audio system, retrying", ok} << false;
-        QTest::newRow("named device missing")
-            << QString("Desk") << std::vector<int>{NoDevice, Ok} << false
-            << QStringList{"LTC: audio device \"Desk\" not found, retrying", ok} << false;
-        QTest::newRow("device refuses")
-            << QString() << std::vector<int>{OpenFailed, Ok} << false
-            << QStringList{"LTC: audio device cannot be opened, retrying", ok} << false;
-        QTest::newRow("device lost and back")
-            << QString() << std::vector<int>{Ok, NoDevice, NoDevice, Ok} << true
-            << QStringList{ok, "LTC: no audio device, retrying", ok} << false;
+        Table::row("no audio system, then one", QString(),
+                   std::vector<int>{NoAudioSystem, NoAudioSystem, Ok}, false,
+                   QStringList{"LTC: no audio system, retrying", ok}, false);
+        Table::row("named device missing", QString("Desk"), std::vector<int>{NoDevice, Ok}, false,
+                   QStringList{"LTC: audio device \"Desk\" not found, retrying", ok}, false);
+        Table::row("device refuses", QString(), std::vector<int>{OpenFailed, Ok}, false,
+                   QStringList{"LTC: audio device cannot be opened, retrying", ok}, false);
+        Table::row("device lost and back", QString(), std::vector<int>{Ok, NoDevice, NoDevice, Ok},
+                   true, QStringList{ok, "LTC: no audio device, retrying", ok}, false);
         // Opens again at once, but has not been seen playing since.
-        QTest::newRow("stream stops, reopened")
-            << QString() << std::vector<int>{Ok, Ok} << true
-            << QStringList{ok, "LTC: Fake, Fake out stopped playing, reopened"} << true;
+        Table::row("stream stops, reopened", QString(), std::vector<int>{Ok, Ok}, true,
+                   QStringList{ok, "LTC: Fake, Fake out stopped playing, reopened"}, true);
     }
 
     // The operator reads the output's state on the status line; each check
     // retries until the device opens, each texts told once.
     void status()
     {
-        QFETCH(QString, device);
-        QFETCH(std::vector<int>, results);
-        QFETCH(bool, lostAfterFirst);
-        QFETCH(QStringList, statuses);
-        QFETCH(bool, failing);
+        const auto [device, results, lostAfterFirst, statuses, failing] =
+            Table::fetch<QString, std::vector<int>, bool, QStringList, bool>(
+                "device", "results", "lostAfterFirst", "statuses", "failing");
         auto audio = std::make_shared<Fake>();
         audio->results = results;
         LtcOutput out(audio);
