@@ -237,6 +237,7 @@ private slots:
                         handed << ((h * 60 + m) * 60 + s) * 30 + f;
                     });
         auto *calculator = new TimecodeCalculator;
+        QCOMPARE(calculator->sentCode(), TimeCode::make(0, 0, 0, 0, 0)); // none yet
         calculator->setFrameSender(probe);
         calculator->setHandOff(handOff.queue());
         calculator->slotChangedFrame30();
@@ -316,6 +317,51 @@ private slots:
         }
     }
 
+    // The Art-Net node going away replaces the sender first: that must wait
+    // for a send under way on the timing thread, or the node would be freed
+    // under it.
+    void senderReplacedAfterTheSendUnderWay()
+    {
+        struct HeldSender : FrameSender {
+            QSemaphore entered, release;
+            std::atomic<bool> ended{false};
+            void sendFrame(const TimeCode &) override
+            {
+                if (ended.load())
+                    return;
+                entered.release();
+                release.acquire();
+                ended.store(true);
+            }
+        };
+        auto sender = std::make_shared<HeldSender>();
+        auto *calculator = new TimecodeCalculator;
+        calculator->setFrameSender(sender);
+        WorkerThreads threads;
+        QThread *thread = threads.adopt(calculator);
+        connect(calculator, &TimecodeTimer::stoped, calculator, &QObject::deleteLater);
+        connect(thread, &QThread::started, calculator, &TimecodeCalculator::slotStart);
+        thread->start();
+        QMetaObject::invokeMethod(calculator, "slotChangedFile", Qt::QueuedConnection,
+                                  Q_ARG(SettingStructItem *, new SettingStructItem),
+                                  Q_ARG(int, int(Place::SystemTime)));
+        QVERIFY(sender->entered.tryAcquire(1, 5000));
+        std::atomic<bool> returned{false}, endedAtReturn{false};
+        std::thread replacing([&]() {
+            calculator->setFrameSender(nullptr);
+            endedAtReturn = sender->ended.load();
+            returned = true;
+        });
+        // Time for a wrong answer to show; a right one waits for the release.
+        for (int i = 0; i < 200 && !returned; ++i)
+            QThread::msleep(1);
+        sender->release.release();
+        replacing.join();
+        QVERIFY(endedAtReturn);
+        calculator->requestStop();
+        QVERIFY(threads.waitAll(5000));
+    }
+
     void grantablePriority_data()
     {
         Table::columns<bool, long, int>("privileged", "limit", "priority");
@@ -381,6 +427,7 @@ private slots:
             QCOMPARE(worker->thread(), thread.data());
         }
 
+        QVERIFY(!threads.waitAll(0)); // running: not all finished
         worker->requestStop();
         QVERIFY(threads.waitAll(5000));
         QTRY_VERIFY_WITH_TIMEOUT(alive.isNull() && thread.isNull(), 5000);
