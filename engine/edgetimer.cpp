@@ -50,27 +50,35 @@ void EdgeTimer::drain(int fd)
     }
 }
 
+qint64 EdgeTimer::nsToEdge() const
+{
+    return m_edgeNs - KernelClock::nowNs(m_clock);
+}
+
+void EdgeTimer::sleepFor(qint64 ns)
+{
+    KernelClock::sleepUntilNs(CLOCK_MONOTONIC, KernelClock::nowNs(CLOCK_MONOTONIC) + ns);
+}
+
 void EdgeTimer::sleepToEdge()
 {
-    const qint64 remaining = m_edgeNs - KernelClock::nowNs(m_clock);
+    const qint64 remaining = nsToEdge();
     // Past the edge already, or a clock step moved it: the owner re-aims.
     if (remaining <= 0 || remaining > m_leadNs + 1000000)
         return;
-    KernelClock::sleepUntilNs(CLOCK_MONOTONIC, KernelClock::nowNs(CLOCK_MONOTONIC) + remaining);
+    sleepFor(remaining);
 }
 
 bool EdgeTimer::sleepToNoted(qint64 maxNs)
 {
     if (!m_noted)
         return false;
-    const qint64 remaining = m_edgeNs - KernelClock::nowNs(m_clock);
+    const qint64 remaining = nsToEdge();
     if (remaining > maxNs)
         return false;
     m_noted = false;
-    // On the monotonic clock, like the rest of a lead: a step of the
-    // real-time clock during the sleep cannot stretch it.
     if (remaining > 0)
-        KernelClock::sleepUntilNs(CLOCK_MONOTONIC, KernelClock::nowNs(CLOCK_MONOTONIC) + remaining);
+        sleepFor(remaining);
     return true;
 }
 

@@ -54,8 +54,11 @@ private:
     };
     Source *sourceFor(clockid_t clock);
     void drain(int fd);
-    // The rest of the lead, slept through on the monotonic clock: a step of
+    qint64 nsToEdge() const;
+    // Slept on the monotonic clock, whatever clock the edge is on: a step of
     // the real-time clock during the sleep cannot stretch it.
+    static void sleepFor(qint64 ns);
+    // The rest of the lead.
     void sleepToEdge();
 
     Source m_monotonic;
