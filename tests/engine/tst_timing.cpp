@@ -107,6 +107,19 @@ public:
 class TestTiming : public QObject
 {
     Q_OBJECT
+
+    // A calculator on a thread of its own, as the program runs it, sending
+    // `place` from its start; it deletes itself after requestStop().
+    static void runOnThread(WorkerThreads &threads, TimecodeCalculator *calculator, int place)
+    {
+        QThread *thread = threads.adopt(calculator);
+        connect(calculator, &TimecodeTimer::stoped, calculator, &QObject::deleteLater);
+        connect(thread, &QThread::started, calculator, &TimecodeCalculator::slotStart);
+        thread->start();
+        QMetaObject::invokeMethod(calculator, "slotChangedFile", Qt::QueuedConnection,
+                                  Q_ARG(SettingStructItem *, new SettingStructItem),
+                                  Q_ARG(int, place));
+    }
 private slots:
     void firesOnceNotBeforeTheLastInstantAimedAt_data()
     {
@@ -242,13 +255,7 @@ private slots:
         calculator->setHandOff(handOff.queue());
         calculator->slotChangedFrame30();
         WorkerThreads threads;
-        QThread *thread = threads.adopt(calculator);
-        connect(calculator, &TimecodeTimer::stoped, calculator, &QObject::deleteLater);
-        connect(thread, &QThread::started, calculator, &TimecodeCalculator::slotStart);
-        thread->start();
-        QMetaObject::invokeMethod(calculator, "slotChangedFile", Qt::QueuedConnection,
-                                  Q_ARG(SettingStructItem *, new SettingStructItem),
-                                  Q_ARG(int, place));
+        runOnThread(threads, calculator, place);
         // Over half a second: a stand-by tick of the own timer falls in it too.
         const int frames = 16;
         QTRY_VERIFY_WITH_TIMEOUT(probe->sends.load() >= frames, 5000);
@@ -338,13 +345,7 @@ private slots:
         auto *calculator = new TimecodeCalculator;
         calculator->setFrameSender(sender);
         WorkerThreads threads;
-        QThread *thread = threads.adopt(calculator);
-        connect(calculator, &TimecodeTimer::stoped, calculator, &QObject::deleteLater);
-        connect(thread, &QThread::started, calculator, &TimecodeCalculator::slotStart);
-        thread->start();
-        QMetaObject::invokeMethod(calculator, "slotChangedFile", Qt::QueuedConnection,
-                                  Q_ARG(SettingStructItem *, new SettingStructItem),
-                                  Q_ARG(int, int(Place::SystemTime)));
+        runOnThread(threads, calculator, Place::SystemTime);
         QVERIFY(sender->entered.tryAcquire(1, 5000));
         std::atomic<bool> returned{false}, endedAtReturn{false};
         std::thread replacing([&]() {

@@ -2,7 +2,6 @@
 #include "rtmidiapis.h"
 #include "rtmidioutputservice.h"
 
-#include <QDeadlineTimer>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QtTest>
@@ -17,18 +16,6 @@
 #include <string>
 
 using namespace MidiResult;
-
-// True once f() is, polled for at most 10 s.
-template <typename F> static bool within10s(F f)
-{
-    const QDeadlineTimer deadline(10000);
-    while (!f()) {
-        if (deadline.hasExpired())
-            return false;
-        QThread::msleep(5);
-    }
-    return true;
-}
 
 static bool jackListed()
 {
@@ -91,18 +78,20 @@ class TestRtMidiJack : public QObject
     // Waits until n events arrived in all.
     bool receive(int n)
     {
-        return within10s([&] {
-            quint8 port;
-            size_t size;
-            while (jack_ringbuffer_read_space(ring) >= 1 + sizeof(size_t)) {
-                jack_ringbuffer_read(ring, reinterpret_cast<char *>(&port), 1);
-                jack_ringbuffer_read(ring, reinterpret_cast<char *>(&size), sizeof(size_t));
-                QByteArray bytes(qsizetype(size), 0);
-                jack_ringbuffer_read(ring, bytes.data(), size);
-                received << (port ? "second " : "first ") + bytes.toHex().toUpper();
-            }
-            return received.size() >= n;
-        });
+        return QTest::qWaitFor(
+            [&] {
+                quint8 port;
+                size_t size;
+                while (jack_ringbuffer_read_space(ring) >= 1 + sizeof(size_t)) {
+                    jack_ringbuffer_read(ring, reinterpret_cast<char *>(&port), 1);
+                    jack_ringbuffer_read(ring, reinterpret_cast<char *>(&size), sizeof(size_t));
+                    QByteArray bytes(qsizetype(size), 0);
+                    jack_ringbuffer_read(ring, bytes.data(), size);
+                    received << (port ? "second " : "first ") + bytes.toHex().toUpper();
+                }
+                return received.size() >= n;
+            },
+            10000);
     }
     void nameInputs(const char *first, const char *second)
     {
@@ -123,10 +112,12 @@ private slots:
         jackd.start("jackd", {"-n", QString::fromLatin1(server), "-r", "-p", "5", "-d", "dummy",
                               "-C", "0", "-P", "0", "-r", "48000", "-p", "256"});
         QVERIFY(jackd.waitForStarted());
-        QVERIFY(within10s([&] {
-            receiver = jack_client_open("receiver", JackNoStartServer, nullptr);
-            return receiver || jackd.state() == QProcess::NotRunning;
-        }));
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                receiver = jack_client_open("receiver", JackNoStartServer, nullptr);
+                return receiver || jackd.state() == QProcess::NotRunning;
+            },
+            10000));
         QVERIFY2(receiver, "jackd did not start");
         ring = jack_ringbuffer_create(1 << 16);
         for (int p = 0; p < 2; ++p)
@@ -146,7 +137,7 @@ private slots:
     {
         nameInputs("in1", "in2");
         // Every client the service opened is closed again once it is gone.
-        QVERIFY(within10s([&] { return noClientLeft(); }));
+        QVERIFY(QTest::qWaitFor([&] { return noClientLeft(); }, 10000));
     }
     void cleanupTestCase()
     {
@@ -221,16 +212,18 @@ private slots:
     {
         RtMidiOutputService service;
         // The first search to end is news: there was no list before it.
-        QVERIFY(within10s([&] { return service.rescan(); }));
+        QVERIFY(QTest::qWaitFor([&] { return service.rescan(); }, 10000));
         QCOMPARE(service.deviceCount(), 2u);
         // Each search opens a probe, and each rescan that takes a search's
         // result starts the next: two more probes and one result came in.
         const int from = probes;
         bool news = false;
-        QVERIFY(within10s([&] {
-            news = news || service.rescan();
-            return news || probes >= from + 2;
-        }));
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                news = news || service.rescan();
+                return news || probes >= from + 2;
+            },
+            10000));
         QVERIFY2(!news, "a search that found the same ports was news");
     }
 };
