@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # What the service costs: CPU (% of one core) and resident memory of
 # `orvello headless` running the system clock, with MIDI on and no port, then
-# with one MIDI port (a JACK server on the dummy driver and one MIDI input).
+# with one MIDI port (a JACK server on the dummy driver and one MIDI input),
+# and last the minimal MTC sender of the MIDI benchmark on the same port: the
+# floor that any program sending MTC through JACK pays at that period.
 #
 #   bench/headless_cost.sh [seconds per case, 20] [JACK period, 256] [format flag, 30fps]
 #
@@ -15,6 +17,7 @@ set -euo pipefail
 SECONDS_PER_CASE="${1:-20}"
 PERIOD="${2:-256}"
 FORMAT="${3:-30fps}"
+case "$FORMAT" in 24fps) MINIMAL_FORMAT=0 ;; 25fps) MINIMAL_FORMAT=1 ;; 30drop) MINIMAL_FORMAT=2 ;; *) MINIMAL_FORMAT=3 ;; esac
 ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 BUILD="${ORVELLO_BUILD_DIR:-$ROOT/build}"
 
@@ -45,13 +48,26 @@ thread_times() {
     done | sort
 }
 
-# measure <case>: one run of the program, one line of figures.
+minimal_port_connected() {
+    jack_lsp -c 2>/dev/null | awk '/^mtcref:/ { p = 1; next } /^[^ ]/ { p = 0 }
+        p && /mtcbench:in/ { found = 1 } END { exit !found }'
+}
+
+# measure <case>: one run of the program (or, for "minimal", the minimal
+# sender), one line of figures.
 measure() {
-    env XDG_CONFIG_HOME="$WORK/config" HOME="$WORK/home" "$BUILD/app/orvello" headless \
-        noupdatecheck midi p0 "$FORMAT" >"$WORK/$1.out" 2>&1 &
+    if [ "$1" = minimal ]; then
+        "$BUILD/bench/midi_bench" send "$MINIMAL_FORMAT" $((SECONDS_PER_CASE + 10)) >"$WORK/$1.out" 2>&1 &
+    else
+        env XDG_CONFIG_HOME="$WORK/config" HOME="$WORK/home" "$BUILD/app/orvello" headless \
+            noupdatecheck midi p0 "$FORMAT" >"$WORK/$1.out" 2>&1 &
+    fi
     local pid=$!
     PIDS+=("$pid")
-    [ "$1" = "one port" ] && { wait_for 100 mtc_port_connected || fail "the program's port was not connected"; }
+    case "$1" in
+    "one port") wait_for 100 mtc_port_connected || fail "the program's port was not connected" ;;
+    minimal) wait_for 100 minimal_port_connected || fail "the minimal sender's port was not connected" ;;
+    esac
     sleep 3 # start-up, and the first port search, left out
     local t0 c0 t1 c1 rss
     t0=$(date +%s.%N)
@@ -81,4 +97,5 @@ jack_server_start "$PERIOD" "$WORK/jackd.log"
 PIDS+=("$!")
 wait_for 100 grep -qs receiving "$WORK/receiver.err" || fail "receiver did not start"
 measure "one port"
+measure minimal
 echo "load average after: $(cut -d' ' -f1-3 /proc/loadavg)"

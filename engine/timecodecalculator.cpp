@@ -112,12 +112,13 @@ bool TimecodeCalculator::emitCode(const TimeCode &code, qint64 frameAgeMs)
                          std::memory_order_relaxed);
     }
     // Only after the send does the rest of the program hear of the code.
-    if (m_handOff) {
+    if (!m_handOffs.empty()) {
         FrameHandOff::Entry entry;
         entry.code = code;
         entry.sent = sent;
         entry.frameAgeMs = frameAgeMs;
-        m_handOff->post(entry);
+        for (const auto &queue : m_handOffs)
+            queue->post(entry);
         return true;
     }
     if (sent)

@@ -12,6 +12,7 @@
 
 #include <atomic>
 #include <memory>
+#include <vector>
 
 // The generator. Ticks every millisecond on its own thread, derives the code
 // from the wall clock (place 0) or from a counter started at a place's start
@@ -52,9 +53,12 @@ public:
     void setFrameSender(std::shared_ptr<FrameSender> sender);
 
     // Where the codes go on after the send, instead of this object's own
-    // signals: the queue of a FrameHandOff on another thread. Set before
-    // this object's thread starts.
-    void setHandOff(std::shared_ptr<FrameHandOff::Queue> queue) { m_handOff = std::move(queue); }
+    // signals: the queues of FrameHandOffs on other threads, each told every
+    // code. Set before this object's thread starts.
+    void addHandOff(std::shared_ptr<FrameHandOff::Queue> queue)
+    {
+        m_handOffs.push_back(std::move(queue));
+    }
 
     // While following, the frame path for a code another clock gave: sent as
     // a computed code is (not twice in a row, not while paused or frozen).
@@ -160,7 +164,7 @@ private:
     QMutex m_senderLock; // between callers of setFrameSender only
     std::shared_ptr<FrameSender> m_sender;
 
-    std::shared_ptr<FrameHandOff::Queue> m_handOff;
+    std::vector<std::shared_ptr<FrameHandOff::Queue>> m_handOffs;
     bool m_standingBy = false;
     bool m_retick = false; // a change asked for a tick at once
 };

@@ -125,6 +125,7 @@ void Generator::stop()
         m_handOff->deleteLater();
         m_handOff = nullptr;
     }
+    delete m_relay;
     if (m_artnet) {
         m_artnet->deleteLater();
         m_artnet = nullptr;
@@ -367,15 +368,23 @@ void Generator::promoteOutputThread()
         RealTime::promoteCurrentThread(1);
 }
 
-// The calculator's codes reach everything but the Art-Net send through a
-// thread of their own, so the timing thread neither allocates nor waits on
-// a receiver's queue for them. A followed clock's jumps take the same way,
-// so a locate never overtakes the code before it.
+// The calculator's codes reach everything but the Art-Net send through
+// hand-offs, so the timing thread neither allocates nor waits on a receiver's
+// queue for them: one on a thread of its own for the outputs, one on this
+// thread for what lives here. Each is told only while it has listeners. A
+// followed clock's jumps take the outputs' way, so a locate never overtakes
+// the code before it.
 void Generator::createHandOff()
 {
+    auto *relay = new FrameHandOff;
+    relay->setParent(this);
+    m_relay = relay;
+    m_calculator->addHandOff(relay->queue());
+    relay->slotStart();
+
     auto *handOff = new FrameHandOff;
     m_handOff = handOff;
-    m_calculator->setHandOff(handOff->queue());
+    m_calculator->addHandOff(handOff->queue());
     connect(
         m_follower, &Follower::signalLocate, m_follower,
         [queue = handOff->queue()](quint8 h, quint8 m, quint8 s, quint8 f, quint8 type) {
@@ -474,14 +483,14 @@ void Generator::createCalculator()
 // once something is connected to them.
 void Generator::relayFrames()
 {
-    if (!m_handOff)
+    if (!m_relay)
         return;
     const auto unique = Qt::ConnectionType(Qt::AutoConnection | Qt::UniqueConnection);
     if (isSignalConnected(QMetaMethod::fromSignal(&Generator::signalArtnetCheckDmxIn)))
-        connect(m_handOff, &FrameHandOff::signalArtnetCheckDmxIn, this,
+        connect(m_relay, &FrameHandOff::signalArtnetCheckDmxIn, this,
                 &Generator::signalArtnetCheckDmxIn, unique);
     if (isSignalConnected(QMetaMethod::fromSignal(&Generator::signalSendTimecodeTimeOut)))
-        connect(m_handOff, &FrameHandOff::signalSendTimecodeTimeOut, this,
+        connect(m_relay, &FrameHandOff::signalSendTimecodeTimeOut, this,
                 &Generator::signalSendTimecodeTimeOut, unique);
 }
 
@@ -502,13 +511,13 @@ void Generator::disconnectNotify(const QMetaMethod &signal)
 {
     const bool frames = signal == QMetaMethod::fromSignal(&Generator::signalSendTimecodeTimeOut);
     const bool dmxCheck = signal == QMetaMethod::fromSignal(&Generator::signalArtnetCheckDmxIn);
-    if ((!frames && !dmxCheck) || !m_handOff || isSignalConnected(signal))
+    if ((!frames && !dmxCheck) || !m_relay || isSignalConnected(signal))
         return;
     if (frames)
-        disconnect(m_handOff, &FrameHandOff::signalSendTimecodeTimeOut, this,
+        disconnect(m_relay, &FrameHandOff::signalSendTimecodeTimeOut, this,
                    &Generator::signalSendTimecodeTimeOut);
     else
-        disconnect(m_handOff, &FrameHandOff::signalArtnetCheckDmxIn, this,
+        disconnect(m_relay, &FrameHandOff::signalArtnetCheckDmxIn, this,
                    &Generator::signalArtnetCheckDmxIn);
 }
 
@@ -568,13 +577,13 @@ void Generator::rewireArtnet()
 
 void Generator::connectDmxCheck()
 {
-    if (!m_handOff)
+    if (!m_relay)
         return;
     if (m_settings.dmx_in_enabled)
-        connect(m_handOff, &FrameHandOff::signalArtnetCheckDmxIn, this,
+        connect(m_relay, &FrameHandOff::signalArtnetCheckDmxIn, this,
                 &Generator::slotArtnetCheckDmxIn, Qt::UniqueConnection);
     else
-        disconnect(m_handOff, &FrameHandOff::signalArtnetCheckDmxIn, this,
+        disconnect(m_relay, &FrameHandOff::signalArtnetCheckDmxIn, this,
                    &Generator::slotArtnetCheckDmxIn);
 }
 

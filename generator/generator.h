@@ -240,6 +240,9 @@ private:
     int m_format = -1;
     QPointer<TimecodeCalculator> m_calculator;
     QPointer<FrameHandOff> m_handOff;
+    // The codes for this thread (the window, the remotes, the DMX check):
+    // straight from the timing thread, so no thread in between wakes for them.
+    QPointer<FrameHandOff> m_relay;
     QPointer<midi> m_midi;
     QPointer<artnet> m_artnet;
     QPointer<LtcOutput> m_ltc;

@@ -252,7 +252,7 @@ private slots:
         auto *calculator = new TimecodeCalculator;
         QCOMPARE(calculator->sentCode(), TimeCode::make(0, 0, 0, 0, 0)); // none yet
         calculator->setFrameSender(probe);
-        calculator->setHandOff(handOff.queue());
+        calculator->addHandOff(handOff.queue());
         calculator->slotChangedFrame30();
         WorkerThreads threads;
         runOnThread(threads, calculator, place);

@@ -87,6 +87,8 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(frames.size() >= 3, 5000);
         QCOMPARE(midiFact(w), QStringLiteral("MIDI: no MIDI ports"));
         QVERIFY(!unwireMidi(w));
+        // With no output listening, the window's codes wake no thread between.
+        QVERIFY(!w.generator().handOff()->queue()->wanted());
 
         onOutputThread(w, [&] {
             m_fake->names = QStringList{"P"};
