@@ -2,6 +2,7 @@
 
 #include "ownframefilter.h"
 #include "portsharing.h"
+#include "receivestamp.h"
 #include "version.h"
 
 #include <QMutexLocker>
@@ -10,7 +11,6 @@
 #include <QUdpSocket>
 
 #include <algorithm>
-#include <chrono>
 #include <cstring>
 
 namespace
@@ -209,6 +209,7 @@ bool artnet::openSocket()
     }
     m_socket = socket;
     OwnFrameFilter::attach(socket->socketDescriptor(), m_addressEntries);
+    ReceiveStamp::enable(socket->socketDescriptor());
     m_portBusy = false;
     m_bound = bool(connect(socket, &QUdpSocket::readyRead, this, &artnet::readPackage));
     if (m_bound)
@@ -334,7 +335,7 @@ void artnet::readPackage()
         if (read < 0)
             break;
         datagram.truncate(int(read));
-        dispatchDatagram(datagram, sender);
+        dispatchDatagram(datagram, sender, m_socket->socketDescriptor());
     }
 }
 
@@ -344,7 +345,8 @@ void artnet::firstTimeNotice(std::atomic<bool> &flag, const char *text)
         m_log.line(QLatin1String(text));
 }
 
-void artnet::dispatchDatagram(const QByteArray &datagram, const QHostAddress &sender)
+void artnet::dispatchDatagram(const QByteArray &datagram, const QHostAddress &sender,
+                              qintptr readFrom)
 {
     using ArtnetPacket::Kind;
     const ArtnetPacket::Classified packet = ArtnetPacket::classify(datagram);
@@ -384,7 +386,7 @@ void artnet::dispatchDatagram(const QByteArray &datagram, const QHostAddress &se
         // A code from elsewhere means two generators fight over the receivers,
         // unless this one follows it.
         firstTimeNotice(firstTimeCode, "receiving Art-Net TIMECODE ...");
-        receiveTimeCode(datagram, sender);
+        receiveTimeCode(datagram, sender, readFrom);
         break;
     case Kind::UnknownOpCode:
         logReceived(QStringLiteral("receive not implemented OpCode at time 0x") +
@@ -538,11 +540,11 @@ void artnet::setTimeCodeListener(std::shared_ptr<ArtTimeCodeListener> listener)
     m_listener = std::move(listener);
 }
 
-void artnet::receiveTimeCode(const QByteArray &datagram, const QHostAddress &sender)
+void artnet::receiveTimeCode(const QByteArray &datagram, const QHostAddress &sender,
+                             qintptr readFrom)
 {
-    const qint64 arrival = std::chrono::duration_cast<std::chrono::nanoseconds>(
-                               std::chrono::steady_clock::now().time_since_epoch())
-                               .count();
+    const qint64 arrival =
+        readFrom >= 0 ? ReceiveStamp::lastArrivalNs(readFrom) : KernelClock::nowNs(CLOCK_MONOTONIC);
     // Our own broadcasts come back here and are never anyone's to follow.
     if (sender.isNull() || isOwnAddress(sender))
         return;

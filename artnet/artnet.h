@@ -30,8 +30,9 @@ class ArtTimeCodeListener
 {
 public:
     virtual ~ArtTimeCodeListener() = default;
-    // `sender` is the IPv4 address, `arrivalNs` the CLOCK_MONOTONIC reading
-    // taken as the datagram was read.
+    // `sender` is the IPv4 address, `arrivalNs` the datagram's arrival at
+    // this machine on CLOCK_MONOTONIC (the kernel's stamp, so the time this
+    // thread waited to run is not in it).
     virtual void timeCodeReceived(const TimeCode &code, quint32 sender, qint64 arrivalNs) = 0;
 };
 
@@ -106,8 +107,11 @@ public:
     // holds it.
     QByteArray pollReplyFor(const QHostAddress &poller) const;
     ArtnetStatus status() const;
-    // Acts on one received datagram as readPackage does.
-    void dispatchDatagram(const QByteArray &datagram, const QHostAddress &sender);
+    // Acts on one received datagram as readPackage does. `readFrom` is the
+    // socket it was just read from, whose kernel stamp is its arrival; -1
+    // takes now.
+    void dispatchDatagram(const QByteArray &datagram, const QHostAddress &sender,
+                          qintptr readFrom = -1);
 
     // DMX remote control input. `value` is the port-address (universe - 1).
     bool setDmxInUniverse(quint32 value);
@@ -163,7 +167,7 @@ private:
     // Caller holds m_selectionLock.
     void applySelection();
     void noteTimeCodeFrom(const QHostAddress &sender);
-    void receiveTimeCode(const QByteArray &datagram, const QHostAddress &sender);
+    void receiveTimeCode(const QByteArray &datagram, const QHostAddress &sender, qintptr readFrom);
     // Emits signalStatus when something the operator sees has changed.
     void publishStatus();
     // Hands the current destinations to the timing thread's send path.

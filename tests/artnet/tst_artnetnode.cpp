@@ -2,6 +2,7 @@
 #include "artnettestbytes.h"
 #include "fakeclock.h"
 #include "privatenetwork.h"
+#include "receivestamp.h"
 #include "table.h"
 #include "workerthread.h"
 
@@ -611,6 +612,42 @@ private slots:
         QVERIFY(n.out.contains("another program listens on port 6454 as well"));
         other.reset();
         QCOMPARE(sharedAfter(nullptr, {}), false);
+    }
+
+    // A follower learns the other clock's grid from arrivals: a code read late
+    // (the node's thread, here the test's own, held up) still arrived when it
+    // arrived. A stamp from the future or over a second old is not the
+    // datagram's: now instead.
+    void arrivalIsTheKernelsStamp()
+    {
+        REQUIRE_PRIVATE_NETWORK();
+        struct Arrivals : ArtTimeCodeListener {
+            QList<qint64> ns;
+            void timeCodeReceived(const TimeCode &, quint32, qint64 arrivalNs) override
+            {
+                ns << arrivalNs;
+            }
+        };
+        Node n(false);
+        QVERIFY(n.node.openSocket());
+        auto arrivals = std::make_shared<Arrivals>();
+        n.node.setTimeCodeListener(arrivals);
+        QUdpSocket peer;
+        QVERIFY(peer.bind(Peer, 0));
+        const QByteArray code = ArtnetPacket::timeCode(1, 2, 3, 4, 1);
+        const qint64 before = KernelClock::nowNs(CLOCK_MONOTONIC);
+        QCOMPARE(peer.writeDatagram(code, Self, 6454), qint64(code.size()));
+        const qint64 sent = KernelClock::nowNs(CLOCK_MONOTONIC);
+        QTest::qSleep(40);
+        const qint64 readable = KernelClock::nowNs(CLOCK_MONOTONIC);
+        QTRY_COMPARE(arrivals->ns.size(), 1);
+        QVERIFY(arrivals->ns[0] > before - 1000000);
+        QVERIFY(arrivals->ns[0] < sent + (readable - sent) / 2);
+
+        const qint64 second = 1000000000;
+        QCOMPARE(ReceiveStamp::toMonotonic(6 * second, 7 * second, 50 * second), 49 * second);
+        QCOMPARE(ReceiveStamp::toMonotonic(5 * second, 6 * second + 1, 50 * second), 50 * second);
+        QCOMPARE(ReceiveStamp::toMonotonic(5 * second + 1, 5 * second, 50 * second), 50 * second);
     }
 };
 
