@@ -119,11 +119,12 @@ bool TimecodeCalculator::emitCode(const TimeCode &code, qint64 frameAgeMs)
         entry.frameAgeMs = frameAgeMs;
         for (const auto &queue : m_handOffs)
             queue->post(entry);
-        return true;
+    } else {
+        if (sent)
+            emit signalSendTimecodeTimeOut(code.Hour, code.Minute, code.Seconds, code.Frame,
+                                           code.Type);
+        emit signalArtnetCheckDmxIn();
     }
-    if (sent)
-        emit signalSendTimecodeTimeOut(code.Hour, code.Minute, code.Seconds, code.Frame, code.Type);
-    emit signalArtnetCheckDmxIn();
     return true;
 }
 
