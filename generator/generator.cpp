@@ -376,8 +376,7 @@ void Generator::promoteOutputThread()
 // the code before it.
 void Generator::createHandOff()
 {
-    auto *relay = new FrameHandOff;
-    relay->setParent(this);
+    auto *relay = new FrameHandOff; // deleted by stop()
     m_relay = relay;
     m_calculator->addHandOff(relay->queue());
     relay->slotStart();
