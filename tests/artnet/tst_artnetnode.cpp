@@ -1,6 +1,7 @@
 #include "artnet.h"
 #include "artnettestbytes.h"
 #include "fakeclock.h"
+#include "fakeinterfaces.h"
 #include "privatenetwork.h"
 #include "receivestamp.h"
 #include "table.h"
@@ -21,8 +22,8 @@ namespace
 using namespace ArtnetTestBytes;
 
 const QList<AddressEntry> TwoAdapters = {
-    entry("10.0.0.5", "255.0.0.0", "10.255.255.255", "02:00:00:00:00:01", "ten"),
-    entry("192.168.1.10", "255.255.255.0", "192.168.1.255", "00:1A:2B:3C:4D:5E", "eth0")};
+    fakeInterface("10.0.0.5", "10.255.255.255", "ten", "255.0.0.0"),
+    fakeInterface("192.168.1.10", "192.168.1.255", "eth0", "255.255.255.0", "00:1A:2B:3C:4D:5E")};
 
 QStringList addresses(const ArtnetStatus &status)
 {
@@ -457,8 +458,8 @@ private slots:
         QVERIFY(y.bind(QHostAddress(QStringLiteral("127.0.0.3")), 6454, Shared));
         QVERIFY(z.bind(QHostAddress(QStringLiteral("127.0.0.4")), 6454, Shared));
         auto n = std::make_unique<Node>(
-            false, QList<AddressEntry>{entry("10.0.0.5", "255.255.255.0", "127.0.0.2", "", "x"),
-                                       entry("10.0.1.5", "255.255.255.0", "127.0.0.3", "", "y")});
+            false, QList<AddressEntry>{fakeInterface("10.0.0.5", "127.0.0.2", "x"),
+                                       fakeInterface("10.0.1.5", "127.0.0.3", "y")});
         if (!select.isEmpty())
             n->node.selectInterface(select);
         QList<QHostAddress> unicastAddresses;
@@ -543,8 +544,8 @@ private slots:
         REQUIRE_PRIVATE_NETWORK();
         QUdpSocket peer;
         QVERIFY(peer.bind(Peer, 6454, Shared));
-        Node n(false, {entry("10.0.0.5", "255.255.255.0", "127.0.0.2", "", "x"),
-                       entry("192.168.77.1", "255.255.255.0", "192.168.77.255", "", "y")});
+        Node n(false, {fakeInterface("10.0.0.5", "127.0.0.2", "x"),
+                       fakeInterface("192.168.77.1", "192.168.77.255", "y")});
         n.node.setPollReplyEnabled(true);
         QVERIFY(n.node.isBound());
         const std::shared_ptr<FrameSender> sender = n.node.timeCodeSender();

@@ -4,9 +4,10 @@
 #include "artnetinterface.h"
 
 inline AddressEntry fakeInterface(const char *ip, const char *broadcast, const char *name = "eth",
-                                  const char *mask = "255.255.255.0")
+                                  const char *mask = "255.255.255.0",
+                                  const char *hardware = "02:00:00:00:00:01")
 {
-    AddressEntry e{{}, QStringLiteral("02:00:00:00:00:01"), QLatin1String(name)};
+    AddressEntry e{{}, QLatin1String(hardware), QLatin1String(name)};
     e.entry.setIp(QHostAddress(QLatin1String(ip)));
     e.entry.setNetmask(QHostAddress(QLatin1String(mask)));
     e.entry.setBroadcast(QHostAddress(QLatin1String(broadcast)));

@@ -5,13 +5,7 @@
 source "$(dirname "${BASH_SOURCE[0]}")/e2erun.sh"
 
 # headless_wait <run> <text>: fails unless the run's output shows it within 10 s.
-headless_wait() {
-    for _ in $(seq 100); do
-        grep -qF "$2" "$WORK/$1/stdout" && return 0
-        sleep 0.1
-    done
-    fail "$1: no \"$2\" within 10 s"
-}
+headless_wait() { check "$1: no \"$2\" within 10 s" 100 grep -qF "$2" "$WORK/$1/stdout"; }
 
 # headless_stop <run> <signal>: sends it, and checks exit status 0 within 1 s.
 headless_stop() {

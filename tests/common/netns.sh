@@ -49,6 +49,13 @@ fail() {
     exit 1
 }
 
+# check <what> <tenths> <command...>: fails with <what> unless the command
+# succeeds within that many tenths of a second.
+check() {
+    for _ in $(seq "$2"); do "${@:3}" && return 0; sleep 0.1; done
+    fail "$1"
+}
+
 # netns_setup <pairs>: one pair (a0/b0) or two (a0/b0, a1/b1), IPv6 off so
 # nothing but our own datagrams crosses, no reverse-path filter (the peer
 # sends from addresses the program has no route back to), and every link up
@@ -84,11 +91,7 @@ netns_setup() {
 # netns_carrier <namespace> <link>: a veth needs a moment for carrier, and the
 # program lists only adapters that are up when it starts.
 netns_carrier() {
-    for _ in $(seq 50); do
-        [ "$(ip netns exec "$1" cat "/sys/class/net/$2/operstate")" = up ] && return 0
-        sleep 0.1
-    done
-    fail "no carrier on $2"
+    check "no carrier on $2" 50 ip netns exec "$1" grep -qx up "/sys/class/net/$2/operstate"
 }
 
 # netns_capture <label> <file> <filter> <interfaces...>: tshark in NSB,
@@ -101,11 +104,7 @@ netns_capture() {
     ip netns exec "$NSB" tshark -q -f "$filter" "${args[@]}" -w "$file" 2>"$file.err" &
     TSHARK=$!
     PIDS+=("$TSHARK")
-    for _ in $(seq 100); do
-        grep -qs "Capturing on" "$file.err" && return 0
-        sleep 0.1
-    done
-    fail "$label: tshark did not start"
+    check "$label: tshark did not start" 100 grep -qs "Capturing on" "$file.err"
 }
 
 # netns_capture_stop: lets the last datagrams land, then ends the capture.

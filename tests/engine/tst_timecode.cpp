@@ -66,15 +66,12 @@ private slots:
     void labels_data()
     {
         Table::columns<qint64, QString, QString, QString>("frame", "label", "given", "legal");
-        const auto row = [](const char *name, qint64 frame, const char *label, const char *given,
-                            const char *legal) {
-            QTest::newRow(name) << frame << QString(label) << QString(given) << QString(legal);
-        };
-        row("minute 01 starts at 02", 1800, "00:01:00;02", "00:01:00;00", "00:01:00;02");
-        row("01 of minute 01 too", 1799, "00:00:59;29", "00:01:00;01", "00:01:00;02");
-        row("minute 10 keeps 00", 17982, "00:10:00;00", "00:10:00;01", "00:10:00;01");
-        row("next day", 2589408, "00:00:00;00", "24:00:00;00", "24:00:00;00");
-        row("before midnight", -1, "23:59:59;29", "23:59:59;29", "23:59:59;29");
+        using Table::row;
+        row("minute 01 starts at 02", qint64(1800), "00:01:00;02", "00:01:00;00", "00:01:00;02");
+        row("01 of minute 01 too", qint64(1799), "00:00:59;29", "00:01:00;01", "00:01:00;02");
+        row("minute 10 keeps 00", qint64(17982), "00:10:00;00", "00:10:00;01", "00:10:00;01");
+        row("next day", qint64(2589408), "00:00:00;00", "24:00:00;00", "24:00:00;00");
+        row("before midnight", qint64(-1), "23:59:59;29", "23:59:59;29", "23:59:59;29");
     }
 
     void labels()
@@ -106,10 +103,7 @@ private slots:
     {
         Table::columns<QString, int, bool, int, QString>("from", "type", "trueDrop", "frames",
                                                          "to");
-        const auto row = [](const char *name, const char *from, int type, bool trueDrop, int frames,
-                            const char *to) {
-            QTest::newRow(name) << QString(from) << type << trueDrop << frames << QString(to);
-        };
+        using Table::row;
         row("25 ahead over midnight", "23:59:59:20", 1, false, 5, "00:00:00:00");
         row("25 behind over midnight", "00:00:00:00", 1, false, -1, "23:59:59:24");
         row("24 a second ahead", "10:00:00:00", 0, false, 30, "10:00:01:06");

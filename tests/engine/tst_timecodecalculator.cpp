@@ -385,27 +385,25 @@ private slots:
         QStringList sent;
         QObject::connect(&r.calc, &TimecodeCalculator::signalSendTimecodeTimeOut, &r.calc, [&] {
             sent << text(r.sent.last()) + QLatin1Char('@') +
-                        r.clock.wallClock().time().toString(QStringLiteral("ss.zzz"));
+                        r.clock.wallClock().time().toString(QStringLiteral("ss.zzz")) +
+                        QStringLiteral("+%1").arg(r.calc.frameAgeMs()); // ms into its frame
         });
         if (byWaits)
             r.runByWaits(250, [&] { return msOfDay(r.clock); });
         else
             r.run(250);
-        QCOMPARE(sent.mid(1, 4), QStringList({"23:59:59:29/2@59.881", "00:00:00:00/2@00.000",
-                                              "00:00:00:01/2@00.034", "00:00:00:02/2@00.067"}));
+        QCOMPARE(sent.mid(1, 4), QStringList({"23:59:59:29/2@59.881+0", "00:00:00:00/2@00.000+0",
+                                              "00:00:00:01/2@00.034+0", "00:00:00:02/2@00.067+0"}));
         QCOMPARE(r.calc.msUntilNextChange(TimeCodeMath::MsPerDay - 100), qint64(100));
     }
 
     void trueDropFrameFromAPlace_data()
     {
         Table::columns<int, int, QString, QString>("startSec", "endSec", "first", "last");
-        QTest::newRow("start on a dropped label") << 60 << 62 << "00:01:00:02/2"
-                                                  << "00:01:02:00/2";
-        QTest::newRow("end on a dropped label") << 58 << 60 << "00:00:58:00/2"
-                                                << "00:00:59:29/2";
-        QTest::newRow("minute 10 drops nothing") << 599 << 601 << "00:09:59:00/2"
-                                                 << "00:10:01:00/2";
-        QTest::newRow("end before start") << 700 << 600 << QString() << QString();
+        Table::row("start on a dropped label", 60, 62, "00:01:00:02/2", "00:01:02:00/2");
+        Table::row("end on a dropped label", 58, 60, "00:00:58:00/2", "00:00:59:29/2");
+        Table::row("minute 10 drops nothing", 599, 601, "00:09:59:00/2", "00:10:01:00/2");
+        Table::row("end before start", 700, 600, QString(), QString());
     }
 
     // From a place: a legal first label, frames counted at 30000/1001 from the

@@ -38,11 +38,6 @@ run() {
     settings_folder "$WORK/$1" $3
     run_headless "$WORK/$1" "$2" "${@:4}"
 }
-check() { # check <what> <tenths> <command...>
-    local what="$1"
-    shift
-    wait_for "$@" || fail "$what"
-}
 codes() { wc -l <"$WORK/capture" 2>/dev/null || echo 0; }
 at_least() { [ "$(codes)" -ge "$1" ]; }
 

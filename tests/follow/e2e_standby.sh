@@ -44,11 +44,6 @@ for i in 0 1 2; do
     netns_carrier "$ns" "e$i"
 done
 
-# wait_for <what> <tries of 0.1 s> <command...>
-wait_for() {
-    for _ in $(seq "$2"); do "${@:3}" && return 0; sleep 0.1; done
-    fail "$1"
-}
 count_from() { grep -c " $2 " "$1" 2>/dev/null || true; }
 at_least() { [ "$(count_from "$1" "$2")" -ge "$3" ]; }
 
@@ -65,28 +60,28 @@ for format in "${FORMATS[@]}"; do
     ip netns exec "${TAG}c" python3 "$HERE/../common/tcwire.py" capture "$cap" "$WORK/ready" &
     CAP=$!
     PIDS+=("$CAP")
-    wait_for "capture not ready" 100 test -e "$WORK/ready"
+    check "capture not ready" 100 test -e "$WORK/ready"
 
     orvello primary p p1 "$format"
     PRIMARY=$PID
-    wait_for "$format: no codes from the primary" 100 at_least "$cap" 10.77.0.2 25
+    check "$format: no codes from the primary" 100 at_least "$cap" 10.77.0.2 25
     orvello standby s standby
     STANDBY=$PID
-    wait_for "$format: the standby does not lock" 100 \
+    check "$format: the standby does not lock" 100 \
         grep -qs "standby, silent: following Art-Net from 10.77.0.2, locked" "$WORK/standby/stdout"
     # Long enough for the grid to settle: 50 more codes.
     base=$(count_from "$cap" 10.77.0.2)
-    wait_for "$format: primary stopped" 100 at_least "$cap" 10.77.0.2 $((base + 50))
+    check "$format: primary stopped" 100 at_least "$cap" 10.77.0.2 $((base + 50))
 
     kill -KILL "$PRIMARY"
     wait "$PRIMARY" 2>/dev/null || true
-    wait_for "$format: the standby does not take over" 100 at_least "$cap" 10.77.0.3 100
+    check "$format: the standby does not take over" 100 at_least "$cap" 10.77.0.3 100
 
     orvello primary p p1 "$format"
     base=$(count_from "$cap" 10.77.0.2)
-    wait_for "$format: the primary does not come back" 150 at_least "$cap" 10.77.0.2 $((base + 50))
+    check "$format: the primary does not come back" 150 at_least "$cap" 10.77.0.2 $((base + 50))
     silent_again() { [ "$(grep -cs "standby, silent:" "$WORK/standby/stdout")" -ge 2 ]; }
-    wait_for "$format: the standby does not fall silent" 50 silent_again
+    check "$format: the standby does not fall silent" 50 silent_again
 
     kill -TERM "$CAP" "$PID" "$STANDBY"
     wait "$CAP" "$PID" "$STANDBY" 2>/dev/null || true

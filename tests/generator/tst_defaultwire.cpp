@@ -1,6 +1,7 @@
 #include "artnet.h"
 #include "fakeaudiooutputservice.h"
 #include "fakeclock.h"
+#include "fakeinterfaces.h"
 #include "fakemidioutputservice.h"
 #include "ltcoutput.h"
 #include "midi.h"
@@ -20,26 +21,10 @@
 // change. ORVELLO_RECORD_DEFAULT_WIRE=<file> writes a new recording instead.
 namespace
 {
-AddressEntry peerEntry()
+SettingStructItem place(int s, int e)
 {
-    // Its "broadcast" is a peer on the loopback, so the capture needs no adapter.
-    AddressEntry e{{}, QString(), QStringLiteral("peer")};
-    e.entry.setIp(QHostAddress(QStringLiteral("10.0.0.5")));
-    e.entry.setNetmask(QHostAddress(QStringLiteral("255.255.255.0")));
-    e.entry.setBroadcast(QHostAddress(QStringLiteral("127.0.0.2")));
-    return e;
-}
-
-SettingStructItem place(int startSec, int endSec)
-{
-    SettingStructItem item;
-    item.StartHour = quint8(startSec / 3600);
-    item.StartMinute = quint8(startSec / 60 % 60);
-    item.StartSecond = quint8(startSec % 60);
-    item.EndHour = quint8(endSec / 3600);
-    item.EndMinute = quint8(endSec / 60 % 60);
-    item.EndSecond = quint8(endSec % 60);
-    return item;
+    return {quint8(s / 3600),    quint8(s / 60 % 60), quint8(s % 60), quint8(e / 3600),
+            quint8(e / 60 % 60), quint8(e % 60),      quint8(0)};
 }
 
 struct Event {
@@ -108,112 +93,105 @@ QByteArray sha(const QByteArray &bytes)
 class TestDefaultWire : public QObject
 {
     Q_OBJECT
-private slots:
-    void initTestCase();
-    void sameBytesAsBefore();
-
-private:
-    QByteArray artnetStream();
-    QByteArray mtcStream(quint32 type);
-    QByteArray ltcStream();
-
     QList<Event> m_events;
     int m_codes = 0;
     SettingStruct m_defaults;
-};
 
-void TestDefaultWire::initTestCase()
-{
-    m_events = showEvents();
-    for (const Event &e : std::as_const(m_events))
-        m_codes += e.isCode;
-    QVERIFY(m_codes > 300);
-}
-
-QByteArray TestDefaultWire::artnetStream()
-{
-    QUdpSocket peer;
-    if (!peer.bind(QHostAddress(QStringLiteral("127.0.0.2")), 6454,
-                   QUdpSocket::ShareAddress | QUdpSocket::ReuseAddressHint))
-        return "peer cannot bind";
-    artnet node(false, {peerEntry()}, [](const QByteArray &) {});
-    node.setPollReplyEnabled(true);
-    if (!node.isBound())
-        return "node cannot bind";
-    const std::shared_ptr<FrameSender> sender = node.timeCodeSender();
-    QByteArray stream;
-    for (const Event &e : std::as_const(m_events)) {
-        if (!e.isCode)
-            continue;
-        sender->sendFrame(e.code);
-        // One at a time, so a full receive buffer can never lose one.
-        if (!peer.hasPendingDatagrams() && !peer.waitForReadyRead(5000))
-            return "frame lost";
-        stream += peer.receiveDatagram().data();
+    QByteArray artnetStream()
+    {
+        QUdpSocket peer;
+        if (!peer.bind(QHostAddress(QStringLiteral("127.0.0.2")), 6454,
+                       QUdpSocket::ShareAddress | QUdpSocket::ReuseAddressHint))
+            return "peer cannot bind";
+        // Its adapter's "broadcast" is the peer on the loopback: no real adapter needed.
+        artnet node(false, {fakeInterface("10.0.0.5", "127.0.0.2")}, [](const QByteArray &) {});
+        node.setPollReplyEnabled(true);
+        if (!node.isBound())
+            return "node cannot bind";
+        const std::shared_ptr<FrameSender> sender = node.timeCodeSender();
+        QByteArray stream;
+        for (const Event &e : std::as_const(m_events)) {
+            if (!e.isCode)
+                continue;
+            sender->sendFrame(e.code);
+            // One at a time, so a full receive buffer can never lose one.
+            if (!peer.hasPendingDatagrams() && !peer.waitForReadyRead(5000))
+                return "frame lost";
+            stream += peer.receiveDatagram().data();
+        }
+        return stream;
     }
-    return stream;
-}
 
-QByteArray TestDefaultWire::mtcStream(quint32 type)
-{
-    auto fake = std::make_shared<FakeMidiOutputService>(QStringList{QStringLiteral("mtc")});
-    midi out(fake);
-    out.setTimecodeType(type);
-    out.selectOutputDevice(m_defaults.midi_interface_name);
-    for (const Event &e : std::as_const(m_events))
-        if (e.isCode)
-            out.slotSendTimeCode(e.code.Hour, e.code.Minute, e.code.Seconds, e.code.Frame,
-                                 e.code.Type);
-    return fake->wire(0);
-}
+    QByteArray mtcStream(quint32 type)
+    {
+        auto fake = std::make_shared<FakeMidiOutputService>(QStringList{QStringLiteral("mtc")});
+        midi out(fake);
+        out.setTimecodeType(type);
+        out.selectOutputDevice(m_defaults.midi_interface_name);
+        for (const Event &e : std::as_const(m_events))
+            if (e.isCode)
+                out.slotSendTimeCode(e.code.Hour, e.code.Minute, e.code.Seconds, e.code.Frame,
+                                     e.code.Type);
+        return fake->wire(0);
+    }
 
-QByteArray TestDefaultWire::ltcStream()
-{
-    auto fake = std::make_shared<FakeAudioOutputService>();
-    LtcOutput out(fake);
-    out.setLevel(m_defaults.ltc_level);
-    out.slotStart();
-    const qint64 base = fake->now;
-    for (const Event &e : std::as_const(m_events)) {
-        fake->now = base + e.ms * 1000000;
+    QByteArray ltcStream()
+    {
+        auto fake = std::make_shared<FakeAudioOutputService>();
+        LtcOutput out(fake);
+        out.setLevel(m_defaults.ltc_level);
+        out.slotStart();
+        const qint64 base = fake->now;
+        for (const Event &e : std::as_const(m_events)) {
+            fake->now = base + e.ms * 1000000;
+            fake->pullDue(256);
+            if (e.isCode)
+                out.slotSendTimeCode(e.code.Hour, e.code.Minute, e.code.Seconds, e.code.Frame,
+                                     e.code.Type);
+            else
+                out.slotChangedPlayPause(e.stopped, false);
+        }
+        fake->now += 300000000;
         fake->pullDue(256);
-        if (e.isCode)
-            out.slotSendTimeCode(e.code.Hour, e.code.Minute, e.code.Seconds, e.code.Frame,
-                                 e.code.Type);
-        else
-            out.slotChangedPlayPause(e.stopped, false);
+        return QByteArray(reinterpret_cast<const char *>(fake->heard.data()),
+                          qsizetype(fake->heard.size() * sizeof(float)));
     }
-    fake->now += 300000000;
-    fake->pullDue(256);
-    return QByteArray(reinterpret_cast<const char *>(fake->heard.data()),
-                      qsizetype(fake->heard.size() * sizeof(float)));
-}
 
-void TestDefaultWire::sameBytesAsBefore()
-{
-    REQUIRE_PRIVATE_NETWORK();
-    const QByteArray artnet = artnetStream();
-    QCOMPARE(artnet.size(), m_codes * 20);
-    QByteArray summary = "codes " + QByteArray::number(m_codes) + '\n';
-    summary += "artnet " + sha(artnet) + '\n';
-    for (quint32 type : {0u, 1u, 2u})
-        summary += "mtc" + QByteArray::number(type) + ' ' + sha(mtcStream(type)) + '\n';
-    const QByteArray ltc = ltcStream();
-    QVERIFY(ltc.size() > 48000 * 4 * 10);
-    QVERIFY(ltc.count('\0') < ltc.size() * 3 / 4); // frames were heard, not only silence
-    summary += "ltc " + sha(ltc) + '\n';
-
-    const QString record = qEnvironmentVariable("ORVELLO_RECORD_DEFAULT_WIRE");
-    if (!record.isEmpty()) {
-        QFile out(record);
-        QVERIFY(out.open(QIODevice::WriteOnly));
-        out.write(summary);
-        QSKIP("recorded, nothing compared");
+private slots:
+    void initTestCase()
+    {
+        m_events = showEvents();
+        for (const Event &e : std::as_const(m_events))
+            m_codes += e.isCode;
+        QVERIFY(m_codes > 300);
     }
-    QFile recorded(QStringLiteral(DEFAULT_WIRE_RECORDING));
-    QVERIFY(recorded.open(QIODevice::ReadOnly));
-    QCOMPARE(QString::fromLatin1(summary), QString::fromLatin1(recorded.readAll()));
-}
+
+    void sameBytesAsBefore()
+    {
+        REQUIRE_PRIVATE_NETWORK();
+        const QByteArray artnet = artnetStream();
+        QCOMPARE(artnet.size(), m_codes * 20);
+        QByteArray summary = "codes " + QByteArray::number(m_codes) + '\n';
+        summary += "artnet " + sha(artnet) + '\n';
+        for (quint32 type : {0u, 1u, 2u})
+            summary += "mtc" + QByteArray::number(type) + ' ' + sha(mtcStream(type)) + '\n';
+        const QByteArray ltc = ltcStream();
+        QVERIFY(ltc.size() > 48000 * 4 * 10);
+        QVERIFY(ltc.count('\0') < ltc.size() * 3 / 4); // frames were heard, not only silence
+        summary += "ltc " + sha(ltc) + '\n';
+
+        const QString record = qEnvironmentVariable("ORVELLO_RECORD_DEFAULT_WIRE");
+        if (!record.isEmpty()) {
+            QFile out(record);
+            QVERIFY(out.open(QIODevice::WriteOnly));
+            out.write(summary);
+            QSKIP("recorded, nothing compared");
+        }
+        QFile recorded(QStringLiteral(DEFAULT_WIRE_RECORDING));
+        QVERIFY(recorded.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromLatin1(summary), QString::fromLatin1(recorded.readAll()));
+    }
+};
 
 QTEST_GUILESS_MAIN(TestDefaultWire)
 #include "tst_defaultwire.moc"
