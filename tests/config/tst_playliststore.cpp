@@ -1,6 +1,8 @@
 #include "fakeclock.h"
 #include "playlist.h"
 #include "settingsstore.h"
+#include "table.h"
+#include "writefile.h"
 
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -17,12 +19,7 @@ class TestPlaylistStore : public QObject
     QString m_file;
     int m_run = 0;
 
-    void writeStore(const QByteArray &ini)
-    {
-        QFile f(m_file);
-        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        f.write("[General]\n" + ini);
-    }
+    void writeStore(const QByteArray &ini) { writeFile(m_file, "[General]\n" + ini); }
 
 private slots:
     void init()
@@ -134,6 +131,7 @@ private slots:
     // entry still catches up at the first tick.
     void exitActivationSurvivesARestart_data()
     {
+        using Table::row;
         QTest::addColumn<QList<PlaylistTime>>("entries");
         QTest::addColumn<QList<PlaylistTime>>("afterRestart"); // the list the restart loads
         QTest::addColumn<QDateTime>("restartAt"); // the first run ticked at 2026-12-07 04:45:00
@@ -145,16 +143,14 @@ private slots:
         const auto at = [](int day, int hour, int minute, int second) {
             return QDateTime(QDate(2026, 12, day), QTime(hour, minute, second));
         };
-        QTest::newRow("same minute") << exitOnly << exitOnly << at(7, 4, 45, 20) << 0;
-        QTest::newRow("same hour, for an entry of the hour")
-            << QList<PlaylistTime>{exitHour4} << QList<PlaylistTime>{exitHour4} << at(7, 4, 50, 0)
-            << 0;
-        QTest::newRow("next day") << exitOnly << exitOnly << at(8, 4, 45, 10) << -2;
-        QTest::newRow("an entry due beside it catches up")
-            << QList<PlaylistTime>{place3Hour4, exitAt0445}
-            << QList<PlaylistTime>{place3Hour4, exitAt0445} << at(7, 4, 45, 30) << 3;
-        QTest::newRow("an edited entry is another entry")
-            << exitOnly << QList<PlaylistTime>{exitHour4} << at(7, 4, 45, 30) << -2;
+        row("same minute", exitOnly, exitOnly, at(7, 4, 45, 20), 0);
+        row("same hour, for an entry of the hour", QList<PlaylistTime>{exitHour4},
+            QList<PlaylistTime>{exitHour4}, at(7, 4, 50, 0), 0);
+        row("next day", exitOnly, exitOnly, at(8, 4, 45, 10), -2);
+        row("an entry due beside it catches up", QList<PlaylistTime>{place3Hour4, exitAt0445},
+            QList<PlaylistTime>{place3Hour4, exitAt0445}, at(7, 4, 45, 30), 3);
+        row("an edited entry is another entry", exitOnly, QList<PlaylistTime>{exitHour4},
+            at(7, 4, 45, 30), -2);
     }
 
     void exitActivationSurvivesARestart()

@@ -6,6 +6,7 @@
 #include "settingstruct.h"
 #include "showrecord.h"
 #include "table.h"
+#include "writefile.h"
 
 #include <QDataStream>
 #include <QTemporaryDir>
@@ -13,15 +14,6 @@
 
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
-
-namespace
-{
-QByteArray bytes(const SettingStructItem &place)
-{
-    static_assert(sizeof place == 7);
-    return QByteArray(reinterpret_cast<const char *>(&place), sizeof place);
-}
-} // namespace
 
 class TestSettingsStore : public QObject
 {
@@ -164,14 +156,11 @@ private slots:
     void handEditedValues()
     {
         QFETCH(QByteArray, text);
-        const QString ini = m_dir.filePath(QStringLiteral("hand.conf"));
-        QFile file(ini);
-        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        QByteArray ini;
         for (const char *key :
              {"dmx_in_enabled", "artnet_protocol_on", "midi_protocol_on", "dmx_in_universe"})
-            file.write(key + QByteArray("=") + text + '\n');
-        file.close();
-        SettingsStore::useFile(ini);
+            ini += key + QByteArray("=") + text + '\n';
+        SettingsStore::useFile(writeFile(m_dir.filePath(QStringLiteral("hand.conf")), ini));
         SettingStruct s;
         s.dmx_in_enabled = !s.artnet_protocol_on; // every switch starts opposite to a row
         s.loadFromStore();
@@ -187,11 +176,9 @@ private slots:
     // new file in place of the link's target, a device included.
     void storeThatIsNoFile_data()
     {
-        QTest::addColumn<QString>("kind");
-        QTest::newRow("FIFO") << "fifo";
-        QTest::newRow("link to a FIFO") << "link";
-        QTest::newRow("character device") << "device";
-        QTest::newRow("folder") << "folder";
+        QTest::addColumn<QString>("kind"); // a FIFO, a link to one, a character device, a folder
+        for (const char *kind : {"fifo", "link", "device", "folder"})
+            QTest::newRow(kind) << kind;
     }
     void storeThatIsNoFile()
     {
@@ -264,11 +251,6 @@ private slots:
     {
         QTemporaryDir dir;
         const QString ini = dir.filePath(QStringLiteral("Orvello.conf"));
-        const auto put = [&ini](const QByteArray &content) {
-            QFile file(ini);
-            return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
-                   file.write(content) == content.size();
-        };
         const QByteArray damaged("[General]\nartnet_protocol_on=0\nplaylist_count=1\n"
                                  "playlist_place_0=-2\nplaylist_enabled=1\nthis line is broken\n"
                                  "FrameFormat=3\n");
@@ -293,7 +275,7 @@ private slots:
         };
         SettingsStore::useFile(ini);
 
-        QVERIFY(put(damaged));
+        writeFile(ini, damaged);
         QCOMPARE(start(), defaults);
         QVERIFY2(SettingsStore::problem().contains(ini + QStringLiteral(".damaged")),
                  qPrintable(SettingsStore::problem()));
@@ -308,10 +290,10 @@ private slots:
         // The store is whole again: no report, no copy, the saved keys read.
         QCOMPARE(start(), (QStringList{"1", "2", "0", "0"}));
         QCOMPARE(SettingsStore::problem(), QString());
-        QVERIFY(put(damaged)); // the same damage again
+        writeFile(ini, damaged); // the same damage again
         QCOMPARE(start(), defaults);
         QCOMPARE(copies(), QStringList{"Orvello.conf.damaged"});
-        QVERIFY(put(damaged + "another broken line\n"));
+        writeFile(ini, damaged + "another broken line\n");
         QCOMPARE(start(), defaults);
         QCOMPARE(copies().size(), 2);
     }
@@ -334,7 +316,8 @@ private slots:
         source.copyPlace(-1, &item);
         QCOMPARE(item.StartHour, quint8(99));
         source.copyPlace(8, &item);
-        QCOMPARE(bytes(item), bytes(source.places[8]));
+        static_assert(sizeof item == 7); // no padding: the bytes are the fields
+        QVERIFY(memcmp(&item, &source.places[8], sizeof item) == 0);
     }
 };
 

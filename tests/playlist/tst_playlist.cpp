@@ -1,5 +1,6 @@
 #include "fakeclock.h"
 #include "playlist.h"
+#include "table.h"
 
 #include <QSignalSpy>
 #include <QtTest>
@@ -54,13 +55,8 @@ private slots:
     // emitted, 0 = nothing.
     void firesOncePerOccurrence_data()
     {
-        QTest::addColumn<PlaylistTime>("pattern");
-        QTest::addColumn<QString>("ticks");
-        QTest::addColumn<QString>("fires");
-        auto row = [](const char *name, const PlaylistTime &e, const char *ticks,
-                      const char *fires) {
-            QTest::newRow(name) << e << QString(ticks) << QString(fires);
-        };
+        Table::columns<PlaylistTime, QString, QString>("pattern", "ticks", "fires");
+        using Table::row;
         row("hour 14 once a day, also when already matching at start", entry(3, W, W, W, W, 14, W),
             "2026-12-07 14:20:00, 14:20:30, 14:59:40, 15:00:10, 2026-12-08 13:59:40, 14:00:10",
             "100001");
@@ -94,10 +90,8 @@ private slots:
 
     void firesOncePerOccurrence()
     {
-        QFETCH(PlaylistTime, pattern);
-        QFETCH(QString, ticks);
-        QFETCH(QString, fires);
-
+        const auto [pattern, ticks, fires] =
+            Table::fetch<PlaylistTime, QString, QString>("pattern", "ticks", "fires");
         Rig rig;
         rig.playlist.appendItem(pattern);
         QString seen;
@@ -185,18 +179,17 @@ private slots:
     // its place within the first second of 04:45.
     void ticksOnTheHalfMinute_data()
     {
-        QTest::addColumn<QTime>("start");
-        QTest::addColumn<qint64>("stepMs"); // the wall clock is set by this after the first tick
-        QTest::newRow("started at 04:44:26.300") << QTime(4, 44, 26, 300) << qint64(0);
-        QTest::newRow("started 50 ms before the minute") << QTime(4, 44, 59, 950) << qint64(0);
-        QTest::newRow("started at 04:43:00.000") << QTime(4, 43, 0) << qint64(0);
-        QTest::newRow("clock set back 1 h 13.7 s") << QTime(5, 44, 50) << qint64(-3613700);
-        QTest::newRow("clock set on 57.4 s") << QTime(4, 43, 10) << qint64(57400);
+        // stepMs: the wall clock is set by this after the first tick
+        Table::columns<QTime, qint64>("start", "stepMs");
+        Table::row("started at 04:44:26.300", QTime(4, 44, 26, 300), qint64(0));
+        Table::row("started 50 ms before the minute", QTime(4, 44, 59, 950), qint64(0));
+        Table::row("started at 04:43:00.000", QTime(4, 43, 0), qint64(0));
+        Table::row("clock set back 1 h 13.7 s", QTime(5, 44, 50), qint64(-3613700));
+        Table::row("clock set on 57.4 s", QTime(4, 43, 10), qint64(57400));
     }
     void ticksOnTheHalfMinute()
     {
-        QFETCH(QTime, start);
-        QFETCH(qint64, stepMs);
+        const auto [start, stepMs] = Table::fetch<QTime, qint64>("start", "stepMs");
         Rig rig;
         rig.playlist.appendItem(entry(4, W, W, W, W, 4, 45));
         rig.clock.setWallClock(QDateTime(QDate(2026, 12, 7), start));

@@ -142,11 +142,17 @@ private slots:
         SettingsStore::useFile(m_dir.filePath(QStringLiteral("Orvello.conf")));
     }
 
-    // Every frame reaching a subscriber in order, as liblo reads it, is
-    // e2e_osc's; here the state reports around them.
-    void oscSubscriberGetsTheStates()
+    // A subscriber gets every code in the order sent, and the state reports
+    // around them.
+    void oscSubscriberGetsCodesAndStates()
     {
         Rig rig;
+        QByteArrayList sent;
+        QObject context; // queued to this thread, like the client's datagrams
+        connect(rig.generator.get(), &Generator::signalSendTimecodeTimeOut, &context,
+                [&sent](quint8 h, quint8 m, quint8 s, quint8 f, quint8 type) {
+                    sent << OscMessages::timecode(TimeCode::make(h, m, s, f, type));
+                });
         QUdpSocket client;
         QVERIFY(client.bind(QHostAddress::LocalHost, 0));
         QList<QByteArray> received;
@@ -180,6 +186,13 @@ private slots:
                                         states[1] == OscMessages::state(QStringLiteral("paused"),
                                                                         QStringLiteral("place 1"))),
                  seen.constData());
+        QByteArrayList codes;
+        for (const QByteArray &message : std::as_const(received))
+            if (message.startsWith("/orvello/timecode"))
+                codes << message;
+        QVERIFY(codes.size() >= 25);
+        QTRY_VERIFY(std::search(sent.cbegin(), sent.cend(), codes.cbegin(), codes.cend()) !=
+                    sent.cend());
     }
 
     // Each kind of bad datagram is tst_remoteprotocol's; here a flood of them.

@@ -6,6 +6,7 @@
 #include "settingsplaces.h"
 #include "settingsplaylist.h"
 #include "settingsstore.h"
+#include "table.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -50,21 +51,16 @@ private slots:
 
     void placesMarkRowsWhoseStartIsNotBeforeTheEnd_data()
     {
-        QTest::addColumn<int>("row");
-        QTest::addColumn<QTime>("start");
-        QTest::addColumn<QTime>("end");
-        QTest::addColumn<bool>("red");
-        QTest::newRow("equal times, place 4") << 3 << QTime(12, 0) << QTime(12, 0) << true;
-        QTest::newRow("start after end") << 8 << QTime(13, 0) << QTime(12, 0) << true;
-        QTest::newRow("corrected by a second") << 3 << QTime(12, 0) << QTime(12, 0, 1) << false;
+        Table::columns<int, QTime, QTime, bool>("row", "start", "end", "red");
+        Table::row("equal times, place 4", 3, QTime(12, 0), QTime(12, 0), true);
+        Table::row("start after end", 8, QTime(13, 0), QTime(12, 0), true);
+        Table::row("corrected by a second", 3, QTime(12, 0), QTime(12, 0, 1), false);
     }
 
     void placesMarkRowsWhoseStartIsNotBeforeTheEnd()
     {
-        QFETCH(int, row);
-        QFETCH(QTime, start);
-        QFETCH(QTime, end);
-        QFETCH(bool, red);
+        const auto [row, start, end, red] =
+            Table::fetch<int, QTime, QTime, bool>("row", "start", "end", "red");
         SettingStructItem places[9];
         SettingsPlaces page(places);
         auto *table = page.table();
@@ -104,15 +100,9 @@ private slots:
     // Five entries "12345"; selections are row indexes.
     void playlistEditing_data()
     {
-        QTest::addColumn<QString>("selected");
-        QTest::addColumn<QString>("button");
-        QTest::addColumn<QString>("after");
-        QTest::addColumn<QString>("selectedAfter");
-        auto row = [](const char *name, const char *selected, const char *button, const char *after,
-                      const char *selectedAfter) {
-            QTest::newRow(name) << QString(selected) << QString(button) << QString(after)
-                                << QString(selectedAfter);
-        };
+        Table::columns<QString, QString, QString, QString>("selected", "button", "after",
+                                                           "selectedAfter");
+        using Table::row;
         row("delete, nothing selected: the last", "", "delete", "1234", "");
         row("delete lines 2 and 4", "13", "delete", "135", "");
         row("lines 2 and 3 down", "12", "down", "14235", "23");
@@ -125,10 +115,9 @@ private slots:
 
     void playlistEditing()
     {
-        QFETCH(QString, selected);
-        QFETCH(QString, button);
-        QFETCH(QString, after);
-        QFETCH(QString, selectedAfter);
+        const auto [selected, button, after, selectedAfter] =
+            Table::fetch<QString, QString, QString, QString>("selected", "button", "after",
+                                                             "selectedAfter");
         Playlist playlist(false);
         playlist.enabled = true;
         for (quint8 n = 1; n <= 5; ++n) {
@@ -204,18 +193,15 @@ private slots:
 
     void dialogWorksOnACopy_data()
     {
-        QTest::addColumn<QString>("storedInterface");
-        QTest::addColumn<QString>("shownInterface");
-        QTest::newRow("matching") << "10.77.0.0"
-                                  << "eth1: 10.77.0.0";
-        QTest::newRow("no match") << "10.1.2.3"
-                                  << "all: 255.255.255.255";
+        Table::columns<QString, QString>("storedInterface", "shownInterface");
+        Table::row("matching", "10.77.0.0", "eth1: 10.77.0.0");
+        Table::row("no match", "10.1.2.3", "all: 255.255.255.255");
     }
 
     void dialogWorksOnACopy()
     {
-        QFETCH(QString, storedInterface);
-        QFETCH(QString, shownInterface);
+        const auto [storedInterface, shownInterface] =
+            Table::fetch<QString, QString>("storedInterface", "shownInterface");
         artnet node(false, {fakeInterface("10.77.0.1", "10.77.0.255", "eth1")},
                     [](const QString &) {});
         SettingStruct record;

@@ -2,6 +2,7 @@
 #include "httpstub.h"
 #include "privatenetwork.h"
 #include "settingsstore.h"
+#include "table.h"
 #include "updatereply.h"
 #include "updateserver.h"
 
@@ -52,12 +53,9 @@ private slots:
 
     void reply_data()
     {
-        QTest::addColumn<QByteArrayList>("pieces"); // empty: accepted, never answered
-        QTest::addColumn<bool>("serverUp");
-        QTest::addColumn<bool>("keepOpen");
-        QTest::addColumn<bool>("manual");
-        QTest::addColumn<QString>("expected"); // empty: nothing is shown; %1: host:port
-        QTest::addColumn<int>("requests");
+        // pieces empty: accepted, never answered; expected empty: nothing shown, %1: host:port
+        Table::columns<QByteArrayList, bool, bool, bool, QString, int>(
+            "pieces", "serverUp", "keepOpen", "manual", "expected", "requests");
         auto ok = [](const QByteArray &body) { return HttpStub::response(body); };
         const QByteArray same = ok("version:2.0.0.1\n");
         auto row = [](const char *name, const QByteArrayList &pieces, bool up, bool keepOpen,
@@ -105,12 +103,9 @@ private slots:
     }
     void reply()
     {
-        QFETCH(QByteArrayList, pieces);
-        QFETCH(bool, serverUp);
-        QFETCH(bool, keepOpen);
-        QFETCH(bool, manual);
-        QFETCH(QString, expected);
-        QFETCH(int, requests);
+        auto [pieces, serverUp, keepOpen, manual, expected, requests] =
+            Table::fetch<QByteArrayList, bool, bool, bool, QString, int>(
+                "pieces", "serverUp", "keepOpen", "manual", "expected", "requests");
         HttpStub stub;
         stub.pieces = pieces;
         stub.keepOpen = keepOpen;
@@ -145,9 +140,8 @@ private slots:
 
     void versionInLine_data()
     {
-        QTest::addColumn<QByteArray>("line");
-        QTest::addColumn<QString>("version"); // empty: the line offers none
-        QTest::addColumn<bool>("newer");      // than 2.0.0.1
+        // version empty: the line offers none; newer: than 2.0.0.1
+        Table::columns<QByteArray, QString, bool>("line", "version", "newer");
         auto row = [](const char *line, const char *version, bool newer) {
             QTest::newRow(line) << QByteArray(line) << QString(version) << newer;
         };
@@ -164,9 +158,8 @@ private slots:
     }
     void versionInLine()
     {
-        QFETCH(QByteArray, line);
-        QFETCH(QString, version);
-        QFETCH(bool, newer);
+        const auto [line, version, newer] =
+            Table::fetch<QByteArray, QString, bool>("line", "version", "newer");
         const auto offered = UpdateReply::versionInLine(line);
         QCOMPARE(offered ? UpdateReply::toText(*offered) : QString(), version);
         QCOMPARE(offered && UpdateReply::isNewer(*offered, {2, 0, 0, 1}), newer);
@@ -219,23 +212,21 @@ private slots:
 
     void sevenDayRule_data()
     {
-        QTest::addColumn<QVariant>("stored"); // invalid: the key is absent
-        QTest::addColumn<bool>("manual");
-        QTest::addColumn<bool>("runs");
+        Table::columns<QVariant, bool, bool>("stored", "manual", "runs"); // invalid: no key
         auto date = [](int days) { return QVariant(Today.addDays(days).toString("dd.MM.yyyy")); };
-        QTest::newRow("never checked") << QVariant() << false << true;
-        QTest::newRow("six days ago") << date(-6) << false << false;
-        QTest::newRow("seven days ago") << date(-7) << false << true;
-        QTest::newRow("six days ahead") << date(6) << false << false;
-        QTest::newRow("seven days ahead") << date(7) << false << true;
-        QTest::newRow("not a date") << QVariant("31.02.2026") << false << true;
-        QTest::newRow("manual, three days ago") << date(-3) << true << true;
+        using Table::row;
+        row("never checked", QVariant(), false, true);
+        row("six days ago", date(-6), false, false);
+        row("seven days ago", date(-7), false, true);
+        row("six days ahead", date(6), false, false);
+        row("seven days ahead", date(7), false, true);
+        row("not a date", QVariant("31.02.2026"), false, true);
+        row("manual, three days ago", date(-3), true, true);
     }
     void sevenDayRule()
     {
-        QFETCH(QVariant, stored);
-        QFETCH(bool, manual);
-        QFETCH(bool, runs);
+        const auto [stored, manual, runs] =
+            Table::fetch<QVariant, bool, bool>("stored", "manual", "runs");
         if (stored.isValid())
             SettingsStore::open()->setValue(UpdateSchedule::LastCheckKey, stored);
         QCOMPARE(UpdateSchedule::beginCheck(!manual, Today), runs);

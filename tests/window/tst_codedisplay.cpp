@@ -1,5 +1,6 @@
 #include "codedisplay.h"
 #include "lcddisplay.h"
+#include "table.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -28,37 +29,28 @@ private slots:
     // screen then holds the new code whole (nothing stale, nothing cut).
     void repaintsOnlyWhatChanged_data()
     {
-        QTest::addColumn<bool>("lcd");
-        QTest::addColumn<QString>("from");
-        QTest::addColumn<QString>("to");
-        QTest::addColumn<QString>("repainted"); // "none", "all" or the changed positions
+        // repainted: "none", "all" or the changed positions
+        Table::columns<bool, QString, QString, QString>("lcd", "from", "to", "repainted");
         for (const bool lcd : {false, true}) {
-            const char *kind = lcd ? "LCD" : "label";
-            QTest::addRow("%s: frame digit", kind) << lcd << "10:00:00:00"
-                                                   << "10:00:00:01"
-                                                   << "10";
-            QTest::addRow("%s: second and frame", kind) << lcd << "10:00:09:29"
-                                                        << "10:00:10:00"
-                                                        << "6,7,9,10";
-            QTest::addRow("%s: hour only", kind) << lcd << "09:59:59:24"
-                                                 << "19:59:59:24"
-                                                 << "0";
-            QTest::addRow("%s: same code", kind) << lcd << "10:00:00:00"
-                                                 << "10:00:00:00"
-                                                 << "none";
+            const auto row = [lcd](const char *name, const char *from, const char *to,
+                                   const char *repainted) {
+                QTest::addRow("%s: %s", lcd ? "LCD" : "label", name)
+                    << lcd << from << to << repainted;
+            };
+            row("frame digit", "10:00:00:00", "10:00:00:01", "10");
+            row("second and frame", "10:00:09:29", "10:00:10:00", "6,7,9,10");
+            row("hour only", "09:59:59:24", "19:59:59:24", "0");
+            row("same code", "10:00:00:00", "10:00:00:00", "none");
             // Cells do not move with the glyphs' widths: the LCD's colons stay put.
-            QTest::addRow("%s: first code after dashes", kind)
-                << lcd << "--:--:--:--"
-                << "10:00:00:00" << (lcd ? "0,1,3,4,6,7,9,10" : "all");
+            row("first code after dashes", "--:--:--:--", "10:00:00:00",
+                lcd ? "0,1,3,4,6,7,9,10" : "all");
         }
     }
 
     void repaintsOnlyWhatChanged()
     {
-        QFETCH(bool, lcd);
-        QFETCH(QString, from);
-        QFETCH(QString, to);
-        QFETCH(QString, repainted);
+        const auto [lcd, from, to, repainted] =
+            Table::fetch<bool, QString, QString, QString>("lcd", "from", "to", "repainted");
         const QSize size = lcd ? QSize(670, 300) : QSize(700, 150);
         auto *cells = lcd ? new LcdDisplay(11, from) : nullptr;
         auto *label = lcd ? nullptr : new CodeDisplay(from);

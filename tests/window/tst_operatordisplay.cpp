@@ -3,6 +3,7 @@
 #include "orvello.h"
 #include "privatenetwork.h"
 #include "statusfactsview.h"
+#include "table.h"
 #include "windowfixture.h"
 
 #include <QAccessible>
@@ -101,9 +102,7 @@ private slots:
     // clock, typed in either window; the clock is framed red unless running.
     void stateInWords_data()
     {
-        QTest::addColumn<QString>("keys");
-        QTest::addColumn<bool>("inClock");
-        QTest::addColumn<QString>("state");
+        Table::columns<QString, bool, QString>("keys", "inClock", "state");
         for (const bool inClock : {false, true}) {
             const char *where = inClock ? "in the clock" : "in the window";
             QTest::addRow("start, %s", where) << "" << inClock << "PAUSED";
@@ -115,9 +114,8 @@ private slots:
     }
     void stateInWords()
     {
-        QFETCH(QString, keys);
-        QFETCH(bool, inClock);
-        QFETCH(QString, state);
+        const auto [keys, inClock, state] =
+            Table::fetch<QString, bool, QString>("keys", "inClock", "state");
         Orvello *w = open();
         FullscreenClock *clock = inClock ? enterClock(w) : w->fullscreenClock();
         QCOMPARE(clock->isVisible(), inClock);
@@ -203,9 +201,8 @@ private slots:
     void clockFillsTheScreen_data()
     {
         QTest::addColumn<QSize>("screen");
-        QTest::newRow("1920x1080") << QSize(1920, 1080);
-        QTest::newRow("1024x768") << QSize(1024, 768);
-        QTest::newRow("3840x2160") << QSize(3840, 2160);
+        for (const QSize size : {QSize(1920, 1080), QSize(1024, 768), QSize(3840, 2160)})
+            QTest::addRow("%dx%d", size.width(), size.height()) << size;
     }
     void clockFillsTheScreen()
     {

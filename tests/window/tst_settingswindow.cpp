@@ -3,7 +3,9 @@
 #include "privatenetwork.h"
 #include "settingsplaces.h"
 #include "settingsplaylist.h"
+#include "table.h"
 #include "windowfixture.h"
+#include "writefile.h"
 
 #include <QUdpSocket>
 #include <QtTest>
@@ -64,10 +66,7 @@ class TestSettingsWindow : public QObject
     }
     QString file(const QString &name, const QByteArray &text)
     {
-        QFile f(m_fixture.dir.filePath(name));
-        if (!f.open(QIODevice::WriteOnly) || f.write(text) != text.size())
-            qFatal("cannot write the test file");
-        return f.fileName();
+        return writeFile(m_fixture.dir.filePath(name), text);
     }
     static void click(Settings *window, const char *name)
     {
@@ -235,20 +234,16 @@ private slots:
     // Defaults and Ctrl+N ask first; Return takes the default answer, No.
     void commandsThatLoseTheShowAsk_data()
     {
-        QTest::addColumn<bool>("isDefaults");
-        QTest::addColumn<int>("answer");
-        QTest::addColumn<bool>("lost");
-        QTest::newRow("Defaults, Return") << true << int(QMessageBox::NoButton) << false;
-        QTest::newRow("Defaults, Yes") << true << int(QMessageBox::Yes) << true;
-        QTest::newRow("Ctrl+N, Return") << false << int(QMessageBox::NoButton) << false;
-        QTest::newRow("Ctrl+N, Yes") << false << int(QMessageBox::Yes) << true;
+        Table::columns<bool, bool>("isDefaults", "lost"); // lost: answered Yes, not Return
+        for (const bool isDefaults : {true, false})
+            for (const bool lost : {false, true})
+                QTest::addRow("%s, %s", isDefaults ? "Defaults" : "Ctrl+N", lost ? "Yes" : "Return")
+                    << isDefaults << lost;
     }
 
     void commandsThatLoseTheShowAsk()
     {
-        QFETCH(bool, isDefaults);
-        QFETCH(int, answer);
-        QFETCH(bool, lost);
+        const auto [isDefaults, lost] = Table::fetch<bool, bool>("isDefaults", "lost");
         SettingsStore::open()->setValue(QStringLiteral("UseLcd"), true);
         SettingsStore::open()->setValue(QStringLiteral("start_hour_4"), 5);
         SettingsStore::open()->setValue(QStringLiteral("playlist_count"), 2);
@@ -256,7 +251,7 @@ private slots:
         SettingsStore::open()->setValue(QStringLiteral("playlist_hour_1"), 2);
         open();
         QCOMPARE(m_window->settings().places[4].StartHour, quint8(5));
-        BoxWatcher watcher{QMessageBox::StandardButton(answer)};
+        BoxWatcher watcher{lost ? QMessageBox::Yes : QMessageBox::NoButton};
         if (isDefaults)
             click(edit(), "defaults");
         else
@@ -279,20 +274,17 @@ private slots:
     // Verbose, closing says so.
     void dialogKeys_data()
     {
-        QTest::addColumn<int>("key");
-        QTest::addColumn<QString>("focus");
-        QTest::addColumn<int>("applied");
-        QTest::newRow("Escape") << int(Qt::Key_Escape) << "dmxUniverse" << 256;
-        QTest::newRow("Return in a field") << int(Qt::Key_Return) << "dmxUniverse" << 12;
-        QTest::newRow("Enter in a field") << int(Qt::Key_Enter) << "dmxUniverse" << 12;
-        QTest::newRow("Return on Cancel") << int(Qt::Key_Return) << "cancel" << 256;
+        Table::columns<int, QString, int>("key", "focus", "applied");
+        Table::row("Escape", int(Qt::Key_Escape), "dmxUniverse", 256);
+        Table::row("Return in a field", int(Qt::Key_Return), "dmxUniverse", 12);
+        Table::row("Enter in a field", int(Qt::Key_Enter), "dmxUniverse", 12);
+        Table::row("Return on Cancel", int(Qt::Key_Return), "cancel", 256);
     }
 
     void dialogKeys()
     {
-        QFETCH(int, key);
-        QFETCH(QString, focus);
-        QFETCH(int, applied);
+        const auto [key, focus, applied] =
+            Table::fetch<int, QString, int>("key", "focus", "applied");
         m_window.reset(new Orvello({"orvello", "nomidi", "noupdatecheck", "verbose"}));
         m_window->show();
         Settings *window = edit();
@@ -369,28 +361,24 @@ private slots:
 
     void failuresShowTheirBoxAndKeepTheRecord_data()
     {
-        QTest::addColumn<bool>("isExport");
-        QTest::addColumn<QString>("path");
-        QTest::addColumn<QString>("box");
+        using Table::row;
+        Table::columns<bool, QString, QString>("isExport", "path", "box");
         const QString missing = m_fixture.dir.filePath(QStringLiteral("missing.ovxml"));
-        QTest::newRow("unreadable")
-            << false << missing
-            << "Orvello|The file " + missing + " could not be read!\nNo such file or directory.";
+        row("unreadable", false, missing,
+            "Orvello|The file " + missing + " could not be read!\nNo such file or directory.");
         const QString broken = file(QStringLiteral("broken.ovxml"), "<OrvelloConfig>");
-        QTest::newRow("malformed") << false << broken
-                                   << "XML-Error|Could not load file " + broken +
-                                          "! It is not a valid Orvello XML file (*.ovxml).";
+        row("malformed", false, broken,
+            "XML-Error|Could not load file " + broken +
+                "! It is not a valid Orvello XML file (*.ovxml).");
         const QString nowhere = m_fixture.dir.filePath(QStringLiteral("no/folder/x.ovxml"));
-        QTest::newRow("unwritable")
-            << true << nowhere
-            << "Orvello|The file " + nowhere + " could not be written!\nNo such file or directory.";
+        row("unwritable", true, nowhere,
+            "Orvello|The file " + nowhere + " could not be written!\nNo such file or directory.");
     }
 
     void failuresShowTheirBoxAndKeepTheRecord()
     {
-        QFETCH(bool, isExport);
-        QFETCH(QString, path);
-        QFETCH(QString, box);
+        const auto [isExport, path, box] =
+            Table::fetch<bool, QString, QString>("isExport", "path", "box");
         SettingsStore::open()->setValue(QStringLiteral("start_minute_4"), 33);
         open();
         BoxWatcher watcher;
