@@ -13,7 +13,7 @@
 //       Prints the figures of each (sender, format, source) and the ratios of
 //       the program's tail over the reference's. Each line of the list is
 //       "<sender> <format> <clock|place> <capture file> <cpu %> <rss kB>"
-//       (cpu and rss "-" for the reference).
+//       (rss "-" for the reference).
 
 #include "benchfigures.h"
 #include "timecode.h"

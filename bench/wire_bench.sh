@@ -63,8 +63,22 @@ run_one() {
     done
     local cpu="-" rss="-"
     if [ "$sender" = reference ]; then
+        # Its CPU over the same window as the program's: what sending alone costs.
         ip netns exec "$NSA" "${REFERENCE_CLASS[@]}" "$TOOL" send "$format" "$source" \
-            "$(awk -v a="$SKIP" -v b="$SECONDS_PER_ROUND" 'BEGIN { print a + b + 0.5 }')" 10.77.0.255 192.168.77.255
+            "$(awk -v a="$SKIP" -v b="$SECONDS_PER_ROUND" 'BEGIN { print a + b + 0.5 }')" 10.77.0.255 192.168.77.255 &
+        local reference=$!
+        PIDS+=("$reference")
+        sleep "$SKIP"
+        local r0 rc0 r1 rc1
+        r0=$(date +%s.%N)
+        rc0=$(cpu_ticks "$reference")
+        sleep "$SECONDS_PER_ROUND"
+        r1=$(date +%s.%N)
+        rc1=$(cpu_ticks "$reference")
+        if [ "$rc0" != gone ] && [ "$rc1" != gone ]; then
+            cpu=$(cpu_percent "$((rc1 - rc0))" "$r0" "$r1")
+        fi
+        wait "$reference"
     else
         local place=p0 flag
         [ "$source" = place ] && place=p1
