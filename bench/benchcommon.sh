@@ -14,6 +14,22 @@ cpu_percent() {
         'BEGIN { printf "%.3f", 100 * c / hz / (t1 - t0) }'
 }
 
+# cpu_over <pid> <seconds>: the process's CPU over the next <seconds>, as %
+# of one core; "gone" when it ended meanwhile.
+cpu_over() {
+    local t0 c0 t1 c1
+    t0=$(date +%s.%N)
+    c0=$(cpu_ticks "$1")
+    sleep "$2"
+    t1=$(date +%s.%N)
+    c1=$(cpu_ticks "$1")
+    if [ "$c0" = gone ] || [ "$c1" = gone ]; then
+        echo gone
+    else
+        cpu_percent "$((c1 - c0))" "$t0" "$t1"
+    fi
+}
+
 # may_run_fifo20: true where threads may run at SCHED_FIFO 20 (root, or an
 # rtprio limit that high), as the program's timing thread then does.
 may_run_fifo20() {

@@ -96,17 +96,11 @@ run_one() {
                 awk '$3 == "calculator" || $3 == "midi" { printf "%s %s %s; ", $3, $1, $2 }')"
         fi
         sleep "$SKIP"
-        local t0 c0 t1 c1
-        t0=$(date +%s.%N)
-        c0=$(cpu_ticks "$pid")
-        sleep "$SECONDS_PER_ROUND"
-        t1=$(date +%s.%N)
-        c1=$(cpu_ticks "$pid")
-        if [ "$c0" = gone ] || [ "$c1" = gone ]; then
+        cpu=$(cpu_over "$pid" "$SECONDS_PER_ROUND")
+        if [ "$cpu" = gone ]; then
             echo "orvello ended before the end of round $round ($format)" >&2
             FAILED=1
-        else
-            cpu=$(cpu_percent "$((c1 - c0))" "$t0" "$t1")
+            cpu="-"
         fi
         if [ ${#SENDER_CLASS[@]} -gt 0 ] && ! grep -q "SCHED_FIFO 20" "$cap.out"; then
             echo "round $round ($format): the program's timing thread did not run at SCHED_FIFO 20" >&2

@@ -69,15 +69,8 @@ run_one() {
         local reference=$!
         PIDS+=("$reference")
         sleep "$SKIP"
-        local r0 rc0 r1 rc1
-        r0=$(date +%s.%N)
-        rc0=$(cpu_ticks "$reference")
-        sleep "$SECONDS_PER_ROUND"
-        r1=$(date +%s.%N)
-        rc1=$(cpu_ticks "$reference")
-        if [ "$rc0" != gone ] && [ "$rc1" != gone ]; then
-            cpu=$(cpu_percent "$((rc1 - rc0))" "$r0" "$r1")
-        fi
+        cpu=$(cpu_over "$reference" "$SECONDS_PER_ROUND")
+        [ "$cpu" != gone ] || cpu="-"
         wait "$reference"
     else
         local place=p0 flag
@@ -90,20 +83,14 @@ run_one() {
         local pid=$!
         PIDS+=("$pid")
         sleep "$SKIP"
-        local t0 c0 t1 c1
-        t0=$(date +%s.%N)
-        c0=$(cpu_ticks "$pid")
-        sleep "$SECONDS_PER_ROUND"
-        t1=$(date +%s.%N)
-        c1=$(cpu_ticks "$pid")
+        cpu=$(cpu_over "$pid" "$SECONDS_PER_ROUND")
         rss=$(awk '/^VmRSS:/ { print $2 }' "/proc/$pid/status" 2>/dev/null || echo gone)
-        if [ "$c0" = gone ] || [ "$c1" = gone ] || [ "$rss" = gone ]; then
+        if [ "$cpu" = gone ] || [ "$rss" = gone ]; then
             echo "orvello ended before the end of round $round ($format $source); left out" >&2
             FAILED=1
             wait "$receiver" || true
             return
         fi
-        cpu=$(cpu_percent "$((c1 - c0))" "$t0" "$t1")
         if [ ${#REFERENCE_CLASS[@]} -gt 0 ] && ! grep -q "SCHED_FIFO 20" "$cap.out"; then
             echo "round $round ($format $source): the program's timing thread did not run at SCHED_FIFO 20" >&2
             FAILED=1
