@@ -543,8 +543,6 @@ void artnet::setTimeCodeListener(std::shared_ptr<ArtTimeCodeListener> listener)
 void artnet::receiveTimeCode(const QByteArray &datagram, const QHostAddress &sender,
                              qintptr readFrom)
 {
-    const qint64 arrival =
-        readFrom >= 0 ? ReceiveStamp::lastArrivalNs(readFrom) : KernelClock::nowNs(CLOCK_MONOTONIC);
     // Our own broadcasts come back here and are never anyone's to follow.
     if (sender.isNull() || isOwnAddress(sender))
         return;
@@ -553,8 +551,12 @@ void artnet::receiveTimeCode(const QByteArray &datagram, const QHostAddress &sen
     if (!ArtnetPacket::parseTimeCode(datagram, code))
         return;
     QMutexLocker lock(&m_listenerLock);
-    if (m_listener)
-        m_listener->timeCodeReceived(code, sender.toIPv4Address(), arrival);
+    if (!m_listener)
+        return;
+    // Asked only when someone follows; the socket has read nothing since.
+    const qint64 arrival =
+        readFrom >= 0 ? ReceiveStamp::lastArrivalNs(readFrom) : KernelClock::nowNs(CLOCK_MONOTONIC);
+    m_listener->timeCodeReceived(code, sender.toIPv4Address(), arrival);
 }
 
 void artnet::noteTimeCodeFrom(const QHostAddress &sender)
