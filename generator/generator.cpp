@@ -121,10 +121,12 @@ void Generator::stop()
         m_calculator->requestStop();
         m_calculator = nullptr;
     }
-    if (m_handOff) {
+    // Posted before the outputs' own deletion, so each goes first on its thread.
+    if (m_handOff)
         m_handOff->deleteLater();
-        m_handOff = nullptr;
-    }
+    if (m_ltcHandOff)
+        m_ltcHandOff->deleteLater();
+    m_handOff = m_ltcHandOff = nullptr;
     delete m_relay;
     if (m_artnet) {
         m_artnet->deleteLater();
@@ -370,10 +372,10 @@ void Generator::promoteOutputThread()
 
 // The calculator's codes reach everything but the Art-Net send through
 // hand-offs, so the timing thread neither allocates nor waits on a receiver's
-// queue for them: one on a thread of its own for the outputs, one on this
-// thread for what lives here. Each is told only while it has listeners. A
-// followed clock's jumps take the outputs' way, so a locate never overtakes
-// the code before it.
+// queue for them: one on each output's thread (MIDI, LTC), one on this thread
+// for what lives here. Each is told only while it has listeners, so an
+// output with nothing to send is never woken. A followed clock's jumps take
+// MIDI's way, so a locate never overtakes the code before it.
 void Generator::createHandOff()
 {
     auto *relay = new FrameHandOff; // deleted by stop()
@@ -381,24 +383,28 @@ void Generator::createHandOff()
     m_calculator->addHandOff(relay->queue());
     relay->slotStart();
 
-    auto *handOff = new FrameHandOff;
-    m_handOff = handOff;
-    m_calculator->addHandOff(handOff->queue());
+    m_handOff = handOffOnThreadOf(m_midi);
+    m_ltcHandOff = handOffOnThreadOf(m_ltc);
     connect(
         m_follower, &Follower::signalLocate, m_follower,
-        [queue = handOff->queue()](quint8 h, quint8 m, quint8 s, quint8 f, quint8 type) {
+        [queue = m_handOff->queue()](quint8 h, quint8 m, quint8 s, quint8 f, quint8 type) {
             FrameHandOff::Entry entry;
             entry.kind = FrameHandOff::Entry::Locate;
             entry.code = TimeCode::make(h, m, s, f, type);
             queue->post(entry);
         },
         Qt::DirectConnection);
-    QThread *thread = m_threads.adopt(handOff);
-    thread->setObjectName(QStringLiteral("handoff"));
-    // Just below the timing thread, like the outputs it feeds.
-    connect(thread, &QThread::started, handOff, &Generator::promoteOutputThread);
-    connect(thread, &QThread::started, handOff, &FrameHandOff::slotStart);
-    thread->start(outputPriority());
+}
+
+// The output's thread runs already; the hand-off starts listening there.
+// Deleted by stop(), before the output, on that thread.
+FrameHandOff *Generator::handOffOnThreadOf(QObject *output)
+{
+    auto *handOff = new FrameHandOff;
+    m_calculator->addHandOff(handOff->queue());
+    handOff->moveToThread(output->thread());
+    QMetaObject::invokeMethod(handOff, &FrameHandOff::slotStart, Qt::QueuedConnection);
+    return handOff;
 }
 
 void Generator::createCalculator()
@@ -619,7 +625,8 @@ void Generator::createMidiOutput()
     thread->start(outputPriority());
 }
 
-// Codes go from the calculator's thread straight to the MIDI thread; whether
+// Codes go from the calculator's thread straight to the MIDI thread, where
+// its hand-off calls the output directly; whether
 // they go at all is the existence of this connection. With no port to send
 // to (none yet, the MIDI system gone, or every port refused to open) it does
 // not exist either, so a switched-on output without ports costs no queued call
@@ -632,10 +639,10 @@ void Generator::wireMidiFrames()
     if (m_settings.midi_protocol_on && m_midiStatus.canSend()) {
         connect(m_handOff, &FrameHandOff::signalSendTimecodeTimeOut, m_midi,
                 &midi::slotSendTimeCode,
-                Qt::ConnectionType(Qt::QueuedConnection | Qt::UniqueConnection));
-        // Queued from the same thread as the codes, so the full frame goes first.
+                Qt::ConnectionType(Qt::DirectConnection | Qt::UniqueConnection));
+        // From the same ring as the codes, so the full frame goes first.
         connect(m_handOff, &FrameHandOff::signalLocate, m_midi, &midi::slotLocate,
-                Qt::ConnectionType(Qt::QueuedConnection | Qt::UniqueConnection));
+                Qt::ConnectionType(Qt::DirectConnection | Qt::UniqueConnection));
     } else {
         disconnect(m_handOff, &FrameHandOff::signalSendTimecodeTimeOut, m_midi,
                    &midi::slotSendTimeCode);
@@ -678,27 +685,27 @@ void Generator::createLtcOutput()
 // existence of this connection; the switch also opens or closes the device.
 void Generator::connectLtcOutput()
 {
-    if (!m_handOff || !m_ltc || !m_settings.ltc_protocol_on)
+    if (!m_ltcHandOff || !m_ltc || !m_settings.ltc_protocol_on)
         return;
     // The note first: direct slots run in the order they were connected.
     if (!m_ltcNote)
         m_ltcNote = connect(
-            m_handOff, &FrameHandOff::signalSendTimecodeTimeOut, m_ltc,
-            [handOff = m_handOff.data(), ltc = m_ltc.data()]() {
+            m_ltcHandOff, &FrameHandOff::signalSendTimecodeTimeOut, m_ltc,
+            [handOff = m_ltcHandOff.data(), ltc = m_ltc.data()]() {
                 ltc->noteCodeSent(handOff->frameAgeMs() * 1000000);
             },
             Qt::DirectConnection);
-    connect(m_handOff, &FrameHandOff::signalSendTimecodeTimeOut, m_ltc,
+    connect(m_ltcHandOff, &FrameHandOff::signalSendTimecodeTimeOut, m_ltc,
             &LtcOutput::slotSendTimeCode,
-            Qt::ConnectionType(Qt::QueuedConnection | Qt::UniqueConnection));
+            Qt::ConnectionType(Qt::DirectConnection | Qt::UniqueConnection));
 }
 
 void Generator::rewireLtc()
 {
     if (!m_ltc)
         return;
-    if (m_handOff)
-        disconnect(m_handOff, &FrameHandOff::signalSendTimecodeTimeOut, m_ltc,
+    if (m_ltcHandOff)
+        disconnect(m_ltcHandOff, &FrameHandOff::signalSendTimecodeTimeOut, m_ltc,
                    &LtcOutput::slotSendTimeCode);
     disconnect(m_ltcNote);
     m_ltcNote = {};

@@ -90,8 +90,10 @@ public:
     void apply();
 
     TimecodeCalculator *calculator() const { return m_calculator; }
-    // Where the calculator's codes reach the outputs and the window.
+    // Where the calculator's codes reach the MIDI output, on its thread.
     FrameHandOff *handOff() const { return m_handOff; }
+    // The same for the LTC output, on its thread.
+    FrameHandOff *ltcHandOff() const { return m_ltcHandOff; }
     midi *midiOutput() const { return m_midi; }
     artnet *artnetNode() const { return m_artnet; }
     LtcOutput *ltcOutput() const { return m_ltc; }
@@ -208,6 +210,7 @@ private:
     void createMidiOutput();
     void createLtcOutput();
     void createHandOff();
+    FrameHandOff *handOffOnThreadOf(QObject *output);
     static void promoteOutputThread();
     void createCalculator();
     void createPlaylist();
@@ -239,7 +242,10 @@ private:
     MainWindowKeys m_keys;
     int m_format = -1;
     QPointer<TimecodeCalculator> m_calculator;
+    // One hand-off on each output's own thread, so a code wakes the output
+    // that sends it and no thread in between.
     QPointer<FrameHandOff> m_handOff;
+    QPointer<FrameHandOff> m_ltcHandOff;
     // The codes for this thread (the window, the remotes, the DMX check):
     // straight from the timing thread, so no thread in between wakes for them.
     QPointer<FrameHandOff> m_relay;

@@ -274,7 +274,7 @@ private slots:
     void playlistExitClosesTheWindow()
     {
         Orvello *w = open();
-        QTRY_COMPARE(w->runningWorkerThreads(), 8);
+        QTRY_COMPARE(w->runningWorkerThreads(), 7);
         w->slotActivatedPlaylistItem(-2);
         QVERIFY(!w->isVisible() && !w->calculator());
         QTRY_COMPARE_WITH_TIMEOUT(w->runningWorkerThreads(), 0, 2000);

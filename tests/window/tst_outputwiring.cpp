@@ -20,7 +20,7 @@ static bool unwireMidi(Orvello &w)
 
 static bool unwireLtc(Orvello &w)
 {
-    return QObject::disconnect(w.generator().handOff(), &FrameHandOff::signalSendTimecodeTimeOut,
+    return QObject::disconnect(w.generator().ltcHandOff(), &FrameHandOff::signalSendTimecodeTimeOut,
                                w.generator().ltcOutput(), &LtcOutput::slotSendTimeCode);
 }
 
@@ -89,6 +89,7 @@ private slots:
         QVERIFY(!unwireMidi(w));
         // With no output listening, the window's codes wake no thread between.
         QVERIFY(!w.generator().handOff()->queue()->wanted());
+        QVERIFY(!w.generator().ltcHandOff()->queue()->wanted());
 
         onOutputThread(w, [&] {
             m_fake->names = QStringList{"P"};

@@ -134,7 +134,7 @@ private slots:
         QCOMPARE(applied.ltc_device, QStringLiteral("Desk"));
         QCOMPARE(SettingsStore::open()->value("ltc_level").toDouble(), -24.0);
         QVERIFY(QObject::disconnect(
-            m_window->generator().handOff(), &FrameHandOff::signalSendTimecodeTimeOut,
+            m_window->generator().ltcHandOff(), &FrameHandOff::signalSendTimecodeTimeOut,
             m_window->generator().ltcOutput(), &LtcOutput::slotSendTimeCode));
     }
 

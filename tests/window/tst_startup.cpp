@@ -29,14 +29,14 @@ void TestStartup::windowRunsWorkersAndLeavesNothingBehind()
     auto *window = new Orvello;
     window->show();
     QCOMPARE(window->windowTitle(), QStringLiteral("Orvello"));
-    // Art-Net node, MIDI output, LTC output, calculator, frame hand-off, MTC
+    // Art-Net node, MIDI output, LTC output, calculator, MTC
     // and LTC follow inputs, playlist.
-    QTRY_COMPARE_WITH_TIMEOUT(window->runningWorkerThreads(), 8, 5000);
+    QTRY_COMPARE_WITH_TIMEOUT(window->runningWorkerThreads(), 7, 5000);
 
     Generator &generator = window->generator();
     const QList<QObject *> workers{generator.calculator(), generator.handOff(),
-                                   generator.midiOutput(), generator.ltcOutput(),
-                                   generator.artnetNode()};
+                                   generator.ltcHandOff(), generator.midiOutput(),
+                                   generator.ltcOutput(),  generator.artnetNode()};
     QList<QPointer<QObject>> left;
     for (QObject *worker : workers)
         left << worker << worker->thread();
