@@ -1,17 +1,19 @@
 // The halves of the MIDI benchmark that are not the program itself.
 // bench/midi_bench.sh runs them against a private JACK server.
 //
-//   midi_bench receive <skip s> <seconds> <out file>
-//       A JACK client with the input port "mtcbench:in". Stamps every MIDI
-//       event with its JACK frame time, turned into the real-time clock in
-//       the process callback itself, and writes each complete quarter-frame
-//       burst (pieces 0 to 7 in a row) as "<ns> <h> <m> <s> <f> <type>".
-//       Bursts in the first <skip> seconds are not written.
-//   midi_bench send <format 0..3> <seconds>
+//   midi_bench receive <skip s> <seconds> <out file> [<ref out file>]
+//       A JACK client with the input port "mtcbench:in" (and "mtcbench:ref"
+//       when a second file is named). Stamps every MIDI event with its JACK
+//       frame time, turned into the real-time clock in the process callback
+//       itself, and writes each complete quarter-frame burst (pieces 0 to 7
+//       in a row) of each port as "<ns> <h> <m> <s> <f> <type>". Bursts in
+//       the first <skip> seconds are not written. With two ports it counts
+//       from SIGUSR1 (sent once both senders run), not from its start.
+//   midi_bench send <format 0..3> <seconds> [<port>]
 //       The minimal sender: sleeps to each frame's first millisecond of the
 //       time of day with clock_nanosleep(TIMER_ABSTIME) and writes the eight
-//       quarter frames of that code to "mtcbench:in" through RtMidi's JACK
-//       output, nothing else.
+//       quarter frames of that code to <port> ("mtcbench:in") through
+//       RtMidi's JACK output, nothing else.
 //   midi_bench report <capture list>
 //       Prints the figures of each (sender, format). Each line of the list is
 //       "<sender> <format> <capture file> <cpu %>" (cpu "-" for the sender).
@@ -28,6 +30,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -54,68 +57,58 @@ struct Event {
 };
 
 // Filled by the process callback only, read after the client is closed.
-struct Receiver {
-    jack_client_t *client = nullptr;
+struct Input {
     jack_port_t *port = nullptr;
     std::vector<Event> events;
     std::atomic<size_t> count{0};
 };
 
-int process(jack_nframes_t frames, void *arg)
+struct Receiver {
+    jack_client_t *client = nullptr;
+    // Two ports are read in the same cycle, so two senders running at once
+    // meet JACK's cycle at the same phase.
+    Input inputs[2];
+    int used = 1;
+};
+
+void take(Receiver *r, Input &input, jack_nframes_t frames, qint64 offset,
+          jack_nframes_t cycleStart)
 {
-    auto *r = static_cast<Receiver *>(arg);
-    void *buffer = jack_port_get_buffer(r->port, frames);
+    void *buffer = jack_port_get_buffer(input.port, frames);
     const jack_nframes_t n = jack_midi_get_event_count(buffer);
-    if (n == 0)
-        return 0;
-    // JACK's clock and the real-time clock read together, so the frame times
-    // land on the time of day the frame edges are on.
-    const qint64 offset = nowNs(CLOCK_REALTIME) - qint64(jack_get_time()) * 1000;
-    const jack_nframes_t cycleStart = jack_last_frame_time(r->client);
-    size_t count = r->count.load(std::memory_order_relaxed);
-    for (jack_nframes_t i = 0; i < n && count < r->events.size(); ++i) {
+    size_t count = input.count.load(std::memory_order_relaxed);
+    for (jack_nframes_t i = 0; i < n && count < input.events.size(); ++i) {
         jack_midi_event_t e;
         if (jack_midi_event_get(&e, buffer, i) != 0 || e.size < 2)
             continue;
         const jack_time_t us = jack_frames_to_time(r->client, cycleStart + e.time);
-        r->events[count++] = {qint64(us) * 1000 + offset, e.buffer[0], e.buffer[1]};
+        input.events[count++] = {qint64(us) * 1000 + offset, e.buffer[0], e.buffer[1]};
     }
-    r->count.store(count, std::memory_order_release);
+    input.count.store(count, std::memory_order_release);
+}
+
+int process(jack_nframes_t frames, void *arg)
+{
+    auto *r = static_cast<Receiver *>(arg);
+    // JACK's clock and the real-time clock read together, so the frame times
+    // land on the time of day the frame edges are on.
+    const qint64 offset = nowNs(CLOCK_REALTIME) - qint64(jack_get_time()) * 1000;
+    const jack_nframes_t cycleStart = jack_last_frame_time(r->client);
+    for (int i = 0; i < r->used; ++i)
+        take(r, r->inputs[i], frames, offset, cycleStart);
     return 0;
 }
 
-int receive(double skip, double seconds, const char *outPath)
+// A burst is the eight pieces in order; its time is that of piece 0.
+void writeBursts(const Input &input, qint64 from, const char *outPath)
 {
-    Receiver r;
-    r.events.resize(size_t((skip + seconds + 5) * 30 * 8 * 2));
-    r.client = jack_client_open("mtcbench", JackNoStartServer, nullptr);
-    if (!r.client) {
-        std::fprintf(stderr, "no JACK server\n");
-        return 1;
-    }
-    r.port = jack_port_register(r.client, "in", JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
-    jack_set_process_callback(r.client, process, &r);
-    if (!r.port || jack_activate(r.client) != 0) {
-        std::fprintf(stderr, "cannot activate the JACK client\n");
-        return 1;
-    }
-    const qint64 start = nowNs(CLOCK_REALTIME);
-    std::fprintf(stderr, "receiving\n");
-    const timespec whole{time_t(skip + seconds),
-                         long((skip + seconds - std::floor(skip + seconds)) * 1e9)};
-    while (nanosleep(&whole, nullptr) == EINTR) {
-    }
-    jack_deactivate(r.client);
-    jack_client_close(r.client);
-
     std::ofstream out(outPath);
-    const size_t n = r.count.load(std::memory_order_acquire);
-    // A burst is the eight pieces in order; its time is that of piece 0.
+    const size_t n = input.count.load(std::memory_order_acquire);
     quint8 nibble[8] = {};
     int next = 0;
     qint64 burstAt = 0;
     for (size_t i = 0; i < n; ++i) {
-        const Event &e = r.events[i];
+        const Event &e = input.events[i];
         if (e.status != MtcMessage::QuarterFrameStatus)
             continue;
         const int piece = e.data >> 4;
@@ -131,26 +124,81 @@ int receive(double skip, double seconds, const char *outPath)
         if (++next < 8)
             continue;
         next = 0;
-        if (burstAt < start + qint64(skip * 1e9))
+        if (burstAt < from)
             continue;
         out << burstAt << ' ' << ((nibble[7] & 1) << 4 | nibble[6]) << ' '
             << (nibble[5] << 4 | nibble[4]) << ' ' << (nibble[3] << 4 | nibble[2]) << ' '
             << (nibble[1] << 4 | nibble[0]) << ' ' << (nibble[7] >> 1) << '\n';
     }
+}
+
+void sleepFor(double seconds)
+{
+    const timespec whole{time_t(seconds), long((seconds - std::floor(seconds)) * 1e9)};
+    timespec left{};
+    for (timespec t = whole; nanosleep(&t, &left) == -1 && errno == EINTR;)
+        t = left;
+}
+
+int receive(double skip, double seconds, const char *outPath, const char *refPath)
+{
+    // Blocked before JACK starts its threads, so only sigtimedwait sees it.
+    sigset_t start;
+    sigemptyset(&start);
+    sigaddset(&start, SIGUSR1);
+    pthread_sigmask(SIG_BLOCK, &start, nullptr);
+
+    Receiver r;
+    r.used = refPath ? 2 : 1;
+    r.client = jack_client_open("mtcbench", JackNoStartServer, nullptr);
+    if (!r.client) {
+        std::fprintf(stderr, "no JACK server\n");
+        return 1;
+    }
+    const char *names[2] = {"in", "ref"};
+    for (int i = 0; i < r.used; ++i) {
+        r.inputs[i].events.resize(size_t((skip + seconds + 35) * 30 * 8 * 2));
+        r.inputs[i].port =
+            jack_port_register(r.client, names[i], JACK_DEFAULT_MIDI_TYPE, JackPortIsInput, 0);
+        if (!r.inputs[i].port) {
+            std::fprintf(stderr, "cannot register port %s\n", names[i]);
+            return 1;
+        }
+    }
+    jack_set_process_callback(r.client, process, &r);
+    if (jack_activate(r.client) != 0) {
+        std::fprintf(stderr, "cannot activate the JACK client\n");
+        return 1;
+    }
+    std::fprintf(stderr, "receiving\n");
+    if (refPath) {
+        const timespec patience{30, 0};
+        if (sigtimedwait(&start, nullptr, &patience) != SIGUSR1) {
+            std::fprintf(stderr, "no start signal\n");
+            return 1;
+        }
+    }
+    const qint64 from = nowNs(CLOCK_REALTIME) + qint64(skip * 1e9);
+    sleepFor(skip + seconds);
+    jack_deactivate(r.client);
+    jack_client_close(r.client);
+    writeBursts(r.inputs[0], from, outPath);
+    if (refPath)
+        writeBursts(r.inputs[1], from, refPath);
     return 0;
 }
 
 // ---- send ------------------------------------------------------------------
 
-int send(TimeCodeFormat format, double seconds)
+int send(TimeCodeFormat format, double seconds, const std::string &to)
 {
     RtMidiOut out(RtMidi::UNIX_JACK, "mtcref");
     unsigned int port = out.getPortCount();
     for (unsigned int i = 0; i < out.getPortCount(); ++i)
-        if (out.getPortName(i) == "mtcbench:in")
+        if (out.getPortName(i) == to)
             port = i;
     if (port == out.getPortCount()) {
-        std::fprintf(stderr, "no port mtcbench:in\n");
+        std::fprintf(stderr, "no port %s\n", to.c_str());
         return 1;
     }
     out.openPort(port);
@@ -274,8 +322,8 @@ int report(const char *listPath)
 
 int usage()
 {
-    std::fprintf(stderr, "usage: midi_bench receive <skip s> <seconds> <out>\n"
-                         "       midi_bench send <format 0..3> <seconds>\n"
+    std::fprintf(stderr, "usage: midi_bench receive <skip s> <seconds> <out> [<ref out>]\n"
+                         "       midi_bench send <format 0..3> <seconds> [<port>]\n"
                          "       midi_bench report <capture list>\n");
     return 2;
 }
@@ -284,14 +332,16 @@ int usage()
 int main(int argc, char *argv[])
 {
     const std::string mode = argc > 1 ? argv[1] : "";
-    if (mode == "receive" && argc == 5)
-        return receive(std::atof(argv[2]), std::atof(argv[3]), argv[4]);
-    if (mode == "send" && argc == 4) {
+    if (mode == "receive" && (argc == 5 || argc == 6))
+        return receive(std::atof(argv[2]), std::atof(argv[3]), argv[4],
+                       argc == 6 ? argv[5] : nullptr);
+    if (mode == "send" && (argc == 4 || argc == 5)) {
         const int format = std::atoi(argv[2]);
         if (format < Frame24 || format > Frame30)
             return usage();
         try {
-            return send(TimeCodeFormat(format), std::atof(argv[3]));
+            return send(TimeCodeFormat(format), std::atof(argv[3]),
+                        argc == 5 ? argv[4] : "mtcbench:in");
         } catch (const RtMidiError &e) {
             std::fprintf(stderr, "%s\n", e.what());
             return 1;

@@ -9,8 +9,10 @@
 # UTC). A private JACK server on the dummy driver (64 frames at 48 kHz, so the
 # receiver's stamps are quantised to 1.33 ms for both senders alike) carries the
 # codes; the receiver stamps each event with its JACK frame time. The program
-# (`orvello headless midi p0`, MIDI Clock) and the sender run in turn,
-# alternating which goes first. With real-time rights the sender runs at
+# (`orvello headless midi p0`, MIDI Clock, its port chosen in its store) and
+# the sender run at the same time, each into a port of its own of the same
+# receiver: both meet JACK's cycle at the same phase, which decides a burst's
+# lateness by up to a period. With real-time rights the sender runs at
 # SCHED_FIFO 20 like the program's timing thread, and the server in real time;
 # without, all run in the normal class. Runs in a private network namespace of
 # its own (the program opens its Art-Net socket). ORVELLO_BUILD_DIR chooses the
@@ -64,51 +66,65 @@ jackd "$JACK_RT" -n "$JACK_DEFAULT_SERVER" -d dummy -r 48000 -p 64 >"$WORK/jackd
 jackd_pid=$!
 timeout 15 jack_wait -w -t 10 >/dev/null 2>&1 || fail "JACK server did not start"
 
-mkdir -p "$WORK/config" "$WORK/home"
+mkdir -p "$WORK/home"
 # A copy under a name of its own: a `pkill -x orvello` elsewhere on the
 # machine must not end the program in the middle of a round.
 cp "$ORVELLO" "$WORK/orvello-bench"
 FAILED=0
 
-# run_one <sender> <format> <round>: one capture, one line of the list.
-run_one() {
-    local sender="$1" format="$2" round="$3"
-    local cap="$WORK/$sender-$format-$round.cap" cpu="-"
-    "$TOOL" receive "$SKIP" "$SECONDS_PER_ROUND" "$cap" 2>"$cap.err" &
+# The program sends to the receiver's "in" port only: chosen in its store.
+mkdir -p "$WORK/config/orvello.example"
+printf '[General]\nmidi_interface_name=mtcbench:in\n' >"$WORK/config/orvello.example/Orvello.conf"
+
+ports_of() { # ports_of <client regex>: the ports that client's outputs feed
+    jack_lsp -c 2>/dev/null | awk -v c="$1" '$0 ~ "^" c { p = 1; next } /^[^ ]/ { p = 0 } p { print $1 }'
+}
+sender_connected() { ports_of 'mtcref:' | grep -qx mtcbench:ref; }
+
+# run_round <format> <round>: both senders at once, one line of the list each.
+run_round() {
+    local format="$1" round="$2" cpu="-"
+    local cap="$WORK/$format-$round.cap"
+    "$TOOL" receive "$SKIP" "$SECONDS_PER_ROUND" "$cap" "$cap.ref" 2>"$cap.err" &
     local receiver=$!
     PIDS+=("$receiver")
     wait_for 100 grep -qs receiving "$cap.err" || fail "receiver did not start"
-    if [ "$sender" = sender ]; then
-        "${SENDER_CLASS[@]}" "$TOOL" send "$format" \
-            "$(awk -v a="$SKIP" -v b="$SECONDS_PER_ROUND" 'BEGIN { print a + b + 0.5 }')" ||
-            FAILED=1
-    else
-        local flag=(24fps 25fps 30drop 30fps)
-        env XDG_CONFIG_HOME="$WORK/config" HOME="$WORK/home" "$WORK/orvello-bench" headless \
-            verbose midi p0 "${flag[$format]}" >"$cap.out" 2>&1 &
-        local pid=$!
-        PIDS+=("$pid")
-        wait_for 100 mtc_port_connected || echo "round $round: the program's port was not seen connected" >&2
-        if [ "$round" = 1 ]; then
-            # Which class the threads on the path of a code run in: the
-            # burst goes out on the MIDI output's thread.
-            echo "program threads (class, rt priority): $(ps -L -o cls=,rtprio=,comm= -p "$pid" |
-                awk '$3 == "calculator" || $3 == "midi" { printf "%s %s %s; ", $3, $1, $2 }')"
-        fi
-        sleep "$SKIP"
-        cpu=$(cpu_over "$pid" "$SECONDS_PER_ROUND")
-        if [ "$cpu" = gone ]; then
-            echo "orvello ended before the end of round $round ($format)" >&2
-            FAILED=1
-            cpu="-"
-        fi
-        if [ ${#SENDER_CLASS[@]} -gt 0 ] && ! grep -q "SCHED_FIFO 20" "$cap.out"; then
-            echo "round $round ($format): the program's timing thread did not run at SCHED_FIFO 20" >&2
-        fi
-        stop "$pid" TERM KILL || true
+    local flag=(24fps 25fps 30drop 30fps)
+    env XDG_CONFIG_HOME="$WORK/config" HOME="$WORK/home" "$WORK/orvello-bench" headless \
+        verbose midi p0 "${flag[$format]}" >"$cap.out" 2>&1 &
+    local pid=$!
+    PIDS+=("$pid")
+    wait_for 100 mtc_port_connected || echo "round $round: the program's port was not seen connected" >&2
+    "${SENDER_CLASS[@]}" "$TOOL" send "$format" \
+        "$(awk -v a="$SKIP" -v b="$SECONDS_PER_ROUND" 'BEGIN { print a + b + 5 }')" mtcbench:ref &
+    local sender=$!
+    PIDS+=("$sender")
+    wait_for 100 sender_connected || fail "the minimal sender's port was not connected"
+    if ports_of 'Orvello[^:]*:' | grep -qx mtcbench:ref; then
+        fail "the program also feeds the sender's port"
+    fi
+    kill -USR1 "$receiver"
+    if [ "$round" = 1 ]; then
+        # Which class the threads on the path of a code run in: the burst
+        # goes out on the MIDI output's thread.
+        echo "program threads (class, rt priority): $(ps -L -o cls=,rtprio=,comm= -p "$pid" |
+            awk '$3 == "calculator" || $3 == "midi" { printf "%s %s %s; ", $3, $1, $2 }')"
+    fi
+    sleep "$SKIP"
+    cpu=$(cpu_over "$pid" "$SECONDS_PER_ROUND")
+    if [ "$cpu" = gone ]; then
+        echo "orvello ended before the end of round $round ($format)" >&2
+        FAILED=1
+        cpu="-"
+    fi
+    if [ ${#SENDER_CLASS[@]} -gt 0 ] && ! grep -q "SCHED_FIFO 20" "$cap.out"; then
+        echo "round $round ($format): the program's timing thread did not run at SCHED_FIFO 20" >&2
     fi
     wait "$receiver" || FAILED=1
-    echo "$sender $format $cap $cpu" >>"$WORK/list"
+    stop "$pid" TERM KILL || true
+    stop "$sender" TERM KILL || true
+    echo "orvello $format $cap $cpu" >>"$WORK/list"
+    echo "sender $format $cap.ref -" >>"$WORK/list"
 }
 
 echo "midi benchmark: $ROUNDS rounds of $SECONDS_PER_ROUND s, formats $FORMATS, system clock"
@@ -120,11 +136,7 @@ fi
 echo "load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
 for round in $(seq "$ROUNDS"); do
     for format in $FORMATS; do
-        order="sender orvello"
-        [ $((round % 2)) -eq 1 ] || order="orvello sender"
-        for sender in $order; do
-            run_one "$sender" "$format" "$round"
-        done
+        run_round "$format" "$round"
     done
     echo "round $round done" >&2
 done
