@@ -23,7 +23,17 @@
 #include <unistd.h>
 
 // Every heap allocation of the process, counted per thread: Qt's containers
-// call malloc directly, so counting operator new alone would miss them.
+// call malloc directly, so counting operator new alone would miss them. A
+// sanitizer build brings an allocator of its own, which must see every block;
+// there the count stays 0 and is not checked.
+#ifdef __SANITIZE_ADDRESS__
+constexpr bool CountsAllocations = false;
+namespace
+{
+thread_local quint64 t_allocations = 0;
+}
+#else
+constexpr bool CountsAllocations = true;
 extern "C" {
 void *__libc_malloc(size_t);
 void *__libc_calloc(size_t, size_t);
@@ -65,6 +75,7 @@ int posix_memalign(void **p, size_t alignment, size_t size)
     return *p ? 0 : ENOMEM;
 }
 }
+#endif
 
 namespace
 {
@@ -238,7 +249,8 @@ private slots:
     {
         QFETCH(int, place);
         const quint64 before = t_allocations;
-        QVERIFY(!QByteArray(100, 'x').isEmpty() && t_allocations > before); // counting works
+        QVERIFY(!QByteArray(100, 'x').isEmpty() &&
+                (t_allocations > before || !CountsAllocations)); // counting works
         auto probe = std::make_shared<AllocationProbe>();
         FrameHandOff handOff;
         handOff.slotStart();
