@@ -14,8 +14,8 @@ class QSocketNotifier;
 // queued signal would allocate an event per receiver on the timing thread
 // and take the receiving threads' queue locks; here the timing thread only
 // writes a slot of a fixed ring and bumps an eventfd, and the hand-off
-// object, on a thread of its own, emits the signals the outputs and the
-// window listen to.
+// object, on the thread of those it feeds (an output's, or the window's),
+// emits the signals they listen to there, as direct calls.
 class FrameHandOff : public QObject
 {
     Q_OBJECT
@@ -30,7 +30,7 @@ public:
         qint64 frameAgeMs = 0;
     };
 
-    // One producer (the timing thread), one consumer (the hand-off thread).
+    // One producer (the timing thread), one consumer (the hand-off's thread).
     // Shared by both ends, so a frame posted while the hand-off object is
     // going away still lands in memory that is there.
     class Queue
@@ -50,7 +50,7 @@ public:
         bool take(Entry *entry);
         int descriptor() const { return m_fd; }
         // Whether anyone listens at the other end; a frame nobody hears is
-        // not posted, so an idle hand-off thread is never woken. One counter,
+        // not posted, so the hand-off's thread is never woken for it. One counter,
         // so a connect and a disconnect on two threads cannot leave it saying
         // "nobody" while someone listens.
         bool wanted() const { return m_listeners.load(std::memory_order_relaxed) > 0; }
@@ -77,7 +77,7 @@ public:
     qint64 frameAgeMs() const { return m_frameAgeMs; }
 
 public slots:
-    // On the hand-off thread, once it runs.
+    // On the hand-off's thread, once it runs.
     void slotStart();
 
 signals:
