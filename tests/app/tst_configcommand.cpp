@@ -1,3 +1,6 @@
+#include "table.h"
+#include "writefile.h"
+
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QSettings>
@@ -65,10 +68,7 @@ class TestConfigCommand : public QObject
     // The file to import, "in.ovxml" in the home folder.
     static QString importFile(const QTemporaryDir &home, const QByteArray &text)
     {
-        QFile file(home.filePath(QStringLiteral("in.ovxml")));
-        if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size())
-            qFatal("cannot write the file to import");
-        return file.fileName();
+        return writeFile(home.filePath(QStringLiteral("in.ovxml")), text);
     }
     // The largest resident size of any run so far, in MiB.
     static long childPeakMiB()
@@ -124,53 +124,46 @@ private slots:
     // little memory, and leave the store as it was. "%1" is the file.
     void hostileFiles_data()
     {
-        QTest::addColumn<QString>("kind"); // file, sparse (size in MiB), fifo, dir
-        QTest::addColumn<QByteArray>("content");
-        QTest::addColumn<QString>("reason"); // the line after the first of the message
+        using Table::row;
+        // kind: file, sparse (content: size in MiB), fifo, dir; reason: the message
+        Table::columns<QString, QByteArray, QString>("kind", "content", "reason");
         const QString notShow =
             "Could not load file %1! It is not a valid Orvello XML file (*.ovxml).\n";
-        QTest::newRow("svg picture")
-            << "file" << QByteArray("<?xml version=\"1.0\"?><svg><rect width=\"3\"/></svg>")
-            << notShow + "Its root element is svg, not OrvelloConfig.\n";
-        QTest::newRow("later format")
-            << "file"
-            << QByteArray(R"(<OrvelloConfig version="2"><place_item version="1"/></OrvelloConfig>)")
-            << notShow + "It has the format version 2; this program reads version 1.\n";
-        QTest::newRow("version not a number")
-            << "file" << QByteArray(R"(<OrvelloConfig version="1x"/>)")
-            << notShow + "It has the format version 1x; this program reads version 1.\n";
-        QTest::newRow("100 MiB") << "sparse" << QByteArray("100")
-                                 << "The file %1 could not be read!\nIt is larger than 4 MiB; a "
-                                    "show file holds a few kilobytes.\n";
-        QTest::newRow("100000 nested")
-            << "file"
-            << "<OrvelloConfig>" + QByteArray("<a>").repeated(100000) +
-                   QByteArray("</a>").repeated(100000) + "</OrvelloConfig>"
-            << notShow + "Its elements are nested more than 16 deep; a show nests them two deep.\n";
-        QTest::newRow("a million elements")
-            << "file"
-            << "<OrvelloConfig>" + QByteArray("<a/>").repeated(1000000) + "</OrvelloConfig>"
-            << notShow + "It holds more than 50000 elements, attributes and other parts; a show "
-                         "holds a few hundred.\n";
+        row("svg picture", "file",
+            QByteArray("<?xml version=\"1.0\"?><svg><rect width=\"3\"/></svg>"),
+            notShow + "Its root element is svg, not OrvelloConfig.\n");
+        row("later format", "file",
+            QByteArray(R"(<OrvelloConfig version="2"><place_item version="1"/></OrvelloConfig>)"),
+            notShow + "It has the format version 2; this program reads version 1.\n");
+        row("version not a number", "file", QByteArray(R"(<OrvelloConfig version="1x"/>)"),
+            notShow + "It has the format version 1x; this program reads version 1.\n");
+        row("100 MiB", "sparse", QByteArray("100"),
+            "The file %1 could not be read!\nIt is larger than 4 MiB; a "
+            "show file holds a few kilobytes.\n");
+        row("100000 nested", "file",
+            "<OrvelloConfig>" + QByteArray("<a>").repeated(100000) +
+                QByteArray("</a>").repeated(100000) + "</OrvelloConfig>",
+            notShow + "Its elements are nested more than 16 deep; a show nests them two deep.\n");
+        row("a million elements", "file",
+            "<OrvelloConfig>" + QByteArray("<a/>").repeated(1000000) + "</OrvelloConfig>",
+            notShow + "It holds more than 50000 elements, attributes and other parts; a show "
+                      "holds a few hundred.\n");
         QByteArray attributes;
         for (int i = 0; i < 20000; ++i)
             attributes += " a" + QByteArray::number(i) + "=\"\"";
-        QTest::newRow("20000 attributes")
-            << "file"
-            << "<OrvelloConfig" + attributes + "/>"
-            << notShow + "An element carries more than 64 attributes; those of a show carry a "
-                         "few.\n";
-        QTest::newRow("fifo") << "fifo" << QByteArray()
-                              << "The file %1 could not be read!\nIt is not a regular file.\n";
-        QTest::newRow("folder") << "dir" << QByteArray()
-                                << "The file %1 could not be read!\nIt is not a regular file.\n";
+        row("20000 attributes", "file", "<OrvelloConfig" + attributes + "/>",
+            notShow + "An element carries more than 64 attributes; those of a show carry a "
+                      "few.\n");
+        row("fifo", "fifo", QByteArray(),
+            "The file %1 could not be read!\nIt is not a regular file.\n");
+        row("folder", "dir", QByteArray(),
+            "The file %1 could not be read!\nIt is not a regular file.\n");
     }
 
     void hostileFiles()
     {
-        QFETCH(QString, kind);
-        QFETCH(QByteArray, content);
-        QFETCH(QString, reason);
+        const auto [kind, content, reason] =
+            Table::fetch<QString, QByteArray, QString>("kind", "content", "reason");
         QTemporaryDir home;
         seedStore(home, 50);
         const QByteArray before = checksum(home);
@@ -276,28 +269,25 @@ private slots:
     // Each refusal leaves the store unwritten; %1 is a malformed file.
     void refusalsOfTheCommandLine_data()
     {
-        QTest::addColumn<QStringList>("args");
-        QTest::addColumn<QString>("err");
-        QTest::newRow("no file name")
-            << QStringList{"--export"} << "--export and --import need a file name\n";
-        QTest::newRow("both") << QStringList{"--export", "a", "--import", "b"}
-                              << "--export and --import cannot be given together\n";
-        QTest::newRow("unwritable") << QStringList{"--export", "/nonexistent/x.ovxml"}
-                                    << "The file /nonexistent/x.ovxml could not be written!\n"
-                                       "No such file or directory.\n";
+        using Table::row;
+        Table::columns<QStringList, QString>("args", "err");
+        row("no file name", QStringList{"--export"}, "--export and --import need a file name\n");
+        row("both", QStringList{"--export", "a", "--import", "b"},
+            "--export and --import cannot be given together\n");
+        row("unwritable", QStringList{"--export", "/nonexistent/x.ovxml"},
+            "The file /nonexistent/x.ovxml could not be written!\n"
+            "No such file or directory.\n");
         // Opening works; the data is refused when it is flushed.
-        QTest::newRow("device full") << QStringList{"--export", "/dev/full"}
-                                     << "The file /dev/full could not be written!\n"
-                                        "No space left on device.\n";
-        QTest::newRow("malformed import")
-            << QStringList{"--import", "%1"}
-            << "Could not load file %1! It is not a valid Orvello XML file (*.ovxml).\n";
+        row("device full", QStringList{"--export", "/dev/full"},
+            "The file /dev/full could not be written!\n"
+            "No space left on device.\n");
+        row("malformed import", QStringList{"--import", "%1"},
+            "Could not load file %1! It is not a valid Orvello XML file (*.ovxml).\n");
     }
 
     void refusalsOfTheCommandLine()
     {
-        QFETCH(QStringList, args);
-        QFETCH(QString, err);
+        auto [args, err] = Table::fetch<QStringList, QString>("args", "err");
         QTemporaryDir home;
         const QString path = importFile(home, "<OrvelloConfig><place_item>");
         const Run r = run(home, args.replaceInStrings(QLatin1String("%1"), path));

@@ -31,37 +31,14 @@ private slots:
         SettingsStore::useFile(m_file);
     }
 
-    void roundTripKeepsSignedCodesAndWildcards()
-    {
-        FakeClock clock;
-        Playlist out(false, &clock);
-        out.enabled = true;
-        out.appendItem({0xFE, 0xFFFF, 0xFF, 0xFF, 6, 23, 0xFF});
-        out.appendItem({0xFD, 2027, 12, 31, 0xFF, 0, 59});
-        out.appendItem({9, 0xFFFF, 1, 0xFF, 0xFF, 0xFF, 30});
-        out.savePlaylistToStore();
-
-        // Codes and wildcards are stored signed, as other tools read them.
-        QSettings raw(m_file, QSettings::IniFormat);
-        QCOMPARE(raw.value("playlist_place_0").toInt(), -2);
-        QCOMPARE(raw.value("playlist_year_0").toInt(), -1);
-
-        Playlist in(false, &clock);
-        in.loadPlaylistFromStore(false, false);
-        QVERIFY(in.enabled);
-        QCOMPARE(in.itemCount(), 3);
-        for (int i = 0; i < 3; ++i)
-            QCOMPARE(in.itemAt(i).entry, out.itemAt(i).entry);
-    }
-
     // The entries a start loads from the store: the count against the keys
     // present (an entry with only its place has wildcards elsewhere), and each
     // field keeping what fits its stored range (signed or unsigned view of its
     // width) and reading anything beyond as a value that never matches.
     void loadedEntries_data()
     {
-        QTest::addColumn<QByteArray>("ini");
-        QTest::addColumn<QString>("entries"); // place year month day weekday hour minute
+        // entries: place year month day weekday hour minute, one bracket each
+        Table::columns<QByteArray, QString>("ini", "entries");
         const QByteArray three = "\nplaylist_place_0=1\nplaylist_hour_0=8\nplaylist_place_1=2\n"
                                  "playlist_place_2=3\nplaylist_minute_2=15\n";
         const QString w = QStringLiteral(" 65535 255 255 255 "); // year to weekday, all wildcards
@@ -132,10 +109,10 @@ private slots:
     void exitActivationSurvivesARestart_data()
     {
         using Table::row;
-        QTest::addColumn<QList<PlaylistTime>>("entries");
-        QTest::addColumn<QList<PlaylistTime>>("afterRestart"); // the list the restart loads
-        QTest::addColumn<QDateTime>("restartAt"); // the first run ticked at 2026-12-07 04:45:00
-        QTest::addColumn<int>("emitted");         // by the first tick after the restart; 0: none
+        // afterRestart: the list the restart loads, at restartAt (the first run
+        // ticked at 2026-12-07 04:45:00); emitted by its first tick, 0: none
+        Table::columns<QList<PlaylistTime>, QList<PlaylistTime>, QDateTime, int>(
+            "entries", "afterRestart", "restartAt", "emitted");
         const PlaylistTime exitAt0445{0xFE, 0xFFFF, 0xFF, 0xFF, 0xFF, 4, 45};
         const PlaylistTime exitHour4{0xFE, 0xFFFF, 0xFF, 0xFF, 0xFF, 4, 0xFF};
         const PlaylistTime place3Hour4{3, 0xFFFF, 0xFF, 0xFF, 0xFF, 4, 0xFF};
@@ -155,10 +132,9 @@ private slots:
 
     void exitActivationSurvivesARestart()
     {
-        QFETCH(QList<PlaylistTime>, entries);
-        QFETCH(QList<PlaylistTime>, afterRestart);
-        QFETCH(QDateTime, restartAt);
-        QFETCH(int, emitted);
+        const auto [entries, afterRestart, restartAt, emitted] =
+            Table::fetch<QList<PlaylistTime>, QList<PlaylistTime>, QDateTime, int>(
+                "entries", "afterRestart", "restartAt", "emitted");
         const QDateTime firstRun(QDate(2026, 12, 7), QTime(4, 45, 0));
         FakeClock clock(firstRun);
         {

@@ -3,6 +3,7 @@
 #include "privatenetwork.h"
 #include "remotecontrol.h"
 #include "settingsstore.h"
+#include "table.h"
 
 #include <QNetworkDatagram>
 #include <QRegularExpression>
@@ -224,49 +225,42 @@ private slots:
 
     void httpAnswers_data()
     {
-        QTest::addColumn<QByteArray>("request");
-        QTest::addColumn<int>("status");
-        QTest::addColumn<QByteArray>("body");
+        using Table::row;
+        Table::columns<QByteArray, int, QByteArray>("request", "status", "body");
         const QByteArray host = "Host: 127.0.0.1:18180\r\n";
-        QTest::newRow("the page") << "GET / HTTP/1.1\r\n" + host + "\r\n"
-                                  << 200 << QByteArray("id=\"code\"");
-        QTest::newRow("status") << "GET /api/status HTTP/1.1\r\n" + host + "\r\n"
-                                << 200 << QByteArray("\"state\":\"paused\"");
-        QTest::newRow("a command")
-            << post(R"({"command":"format","value":2})") << 200 << QByteArray("\"format\":2");
-        QTest::newRow("unknown path") << "GET /etc/passwd HTTP/1.1\r\n" + host + "\r\n"
-                                      << 404 << QByteArray("error");
-        QTest::newRow("path out of the root")
-            << "GET /../remotepage.html HTTP/1.1\r\n" + host + "\r\n"
-            << 404 << QByteArray();
-        QTest::newRow("wrong method") << "GET /api/command HTTP/1.1\r\n" + host + "\r\n"
-                                      << 405 << QByteArray();
-        QTest::newRow("value out of range")
-            << post(R"({"command":"place","value":12})") << 400 << QByteArray("0..9");
-        QTest::newRow("not JSON") << "POST /api/command HTTP/1.1\r\n" + host +
-                                         "Content-Type: text/plain\r\nContent-Length: "
-                                         "18\r\n\r\n{\"command\":\"play\"}"
-                                  << 415 << QByteArray();
-        QTest::newRow("from another site's page")
-            << post(R"({"command":"play"})", "Origin: http://evil.example\r\n") << 403
-            << QByteArray();
-        QTest::newRow("a name of another site")
-            << QByteArray("GET /api/status HTTP/1.1\r\nHost: evil.example:18180\r\n\r\n") << 403
-            << QByteArray();
-        QTest::newRow("body over 4 KiB") << post(QByteArray(4097, ' ')) << 413 << QByteArray();
-        QTest::newRow("chunked body")
-            << "POST /api/command HTTP/1.1\r\n" + host +
-                   "Transfer-Encoding: chunked\r\n\r\n2\r\n{}\r\n0\r\n\r\n"
-            << 411 << QByteArray();
-        QTest::newRow("WebSocket path without upgrade") << "GET /ws HTTP/1.1\r\n" + host + "\r\n"
-                                                        << 426 << QByteArray();
+        const auto get = [&host](const char *path) {
+            return "GET " + QByteArray(path) + " HTTP/1.1\r\n" + host + "\r\n";
+        };
+        row("the page", get("/"), 200, QByteArray("id=\"code\""));
+        row("status", get("/api/status"), 200, QByteArray("\"state\":\"paused\""));
+        row("a command", post(R"({"command":"format","value":2})"), 200,
+            QByteArray("\"format\":2"));
+        row("unknown path", get("/etc/passwd"), 404, QByteArray("error"));
+        row("path out of the root", get("/../remotepage.html"), 404, QByteArray());
+        row("wrong method", get("/api/command"), 405, QByteArray());
+        row("value out of range", post(R"({"command":"place","value":12})"), 400,
+            QByteArray("0..9"));
+        row("not JSON",
+            "POST /api/command HTTP/1.1\r\n" + host +
+                "Content-Type: text/plain\r\nContent-Length: 18\r\n\r\n{\"command\":\"play\"}",
+            415, QByteArray());
+        row("from another site's page",
+            post(R"({"command":"play"})", "Origin: http://evil.example\r\n"), 403, QByteArray());
+        row("a name of another site",
+            QByteArray("GET /api/status HTTP/1.1\r\nHost: evil.example:18180\r\n\r\n"), 403,
+            QByteArray());
+        row("body over 4 KiB", post(QByteArray(4097, ' ')), 413, QByteArray());
+        row("chunked body",
+            "POST /api/command HTTP/1.1\r\n" + host +
+                "Transfer-Encoding: chunked\r\n\r\n2\r\n{}\r\n0\r\n\r\n",
+            411, QByteArray());
+        row("WebSocket path without upgrade", get("/ws"), 426, QByteArray());
     }
 
     void httpAnswers()
     {
-        QFETCH(QByteArray, request);
-        QFETCH(int, status);
-        QFETCH(QByteArray, body);
+        const auto [request, status, body] =
+            Table::fetch<QByteArray, int, QByteArray>("request", "status", "body");
         Rig rig;
         const Reply reply = http(request);
         QCOMPARE(reply.status, status);

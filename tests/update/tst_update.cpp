@@ -68,8 +68,8 @@ private slots:
         row("same version, automatic", {same}, true, false, false, QString());
         row("blank line, then newer on the third", {ok("\nversion:1.0.0.0\r\nversion:2.5.0.0\r\n")},
             true, false, false, "new 2.5.0.0 (2.5.0.0)");
-        row("split inside the marker, no last line end", {ok("hello\nvers"), "ion:2.2"}, true,
-            false, true, "new 2.2.0.0 (2.2.0.0)");
+        row("split inside the marker, the last line ended by CR alone",
+            {ok("hello\nvers"), "ion:2.2\r"}, true, false, true, "new 2.2.0.0 (2.2.0.0)");
         row("400 page offering a version",
             {HttpStub::response("version:9.9\n", 400, "<b>Bad</b>\x7f & so")}, true, false, true,
             "The update server %1 answered 400 bBad/b  so.");
@@ -155,6 +155,7 @@ private slots:
         row("version:123456789", "123456789.0.0.0", true);
         row("version:1234567890", "", false);
         row("version:0.1", "0.1.0.0", false);
+        row("version:0.0.1", "0.0.1.0", false);
     }
     void versionInLine()
     {
