@@ -122,11 +122,11 @@ void Generator::stop()
         m_calculator = nullptr;
     }
     // Posted before the outputs' own deletion, so each goes first on its thread.
-    if (m_handOff)
-        m_handOff->deleteLater();
+    if (m_midiHandOff)
+        m_midiHandOff->deleteLater();
     if (m_ltcHandOff)
         m_ltcHandOff->deleteLater();
-    m_handOff = m_ltcHandOff = nullptr;
+    m_midiHandOff = m_ltcHandOff = nullptr;
     delete m_relay;
     if (m_artnet) {
         m_artnet->deleteLater();
@@ -383,11 +383,11 @@ void Generator::createHandOff()
     m_calculator->addHandOff(relay->queue());
     relay->slotStart();
 
-    m_handOff = handOffOnThreadOf(m_midi);
+    m_midiHandOff = handOffOnThreadOf(m_midi);
     m_ltcHandOff = handOffOnThreadOf(m_ltc);
     connect(
         m_follower, &Follower::signalLocate, m_follower,
-        [queue = m_handOff->queue()](quint8 h, quint8 m, quint8 s, quint8 f, quint8 type) {
+        [queue = m_midiHandOff->queue()](quint8 h, quint8 m, quint8 s, quint8 f, quint8 type) {
             FrameHandOff::Entry entry;
             entry.kind = FrameHandOff::Entry::Locate;
             entry.code = TimeCode::make(h, m, s, f, type);
@@ -634,19 +634,19 @@ void Generator::createMidiOutput()
 // ones another chance), and its status brings that here.
 void Generator::wireMidiFrames()
 {
-    if (!m_handOff || !m_midi)
+    if (!m_midiHandOff || !m_midi)
         return;
     if (m_settings.midi_protocol_on && m_midiStatus.canSend()) {
-        connect(m_handOff, &FrameHandOff::signalSendTimecodeTimeOut, m_midi,
+        connect(m_midiHandOff, &FrameHandOff::signalSendTimecodeTimeOut, m_midi,
                 &midi::slotSendTimeCode,
                 Qt::ConnectionType(Qt::DirectConnection | Qt::UniqueConnection));
         // From the same ring as the codes, so the full frame goes first.
-        connect(m_handOff, &FrameHandOff::signalLocate, m_midi, &midi::slotLocate,
+        connect(m_midiHandOff, &FrameHandOff::signalLocate, m_midi, &midi::slotLocate,
                 Qt::ConnectionType(Qt::DirectConnection | Qt::UniqueConnection));
     } else {
-        disconnect(m_handOff, &FrameHandOff::signalSendTimecodeTimeOut, m_midi,
+        disconnect(m_midiHandOff, &FrameHandOff::signalSendTimecodeTimeOut, m_midi,
                    &midi::slotSendTimeCode);
-        disconnect(m_handOff, &FrameHandOff::signalLocate, m_midi, &midi::slotLocate);
+        disconnect(m_midiHandOff, &FrameHandOff::signalLocate, m_midi, &midi::slotLocate);
     }
 }
 

@@ -91,7 +91,7 @@ public:
 
     TimecodeCalculator *calculator() const { return m_calculator; }
     // Where the calculator's codes reach the MIDI output, on its thread.
-    FrameHandOff *handOff() const { return m_handOff; }
+    FrameHandOff *midiHandOff() const { return m_midiHandOff; }
     // The same for the LTC output, on its thread.
     FrameHandOff *ltcHandOff() const { return m_ltcHandOff; }
     midi *midiOutput() const { return m_midi; }
@@ -244,7 +244,7 @@ private:
     QPointer<TimecodeCalculator> m_calculator;
     // One hand-off on each output's own thread, so a code wakes the output
     // that sends it and no thread in between.
-    QPointer<FrameHandOff> m_handOff;
+    QPointer<FrameHandOff> m_midiHandOff;
     QPointer<FrameHandOff> m_ltcHandOff;
     // The codes for this thread (the window, the remotes, the DMX check):
     // straight from the timing thread, so no thread in between wakes for them.

@@ -59,7 +59,7 @@ struct Recorder : QObject {
         for (const StatusFact &fact : g.statusFacts(false))
             wiring.facts << QString(fact.text).remove(outcome);
         wiring.facts << QString::number(
-            QObject::disconnect(g.handOff(), &FrameHandOff::signalSendTimecodeTimeOut,
+            QObject::disconnect(g.midiHandOff(), &FrameHandOff::signalSendTimecodeTimeOut,
                                 g.midiOutput(), &midi::slotSendTimeCode));
         wiring.types = wiring.types.mid(0, 3);
         return wiring;

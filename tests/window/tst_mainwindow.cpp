@@ -74,7 +74,7 @@ private slots:
     {
         Orvello *w = open();
         QVERIFY(!w->windowIcon().isNull());
-        CodeLog log(w->generator().handOff());
+        CodeLog log(w->generator().midiHandOff());
         QTest::qWait(200); // paused from the start: nothing may reach the display
         QCOMPARE(w->view().displayText(), QStringLiteral("--:--:--:--"));
         QVERIFY(w->view().playPauseButton->isChecked() && w->blinkTimer()->isActive());
@@ -210,7 +210,7 @@ private slots:
     void freezeResetAndFormatShortcuts()
     {
         Orvello *w = open({QStringLiteral("24fps")});
-        CodeLog log(w->generator().handOff());
+        CodeLog log(w->generator().midiHandOff());
         press(Qt::Key_F);
         QTRY_VERIFY_WITH_TIMEOUT(w->isFrozen() && w->view().freezeButton->isChecked(), 3000);
         QCOMPARE(w->blinkTimer()->interval(), 200);
@@ -248,7 +248,7 @@ private slots:
         for (int i = 0; i < 9; ++i)
             seed(QStringLiteral("start_minute_%1").arg(i), i + 1);
         Orvello *w = open();
-        CodeLog log(w->generator().handOff());
+        CodeLog log(w->generator().midiHandOff());
         if (digit >= 0)
             press(Qt::Key_0 + digit);
         else
@@ -383,7 +383,7 @@ private slots:
             Table::fetch<int, int, int>("stored", "checked", "type");
         seed(QStringLiteral("FrameFormat"), stored);
         Orvello *w = open();
-        CodeLog log(w->generator().handOff());
+        CodeLog log(w->generator().midiHandOff());
         QCOMPARE(w->view().formatGroup->checkedId(), checked);
         w->slotClickedFile(-3);
         QTRY_VERIFY_WITH_TIMEOUT(!log.types.isEmpty(), 3000);

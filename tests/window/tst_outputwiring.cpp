@@ -14,8 +14,9 @@
 // tst_sharedwiring; that the outputs end with their threads is tst_startup's.
 static bool unwireMidi(Orvello &w)
 {
-    return QObject::disconnect(w.generator().handOff(), &FrameHandOff::signalSendTimecodeTimeOut,
-                               w.midiOutput(), &midi::slotSendTimeCode);
+    return QObject::disconnect(w.generator().midiHandOff(),
+                               &FrameHandOff::signalSendTimecodeTimeOut, w.midiOutput(),
+                               &midi::slotSendTimeCode);
 }
 
 static bool unwireLtc(Orvello &w)
@@ -88,7 +89,7 @@ private slots:
         QCOMPARE(midiFact(w), QStringLiteral("MIDI: no MIDI ports"));
         QVERIFY(!unwireMidi(w));
         // With no output listening, the window's codes wake no thread between.
-        QVERIFY(!w.generator().handOff()->queue()->wanted());
+        QVERIFY(!w.generator().midiHandOff()->queue()->wanted());
         QVERIFY(!w.generator().ltcHandOff()->queue()->wanted());
 
         onOutputThread(w, [&] {

@@ -350,7 +350,7 @@ private slots:
         QCOMPARE(m_window->settings().places[1].StartHour, quint8(30));
         QStringList codes;
         QObject receiver; // ends the connection with this function
-        connect(m_window->generator().handOff(), &FrameHandOff::signalSendTimecodeTimeOut,
+        connect(m_window->generator().midiHandOff(), &FrameHandOff::signalSendTimecodeTimeOut,
                 &receiver, [&codes](quint8 h, quint8 m, quint8 s, quint8, quint8) {
                     codes << QString::asprintf("%02d:%02d:%02d", h, m, s);
                 });

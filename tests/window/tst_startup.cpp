@@ -34,7 +34,7 @@ void TestStartup::windowRunsWorkersAndLeavesNothingBehind()
     QTRY_COMPARE_WITH_TIMEOUT(window->runningWorkerThreads(), 7, 5000);
 
     Generator &generator = window->generator();
-    const QList<QObject *> workers{generator.calculator(), generator.handOff(),
+    const QList<QObject *> workers{generator.calculator(), generator.midiHandOff(),
                                    generator.ltcHandOff(), generator.midiOutput(),
                                    generator.ltcOutput(),  generator.artnetNode()};
     QList<QPointer<QObject>> left;
