@@ -1,4 +1,5 @@
 #include "privatenetwork.h"
+#include "table.h"
 #include "terminationsignals.h"
 
 #include <QElapsedTimer>
@@ -61,18 +62,14 @@ private slots:
     }
     void endsCleanly_data()
     {
-        QTest::addColumn<int>("signalNumber"); // 0: the program ends by itself
-        // -1: once the workers run; else this long after the process catches
-        // the signal (0: at that instant, long before the window exists).
-        QTest::addColumn<int>("delayMs");
-        QTest::addColumn<QStringList>("args");
-        QTest::addColumn<QVariantMap>("seed");
-        QTest::addColumn<int>("frameFormat");
-        // Standard descriptors the program starts without, as bits 0..2.
-        QTest::addColumn<int>("closedFds");
-        // A signal raised by a library's constructor, before any of our own
-        // code but the very first step could run.
-        QTest::addColumn<int>("raisedAtLoad");
+        // signalNumber 0: the program ends by itself. delayMs -1: the signal once
+        // the workers run, else this long after the process catches it (0: at
+        // that instant, long before the window exists). closedFds: standard
+        // descriptors the program starts without, as bits 0..2. raisedAtLoad: a
+        // signal raised by a library's constructor, before any of our own code
+        // but the very first step could run.
+        Table::columns<int, int, QStringList, QVariantMap, int, int, int>(
+            "signalNumber", "delayMs", "args", "seed", "frameFormat", "closedFds", "raisedAtLoad");
         // The stored format is written back as read, whatever the command line said.
         const QVariantMap format{{"FrameFormat", 2}};
         // A hand-edited universe at the edge of int reaches the node's set-up.
@@ -116,13 +113,10 @@ private slots:
 
     void endsCleanly()
     {
-        QFETCH(int, signalNumber);
-        QFETCH(int, delayMs);
-        QFETCH(QStringList, args);
-        QFETCH(QVariantMap, seed);
-        QFETCH(int, frameFormat);
-        QFETCH(int, closedFds);
-        QFETCH(int, raisedAtLoad);
+        const auto [signalNumber, delayMs, args, seed, frameFormat, closedFds, raisedAtLoad] =
+            Table::fetch<int, int, QStringList, QVariantMap, int, int, int>(
+                "signalNumber", "delayMs", "args", "seed", "frameFormat", "closedFds",
+                "raisedAtLoad");
         QTemporaryDir home; // made 0700, as the runtime folder must be
         QVERIFY(home.isValid());
         const QString storeFile = home.filePath(QStringLiteral("orvello.example/Orvello.conf"));
@@ -154,12 +148,12 @@ private slots:
         }
         QProcess process; // killed on destruction should a check fail
         const bool verbose = args.contains(QStringLiteral("verbose"));
-        process.setChildProcessModifier([closedFds, verbose] {
+        process.setChildProcessModifier([closed = closedFds, verbose] {
             for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd)
-                if (closedFds & (1 << fd))
+                if (closed & (1 << fd))
                     ::close(fd);
             int fds[2];
-            if (verbose && !closedFds && ::pipe(fds) == 0) {
+            if (verbose && !closed && ::pipe(fds) == 0) {
                 ::close(fds[0]);
                 ::dup2(fds[1], STDOUT_FILENO);
                 ::close(fds[1]);
