@@ -26,12 +26,12 @@
 // call malloc directly, so counting operator new alone would miss them. A
 // sanitizer build brings an allocator of its own, which must see every block;
 // there the count stays 0 and is not checked.
-#ifdef __SANITIZE_ADDRESS__
-constexpr bool CountsAllocations = false;
 namespace
 {
 thread_local quint64 t_allocations = 0;
 }
+#ifdef __SANITIZE_ADDRESS__
+constexpr bool CountsAllocations = false;
 #else
 constexpr bool CountsAllocations = true;
 extern "C" {
@@ -39,12 +39,7 @@ void *__libc_malloc(size_t);
 void *__libc_calloc(size_t, size_t);
 void *__libc_realloc(void *, size_t);
 void *__libc_memalign(size_t, size_t);
-}
-namespace
-{
-thread_local quint64 t_allocations = 0;
-}
-extern "C" {
+
 void *malloc(size_t size)
 {
     ++t_allocations;
