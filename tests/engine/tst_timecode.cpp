@@ -129,29 +129,6 @@ private slots:
         QCOMPARE(int(shifted.Type), type);
     }
 
-    // Every frame of every format starts at ceil(n * 1000 / fps); the millisecond
-    // before it still belongs to the previous frame, and every frame occurs.
-    void frameBoundaries()
-    {
-        for (int f = Frame24; f <= Frame30; ++f) {
-            const auto format = TimeCodeFormat(f);
-            int seen = 0;
-            int previous = -1;
-            for (int ms = 0; ms < 1000; ++ms) {
-                const int frame = frameOfMillisecond(ms, format);
-                QVERIFY(frame == previous || frame == previous + 1);
-                if (frame != previous) {
-                    QCOMPARE(ms, firstMsOfFrame(frame, format));
-                    QCOMPARE(ms, (frame * 1000 + framesPerSecond(format) - 1) /
-                                     framesPerSecond(format));
-                    ++seen;
-                }
-                previous = frame;
-            }
-            QCOMPARE(seen, framesPerSecond(format));
-        }
-    }
-
     void fromMs_data()
     {
         Table::columns<qint64, int, QString>("ms", "format", "code");

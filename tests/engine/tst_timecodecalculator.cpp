@@ -84,19 +84,6 @@ qint64 msOfDay(const FakeClock &clock)
     return clock.wallClock().time().msecsSinceStartOfDay();
 }
 
-// Records each code it is handed and how many code signals had gone before it.
-struct RecordingSender : FrameSender {
-    explicit RecordingSender(const QSignalSpy &spy) : signalsSoFar(spy) {}
-    void sendFrame(const TimeCode &c) override
-    {
-        codes << text(c);
-        before << int(signalsSoFar.count());
-    }
-    const QSignalSpy &signalsSoFar;
-    QStringList codes;
-    QList<int> before;
-};
-
 SettingStructItem place(int s, int e, bool exitAtEnd = false)
 {
     return {quint8(s / 3600),    quint8(s / 60 % 60), quint8(s % 60),   quint8(e / 3600),
@@ -259,35 +246,6 @@ private slots:
             seen << now;
         }
         QCOMPARE(seen.join(QLatin1Char(' ')), script);
-    }
-
-    // The sender gets exactly the codes the signal carries, each before the signal
-    // goes out, and nothing once it is taken away.
-    void frameSenderHasEachSentCodeFirst()
-    {
-        Rig r;
-        auto sender = std::make_shared<RecordingSender>(r.sent);
-        r.calc.setFrameSender(sender);
-        r.calc.slotChangedFrame25();
-        r.run(200); // paused: nothing
-        r.select(0, place(100, 200));
-        r.run(1000);
-        r.calc.slotChangedFreeze();
-        r.run(500);
-        r.calc.slotChangedFreeze();
-        r.run(500);
-        QStringList signalled;
-        for (const QList<QVariant> &args : std::as_const(r.sent))
-            signalled << text(args);
-        QCOMPARE(sender->codes, signalled);
-        QVERIFY(signalled.size() > 25); // frames before and after the freeze
-        for (int i = 0; i < sender->before.size(); ++i)
-            QCOMPARE(sender->before[i], i);
-
-        r.calc.setFrameSender(nullptr);
-        r.run(1000);
-        QCOMPARE(sender->codes.size(), signalled.size());
-        QCOMPARE(r.sent.count(), signalled.size() + 25);
     }
 
     void nextChange_data()

@@ -138,6 +138,8 @@ private slots:
         // over midnight.
         row("25 fps 2 ahead over midnight, date", tc(23, 59, 59, 10, Frame25), 48000, 20, 0,
             MaxOffsetUs, 2, false, "date", "00:00:00:00");
+        row("30 fps over midnight, date", tc(23, 59, 59, 10, Frame30), 48000, 20, 0, MaxOffsetUs, 0,
+            false, "date", "00:00:00:00");
         row("true drop 3 behind over a dropped minute, fixed bits", tc(0, 0, 59, 20, Frame30Drop),
             48000, 20, 0, MaxOffsetUs, -3, true, "DEADBEEF", "00:01:00;02");
         row("true drop 30 ahead into minute 10", tc(0, 9, 58, 15, Frame30Drop), 48000, 20, 0,
@@ -183,6 +185,14 @@ private slots:
                             [&, c = crossing](const DecodedLtc &d) { return d.text() == c; }));
         for (const DecodedLtc &d : got) {
             LTCFrame raw = d.raw;
+            // Binary group flags 0 0 1 with the date, else 0 0 0. At 25 fps BGF0 and
+            // BGF2 sit at bits 27 and 43, where the 24 and 30 fps frames keep the
+            // parity bit and BGF0; BGF1 is bit 58 at all rates.
+            const bool pal = first.Type == Frame25;
+            const int bgf0 = pal ? raw.biphase_mark_phase_correction : raw.binary_group_flag_bit0;
+            const int bgf2 = pal ? raw.binary_group_flag_bit0 : raw.binary_group_flag_bit2;
+            QCOMPARE(bgf2 << 2 | raw.binary_group_flag_bit1 << 1 | bgf0,
+                     userBits.kind == UserBits::Date ? 4 : 0);
             SMPTETimecode time;
             ltc_frame_to_time(&time, &raw, LTC_USE_DATE);
             const QString date = QString::asprintf("%02d-%02d-%02d %s", time.years, time.months,
