@@ -84,6 +84,17 @@ qint64 msOfDay(const FakeClock &clock)
     return clock.wallClock().time().msecsSinceStartOfDay();
 }
 
+// Each code it is handed, with how many code signals had gone out before it.
+struct OrderSender : FrameSender {
+    explicit OrderSender(const QSignalSpy &spy) : spy(spy) {}
+    void sendFrame(const TimeCode &c) override
+    {
+        codes << text(c) + '@' + QString::number(spy.size());
+    }
+    const QSignalSpy &spy;
+    QStringList codes;
+};
+
 SettingStructItem place(int s, int e, bool exitAtEnd = false)
 {
     return {quint8(s / 3600),    quint8(s / 60 % 60), quint8(s % 60),   quint8(e / 3600),
@@ -112,11 +123,14 @@ private slots:
         QTest::newRow("30 drop") << int(Frame30Drop) << 30;
     }
 
-    // Three seconds from a place's start: every frame exactly once, in order.
+    // Three seconds from a place's start: every frame exactly once, in order,
+    // and on the wire before the signal takes it to the rest of the program.
     void onceForEveryFrame()
     {
         const auto [format, fps] = Table::fetch<int, int>("format", "fps");
         Rig r;
+        const auto sender = std::make_shared<OrderSender>(r.sent);
+        r.calc.setFrameSender(sender);
         r.calc.slotChangedFrames(TimeCodeFormat(format));
         r.select(0, place(3600, 7200));
         r.calc.slotSendTimecodeTimeOut();
@@ -126,7 +140,9 @@ private slots:
             const QString expected =
                 QString::asprintf("01:00:%02d:%02d/%d", i / fps, i % fps, format);
             QCOMPARE(text(r.sent[i]), expected);
+            QCOMPARE(sender->codes.value(i), expected + '@' + QString::number(i));
         }
+        QCOMPARE(sender->codes.size(), r.sent.count());
     }
 
     // Operator actions on a rig, each checked as it goes: a step NAME=VALUE
