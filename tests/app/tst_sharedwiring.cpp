@@ -4,6 +4,7 @@
 #include "orvello.h"
 #include "privatenetwork.h"
 #include "settingsstore.h"
+#include "table.h"
 
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -98,9 +99,7 @@ private slots:
 
     void sameWiring_data()
     {
-        QTest::addColumn<QStringList>("args");
-        QTest::addColumn<QVariantMap>("store");
-        QTest::addColumn<QString>("startLine");
+        Table::columns<QStringList, QVariantMap, QString>("args", "store", "startLine");
         const QVariantMap portB{{"midi_interface_name", "B"}, {"midi_timecode_type", 2}};
         QTest::newRow("place and format on the command line")
             << QStringList{"p2", "25fps"} << portB
@@ -131,9 +130,8 @@ private slots:
 
     void sameWiring()
     {
-        QFETCH(QStringList, args);
-        QFETCH(QVariantMap, store);
-        QFETCH(QString, startLine);
+        const auto [args, store, startLine] =
+            Table::fetch<QStringList, QVariantMap, QString>("args", "store", "startLine");
         const QStringList command = QStringList{"orvello"} + args;
         // With a place the first three codes are compared; without one,
         // nothing may be sent.

@@ -1,4 +1,5 @@
 #include "commandlineoptions.h"
+#include "table.h"
 #include "version.h"
 
 #include <QProcess>
@@ -17,8 +18,7 @@ private slots:
     // against a freshly parsed record, so one table covers every spelling.
     void forms_data()
     {
-        QTest::addColumn<QString>("arg");
-        QTest::addColumn<QString>("expect");
+        Table::columns<QString, QString>("arg", "expect");
 
         const auto rows = [](const QStringList &spellings, const QString &expect) {
             for (const QString &s : spellings)
@@ -71,8 +71,7 @@ private slots:
 
     void forms()
     {
-        QFETCH(QString, arg);
-        QFETCH(QString, expect);
+        const auto [arg, expect] = Table::fetch<QString, QString>("arg", "expect");
 
         if (expect == "unknown")
             QTest::ignoreMessage(

@@ -4,6 +4,7 @@
 #include "midi.h"
 #include "privatenetwork.h"
 #include "statusfacts.h"
+#include "table.h"
 
 #include <QUdpSocket>
 #include <QtTest>
@@ -68,12 +69,10 @@ private slots:
     void initTestCase() { REQUIRE_PRIVATE_NETWORK(); }
     void facts_data()
     {
-        QTest::addColumn<QString>("artnet"); // situation, or "off"
-        QTest::addColumn<QString>("midi");   // situation, or "off"
-        QTest::addColumn<QStringList>("texts");
-        QTest::addColumn<QString>("failures"); // one digit per fact
-        // What the window shows in the error colour when only part of a fact fails.
-        QTest::addColumn<QString>("failingPart");
+        // artnet, midi: the situation, or "off"; failures: one digit per fact;
+        // failingPart: what is in the error colour when only part of a fact fails.
+        Table::columns<QString, QString, QStringList, QString, QString>("artnet", "midi", "texts",
+                                                                        "failures", "failingPart");
         const auto row = [](const char *name, const char *artnet, const char *midi,
                             const QStringList &texts, const char *failures,
                             const char *failingPart = "") {
@@ -102,11 +101,9 @@ private slots:
 
     void facts()
     {
-        QFETCH(QString, artnet);
-        QFETCH(QString, midi);
-        QFETCH(QStringList, texts);
-        QFETCH(QString, failures);
-        QFETCH(QString, failingPart);
+        const auto [artnet, midi, texts, failures, failingPart] =
+            Table::fetch<QString, QString, QStringList, QString, QString>(
+                "artnet", "midi", "texts", "failures", "failingPart");
         const bool artnetOn = artnet != QLatin1String("off");
         const bool midiOn = midi != QLatin1String("off");
         const QList<StatusFact> facts =

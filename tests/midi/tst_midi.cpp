@@ -1,6 +1,7 @@
 #include "fakemidioutputservice.h"
 #include "midi.h"
 #include "rtmidioutputservice.h"
+#include "table.h"
 
 #include <QSignalSpy>
 #include <QtTest>
@@ -35,10 +36,8 @@ private slots:
 
     void bytes_data()
     {
-        QTest::addColumn<uint>("type");
-        QTest::addColumn<TimeCode>("code");
-        QTest::addColumn<QByteArray>("wire");
-        QTest::addColumn<int>("offset"); // frames, with true drop-frame for Type 2
+        // offset: frames, with true drop-frame for Type 2.
+        Table::columns<uint, TimeCode, QByteArray, int>("type", "code", "wire", "offset");
         const auto row = [](const char *name, uint type, TimeCode code, const char *hex,
                             int offset = 0) {
             QTest::newRow(name) << type << code << QByteArray::fromHex(hex) << offset;
@@ -61,10 +60,8 @@ private slots:
 
     void bytes()
     {
-        QFETCH(uint, type);
-        QFETCH(TimeCode, code);
-        QFETCH(QByteArray, wire);
-        QFETCH(int, offset);
+        const auto [type, code, wire, offset] =
+            Table::fetch<uint, TimeCode, QByteArray, int>("type", "code", "wire", "offset");
         auto fake = std::make_shared<Fake>(QStringList{"A", "B"});
         midi out(fake);
         out.setTimecodeType(type);
@@ -88,9 +85,7 @@ private slots:
 
     void shortFormBursts_data()
     {
-        QTest::addColumn<QList<TimeCode>>("codes");
-        QTest::addColumn<QList<int>>("bursts");
-        QTest::addColumn<bool>("allPorts");
+        Table::columns<QList<TimeCode>, QList<int>, bool>("codes", "bursts", "allPorts");
         for (bool all : {false, true}) {
             const char *ports = all ? "all ports" : "one port";
             QTest::addRow("each field, %s", ports)
@@ -108,9 +103,8 @@ private slots:
 
     void shortFormBursts()
     {
-        QFETCH(QList<TimeCode>, codes);
-        QFETCH(QList<int>, bursts);
-        QFETCH(bool, allPorts);
+        const auto [codes, bursts, allPorts] =
+            Table::fetch<QList<TimeCode>, QList<int>, bool>("codes", "bursts", "allPorts");
         auto fake = std::make_shared<Fake>(QStringList{"A", "B"});
         midi out(fake);
         out.setTimecodeType(midi::MidiClockShort);
@@ -132,11 +126,10 @@ private slots:
 
     void errors_data()
     {
-        QTest::addColumn<int>("op");
-        QTest::addColumn<int>("code");
-        QTest::addColumn<QByteArray>("ops");
-        QTest::addColumn<QString>("text");   // blank-padded to 20 characters
-        QTest::addColumn<bool>("rejecting"); // the port is shown as refusing until one goes
+        // text: blank-padded to 20 characters; rejecting: the port is shown as
+        // refusing until one goes.
+        Table::columns<int, int, QByteArray, QString, bool>("op", "code", "ops", "text",
+                                                            "rejecting");
         const auto row = [](char op, int code, const char *ops, bool rejecting,
                             const char *text = "") {
             QTest::addRow("%c %d", op, code)
@@ -159,11 +152,9 @@ private slots:
 
     void errors()
     {
-        QFETCH(int, op);
-        QFETCH(int, code);
-        QFETCH(QByteArray, ops);
-        QFETCH(QString, text);
-        QFETCH(bool, rejecting);
+        const auto [op, code, ops, text, rejecting] =
+            Table::fetch<int, int, QByteArray, QString, bool>("op", "code", "ops", "text",
+                                                              "rejecting");
         auto fake = std::make_shared<Fake>(QStringList{"A", "B"});
         midi out(fake);
         out.setTimecodeType(op == 'S' ? midi::MidiClock : midi::MidiTimecode);
@@ -270,9 +261,7 @@ private slots:
 
     void selection_data()
     {
-        QTest::addColumn<QStringList>("ports");
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<int>("selected");
+        Table::columns<QStringList, QString, int>("ports", "name", "selected");
         const QStringList ports{"Synth", "Interface 1", "Interface 1", "interface 2"};
         QTest::newRow("exact") << ports << "Synth" << 0;
         QTest::newRow("duplicate picks the first") << ports << "Interface 1" << 1;
@@ -283,9 +272,8 @@ private slots:
 
     void selection()
     {
-        QFETCH(QStringList, ports);
-        QFETCH(QString, name);
-        QFETCH(int, selected);
+        const auto [ports, name, selected] =
+            Table::fetch<QStringList, QString, int>("ports", "name", "selected");
         auto fake = std::make_shared<Fake>(ports);
         midi out(fake);
         out.selectOutputDevice(name); // builds the list on a fresh object

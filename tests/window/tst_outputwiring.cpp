@@ -2,6 +2,7 @@
 #include "orvello.h"
 #include "privatenetwork.h"
 #include "settingsstore.h"
+#include "table.h"
 
 #include <QLabel>
 #include <QTemporaryDir>
@@ -133,9 +134,7 @@ private slots:
 
     void ltcStartWiring_data()
     {
-        QTest::addColumn<bool>("stored");
-        QTest::addColumn<QStringList>("options");
-        QTest::addColumn<bool>("wired");
+        Table::columns<bool, QStringList, bool>("stored", "options", "wired");
         QTest::newRow("default off") << false << QStringList{} << false;
         QTest::newRow("off, ltc") << false << QStringList{"ltc"} << true;
         QTest::newRow("on") << true << QStringList{} << true;
@@ -145,9 +144,8 @@ private slots:
     // Switched on without any audio system the program runs and says so.
     void ltcStartWiring()
     {
-        QFETCH(bool, stored);
-        QFETCH(QStringList, options);
-        QFETCH(bool, wired);
+        const auto [stored, options, wired] =
+            Table::fetch<bool, QStringList, bool>("stored", "options", "wired");
         if (stored) {
             SettingStruct settings;
             settings.setDefaults();
