@@ -72,7 +72,7 @@ private slots:
     {
         Table::columns<QString, QByteArray>("text", "mac");
 
-        Table::row("upper case", "00:1A:2B:3C:4D:FF", bytes({0, 0x1A, 0x2B, 0x3C, 0x4D, 0xFF}));
+        Table::row("upper case", "00:1A:2B:3C:40:FF", bytes({0, 0x1A, 0x2B, 0x3C, 0x40, 0xFF}));
         // Lower-case letters are not hexadecimal digits here: they add nothing.
         Table::row("lower case", "00:1a:2b:3c:4d:5e", bytes({0, 1, 2, 3, 4, 5}));
         // Pairs are taken from the text with the colons removed, not per group.

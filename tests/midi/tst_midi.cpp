@@ -126,8 +126,7 @@ private slots:
 
     void errors_data()
     {
-        // text: blank-padded to 20 characters; rejecting: the port is shown as
-        // refusing until one goes.
+        // text: padded to 20 characters; rejecting: the port shows as refusing until one goes.
         Table::columns<int, int, QByteArray, QString, bool>("op", "code", "ops", "text",
                                                             "rejecting");
         const auto row = [](char op, int code, const char *ops, bool rejecting,
