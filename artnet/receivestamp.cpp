@@ -40,12 +40,11 @@ void enable(qintptr socket)
 qint64 lastArrivalNs(qintptr socket)
 {
     timespec t{};
-    const bool stamped = ioctl(int(socket), SIOCGSTAMPNS, &t) == 0;
+    if (ioctl(int(socket), SIOCGSTAMPNS, &t) != 0)
+        return KernelClock::nowNs(CLOCK_MONOTONIC);
     qint64 realNs = 0;
     qint64 monotonicNs = 0;
     readBoth(realNs, monotonicNs);
-    if (!stamped)
-        return monotonicNs;
     return toMonotonic(qint64(t.tv_sec) * NsPerSecond + t.tv_nsec, realNs, monotonicNs);
 }
 

@@ -51,9 +51,14 @@ in_private_network() {
     exec unshare "$flag" env ORVELLO_BENCH_NETNS=1 bash -c 'ip link set lo up; exec "$0" "$@"' "$@"
 }
 
+# jack_feeds <output port regex> <input port>: true when a JACK output whose
+# name matches feeds that input (`jack_lsp -c` lists each port, then, indented,
+# the ports it is connected to).
+jack_feeds() {
+    jack_lsp -c 2>/dev/null | awk -v out="^($1)$" -v port="$2" '/^[^ \t]/ { p = $0 ~ out; next }
+        p && $1 == port { found = 1 } END { exit !found }'
+}
+
 # mtc_port_connected: true once the program's MIDI port feeds the benchmark
 # receiver's input (mtcbench:in).
-mtc_port_connected() {
-    jack_lsp -c 2>/dev/null | awk '/^Orvello[^:]*:MTC out$/ { p = 1; next } /^[^ ]/ { p = 0 }
-        p && /mtcbench:in/ { found = 1 } END { exit !found }'
-}
+mtc_port_connected() { jack_feeds 'Orvello[^:]*:MTC out' mtcbench:in; }

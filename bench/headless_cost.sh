@@ -48,10 +48,7 @@ thread_times() {
     done | sort
 }
 
-minimal_port_connected() {
-    jack_lsp -c 2>/dev/null | awk '/^mtcref:/ { p = 1; next } /^[^ ]/ { p = 0 }
-        p && /mtcbench:in/ { found = 1 } END { exit !found }'
-}
+minimal_port_connected() { jack_feeds 'mtcref:.*' mtcbench:in; }
 
 # measure <case>: one run of the program (or, for "minimal", the minimal
 # sender), one line of figures.

@@ -28,8 +28,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cerrno>
-#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -132,14 +130,6 @@ void writeBursts(const Input &input, qint64 from, const char *outPath)
     }
 }
 
-void sleepFor(double seconds)
-{
-    const timespec whole{time_t(seconds), long((seconds - std::floor(seconds)) * 1e9)};
-    timespec left{};
-    for (timespec t = whole; nanosleep(&t, &left) == -1 && errno == EINTR;)
-        t = left;
-}
-
 int receive(double skip, double seconds, const char *outPath, const char *refPath)
 {
     // Blocked before JACK starts its threads, so only sigtimedwait sees it.
@@ -179,7 +169,8 @@ int receive(double skip, double seconds, const char *outPath, const char *refPat
         }
     }
     const qint64 from = nowNs(CLOCK_REALTIME) + qint64(skip * 1e9);
-    sleepFor(skip + seconds);
+    KernelClock::sleepUntilNs(CLOCK_MONOTONIC,
+                              nowNs(CLOCK_MONOTONIC) + qint64((skip + seconds) * 1e9));
     jack_deactivate(r.client);
     jack_client_close(r.client);
     writeBursts(r.inputs[0], from, outPath);
@@ -218,9 +209,7 @@ int send(TimeCodeFormat format, double seconds, const std::string &to)
             frame + 1 >= fps ? 1000000000
                              : TimeCodeMath::firstMsOfFrame(frame + 1, format) * NsPerMs;
         const qint64 edge = now + (secondNs + nextEdgeInSecond - dayNs);
-        const timespec wake{time_t(edge / 1000000000), long(edge % 1000000000)};
-        while (clock_nanosleep(CLOCK_REALTIME, TIMER_ABSTIME, &wake, nullptr) == EINTR) {
-        }
+        KernelClock::sleepUntilNs(CLOCK_REALTIME, edge);
         const TimeCode code = TimeCodeMath::fromMsOfDay(
             (((edge - originNs) % NsPerDay + NsPerDay) % NsPerDay) / NsPerMs, format);
         for (int piece = 0; piece < MtcMessage::QuarterFramePieces; ++piece) {

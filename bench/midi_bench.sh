@@ -76,10 +76,7 @@ FAILED=0
 mkdir -p "$WORK/config/orvello.example"
 printf '[General]\nmidi_interface_name=mtcbench:in\n' >"$WORK/config/orvello.example/Orvello.conf"
 
-ports_of() { # ports_of <client regex>: the ports that client's outputs feed
-    jack_lsp -c 2>/dev/null | awk -v c="$1" '$0 ~ "^" c { p = 1; next } /^[^ ]/ { p = 0 } p { print $1 }'
-}
-sender_connected() { ports_of 'mtcref:' | grep -qx mtcbench:ref; }
+sender_connected() { jack_feeds 'mtcref:.*' mtcbench:ref; }
 
 # run_round <format> <round>: both senders at once, one line of the list each.
 run_round() {
@@ -100,7 +97,7 @@ run_round() {
     local sender=$!
     PIDS+=("$sender")
     wait_for 100 sender_connected || fail "the minimal sender's port was not connected"
-    if ports_of 'Orvello[^:]*:' | grep -qx mtcbench:ref; then
+    if jack_feeds 'Orvello[^:]*:.*' mtcbench:ref; then
         fail "the program also feeds the sender's port"
     fi
     kill -USR1 "$receiver"
