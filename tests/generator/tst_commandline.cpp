@@ -92,18 +92,15 @@ private slots:
         QCOMPARE(o.placePresent, key == "place" || key == "standby");
         QCOMPARE(o.place, key == "place" || key == "standby" ? value : 0);
         QCOMPARE(o.standby, key == "standby");
-        QCOMPARE(o.artnetPresent, key == "artnet");
-        QCOMPARE(o.artnet, key == "artnet" && value == 1);
-        QCOMPARE(o.midiPresent, key == "midi");
-        QCOMPARE(o.midi, key == "midi" && value == 1);
-        QCOMPARE(o.ltcPresent, key == "ltc");
-        QCOMPARE(o.ltc, key == "ltc" && value == 1);
-        QCOMPARE(o.trueDropPresent, key == "truedrop");
-        QCOMPARE(o.trueDrop, key == "truedrop" && value == 1);
-        QCOMPARE(o.oscPresent, key == "osc");
-        QCOMPARE(o.osc, key == "osc" && value == 1);
-        QCOMPARE(o.webPresent, key == "web");
-        QCOMPARE(o.web, key == "web" && value == 1);
+        for (const auto &[name, present, on] :
+             std::initializer_list<std::tuple<const char *, bool, bool>>{
+                 {"artnet", o.artnetPresent, o.artnet},
+                 {"midi", o.midiPresent, o.midi},
+                 {"ltc", o.ltcPresent, o.ltc},
+                 {"truedrop", o.trueDropPresent, o.trueDrop},
+                 {"osc", o.oscPresent, o.osc},
+                 {"web", o.webPresent, o.web}})
+            QVERIFY2(present == (key == name) && on == (key == name && value == 1), name);
         QCOMPARE(o.headless, key == "headless");
         QCOMPARE(o.fullscreen, key == "fullscreen");
         QByteArray raw = arg.toLocal8Bit();
